@@ -1,0 +1,82 @@
+// The player file: 44 fields, one per line with CR LF line ends.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace varnokel {
+
+inline constexpr int kFieldCount = 44;
+inline constexpr int kFirstWeaponField = 20;  // field = 19 + weapon number
+inline constexpr int kWeaponCount = 24;
+
+// Field indexes of the player file.
+namespace field {
+inline constexpr int kId = 0, kEnterDate = 1, kEnterTime = 2, kName = 3, kCtJoins = 4,
+                     kOtherJoins = 5, kDeaths = 6, kKills = 7, kHostageTouched = 8,
+                     kHostageKilled = 9, kHostageRescued = 10, kBombSpawned = 11,
+                     kBombDropped = 12, kBombPlanted = 13, kBombPickedUp = 14,
+                     kDefuseWithoutKit = 15, kBombDefused = 16, kDefuseWithKit = 17,
+                     kLeaveDate = 18, kPlayTime = 19;
+}  // namespace field
+
+struct Weapon {
+  std::string_view name;  // exactly as the log writes it
+  int weight;             // its weight in the skill value
+};
+
+// The 24 weapons in their fixed order (usp first, grenade last); weapon number
+// n (1..24) is kWeapons[n - 1] and is counted in field 19 + n.
+extern const std::array<Weapon, kWeaponCount> kWeapons;
+
+// The fields of one player file, index 0 upwards (may hold more or fewer than
+// 44; FieldAt treats a missing field as empty text).
+using Fields = std::vector<std::string>;
+const std::string& FieldAt(const Fields& fields, int index);
+
+// C library atoi rules (leading white space, optional sign, digits), except
+// that values beyond the 32-bit range saturate instead of overflowing.
+int32_t Atoi(std::string_view text);
+
+// DatabaseDir + "/" + id + ".db". Throws FileError(kInvalidName) naming that
+// path when the id contains "/" or a NUL byte, so nothing is ever touched
+// outside the database folder. An empty id gives ".db".
+std::filesystem::path PlayerFilePath(const std::filesystem::path& database_dir,
+                                     std::string_view player_id);
+
+// The reading rule: every LF ends a field and one CR directly before it is
+// dropped; whatever follows the last LF is one more field, kept whole.
+Fields SplitFields(std::string_view bytes);
+
+// Fields 0..43, each followed by CR LF, nothing before or after.
+std::string JoinFields(const Fields& fields);
+
+// The record of a player first met entering the game: id, date, time, name
+// and forty "0" counts, CR LF between them, no line end after the last "0".
+std::string NewPlayerRecord(std::string_view id, std::string_view date, std::string_view time,
+                            std::string_view name);
+
+// The record of a player first met in a counted event: like NewPlayerRecord
+// with the date (characters 2-11) and time (characters 15-22) of the
+// reference line and the name "Unknown".
+std::string UnknownPlayerRecord(std::string_view id, std::string_view reference_line);
+
+// Weighted kills x 10 / (deaths + 1) + 10 per hostage touched or killed and
+// per bomb planted or defused; 32-bit wrapping arithmetic, divisor 0 taken as 1.
+int32_t SkillValue(const Fields& fields);
+
+// Reads a player file by the reading rule (whole file, cut at a NUL byte).
+// Throws FileError(kOpen) naming the file.
+Fields ReadPlayerFile(const std::filesystem::path& file);
+
+// Adds one to the count at `index` (4..43) of the player's file, or creates the
+// file as UnknownPlayerRecord when it does not exist (the count is then not
+// incremented). Writes atomically; throws FileError naming the file.
+void IncrementField(const std::filesystem::path& database_dir, std::string_view player_id,
+                    int index, std::string_view reference_line);
+
+}  // namespace varnokel

@@ -1,0 +1,27 @@
+// Log line recognition: tests and extractors on fixed positions and backward
+// scans, exactly as the game server's line shape allows.
+//
+//   L 03/15/2003 - 20:14:07: "Bob<12><4711><CT>" entered the game
+//   0 2          12 15      23 25
+//
+// Extractors return std::nullopt where their scan would never end (too few
+// "<", no kill marker after position 0, no "><" before it): such a line yields
+// no player and the update run skips it whole.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace varnokel {
+
+bool EndsWith(std::string_view line, std::string_view literal);
+bool IsTeamJoin(std::string_view line);
+std::string_view TeamOfJoin(std::string_view line);  // "CT" or "TERROR"
+bool IsKill(std::string_view line);
+std::optional<std::string_view> ExtractPlayerId(std::string_view line);
+std::optional<std::string_view> ExtractKillerId(std::string_view line);
+std::optional<std::string_view> ExtractPlayerName(std::string_view line);
+int WeaponNumber(std::string_view line);  // 1..24, or 0 for none of the 24
+
+}  // namespace varnokel

@@ -18,3 +18,13 @@ function(varnokel_gtest name)
     VARNOKEL_PROGRAM_DIR="${VARNOKEL_PROGRAM_DIR}")
   add_test(NAME ${name} COMMAND ${name})
 endfunction()
+
+# Adds each listed subfolder that has a CMakeLists.txt (folders are owned by
+# different parts of the program and appear as they are written).
+function(varnokel_add_present_subdirectories)
+  foreach(dir ${ARGN})
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+      add_subdirectory(${dir})
+    endif()
+  endforeach()
+endfunction()

@@ -1,0 +1,22 @@
+// The HTML view of the main window (control 1066): a thin wrapper whose one
+// operation used by the program is Navigate.
+#pragma once
+
+#include <QWidget>
+
+class QWebEngineView;
+
+class CWebBrowser2 : public QWidget {
+  Q_OBJECT
+ public:
+  explicit CWebBrowser2(QWidget* parent = nullptr);
+
+  // Fire and forget: loads `address` afresh (current files from disk, never a
+  // cached copy), whatever page the user had reached inside the view.
+  void Navigate(const QString& address);
+
+  QWebEngineView* view() const { return view_; }
+
+ private:
+  QWebEngineView* view_;
+};

@@ -16,9 +16,15 @@ class CShockwaveFlash : public QWidget {
   QString GetMovie() const { return movie_; }
   void Play();
 
+  // The folder holding the player's files (ruffle.js and its parts); by
+  // default "ruffle" beside the executable. Takes effect at the next Play.
+  void SetPlayerFolder(const QString& folder) { player_folder_ = folder; }
+
   QWebEngineView* view() const { return view_; }
 
  private:
   QWebEngineView* view_;
   QString movie_;
+  QString player_folder_;
+  QString playing_;  // the movie the view was last loaded with
 };

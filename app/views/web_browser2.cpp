@@ -1,0 +1,27 @@
+#include "app/views/web_browser2.h"
+
+#include <QUrl>
+#include <QVBoxLayout>
+#include <QWebEngineHistory>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+
+CWebBrowser2::CWebBrowser2(QWidget* parent) : QWidget(parent), view_(new QWebEngineView(this)) {
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(view_);
+  // The pages shown are local files that the program rewrites while the view
+  // is open: nothing may come from a cache.
+  view_->page()->profile()->setHttpCacheType(QWebEngineProfile::NoCache);
+  // The default menu offers Back and Forward, and a page taken from the
+  // history keeps its old style sheet; the program's own Navigate is the way
+  // back to the design page.
+  view_->setContextMenuPolicy(Qt::NoContextMenu);
+}
+
+void CWebBrowser2::Navigate(const QString& address) {
+  // Pages in the history may show files that have changed since; going back
+  // to them would show stale colours or an old site.
+  view_->history()->clear();
+  view_->setUrl(QUrl(address));
+}

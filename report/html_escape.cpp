@@ -1,0 +1,66 @@
+#include "report/html_escape.h"
+
+namespace varnokel {
+
+void AppendHtmlEscaped(std::string& out, std::string_view text) {
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        out += c;
+    }
+  }
+}
+
+std::string HtmlEscape(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  AppendHtmlEscaped(out, text);
+  return out;
+}
+
+namespace {
+
+bool IsUnreserved(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+         c == '_' || c == '.' || c == '~';
+}
+
+}  // namespace
+
+void AppendPercentEncoded(std::string& out, std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  for (char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (IsUnreserved(c)) {
+      out += ch;
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 0x0f];
+    }
+  }
+}
+
+std::string PercentEncode(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  AppendPercentEncoded(out, text);
+  return out;
+}
+
+}  // namespace varnokel

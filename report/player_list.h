@@ -1,0 +1,25 @@
+// The player list "sp.htm": every player in order of his shown name.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "report/player_listing.h"
+
+namespace varnokel {
+
+// The order the list shows `names` in: the permutation that this exchange
+// sort produces, comparing names as unsigned bytes:
+//   for i in 0..n-1: for j in i..n-1: if name[j] < name[i]: swap(i, j)
+// Element k of the result is the listing position of the k-th row. The sort
+// is not stable, and the list keeps exactly its order among equal names.
+std::vector<size_t> PlayerListOrder(const std::vector<std::string_view>& names);
+
+// The exchange sort itself, quadratic: the definition PlayerListOrder follows.
+std::vector<size_t> ExchangeSortOrder(const std::vector<std::string_view>& names);
+
+std::string PlayerListPage(const PlayerListing& listing);
+
+}  // namespace varnokel

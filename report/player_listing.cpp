@@ -1,0 +1,49 @@
+#include "report/player_listing.h"
+
+#include "app/core/file_io.h"
+
+namespace varnokel {
+
+namespace {
+
+constexpr std::string_view kPlayerSuffix = ".db";
+
+bool IsPlayerEntryName(std::string_view name) {
+  return name.size() > kPlayerSuffix.size() && name.front() != '.' &&
+         name.substr(name.size() - kPlayerSuffix.size()) == kPlayerSuffix;
+}
+
+}  // namespace
+
+std::vector<std::string> PlayerEntryNames(const std::filesystem::path& database_dir) {
+  std::vector<std::string> names = ListEntryNames(database_dir);
+  std::erase_if(names, [&](const std::string& name) {
+    return !IsPlayerEntryName(name) || !IsRegularFile(database_dir / name);
+  });
+  return names;
+}
+
+ListedPlayer ReadListedPlayer(const std::filesystem::path& database_dir,
+                              const std::string& entry_name) {
+  ListedPlayer player;
+  player.stem = entry_name.substr(0, entry_name.size() - kPlayerSuffix.size());
+  player.bytes = ReadFileText(database_dir / entry_name);
+  const Fields fields = SplitFields(player.bytes);
+  player.id = FieldAt(fields, field::kId);
+  player.name = FieldAt(fields, field::kName);
+  player.skill = SkillValue(fields);
+  player.play_time = Atoi(FieldAt(fields, field::kPlayTime));
+  for (int w = 0; w < kWeaponCount; ++w)
+    player.weapon_kills[w] = Atoi(FieldAt(fields, kFirstWeaponField + w));
+  return player;
+}
+
+PlayerListing BuildPlayerListing(const std::filesystem::path& database_dir) {
+  PlayerListing listing;
+  const std::vector<std::string> names = PlayerEntryNames(database_dir);
+  listing.reserve(names.size());
+  for (const std::string& name : names) listing.push_back(ReadListedPlayer(database_dir, name));
+  return listing;
+}
+
+}  // namespace varnokel

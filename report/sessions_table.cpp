@@ -1,0 +1,66 @@
+#include "report/sessions_table.h"
+
+#include <cstdlib>
+
+#include "report/page_frame.h"
+#include "report/ranked_table.h"
+
+namespace varnokel {
+
+namespace {
+
+void AppendTwoDigits(std::string& out, int64_t value) {
+  if (value < 10) out += '0';
+  out += std::to_string(value);
+}
+
+std::string TimeText(int32_t seconds, bool pad_hours) {
+  std::string text;
+  int64_t t = seconds;
+  if (t < 0) {
+    text += '-';
+    t = -t;
+  }
+  const int64_t hours = t / 3600;
+  const int64_t minutes = (t - hours * 3600) / 60;
+  if (pad_hours) {
+    AppendTwoDigits(text, hours);
+  } else {
+    text += std::to_string(hours);
+  }
+  text += ':';
+  AppendTwoDigits(text, minutes);
+  text += ':';
+  AppendTwoDigits(text, t - hours * 3600 - minutes * 60);
+  return text;
+}
+
+}  // namespace
+
+std::string SessionTimeText(int32_t seconds) {
+  return TimeText(seconds, false);
+}
+
+std::string PlayerTimeText(int32_t seconds) {
+  return TimeText(seconds, true);
+}
+
+std::string SessionsTablePage(const PlayerListing& listing) {
+  std::vector<int32_t> times;
+  times.reserve(listing.size());
+  for (const ListedPlayer& player : listing) times.push_back(player.play_time);
+
+  std::string page(PageHead(Page::kSessionsTable));
+  page.reserve(page.size() + listing.size() * 220 + TablePageFooter().size());
+  for (const RankedRow& row : RankedTable(times)) {
+    const ListedPlayer& player = listing[row.index];
+    AppendPlayerRowStart(page, row.place, player.id, player.name);
+    page += "</a></span></td><td align=right class=color3><span class=text>";
+    page += SessionTimeText(player.play_time);
+    page += "</span></td></tr>";
+  }
+  page += TablePageFooter();
+  return page;
+}
+
+}  // namespace varnokel

@@ -1,0 +1,22 @@
+// The sessions table "se.htm": every player ranked by total playing time.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "report/player_listing.h"
+
+namespace varnokel {
+
+// Hours without leading zeros, minutes and seconds with two digits: 3725
+// seconds give "1:02:05". A negative time (a damaged file) is shown as "-"
+// and the time of its magnitude.
+std::string SessionTimeText(int32_t seconds);
+
+// Hours, minutes and seconds each with at least two digits, as the player
+// page shows the playing time: 3725 seconds give "01:02:05".
+std::string PlayerTimeText(int32_t seconds);
+
+std::string SessionsTablePage(const PlayerListing& listing);
+
+}  // namespace varnokel

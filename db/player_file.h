@@ -18,10 +18,9 @@ inline constexpr int kWeaponCount = 24;
 namespace field {
 inline constexpr int kId = 0, kEnterDate = 1, kEnterTime = 2, kName = 3, kCtJoins = 4,
                      kOtherJoins = 5, kDeaths = 6, kKills = 7, kHostageTouched = 8,
-                     kHostageKilled = 9, kHostageRescued = 10, kBombSpawned = 11,
-                     kBombDropped = 12, kBombPlanted = 13, kBombPickedUp = 14,
-                     kDefuseWithoutKit = 15, kBombDefused = 16, kDefuseWithKit = 17,
-                     kLeaveDate = 18, kPlayTime = 19;
+                     kHostageKilled = 9, kHostageRescued = 10, kBombSpawned = 11, kBombDropped = 12,
+                     kBombPlanted = 13, kBombPickedUp = 14, kDefuseWithoutKit = 15,
+                     kBombDefused = 16, kDefuseWithKit = 17, kLeaveDate = 18, kPlayTime = 19;
 }  // namespace field
 
 struct Weapon {
@@ -72,6 +71,13 @@ int32_t SkillValue(const Fields& fields);
 // Reads a player file by the reading rule (whole file, cut at a NUL byte).
 // Throws FileError(kOpen) naming the file.
 Fields ReadPlayerFile(const std::filesystem::path& file);
+
+// True when anything exists at `file` (a folder there makes the later read
+// fail with an error naming it, instead of being overwritten).
+bool PlayerFileExists(const std::filesystem::path& file);
+
+// The decimal text of Atoi(count) + 1; a count at the 32-bit maximum stays.
+std::string IncrementedCount(std::string_view count);
 
 // Adds one to the count at `index` (4..43) of the player's file, or creates the
 // file as UnknownPlayerRecord when it does not exist (the count is then not

@@ -1,1 +1,146 @@
-// Placeholder until this unit is written.
+#include "db/recognisers.h"
+
+#include <array>
+#include <cstddef>
+
+#include "db/player_file.h"
+
+// Every recogniser below is defined by backward scans over the line. The scans
+// are done here with rfind and friends; the comments give the position each
+// scan ends on, which is what the results depend on (including the one-place
+// shift of BackScan when it starts on a "<").
+
+namespace varnokel {
+
+namespace {
+
+using Pos = std::ptrdiff_t;
+
+constexpr std::string_view kKillMarker = "\" killed \"";
+constexpr std::string_view kWeaponMarker = "\" with";
+
+Pos Length(std::string_view line) {
+  return static_cast<Pos>(line.size());
+}
+
+// The character at `p`: positions past the end read as no character (0),
+// negative positions read the character at position 0.
+char CharAt(std::string_view line, Pos p) {
+  if (p < 0) p = 0;
+  return p < Length(line) ? line[static_cast<size_t>(p)] : '\0';
+}
+
+// The characters from `p`, `count` of them, as far as they exist: a negative
+// count or a start at or past the end gives empty text, positions below 0 do
+// not exist.
+std::string_view Piece(std::string_view line, Pos p, Pos count) {
+  if (count <= 0) return {};
+  Pos end = p + count;
+  if (p < 0) p = 0;
+  if (end > Length(line)) end = Length(line);
+  if (p >= end) return {};
+  return line.substr(static_cast<size_t>(p), static_cast<size_t>(end - p));
+}
+
+// The last `n` characters (the whole line when it is shorter).
+std::string_view LastChars(std::string_view line, size_t n) {
+  return line.size() <= n ? line : line.substr(line.size() - n);
+}
+
+// Backward search for "<" from p: p itself when it holds "<", otherwise one
+// below the nearest "<" under p. No "<" there: the scan would never end.
+std::optional<Pos> BackScan(std::string_view line, Pos p) {
+  if (p < 0) {
+    // Every read below position 0 sees position 0 again.
+    if (CharAt(line, 0) == '<' && !line.empty()) return p;
+    return std::nullopt;
+  }
+  if (p < Length(line) && line[static_cast<size_t>(p)] == '<') return p;
+  size_t k = line.rfind('<', static_cast<size_t>(p));
+  if (k == std::string_view::npos) return std::nullopt;
+  return static_cast<Pos>(k) - 1;
+}
+
+}  // namespace
+
+bool EndsWith(std::string_view line, std::string_view literal) {
+  return line.ends_with(literal);
+}
+
+bool IsTeamJoin(std::string_view line) {
+  constexpr std::string_view kJoined = "joined team";
+  return LastChars(line, 16).substr(0, 11) == kJoined ||
+         LastChars(line, 23).substr(0, 11) == kJoined;
+}
+
+std::string_view TeamOfJoin(std::string_view line) {
+  return EndsWith(line, "\"CT\"") ? "CT" : "TERROR";
+}
+
+bool IsKill(std::string_view line) {
+  if (line.find(kKillMarker) == std::string_view::npos) return false;
+  // Two passes back from the end, each to the next double quote; an "L" met
+  // on the way rules the line out. A pass that starts on a double quote only
+  // steps one place; one that scans ends two places below the quote it found.
+  Pos n = Length(line) - 1;
+  for (int pass = 0; pass < 2; ++pass) {
+    if (CharAt(line, n) != '"') {
+      size_t j = n < 0 ? std::string_view::npos : line.find_last_of("\"L", static_cast<size_t>(n));
+      // The kill marker holds two double quotes below every start of a pass,
+      // so the scan always finds one.
+      if (j == std::string_view::npos || line[j] == 'L') return false;
+      n = static_cast<Pos>(j) - 1;
+    }
+    n -= 1;
+  }
+  return Piece(line, n - 5, 6) == kWeaponMarker;
+}
+
+std::optional<std::string_view> ExtractPlayerId(std::string_view line) {
+  std::optional<Pos> a = BackScan(line, Length(line));
+  if (!a) return std::nullopt;
+  std::optional<Pos> b = BackScan(line, *a);
+  if (!b) return std::nullopt;
+  return Piece(line, *b + 2, *a - *b - 2);
+}
+
+std::optional<std::string_view> ExtractKillerId(std::string_view line) {
+  // Forward to the kill marker, starting at position 1: a marker at 1 leaves
+  // a at 1, a marker further on leaves a one place behind its start.
+  size_t k = line.find(kKillMarker, 1);
+  if (k == std::string_view::npos) return std::nullopt;
+  Pos a = k == 1 ? 1 : static_cast<Pos>(k) + 1;
+  // Back to "><": found at a itself leaves a; found below leaves a one place
+  // below that "><".
+  size_t m = line.rfind("><", static_cast<size_t>(a));
+  if (m == std::string_view::npos) return std::nullopt;
+  a = static_cast<Pos>(m) == a ? a : static_cast<Pos>(m) - 1;
+  std::optional<Pos> b = BackScan(line, a);
+  if (!b) return std::nullopt;
+  return Piece(line, *b + 2, a - *b - 1);
+}
+
+std::optional<std::string_view> ExtractPlayerName(std::string_view line) {
+  Pos p = Length(line) - 1;
+  for (int pass = 0; pass < 3; ++pass) {
+    std::optional<Pos> found = BackScan(line, p);
+    if (!found) return std::nullopt;
+    p = *found - 1;
+  }
+  return Piece(line, 26, p - 24);
+}
+
+int WeaponNumber(std::string_view line) {
+  // EndsWith("\"" + name + "\"") for a name without double quotes is the same
+  // as: the text between the last two double quotes is the name.
+  if (line.size() < 2 || line.back() != '"') return 0;
+  size_t open = line.rfind('"', line.size() - 2);
+  if (open == std::string_view::npos) return 0;
+  std::string_view name = line.substr(open + 1, line.size() - open - 2);
+  for (int i = 0; i < kWeaponCount; ++i) {
+    if (kWeapons[static_cast<size_t>(i)].name == name) return i + 1;
+  }
+  return 0;
+}
+
+}  // namespace varnokel

@@ -1,0 +1,137 @@
+#include "db/player_record.h"
+
+#include <algorithm>
+#include <limits>
+#include <optional>
+
+namespace varnokel {
+
+namespace {
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// Days since 1970-01-01 of a valid MM/DD/YYYY date.
+std::optional<int64_t> DayNumber(std::string_view date) {
+  if (date.size() != 10 || date[2] != '/' || date[5] != '/') return std::nullopt;
+  for (size_t i : {0, 1, 3, 4, 6, 7, 8, 9}) {
+    if (!IsDigit(date[i])) return std::nullopt;
+  }
+  int64_t month = (date[0] - '0') * 10 + (date[1] - '0');
+  int64_t day = (date[3] - '0') * 10 + (date[4] - '0');
+  int64_t year = Atoi(date.substr(6, 4));
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  if (month < 1 || month > 12 || day < 1) return std::nullopt;
+  if (day > kDays[month - 1] + (month == 2 && leap ? 1 : 0)) return std::nullopt;
+  // Days from the civil date (proleptic Gregorian calendar).
+  year -= month <= 2 ? 1 : 0;
+  int64_t era = year / 400;
+  int64_t year_of_era = year - era * 400;
+  int64_t day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  int64_t day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+  return era * 146097 + day_of_era - 719468;
+}
+
+// h x 3600 + m x 60 + s, each read with Atoi from characters 0-1, 3-4, 6-7.
+int64_t TimeSeconds(std::string_view time) {
+  auto part = [&](size_t from) {
+    return from >= time.size() ? 0 : int64_t{Atoi(time.substr(from, 2))};
+  };
+  return part(0) * 3600 + part(3) * 60 + part(6);
+}
+
+int32_t Saturate(int64_t value) {
+  return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
+                                                  std::numeric_limits<int32_t>::max()));
+}
+
+void AppendField(std::string& bytes, std::string_view text) {
+  bytes.append(text);
+  bytes.append("\r\n");
+}
+
+}  // namespace
+
+int32_t PlayTimeAfterSession(std::string_view start_date, std::string_view start_time,
+                             std::string_view end_date, std::string_view end_time,
+                             std::string_view old_total) {
+  int64_t session = TimeSeconds(end_time) - TimeSeconds(start_time);
+  std::optional<int64_t> start_day = DayNumber(start_date);
+  std::optional<int64_t> end_day = DayNumber(end_date);
+  if (start_day && end_day) {
+    session += (*end_day - *start_day) * 86400;
+  } else if (session < 0) {
+    session += 86400;
+  }
+  return Saturate(std::max<int64_t>(session, 0) + Atoi(old_total));
+}
+
+std::string SerializeRecord(const PlayerRecord& record) {
+  std::string bytes;
+  bytes.reserve(256);
+  for (int i = 0; i < kFieldCount; ++i) {
+    const std::string& text = record.fields[static_cast<size_t>(i)];
+    if (i == kFieldCount - 1 && record.shape == PlayerRecord::Shape::kDefault) {
+      bytes.append(text);
+    } else {
+      AppendField(bytes, text);
+    }
+  }
+  if (record.shape == PlayerRecord::Shape::kWithSkill) bytes.append(record.skill);
+  return bytes;
+}
+
+PlayerRecord RecordFromFields(Fields fields) {
+  fields.resize(kFieldCount);
+  return PlayerRecord{std::move(fields), PlayerRecord::Shape::kTerminated, {}};
+}
+
+PlayerRecord NewRecord(std::string_view id, std::string_view date, std::string_view time,
+                       std::string_view name) {
+  PlayerRecord record;
+  record.fields.assign(kFieldCount, "0");
+  record.fields[field::kId] = id;
+  record.fields[field::kEnterDate] = date;
+  record.fields[field::kEnterTime] = time;
+  record.fields[field::kName] = name;
+  record.shape = PlayerRecord::Shape::kDefault;
+  return record;
+}
+
+PlayerRecord UnknownRecord(std::string_view id, std::string_view reference_line) {
+  auto piece = [&](size_t from, size_t count) {
+    return from >= reference_line.size() ? std::string_view() : reference_line.substr(from, count);
+  };
+  return NewRecord(id, piece(2, 10), piece(15, 8), "Unknown");
+}
+
+void ApplyEntered(PlayerRecord& record, std::string_view id, std::string_view date,
+                  std::string_view time, std::string_view name) {
+  record.fields[field::kId] = id;
+  record.fields[field::kEnterDate] = date;
+  record.fields[field::kEnterTime] = time;
+  record.fields[field::kName] = name;
+  record.shape = PlayerRecord::Shape::kTerminated;
+}
+
+void ApplyIncrement(PlayerRecord& record, int index) {
+  std::string& count = record.fields[static_cast<size_t>(index)];
+  count = IncrementedCount(count);
+  record.shape = PlayerRecord::Shape::kTerminated;
+}
+
+void ApplyDisconnected(PlayerRecord& record, std::string_view id, std::string_view date,
+                       std::string_view time, std::string_view name) {
+  Fields& f = record.fields;
+  record.skill = std::to_string(SkillValue(f));
+  f[field::kPlayTime] = std::to_string(PlayTimeAfterSession(
+      f[field::kEnterDate], f[field::kEnterTime], date, time, f[field::kPlayTime]));
+  f[field::kId] = id;
+  f[field::kName] = name;
+  f[field::kLeaveDate] = date;
+  record.shape = PlayerRecord::Shape::kWithSkill;
+}
+
+}  // namespace varnokel

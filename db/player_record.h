@@ -1,0 +1,53 @@
+// A player file held in memory together with the exact shape its bytes have
+// on disk, and the changes the update run makes to it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "db/player_file.h"
+
+namespace varnokel {
+
+struct PlayerRecord {
+  enum class Shape {
+    kDefault,     // a default record: no line end after field 43
+    kTerminated,  // all 44 fields end with CR LF
+    kWithSkill,   // 44 terminated fields and the unterminated skill line
+  };
+  Fields fields;  // exactly 44
+  Shape shape = Shape::kTerminated;
+  std::string skill;  // the 45th line of kWithSkill
+};
+
+// The file's bytes for this record.
+std::string SerializeRecord(const PlayerRecord& record);
+
+// The record read from a file: fields 0..43 (missing ones empty).
+PlayerRecord RecordFromFields(Fields fields);
+
+// NewPlayerRecord and UnknownPlayerRecord as records.
+PlayerRecord NewRecord(std::string_view id, std::string_view date, std::string_view time,
+                       std::string_view name);
+PlayerRecord UnknownRecord(std::string_view id, std::string_view reference_line);
+
+// An "entered the game" line for a player with a file.
+void ApplyEntered(PlayerRecord& record, std::string_view id, std::string_view date,
+                  std::string_view time, std::string_view name);
+// One counted event (field 4..43).
+void ApplyIncrement(PlayerRecord& record, int index);
+// A "disconnected" line: name, leave date, play time and the skill line.
+void ApplyDisconnected(PlayerRecord& record, std::string_view id, std::string_view date,
+                       std::string_view time, std::string_view name);
+
+// The play time after a session that began at the stored date and time (fields
+// 1 and 2) and ended at the line's date and time, added to `old_total`. When
+// both dates are valid MM/DD/YYYY dates the full difference counts; otherwise
+// only the times, with a day added to a negative difference. A session below
+// 0 counts 0; the sum saturates at the 32-bit range.
+int32_t PlayTimeAfterSession(std::string_view start_date, std::string_view start_time,
+                             std::string_view end_date, std::string_view end_time,
+                             std::string_view old_total);
+
+}  // namespace varnokel

@@ -1,0 +1,1 @@
+<!-- ********** / Auflistungen ********** --></table><!-- ********** / Tabelle ********** --><hr noshade size=1 class=linecolor width="80%"><table width="80%" cellspacing=1 cellpadding=5 class=color4> <tr align=center>  <td class=color2><span class=text>{credit}</span></td> </tr></table><hr noshade size=1 class=linecolor width="80%"></div></body></html>

@@ -1,0 +1,68 @@
+// Helpers of the report tests: expected page pieces read from the fixture
+// files in data/, player files written into real temporary folders.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "report/player_listing.h"
+
+namespace varnokel::testutil {
+
+inline constexpr std::string_view kCredit =
+    R"(erstellt mit Varnokel Stats - <a href="https://varnokel.example/" target=_blank>varnokel.example</a>)";
+
+// The bytes of tests/report/data/<name>.
+std::string Fixture(std::string_view name);
+
+// `tpl` with every "{key}" replaced by its value.
+std::string Fill(std::string tpl, const std::vector<std::pair<std::string, std::string>>& values);
+
+std::string TableFooter();
+std::string PlayerFooter();
+
+// A player file as the update run creates it: id, date, time, name and forty
+// "0" counts (CR LF between fields, none after the last), with `counts`
+// replacing single fields by index.
+std::string PlayerFileBytes(const std::string& id, const std::string& name,
+                            const std::map<int, std::string>& counts = {});
+
+// A fresh folder below the system's temporary folder, removed at the end.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// A program folder with an empty database 1 and no site yet.
+class ProgramFolder {
+ public:
+  ProgramFolder();
+  const std::filesystem::path& root() const { return dir_.path(); }
+  std::filesystem::path database() const { return root() / "Datenbanken" / "db1"; }
+  std::filesystem::path html() const { return root() / "html"; }
+  // Writes `bytes` as the player file id + ".db" of database 1.
+  void AddPlayer(const std::string& id, const std::string& bytes) const;
+  void AddPlayer(const std::string& id, const std::string& name,
+                 const std::map<int, std::string>& counts) const {
+    AddPlayer(id, PlayerFileBytes(id, name, counts));
+  }
+  PlayerListing Listing() const { return BuildPlayerListing(database()); }
+
+ private:
+  TempDir dir_;
+};
+
+std::string ReadBytes(const std::filesystem::path& file);
+
+}  // namespace varnokel::testutil

@@ -1,0 +1,165 @@
+// The skill table, sessions table and player list, byte for byte.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "report/html_escape.h"
+#include "report/page_frame.h"
+#include "report/player_list.h"
+#include "report/sessions_table.h"
+#include "report/skill_table.h"
+#include "tests/report/report_test_util.h"
+
+namespace varnokel {
+namespace {
+
+using testutil::Fill;
+using testutil::Fixture;
+using testutil::ProgramFolder;
+
+std::string Row(const char* tpl, int place, const std::string& id, const std::string& name,
+                const std::string& value = {}) {
+  return Fill(Fixture(tpl),
+              {{"place", std::to_string(place)}, {"id", id}, {"name", name}, {"value", value}});
+}
+
+TEST(PageFrame, HeadsAndFootersAreTheSitesOwnTexts) {
+  EXPECT_EQ(PageHead(Page::kSkillTable), Fixture("st_head.htm"));
+  EXPECT_EQ(PageHead(Page::kSessionsTable), Fixture("se_head.htm"));
+  EXPECT_EQ(PageHead(Page::kPlayerList), Fixture("sp_head.htm"));
+  EXPECT_EQ(PageHead(Page::kWeaponPage), Fixture("weapon_head.htm"));
+  EXPECT_EQ(PageHead(Page::kWeaponSummary), Fixture("wt_head.htm"));
+  EXPECT_EQ(PageHead(Page::kPlayer), Fixture("player_head.htm"));
+  EXPECT_EQ(TablePageFooter(), testutil::TableFooter());
+  EXPECT_EQ(PlayerPageFooter(), testutil::PlayerFooter());
+  EXPECT_NE(CreditLine().find(" - <a href=\"https://"), std::string_view::npos);
+  EXPECT_NE(CreditLine().find("target=_blank"), std::string_view::npos);
+  for (Page page : {Page::kSkillTable, Page::kSessionsTable, Page::kPlayerList, Page::kWeaponPage,
+                    Page::kWeaponSummary, Page::kPlayer})
+    EXPECT_EQ(PageHead(page).find_first_of("\r\n"), std::string_view::npos);
+}
+
+TEST(HtmlEscape, NamesAndIds) {
+  EXPECT_EQ(HtmlEscape(R"(a&b<c>"d'e)"), "a&amp;b&lt;c&gt;&quot;d&#39;e");
+  EXPECT_EQ(HtmlEscape("Zed \xE4"), "Zed \xE4");
+  EXPECT_EQ(PercentEncode("STEAM_0:1:4711"), "STEAM_0%3A1%3A4711");
+  EXPECT_EQ(PercentEncode("Az09-_.~"), "Az09-_.~");
+  EXPECT_EQ(PercentEncode(std::string("a b/#?\"<\xE4\x01", 10)), "a%20b%2F%23%3F%22%3C%E4%01");
+  EXPECT_EQ(PercentEncode("%41"), "%2541");
+}
+
+TEST(SkillTable, RanksWithSharedPlacesAndListingOrderForTies) {
+  ProgramFolder site;
+  site.AddPlayer("p1", "Carl", {{8, "30"}});              // 300
+  site.AddPlayer("p2", "Ann", {{8, "50"}});               // 500
+  site.AddPlayer("p3", "Bea", {{8, "10"}});               // 100
+  site.AddPlayer("p4", "Dan", {{16, "20"}, {13, "10"}});  // 300
+  // 3 ak47 and 1 knife kills, 4 deaths, 1 bomb planted: 890 / 5 + 10.
+  site.AddPlayer("p5", "Eve", {{33, "3"}, {42, "1"}, {6, "4"}, {13, "1"}});
+  // Weighted 1 is impossible with the weights; one usp kill and 2 deaths: 120 / 3.
+  site.AddPlayer("p6", "Fay", {{20, "1"}, {6, "2"}});
+  site.AddPlayer("p7", "Gus", {});
+  const std::string expected =
+      Fixture("st_head.htm") + Row("st_row.tpl", 1, "p2", "Ann", "500") +
+      Row("st_row.tpl", 2, "p1", "Carl", "300") + Row("st_row.tpl", 2, "p4", "Dan", "300") +
+      Row("st_row.tpl", 4, "p5", "Eve", "188") + Row("st_row.tpl", 5, "p3", "Bea", "100") +
+      Row("st_row.tpl", 6, "p6", "Fay", "40") + Row("st_row.tpl", 7, "p7", "Gus", "0") +
+      testutil::TableFooter();
+  EXPECT_EQ(SkillTablePage(site.Listing()), expected);
+}
+
+TEST(SkillTable, EmptyDatabaseAndSinglePlayer) {
+  ProgramFolder site;
+  EXPECT_EQ(SkillTablePage(site.Listing()), Fixture("st_head.htm") + testutil::TableFooter());
+  site.AddPlayer("4711", "Solo", {});
+  EXPECT_EQ(
+      SkillTablePage(site.Listing()),
+      Fixture("st_head.htm") + Row("st_row.tpl", 1, "4711", "Solo", "0") + testutil::TableFooter());
+}
+
+TEST(SessionsTable, TimeTexts) {
+  EXPECT_EQ(SessionTimeText(3725), "1:02:05");
+  EXPECT_EQ(SessionTimeText(59), "0:00:59");
+  EXPECT_EQ(SessionTimeText(0), "0:00:00");
+  EXPECT_EQ(SessionTimeText(360000), "100:00:00");
+  EXPECT_EQ(SessionTimeText(-3725), "-1:02:05");
+  EXPECT_EQ(SessionTimeText(INT32_MIN), "-596523:14:08");
+  EXPECT_EQ(PlayerTimeText(3725), "01:02:05");
+  EXPECT_EQ(PlayerTimeText(59), "00:00:59");
+  EXPECT_EQ(PlayerTimeText(360000), "100:00:00");
+}
+
+TEST(SessionsTable, RanksByPlayingTime) {
+  ProgramFolder site;
+  site.AddPlayer("a", "Short", {{19, "60"}});
+  site.AddPlayer("b", "Long", {{19, "7200"}});
+  site.AddPlayer("c", "Also long", {{19, "7200"}});
+  site.AddPlayer("d", "Broken", {{19, "abc"}});
+  site.AddPlayer("e", "Odd", {{19, "3725"}});
+  site.AddPlayer("f", "Empty", {{19, ""}});
+  const std::string expected =
+      Fixture("se_head.htm") + Row("se_row.tpl", 1, "b", "Long", "2:00:00") +
+      Row("se_row.tpl", 1, "c", "Also long", "2:00:00") +
+      Row("se_row.tpl", 3, "e", "Odd", "1:02:05") + Row("se_row.tpl", 4, "a", "Short", "0:01:00") +
+      Row("se_row.tpl", 5, "d", "Broken", "0:00:00") +
+      Row("se_row.tpl", 5, "f", "Empty", "0:00:00") + testutil::TableFooter();
+  EXPECT_EQ(SessionsTablePage(site.Listing()), expected);
+}
+
+TEST(PlayerList, SortsByUnsignedBytes) {
+  ProgramFolder site;
+  site.AddPlayer("1", "bob", {});
+  site.AddPlayer("2", "Alice", {});
+  site.AddPlayer("3", "alice", {});
+  site.AddPlayer("4", "Max2", {});
+  site.AddPlayer("5", "Max", {});
+  site.AddPlayer("6", "", {});
+  site.AddPlayer("7", "\xE4rger", {});
+  site.AddPlayer("8", "Zed", {});
+  const std::string expected =
+      Fixture("sp_head.htm") + Row("sp_row.tpl", 1, "6", "") + Row("sp_row.tpl", 2, "2", "Alice") +
+      Row("sp_row.tpl", 3, "5", "Max") + Row("sp_row.tpl", 4, "4", "Max2") +
+      Row("sp_row.tpl", 5, "8", "Zed") + Row("sp_row.tpl", 6, "3", "alice") +
+      Row("sp_row.tpl", 7, "1", "bob") + Row("sp_row.tpl", 8, "7", "\xE4rger") +
+      testutil::TableFooter();
+  EXPECT_EQ(PlayerListPage(site.Listing()), expected);
+}
+
+TEST(PlayerList, EqualNamesFollowTheExchangeSort) {
+  // The exchange sort carries the smallest name to the front and leaves the
+  // one it replaced where the smaller came from: equal names get reordered.
+  std::vector<std::string_view> names = {"b", "b", "a", "b", "a"};
+  EXPECT_EQ(ExchangeSortOrder(names), (std::vector<size_t>{2, 4, 0, 3, 1}));
+  EXPECT_EQ(PlayerListOrder(names), ExchangeSortOrder(names));
+
+  std::mt19937 random(4711);
+  const std::vector<std::string> pool = {"", "a", "a", "ab", "b", "B", "\xE4", "Max", "Max2"};
+  for (int round = 0; round < 400; ++round) {
+    const size_t n = random() % 60;
+    const size_t kinds = 1 + random() % pool.size();
+    std::vector<std::string_view> list;
+    for (size_t i = 0; i < n; ++i) list.push_back(pool[random() % kinds]);
+    ASSERT_EQ(PlayerListOrder(list), ExchangeSortOrder(list)) << "round " << round;
+  }
+  // Long descending runs make the longest chains.
+  std::vector<std::string> descending;
+  for (int i = 300; i > 0; --i) descending.push_back(std::to_string(1000 + i / 3));
+  std::vector<std::string_view> views(descending.begin(), descending.end());
+  EXPECT_EQ(PlayerListOrder(views), ExchangeSortOrder(views));
+}
+
+TEST(Tables, HostileNamesAndIdsAreEscaped) {
+  ProgramFolder site;
+  site.AddPlayer("STEAM_0:1:4711", "<script>alert('x')</script> & \"co\"", {});
+  const std::string name = "&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt; &amp; &quot;co&quot;";
+  const PlayerListing listing = site.Listing();
+  EXPECT_EQ(SkillTablePage(listing), Fixture("st_head.htm") +
+                                         Row("st_row.tpl", 1, "STEAM_0%3A1%3A4711", name, "0") +
+                                         testutil::TableFooter());
+  EXPECT_EQ(PlayerListPage(listing), Fixture("sp_head.htm") +
+                                         Row("sp_row.tpl", 1, "STEAM_0%3A1%3A4711", name) +
+                                         testutil::TableFooter());
+}
+
+}  // namespace
+}  // namespace varnokel

@@ -1,0 +1,160 @@
+// The whole report run in a real program folder, and the colour settings.
+#include <gtest/gtest.h>
+
+#include "app/core/file_io.h"
+#include "report/colour_settings.h"
+#include "report/page_frame.h"
+#include "report/report_run.h"
+#include "tests/report/report_test_util.h"
+
+namespace varnokel {
+namespace {
+
+using testutil::Fixture;
+using testutil::ProgramFolder;
+using testutil::ReadBytes;
+
+ColourSet Colours() {
+  return {"#101010", "#202020", "#303030", "#404040", "#505050", "#606060",
+          "#707070", "#808080", "#909090", "#a0a0a0", "#b0b0b0", "#c0c0c0"};
+}
+
+std::vector<std::string> SiteFiles(const std::filesystem::path& html) {
+  std::vector<std::string> names = ListEntryNames(html);
+  return names;
+}
+
+TEST(ReportRun, WritesTheWholeSiteAndTwoRunsAreIdentical) {
+  ProgramFolder site;
+  site.AddPlayer("4711", "Ann", {{7, "2"}, {33, "2"}, {19, "100"}});
+  site.AddPlayer("STEAM_0:1:5", "Bob <b>", {{42, "1"}, {7, "1"}});
+  // Not players: a folder, a notes file, hidden files and a bare ".db".
+  std::filesystem::create_directories(site.database() / "old.db");
+  WriteFileAtomic(site.database() / "notes.txt", "x");
+  WriteFileAtomic(site.database() / ".hidden.db", "x");
+  WriteFileAtomic(site.database() / ".db", "x");
+
+  ReportRun(site.root(), site.database(), Colours());
+  const std::vector<std::string> files = SiteFiles(site.html());
+  EXPECT_EQ(files.size(), 4u + 24u + 2u + 1u);
+  for (const char* name : {"st.htm", "se.htm", "sp.htm", "wt.htm", ".usp.htm", ".grenade.htm",
+                           "4711.htm", "STEAM_0:1:5.htm", "style.css"})
+    EXPECT_TRUE(std::filesystem::is_regular_file(site.html() / name)) << name;
+  EXPECT_EQ(ReadBytes(site.html() / "style.css"), StyleSheetText(Colours()));
+  const std::string list = ReadBytes(site.html() / "sp.htm");
+  EXPECT_NE(list.find(R"(<a href="STEAM_0%3A1%3A5.htm">Bob &lt;b&gt;</a>)"), std::string::npos);
+  EXPECT_EQ(list.find("<b>Bob"), std::string::npos);
+
+  std::vector<std::string> first;
+  for (const std::string& name : files) first.push_back(ReadBytes(site.html() / name));
+  ReportRun(site.root(), site.database(), Colours());
+  ASSERT_EQ(SiteFiles(site.html()), files);
+  for (size_t i = 0; i < files.size(); ++i)
+    EXPECT_EQ(ReadBytes(site.html() / files[i]), first[i]) << files[i];
+}
+
+TEST(ReportRun, EmptyOrMissingDatabaseGivesEmptyTables) {
+  ProgramFolder site;
+  ReportRun(site.root(), site.database(), Colours());
+  EXPECT_EQ(ReadBytes(site.html() / "st.htm"), Fixture("st_head.htm") + testutil::TableFooter());
+  EXPECT_EQ(ReadBytes(site.html() / "se.htm"), Fixture("se_head.htm") + testutil::TableFooter());
+  EXPECT_EQ(ReadBytes(site.html() / "sp.htm"), Fixture("sp_head.htm") + testutil::TableFooter());
+  EXPECT_EQ(SiteFiles(site.html()).size(), 4u + 24u + 1u);
+  ReportRun(site.root(), site.root() / "no such folder", Colours());
+  EXPECT_EQ(SiteFiles(site.html()).size(), 4u + 24u + 1u);
+}
+
+TEST(ReportRun, PlayerFilesNamedLikeTablesDoNotReplaceThem) {
+  ProgramFolder site;
+  site.AddPlayer("st", "Sneaky", {});
+  ReportRun(site.root(), site.database(), Colours());
+  EXPECT_EQ(ReadBytes(site.html() / "st.htm").substr(0, PageHead(Page::kSkillTable).size()),
+            PageHead(Page::kSkillTable));
+}
+
+TEST(ReportRun, FailedPageStopsTheRunAndKeepsEarlierPages) {
+  ProgramFolder site;
+  site.AddPlayer("a", "Ann", {});
+  // A folder where the player list goes cannot be replaced by a file.
+  std::filesystem::create_directories(site.html() / "sp.htm" / "inside");
+  try {
+    ReportRun(site.root(), site.database(), Colours());
+    FAIL() << "the run went through";
+  } catch (const FileError& error) {
+    EXPECT_EQ(error.file(), site.html() / "sp.htm");
+    EXPECT_EQ(error.kind(), FileError::Kind::kCreate);
+  }
+  EXPECT_TRUE(std::filesystem::is_regular_file(site.html() / "st.htm"));
+  EXPECT_TRUE(std::filesystem::is_regular_file(site.html() / "se.htm"));
+  EXPECT_FALSE(std::filesystem::exists(site.html() / "wt.htm"));
+  EXPECT_FALSE(std::filesystem::exists(site.html() / "a.htm"));
+  EXPECT_FALSE(std::filesystem::exists(site.html() / "style.css"));
+  for (const std::string& name : SiteFiles(site.html())) EXPECT_NE(name[0], '.') << name;
+}
+
+TEST(ReportRun, StatusText) {
+  EXPECT_EQ(ReportDoneStatus("3"), " HTML - Ausgabe 3 fertig...");
+}
+
+TEST(ColourSettings, StyleSheetText) {
+  ColourSet colours;
+  colours[0] = "#ffffff";
+  const std::string empty = StyleSheetText(colours);
+  EXPECT_EQ(empty.rfind(".tbody { background-color: #ffffff; }.linecolor { color: ; }.color1 "
+                        "{ background-color: ",
+                        0),
+            0u);
+  // clang-format off
+  EXPECT_EQ(StyleSheetText(Colours()),
+            ".tbody { background-color: #101010; }.linecolor { color: #202020; }"
+            ".color1 { background-color: #303030; }.color2 { background-color: #404040; }"
+            ".color3 { background-color: #505050; }.color4 { background-color: #606060; }"
+            ".color5 { background-color: #b0b0b0; }.color6 { background-color: #c0c0c0; }"
+            ".text { font-family: arial; font-size: 10px; color: #707070; }"
+            ".ueberschrift { font-family: arial; font-size: 16px; color: #808080; }"
+            "a { color: #909090; text-decoration: none;}"
+            "a:hover { color: #a0a0a0; text-decoration: none; }");
+  // clang-format on
+}
+
+TEST(ColourSettings, ColourFileRoundTrip) {
+  ColourSet black;
+  black.fill("#000000");
+  const std::string bytes = FormatColourFile(black);
+  EXPECT_EQ(bytes.size(), 106u);
+  EXPECT_EQ(bytes.substr(0, 9), "#000000\r\n");
+  EXPECT_EQ(bytes.substr(99), "#000000");
+
+  testutil::TempDir dir;
+  bool navigated = false;
+  RefreshStyleFiles(dir.path(), Colours(), [&] {
+    navigated = true;
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "s_style.css"));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "color.no"));
+  });
+  EXPECT_TRUE(navigated);
+  EXPECT_EQ(ReadBytes(dir.path() / "s_style.css"), StyleSheetText(Colours()));
+  EXPECT_EQ(ReadColourFile(dir.path() / "color.no"), Colours());
+
+  WriteFileAtomic(dir.path() / "short.no", "a\r\nb");
+  EXPECT_EQ(ReadColourFile(dir.path() / "short.no"),
+            (ColourSet{"a", "b", "", "", "", "", "", "", "", "", "", ""}));
+  std::string many;
+  for (int i = 0; i < 14; ++i) many += std::to_string(i) + "\r\n";
+  many[3] = '\0';  // the text ends at a NUL byte
+  WriteFileAtomic(dir.path() / "many.no", many);
+  EXPECT_EQ(ReadColourFile(dir.path() / "many.no"),
+            (ColourSet{"0", "", "", "", "", "", "", "", "", "", "", ""}));
+  EXPECT_THROW(ReadColourFile(dir.path() / "missing.no"), FileError);
+}
+
+TEST(ColourSettings, HtmlColour) {
+  EXPECT_EQ(HtmlColour(18, 52, 86), "#123456");
+  EXPECT_EQ(HtmlColour(0, 0, 255), "#0000ff");
+  EXPECT_EQ(HtmlColour(0, 255, 0), "#00ff00");
+  EXPECT_EQ(HtmlColour(255, 0, 0), "#ff0000");
+  EXPECT_EQ(HtmlColour(0, 0, 0), "#000000");
+}
+
+}  // namespace
+}  // namespace varnokel

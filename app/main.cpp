@@ -1,0 +1,35 @@
+// The application object: prepares the browser engine, builds the main window,
+// runs it modally and ends the process when it closes.
+#include <QApplication>
+
+#include "app/core/process_values.h"
+#include "app/varnokel_dlg.h"
+
+#ifdef VARNOKEL_HAVE_VIEWS
+#include "app/views/web_engine_setup.h"
+#endif
+
+class CVarnokelApp {
+ public:
+  // Builds the main window, runs it until it closes and returns false: the
+  // process ends after the window (its result is not used).
+  bool InitInstance() {
+    CVarnokelDlg dlg(values_);
+    dlg.exec();
+    return false;
+  }
+
+ private:
+  varnokel::ProcessValues values_;  // LogBuffer, DatabaseNumber, ReferenceLine
+};
+
+int main(int argc, char* argv[]) {
+#ifdef VARNOKEL_HAVE_VIEWS
+  PrepareWebEngineEnvironment();
+#endif
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  QApplication qt_app(argc, argv);
+  CVarnokelApp app;
+  app.InitInstance();
+  return 0;
+}

@@ -1,0 +1,405 @@
+#include "app/varnokel_dlg.h"
+
+#include <QByteArray>
+#include <QColor>
+#include <QColorDialog>
+#include <QContextMenuEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <exception>
+
+#include "app/about_box.h"
+#include "app/app_icon.h"
+#include "app/core/file_io.h"
+#include "app/core/program_dir.h"
+#include "app/dialog_layout.h"
+#include "app/dialog_units.h"
+#include "app/text_codec.h"
+#include "db/database.h"
+#include "db/database_commands.h"
+#include "db/update_run.h"
+#include "log/log_buffer.h"
+#include "report/report_run.h"
+
+#ifdef VARNOKEL_HAVE_VIEWS
+#include "app/views/shockwave_flash.h"
+#include "app/views/web_browser2.h"
+#endif
+
+// clang-format off
+const std::array<int, kTextMemberCount> kTextMemberIds = {
+  1004,                                                    // StatusLine
+  1022,                                                    // LoadedFiles
+  1042, 1043, 1013, 1044, 1045, 1046, 1047, 1048, 1049,    // DatabaseNotes 1-9
+  1024, 1025, 1026, 1027, 1029, 1030, 1031, 1028, 1032, 1041, 1050,
+  1051, 1052, 1053, 1054, 1055, 1056, 1057, 1058, 1059, 1060, 1061,
+  1062, 1063, 1064, 1065,                                  // PlayerDetails
+  1094,                                                    // picked colour
+  1095, 1096, 1097, 1098, 1099, 1100, 1101, 1102, 1103, 1104, 1115, 1117,  // ColourSet
+};
+// clang-format on
+
+namespace {
+
+constexpr int kStatusLine = 1004;
+constexpr int kLoadedFiles = 1022;
+constexpr int kPickedColour = 1094;
+constexpr int kPlayerListId = 1006;
+constexpr int kFlashViewId = 1003;
+constexpr int kHtmlViewId = 1066;
+constexpr size_t kMaxListedPlayers = 1000;
+
+constexpr std::array<int, varnokel::kNoteCount> kNoteIds = {1042, 1043, 1013, 1044, 1045,
+                                                            1046, 1047, 1048, 1049};
+// In the order of "color.no".
+constexpr std::array<int, varnokel::kColourCount> kColourIds = {1095, 1096, 1097, 1098, 1099, 1100,
+                                                                1101, 1102, 1103, 1104, 1115, 1117};
+
+// The edit field that shows player-file field `field`.
+int DetailEditForField(int field) {
+  struct Pair {
+    int field, edit;
+  };
+  static constexpr Pair kPairs[] = {
+      {3, 1024},  {4, 1025},  {5, 1026},  {6, 1027},  {7, 1029},  {8, 1030},  {9, 1031},
+      {10, 1028}, {13, 1032}, {16, 1041}, {19, 1050}, {20, 1062}, {21, 1063}, {22, 1051},
+      {28, 1052}, {29, 1064}, {30, 1065}, {31, 1053}, {33, 1054}, {35, 1055}, {36, 1056},
+      {37, 1061}, {38, 1057}, {40, 1058}, {41, 1059}, {42, 1060}};
+  for (const Pair& pair : kPairs) {
+    if (pair.field == field) return pair.edit;
+  }
+  return 0;
+}
+
+// The buttons that select databases 1 to 9, in order.
+constexpr std::array<int, 9> kDatabaseButtonIds = {1012, 1033, 1034, 1035, 1036,
+                                                   1037, 1038, 1039, 1040};
+
+// File names travel as the file system's bytes.
+std::filesystem::path ToPath(const QString& file) {
+  return std::filesystem::path(QFile::encodeName(file).toStdString());
+}
+
+QString FromPath(const std::filesystem::path& file) {
+  return QFile::decodeName(QByteArray::fromStdString(file.string()));
+}
+
+// The open dialog's filter entries: "Logfiles " for log files (either case
+// of the extension, as names on Linux are case-sensitive) and " Alle Dateien "
+// for every file.
+const char kLogFileFilter[] = "Logfiles (*.LOG *.log);; Alle Dateien (*)";
+
+}  // namespace
+
+CVarnokelDlg::CVarnokelDlg(varnokel::ProcessValues& values, std::filesystem::path program_dir,
+                           QWidget* parent)
+    : CVarnokelDlgBase(parent), values_(values), program_dir_override_(std::move(program_dir)) {
+  // A top-level window of its own (shown in the task bar) with a sizing
+  // border and the minimise and maximise boxes; the controls keep their
+  // places when it is resized.
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+  setWindowTitle(QString::fromLatin1(kDialogTitle));
+
+  const QFont font = DialogFont(ProgramFolder());
+  setFont(font);
+  const DialogUnits units(font);
+  resize(units.ToPixelsX(kDialogWidth), units.ToPixelsY(kDialogHeight));
+  controls_ = BuildControls(this, units, MainWindowControls());
+  player_list_ = qobject_cast<QListWidget*>(Control(kPlayerListId));
+  setWindowIcon(AppIcon());
+  ConnectCommands();
+  OnInitDialog();
+}
+
+CVarnokelDlg::~CVarnokelDlg() = default;
+
+std::filesystem::path CVarnokelDlg::ProgramFolder() const {
+  return program_dir_override_.empty() ? varnokel::ProgramDir() : program_dir_override_;
+}
+
+std::filesystem::path CVarnokelDlg::DatabaseFolder() const {
+  return varnokel::DatabaseDir(ProgramFolder(), values_.database_number);
+}
+
+QWidget* CVarnokelDlg::Control(int id) const {
+  auto it = controls_.find(id);
+  return it == controls_.end() ? nullptr : it->second;
+}
+
+const std::string& CVarnokelDlg::Member(int id) const {
+  for (size_t i = 0; i < kTextMemberIds.size(); ++i) {
+    if (kTextMemberIds[i] == id) return texts_[i];
+  }
+  throw std::out_of_range("no text member for control " + std::to_string(id));
+}
+
+std::string& CVarnokelDlg::Member(int id) {
+  return const_cast<std::string&>(std::as_const(*this).Member(id));
+}
+
+void CVarnokelDlg::UpdateData(bool save_and_validate) {
+  for (size_t i = 0; i < kTextMemberIds.size(); ++i) {
+    QWidget* control = Control(kTextMemberIds[i]);
+    if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+      if (save_and_validate)
+        texts_[i] = varnokel::QStringToAnsi(edit->text());
+      else
+        edit->setText(varnokel::AnsiToQString(texts_[i]));
+    } else if (auto* lines = qobject_cast<QPlainTextEdit*>(control)) {
+      if (save_and_validate) {
+        // The raw text keeps non-breaking spaces; paragraph ends become LF.
+        QString text = lines->document()->toRawText();
+        text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+        texts_[i] = varnokel::QStringToAnsiLines(text);
+      } else {
+        lines->setPlainText(varnokel::AnsiLinesToQString(texts_[i]));
+      }
+    }
+  }
+}
+
+// Start-up of the window, in this order: first exchange (all fields empty),
+// about item and icon (constructor), cover animation, notes, colours,
+// exchange, background, HTML view. A state file that cannot be read is
+// reported and leaves its own fields empty; everything else still runs.
+void CVarnokelDlg::OnInitDialog() {
+  UpdateData(false);
+  const std::filesystem::path program_dir = ProgramFolder();
+  PlayMovie(program_dir / "varnokel.swf");
+  RunFileWork([&] {
+    const varnokel::DatabaseNotes notes = varnokel::ReadDatabaseNotes(program_dir / "buffer.no");
+    for (size_t i = 0; i < notes.size(); ++i) Member(kNoteIds[i]) = notes[i];
+  });
+  RunFileWork([&] { SetColours(varnokel::ReadColourFile(program_dir / "color.no")); });
+  UpdateData(false);
+#ifdef VARNOKEL_HAVE_SKIN
+  SetBackgroundBitmap(QStringLiteral("water.bmp"), 1);
+#endif
+  NavigateHtmlView();
+}
+
+void CVarnokelDlg::ConnectCommands() {
+  auto on_click = [this](int id, void (CVarnokelDlg::*handler)()) {
+    connect(qobject_cast<QPushButton*>(Control(id)), &QPushButton::clicked, this, handler);
+  };
+  on_click(1000, &CVarnokelDlg::OnLoadLogFile);
+  on_click(1005, &CVarnokelDlg::OnResetLoadedFiles);
+  on_click(1001, &CVarnokelDlg::OnUpdateDatabase);
+  on_click(1020, &CVarnokelDlg::OnDeleteDatabase);
+  on_click(1018, &CVarnokelDlg::OnListPlayers);
+  on_click(1019, &CVarnokelDlg::OnShowPlayerDetails);
+  on_click(1002, &CVarnokelDlg::OnReportRun);
+  on_click(1093, &CVarnokelDlg::OnPickColour);
+  on_click(1007, &CVarnokelDlg::OnRefreshHtmlView);
+  on_click(1, &CVarnokelDlg::accept);
+  for (size_t i = 0; i < kDatabaseButtonIds.size(); ++i) {
+    const std::string number(1, static_cast<char>('1' + i));
+    connect(qobject_cast<QPushButton*>(Control(kDatabaseButtonIds[i])), &QPushButton::clicked, this,
+            [this, number] { OnSelectDatabase(number); });
+  }
+}
+
+// "Beenden": take the notes as typed, save them, then close. A "buffer.no"
+// that cannot be written is reported and the window stays open.
+void CVarnokelDlg::accept() {
+  UpdateData(true);
+  const bool done =
+      RunFileWork([&] { varnokel::WriteDatabaseNotes(ProgramFolder() / "buffer.no", Notes()); });
+  if (!done) return;
+  CVarnokelDlgBase::accept();
+}
+
+// The about item lives in a context menu of the window's background: on
+// Linux the window manager owns the window menu.
+void CVarnokelDlg::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu menu(this);
+  menu.addAction(QString::fromUtf8("Inf&o \u00fcber varnokel..."), this,
+                 &CVarnokelDlg::ShowAboutBox);
+  menu.exec(event->globalPos());
+}
+
+void CVarnokelDlg::ShowAboutBox() {
+  CAboutBox about(font(), this);
+  about.exec();
+}
+
+void CVarnokelDlg::OnLoadLogFile() {
+  UpdateData(true);
+  const QString file =
+      QFileDialog::getOpenFileName(this, QString(), QString(), QString::fromLatin1(kLogFileFilter));
+  const bool done = RunFileWork([&] { varnokel::LoadLogFile(values_.log_buffer, ToPath(file)); });
+  if (!done) return;
+  // The list shows the name in the window's code page, like every other text.
+  Member(kLoadedFiles) += varnokel::QStringToAnsi(QFileInfo(file).fileName()) + "\r\n";
+  Member(kStatusLine) = varnokel::kStatusLogLoaded;
+  UpdateData(false);
+}
+
+void CVarnokelDlg::OnResetLoadedFiles() {
+  UpdateData(true);
+  Member(kLoadedFiles).clear();
+  UpdateData(false);
+}
+
+void CVarnokelDlg::OnUpdateDatabase() {
+  UpdateData(true);
+  const bool done = RunFileWork([&] {
+    varnokel::DatabaseUpdateRun(values_.log_buffer, DatabaseFolder(), values_.reference_line);
+  });
+  if (!done) return;
+  Member(kStatusLine) += varnokel::UpdateDoneStatus(values_.database_number);
+  UpdateData(false);
+}
+
+void CVarnokelDlg::OnDeleteDatabase() {
+  UpdateData(true);
+  if (!RunFileWork([&] { varnokel::DeleteDatabase(DatabaseFolder()); })) return;
+  player_list_->clear();
+  UpdateData(false);
+}
+
+void CVarnokelDlg::OnListPlayers() {
+  UpdateData(true);
+  player_list_->clear();
+  UpdateData(false);
+  std::vector<std::string> entries;
+  if (!RunFileWork([&] { entries = varnokel::ListPlayers(DatabaseFolder()); })) return;
+  for (size_t i = 0; i < entries.size() && i < kMaxListedPlayers; ++i) {
+    // The entry keeps its exact bytes for the details command.
+    auto* item = new QListWidgetItem(varnokel::AnsiToQString(entries[i]), player_list_);
+    item->setData(Qt::UserRole, QByteArray::fromStdString(entries[i]));
+  }
+  UpdateData(false);
+}
+
+void CVarnokelDlg::OnShowPlayerDetails() {
+  UpdateData(true);
+  const QList<QListWidgetItem*> selected = player_list_->selectedItems();
+  if (selected.isEmpty()) return;
+  const std::string entry = selected.first()->data(Qt::UserRole).toByteArray().toStdString();
+  varnokel::PlayerDetails details;
+  const bool done =
+      RunFileWork([&] { details = varnokel::ReadPlayerDetails(DatabaseFolder(), entry); });
+  if (!done) return;
+  for (size_t i = 0; i < details.size(); ++i) {
+    if (int edit = DetailEditForField(varnokel::kDetailSlots[i].field)) Member(edit) = details[i];
+  }
+  UpdateData(false);
+}
+
+// No exchange: only the process-wide number and four captions change.
+void CVarnokelDlg::OnSelectDatabase(std::string_view number) {
+  values_.database_number = std::string(number);
+  const std::string n = values_.database_number;
+  SetCaption(1018, "Datenbank " + n + " anschauen");
+  SetCaption(1001, "Datenbank " + n + " bearbeiten");
+  SetCaption(1002, "Datenbank " + n + " zu HTML");
+  SetCaption(1020, "Datenbank " + n + " l\u00f6schen");
+}
+
+void CVarnokelDlg::OnReportRun() {
+  UpdateData(true);
+  const bool done =
+      RunFileWork([&] { varnokel::ReportRun(ProgramFolder(), DatabaseFolder(), Colours()); });
+  if (!done) return;
+  NavigateHtmlView();
+  Member(kStatusLine) += varnokel::ReportDoneStatus(values_.database_number);
+  UpdateData(false);
+}
+
+// The colour dialog starts at black; a cancelled dialog gives black too.
+void CVarnokelDlg::OnPickColour() {
+  QColor colour = QColorDialog::getColor(Qt::black, this);
+  if (!colour.isValid()) colour = Qt::black;
+  Member(kPickedColour) = varnokel::HtmlColour(colour.red(), colour.green(), colour.blue());
+  UpdateData(false);
+}
+
+void CVarnokelDlg::OnRefreshHtmlView() {
+  UpdateData(true);
+  const bool done = RunFileWork([&] {
+    varnokel::RefreshStyleFiles(ProgramFolder(), Colours(), [this] { NavigateHtmlView(); });
+  });
+  if (!done) return;
+  UpdateData(false);
+}
+
+void CVarnokelDlg::SetCaption(int id, const std::string& caption) {
+  qobject_cast<QPushButton*>(Control(id))->setText(QString::fromStdString(caption));
+}
+
+void CVarnokelDlg::PlayMovie(const std::filesystem::path& movie) {
+#ifdef VARNOKEL_HAVE_VIEWS
+  auto* flash = qobject_cast<CShockwaveFlash*>(Control(kFlashViewId));
+  flash->SetMovie(FromPath(movie));
+  flash->Play();
+#else
+  (void)movie;
+  (void)kFlashViewId;
+#endif
+}
+
+void CVarnokelDlg::NavigateHtmlView() {
+#ifdef VARNOKEL_HAVE_VIEWS
+  const std::string address = varnokel::DesignPageAddress(ProgramFolder());
+  qobject_cast<CWebBrowser2*>(Control(kHtmlViewId))
+      ->Navigate(QString::fromUtf8(QByteArray::fromStdString(address)));
+#else
+  (void)kHtmlViewId;
+#endif
+}
+
+bool CVarnokelDlg::RunFileWork(const std::function<void()>& work) {
+  try {
+    work();
+    return true;
+  } catch (const varnokel::FileError& error) {
+    ReportFileError(error);
+  } catch (const std::exception& error) {
+    // Anything else the file system throws: shown, never a crash.
+    QMessageBox::critical(this, QString::fromLatin1(kDialogTitle),
+                          QString::fromLocal8Bit(error.what()));
+  }
+  return false;
+}
+
+void CVarnokelDlg::ReportFileError(const varnokel::FileError& error) {
+  const QString file = FromPath(error.file());
+  QString message;
+  switch (error.kind()) {
+    case varnokel::FileError::Kind::kOpen:
+      message = QString::fromUtf8("Die Datei \"%1\" kann nicht ge\u00f6ffnet werden.").arg(file);
+      break;
+    case varnokel::FileError::Kind::kCreate:
+      message = QString::fromUtf8("Die Datei \"%1\" kann nicht geschrieben werden.").arg(file);
+      break;
+    case varnokel::FileError::Kind::kInvalidName:
+      message = QString::fromUtf8("Der Dateiname \"%1\" ist ung\u00fcltig.").arg(file);
+      break;
+  }
+  QMessageBox::critical(this, QString::fromLatin1(kDialogTitle), message);
+}
+
+varnokel::ColourSet CVarnokelDlg::Colours() const {
+  varnokel::ColourSet colours;
+  for (size_t i = 0; i < colours.size(); ++i) colours[i] = Member(kColourIds[i]);
+  return colours;
+}
+
+void CVarnokelDlg::SetColours(const varnokel::ColourSet& colours) {
+  for (size_t i = 0; i < colours.size(); ++i) Member(kColourIds[i]) = colours[i];
+}
+
+varnokel::DatabaseNotes CVarnokelDlg::Notes() const {
+  varnokel::DatabaseNotes notes;
+  for (size_t i = 0; i < notes.size(); ++i) notes[i] = Member(kNoteIds[i]);
+  return notes;
+}

@@ -1,0 +1,106 @@
+// The main window: every control of the program, the fifty text members that
+// mirror the edit fields, and one handler per button.
+//
+// Commands follow one discipline: take the fields' texts into the members
+// (UpdateData(true)), work on the members and the files, then show the
+// members again (UpdateData(false)). A command that fails on a file reports
+// the file and skips its closing exchange, so the window keeps showing the
+// state from before the command.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <array>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "app/core/process_values.h"
+#include "app/core/state_files.h"
+#include "report/colour_settings.h"
+
+#ifdef VARNOKEL_HAVE_SKIN
+#include "skin/skin_dialog.h"
+using CVarnokelDlgBase = CSkinDialog;
+#else
+using CVarnokelDlgBase = QDialog;
+#endif
+
+class QListWidget;
+class QPushButton;
+class QWidget;
+namespace varnokel {
+class FileError;
+}
+
+// The edit fields bound to the text members, in the members' declaration
+// order: status line; loaded files; notes 1-9; 22 player details; (the HTML
+// view); 4 player details; picked colour; the twelve colours.
+inline constexpr int kTextMemberCount = 50;
+extern const std::array<int, kTextMemberCount> kTextMemberIds;
+
+class CVarnokelDlg : public CVarnokelDlgBase {
+  Q_OBJECT
+ public:
+  // `values` are the process-wide values and must outlive the window.
+  // `program_dir` empty: every path is taken from ProgramDir() afresh at each
+  // use; otherwise the given folder stands for the program folder (used by
+  // tests that run the window in a folder of their own).
+  explicit CVarnokelDlg(varnokel::ProcessValues& values, std::filesystem::path program_dir = {},
+                        QWidget* parent = nullptr);
+  ~CVarnokelDlg() override;
+
+  // true: every edit field's text into its member; false: every member into
+  // its field. Captions, list entries and the two views are not touched.
+  void UpdateData(bool save_and_validate);
+
+  // The text member bound to edit field `id` (one of kTextMemberIds).
+  const std::string& Member(int id) const;
+  std::string& Member(int id);
+
+  // The control with number `id`, or nullptr.
+  QWidget* Control(int id) const;
+
+  std::filesystem::path ProgramFolder() const;
+
+ protected:
+  void accept() override;  // "Beenden"
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  void OnInitDialog();
+  void ConnectCommands();
+  void ShowAboutBox();
+
+  // Commands, one per button.
+  void OnLoadLogFile();
+  void OnResetLoadedFiles();
+  void OnUpdateDatabase();
+  void OnDeleteDatabase();
+  void OnListPlayers();
+  void OnShowPlayerDetails();
+  void OnSelectDatabase(std::string_view number);
+  void OnReportRun();
+  void OnPickColour();
+  void OnRefreshHtmlView();
+
+  void SetCaption(int id, const std::string& caption);
+  void PlayMovie(const std::filesystem::path& movie);
+  void NavigateHtmlView();
+  // Runs file work of a command; a failure is shown in an error box naming
+  // the file, and false tells the command to stop there.
+  bool RunFileWork(const std::function<void()>& work);
+  void ReportFileError(const varnokel::FileError& error);
+  varnokel::ColourSet Colours() const;
+  void SetColours(const varnokel::ColourSet& colours);
+  varnokel::DatabaseNotes Notes() const;
+  std::filesystem::path DatabaseFolder() const;
+
+  varnokel::ProcessValues& values_;
+  std::filesystem::path program_dir_override_;
+  std::map<int, QWidget*> controls_;
+  QListWidget* player_list_ = nullptr;               // 1006
+  std::array<std::string, kTextMemberCount> texts_;  // bound to kTextMemberIds
+};

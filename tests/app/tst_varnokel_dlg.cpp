@@ -1,0 +1,406 @@
+// The main window driven through its real controls in a program folder made
+// for each test: clicks, typing, Enter and Escape; members, captions, files
+// written and error boxes.
+#include <QApplication>
+#include <QColorDialog>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <memory>
+
+#include "app/core/process_values.h"
+#include "app/varnokel_dlg.h"
+#include "app_test_support.h"
+
+namespace {
+
+const std::string kCrLf = "\r\n";
+const std::string kNineEmptyNotes = "\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n";
+const std::string kColours =
+    "#ffffff\r\n#000000\r\n#111111\r\n#222222\r\n#333333\r\n#444444\r\n"
+    "#555555\r\n#666666\r\n#777777\r\n#888888\r\n#999999\r\n#aaaaaa";
+
+// Bob joins, chooses CT, kills Al with the awp, leaves; Al is never seen
+// leaving.
+const std::string kLog =
+    "L 03/15/2003 - 20:14:07: \"Bob<12><4711><>\" entered the game\r\n"
+    "L 03/15/2003 - 20:14:09: \"Bob<12><4711><>\" joined team \"CT\"\r\n"
+    "L 03/15/2003 - 20:15:00: \"Al<13><0815><>\" entered the game\r\n"
+    "L 03/15/2003 - 20:15:10: \"Bob<12><4711><CT>\" killed \"Al<13><0815><TERROR>\" with "
+    "\"awp\"\r\n"
+    "L 03/15/2003 - 20:20:00: \"Bob<12><4711><CT>\" disconnected\r\n";
+
+QString Caption(CVarnokelDlg& dlg, int id) {
+  return qobject_cast<QPushButton*>(dlg.Control(id))->text();
+}
+QLineEdit* Edit(CVarnokelDlg& dlg, int id) {
+  return qobject_cast<QLineEdit*>(dlg.Control(id));
+}
+void Click(CVarnokelDlg& dlg, int id) {
+  QTest::mouseClick(dlg.Control(id), Qt::LeftButton);
+}
+void TypeInto(CVarnokelDlg& dlg, int id, const QString& text) {
+  QLineEdit* edit = Edit(dlg, id);
+  edit->setFocus();
+  edit->selectAll();
+  for (QChar c : text) {
+    // Key events carry the character itself, also one outside ASCII.
+    QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QString(c), Qt::NoModifier);
+  }
+}
+
+}  // namespace
+
+class TestVarnokelDlg : public QObject {
+  Q_OBJECT
+
+ private:
+  // A window on a folder with the given state files (nullptr: no such file).
+  std::unique_ptr<CVarnokelDlg> Open(TestProgramFolder& folder, const std::string* notes,
+                                     const std::string* colours, QStringList* errors = nullptr) {
+    if (notes) folder.Write("buffer.no", *notes);
+    if (colours) folder.Write("color.no", *colours);
+    ModalHandler boxes;
+    auto dlg = std::make_unique<CVarnokelDlg>(values_, folder.path());
+    if (errors) *errors = boxes.messages();
+    dlg->show();
+    return dlg;
+  }
+
+  varnokel::ProcessValues values_;
+
+ private slots:
+  void init() { values_ = varnokel::ProcessValues(); }
+
+  void startUpShowsNotesAndColoursAndFirstCaptions() {
+    TestProgramFolder folder;
+    const std::string notes = "a\r\nb";  // no line end after the b
+    QStringList errors;
+    auto dlg = Open(folder, &notes, &kColours, &errors);
+    QVERIFY(errors.isEmpty());
+    QCOMPARE(dlg->windowTitle(), QString("Varnokel Stats"));
+    QCOMPARE(Edit(*dlg, 1042)->text(), QString("a"));
+    QCOMPARE(Edit(*dlg, 1043)->text(), QString("b"));
+    for (int id : {1013, 1044, 1045, 1046, 1047, 1048, 1049})
+      QVERIFY(Edit(*dlg, id)->text().isEmpty());
+    QCOMPARE(Edit(*dlg, 1095)->text(), QString("#ffffff"));
+    QCOMPARE(Edit(*dlg, 1100)->text(), QString("#444444"));
+    QCOMPARE(Edit(*dlg, 1115)->text(), QString("#999999"));
+    QCOMPARE(Edit(*dlg, 1117)->text(), QString("#aaaaaa"));
+    QCOMPARE(dlg->Member(1117), std::string("#aaaaaa"));
+    QVERIFY(Edit(*dlg, 1004)->text().isEmpty());
+    QCOMPARE(Caption(*dlg, 1018), QString("Datenbank 1 anschauen"));
+    QCOMPARE(Caption(*dlg, 1001), QString("Datenbank 1 bearbeiten"));
+    QCOMPARE(Caption(*dlg, 1002), QString("Datenbank 1 zu HTML"));
+    QCOMPARE(Caption(*dlg, 1020), QString::fromUtf8("Datenbank 1 l\u00f6schen"));
+    for (int id : {1012, 1033, 1034, 1035, 1036, 1037, 1038, 1039, 1040})
+      QVERIFY(!qobject_cast<QPushButton*>(dlg->Control(id))->isChecked());
+    QVERIFY(qobject_cast<QPushButton*>(dlg->Control(1))->isDefault());
+    QVERIFY(!dlg->windowIcon().isNull());
+  }
+
+  void missingStateFilesAreReportedAndTheWindowStillWorks() {
+    TestProgramFolder folder;
+    QStringList errors;
+    auto dlg = Open(folder, nullptr, nullptr, &errors);
+    QCOMPARE(errors.size(), 2);
+    QVERIFY(errors[0].contains("buffer.no"));
+    QVERIFY(errors[1].contains("color.no"));
+    QVERIFY(Edit(*dlg, 1042)->text().isEmpty());
+    QVERIFY(Edit(*dlg, 1095)->text().isEmpty());
+    Click(*dlg, 1034);
+    QCOMPARE(Caption(*dlg, 1001), QString("Datenbank 3 bearbeiten"));
+    Click(*dlg, 1);
+    QCOMPARE(ReadBytes(folder.file("buffer.no")), kNineEmptyNotes);
+  }
+
+  void beendenSavesNineEmptyNotesAsEighteenBytes() {
+    TestProgramFolder folder;
+    auto dlg = Open(folder, &kNineEmptyNotes, &kColours);
+    Click(*dlg, 1);
+    QCOMPARE(dlg->result(), int(QDialog::Accepted));
+    QVERIFY(!dlg->isVisible());
+    const std::string saved = ReadBytes(folder.file("buffer.no"));
+    QCOMPARE(saved.size(), size_t(18));
+    QCOMPARE(saved, kNineEmptyNotes);
+  }
+
+  void enterInAFieldSavesTypedNotesAndEnterInTheListOnlyBreaksTheLine() {
+    TestProgramFolder folder;
+    auto dlg = Open(folder, &kNineEmptyNotes, &kColours);
+    auto* loaded = qobject_cast<QPlainTextEdit*>(dlg->Control(1022));
+    loaded->setFocus();
+    QTest::keyClicks(loaded, "x");
+    QTest::keyClick(loaded, Qt::Key_Return);
+    QVERIFY(dlg->isVisible());
+    TypeInto(*dlg, 1043, QString::fromUtf8("zwei \u00e4"));
+    TypeInto(*dlg, 1049, "neun");
+    QTest::keyClick(Edit(*dlg, 1049), Qt::Key_Return);
+    QVERIFY(!dlg->isVisible());
+    QCOMPARE(dlg->result(), int(QDialog::Accepted));
+    QCOMPARE(ReadBytes(folder.file("buffer.no")),
+             std::string("\r\nzwei \xe4\r\n\r\n\r\n\r\n\r\n\r\n\r\nneun\r\n"));
+  }
+
+  void closeBoxAndEscapeDiscardTypedNotes() {
+    TestProgramFolder folder;
+    const std::string notes = "alt\r\n";
+    {
+      auto dlg = Open(folder, &notes, &kColours);
+      TypeInto(*dlg, 1042, "neu");
+      dlg->close();
+      QCOMPARE(dlg->result(), int(QDialog::Rejected));
+    }
+    QCOMPARE(ReadBytes(folder.file("buffer.no")), notes);
+    {
+      auto dlg = Open(folder, &notes, &kColours);
+      TypeInto(*dlg, 1042, "neu");
+      QTest::keyClick(Edit(*dlg, 1042), Qt::Key_Escape);
+      QVERIFY(!dlg->isVisible());
+      QCOMPARE(dlg->result(), int(QDialog::Rejected));
+    }
+    QCOMPARE(ReadBytes(folder.file("buffer.no")), notes);
+  }
+
+  void database3ChangesFourCaptionsAndNoField() {
+    TestProgramFolder folder;
+    const std::string notes = "eins\r\n";
+    auto dlg = Open(folder, &notes, &kColours);
+    TypeInto(*dlg, 1024, "getippt");
+    TypeInto(*dlg, 1004, "Status");
+    Click(*dlg, 1034);
+    QCOMPARE(values_.database_number, std::string("3"));
+    QCOMPARE(Caption(*dlg, 1018), QString("Datenbank 3 anschauen"));
+    QCOMPARE(Caption(*dlg, 1001), QString("Datenbank 3 bearbeiten"));
+    QCOMPARE(Caption(*dlg, 1002), QString("Datenbank 3 zu HTML"));
+    QCOMPARE(Caption(*dlg, 1020), QString::fromUtf8("Datenbank 3 l\u00f6schen"));
+    QCOMPARE(Caption(*dlg, 1019), QString("Spielerdaten auslesen"));
+    QCOMPARE(Caption(*dlg, 1034), QString("Datenbank 3"));
+    QVERIFY(qobject_cast<QPushButton*>(dlg->Control(1034))->isChecked());
+    // No exchange: the members still hold what start-up gave them.
+    QVERIFY(dlg->Member(1024).empty());
+    QCOMPARE(Edit(*dlg, 1024)->text(), QString("getippt"));
+    QCOMPARE(Edit(*dlg, 1042)->text(), QString("eins"));
+    Click(*dlg, 1039);
+    QCOMPARE(values_.database_number, std::string("8"));
+    QVERIFY(!qobject_cast<QPushButton*>(dlg->Control(1034))->isChecked());
+    QCOMPARE(Caption(*dlg, 1002), QString("Datenbank 8 zu HTML"));
+  }
+
+  void loadingKeepsTypedTextListsTheFileAndReplacesTheStatus() {
+    TestProgramFolder folder;
+    folder.Write("logs/x.log", kLog);
+    auto dlg = Open(folder, &kNineEmptyNotes, &kColours);
+    TypeInto(*dlg, 1024, "getippt");
+    TypeInto(*dlg, 1004, "alter Status");
+    const QString log = QString::fromStdString(folder.file("logs/x.log").string());
+    {
+      ModalHandler dialogs(ChooseFile(log));
+      Click(*dlg, 1000);
+      QVERIFY(dialogs.messages().isEmpty());
+    }
+    QCOMPARE(dlg->Member(1022), std::string("x.log\r\n"));
+    QCOMPARE(dlg->Member(1004), std::string("Logfile fertig..."));
+    QCOMPARE(Edit(*dlg, 1004)->text(), QString("Logfile fertig..."));
+    QCOMPARE(Edit(*dlg, 1024)->text(), QString("getippt"));
+    QCOMPARE(dlg->Member(1024), std::string("getippt"));
+    QVERIFY(!values_.log_buffer.text().empty());
+    {
+      ModalHandler dialogs(ChooseFile(log));
+      Click(*dlg, 1000);
+    }
+    QCOMPARE(dlg->Member(1022), std::string("x.log\r\nx.log\r\n"));
+    QCOMPARE(qobject_cast<QPlainTextEdit*>(dlg->Control(1022))->toPlainText(),
+             QString("x.log\nx.log\n"));
+    const size_t buffered = values_.log_buffer.text().size();
+    Click(*dlg, 1005);
+    QVERIFY(dlg->Member(1022).empty());
+    QVERIFY(qobject_cast<QPlainTextEdit*>(dlg->Control(1022))->toPlainText().isEmpty());
+    QCOMPARE(values_.log_buffer.text().size(), buffered);  // the reset keeps the buffer
+  }
+
+  void aCancelledFileDialogIsReportedAndChangesNothing() {
+    TestProgramFolder folder;
+    auto dlg = Open(folder, &kNineEmptyNotes, &kColours);
+    TypeInto(*dlg, 1004, "vorher");
+    ModalHandler dialogs(ChooseFile(QString()));
+    Click(*dlg, 1000);
+    QCOMPARE(dialogs.messages().size(), 1);
+    QVERIFY(dialogs.messages()[0].contains("\"\""));  // names the empty path
+    QCOMPARE(Edit(*dlg, 1004)->text(), QString("vorher"));
+    QVERIFY(dlg->Member(1022).empty());
+    QVERIFY(values_.log_buffer.text().empty());
+  }
+
+  void updateListDetailsAndReportOnDatabase2() {
+    TestProgramFolder folder;
+    folder.Write("logs/abend.log", kLog);
+    auto dlg = Open(folder, &kNineEmptyNotes, &kColours);
+    Click(*dlg, 1033);
+    {
+      ModalHandler dialogs(
+          ChooseFile(QString::fromStdString(folder.file("logs/abend.log").string())));
+      Click(*dlg, 1000);
+    }
+    // Typed in front of the text the update appends.
+    TypeInto(*dlg, 1004, "Logfile fertig... getippt");
+    {
+      ModalHandler boxes;
+      Click(*dlg, 1001);
+      QVERIFY(boxes.messages().isEmpty());
+    }
+    QCOMPARE(Edit(*dlg, 1004)->text(), QString("Logfile fertig... getippt Datenbank 2 fertig..."));
+    QVERIFY(std::filesystem::exists(folder.file("Datenbanken/db2/4711.db")));
+    QVERIFY(!std::filesystem::exists(folder.file("Datenbanken/db1/4711.db")));
+
+    Click(*dlg, 1018);
+    auto* list = qobject_cast<QListWidget*>(dlg->Control(1006));
+    QCOMPARE(list->count(), 2);
+    QCOMPARE(list->item(0)->text(), QString("0815.db"));
+    QCOMPARE(list->item(1)->text(), QString("4711.db"));
+
+    Click(*dlg, 1019);  // nothing selected: nothing changes
+    QVERIFY(Edit(*dlg, 1024)->text().isEmpty());
+    list->setCurrentRow(1);
+    Click(*dlg, 1019);
+    QCOMPARE(Edit(*dlg, 1024)->text(), QString("Bob"));
+    QCOMPARE(Edit(*dlg, 1025)->text(), QString("1"));    // CT join
+    QCOMPARE(Edit(*dlg, 1029)->text(), QString("1"));    // kills
+    QCOMPARE(Edit(*dlg, 1057)->text(), QString("1"));    // awm
+    QCOMPARE(Edit(*dlg, 1061)->text(), QString("0"));    // steyr scout
+    QCOMPARE(Edit(*dlg, 1050)->text(), QString("353"));  // 20:14:07 to 20:20:00
+
+    {
+      ModalHandler boxes;
+      Click(*dlg, 1002);
+      QVERIFY(boxes.messages().isEmpty());
+    }
+    QCOMPARE(Edit(*dlg, 1004)->text(),
+             QString("Logfile fertig... getippt Datenbank 2 fertig... HTML - Ausgabe 2 fertig..."));
+    QVERIFY(std::filesystem::exists(folder.file("html/st.htm")));
+    QVERIFY(std::filesystem::exists(folder.file("html/4711.htm")));
+    QVERIFY(ReadBytes(folder.file("html/style.css")).find("#ffffff") != std::string::npos);
+
+    Click(*dlg, 1020);
+    QCOMPARE(list->count(), 0);
+    QVERIFY(!std::filesystem::exists(folder.file("Datenbanken/db2/4711.db")));
+    QCOMPARE(Edit(*dlg, 1024)->text(), QString("Bob"));  // details stay
+  }
+
+  void detailsOfAPlayerMissingInTheChosenDatabaseAreReported() {
+    TestProgramFolder folder;
+    folder.Write("Datenbanken/db1/4711.db", "4711\r\nd\r\nt\r\nBob\r\n5");
+    auto dlg = Open(folder, &kNineEmptyNotes, &kColours);
+    TypeInto(*dlg, 1024, "vorher");
+    Click(*dlg, 1018);
+    auto* list = qobject_cast<QListWidget*>(dlg->Control(1006));
+    QCOMPARE(list->count(), 1);
+    list->setCurrentRow(0);
+    Click(*dlg, 1033);
+    ModalHandler boxes;
+    Click(*dlg, 1019);
+    QCOMPARE(boxes.messages().size(), 1);
+    QVERIFY(boxes.messages()[0].contains("db2/4711.db"));
+    QCOMPARE(Edit(*dlg, 1024)->text(), QString("vorher"));
+    QCOMPARE(list->count(), 1);
+  }
+
+  void aFailedCommandSkipsItsClosingExchange() {
+    TestProgramFolder folder;
+    folder.Write("html", "a file where the site's folder belongs");
+    auto dlg = Open(folder, &kNineEmptyNotes, &kColours);
+    TypeInto(*dlg, 1004, "vorher");
+    ModalHandler boxes;
+    Click(*dlg, 1002);
+    QCOMPARE(boxes.messages().size(), 1);
+    QVERIFY(boxes.messages()[0].contains("html"));
+    QCOMPARE(Edit(*dlg, 1004)->text(), QString("vorher"));
+    QVERIFY(dlg->isVisible());
+  }
+
+  void beendenThatCannotWriteReportsAndStaysOpen() {
+    TestProgramFolder folder;
+    auto dlg = Open(folder, &kNineEmptyNotes, &kColours);
+    std::filesystem::remove(folder.file("buffer.no"));
+    std::filesystem::create_directories(folder.file("buffer.no"));
+    ModalHandler boxes;
+    Click(*dlg, 1);
+    QCOMPARE(boxes.messages().size(), 1);
+    QVERIFY(boxes.messages()[0].contains("buffer.no"));
+    QVERIFY(dlg->isVisible());
+  }
+
+  void notesAndColoursWithNonUtf8BytesComeBackUnchanged() {
+    TestProgramFolder folder;
+    std::string notes;
+    for (int n = 0; n < 9; ++n) {
+      std::string note;
+      for (int b = 1 + n * 28; b < 1 + (n + 1) * 28 && b < 256; ++b) {
+        if (b != '\r' && b != '\n') note += static_cast<char>(b);
+      }
+      notes += note + kCrLf;
+    }
+    const std::string colours =
+        "#caf\xe9\r\n\x81\x8d\x8f\x90\x9d\r\n\x80\x9f\xa0\xff\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n"
+        "\xfc";
+    auto dlg = Open(folder, &notes, &colours);
+    QCOMPARE(Edit(*dlg, 1095)->text(), QString::fromUtf8("#caf\u00e9"));
+    QCOMPARE(Edit(*dlg, 1097)->text(), QString::fromUtf8("\u20ac\u0178\u00a0\u00ff"));
+    Click(*dlg, 1007);  // writes s_style.css and color.no from the fields
+    QCOMPARE(ReadBytes(folder.file("color.no")), colours);
+    Click(*dlg, 1);
+    QCOMPARE(ReadBytes(folder.file("buffer.no")), notes);
+  }
+
+  void refreshWritesPreviewSheetAndColourFile() {
+    TestProgramFolder folder;
+    auto dlg = Open(folder, &kNineEmptyNotes, &kColours);
+    TypeInto(*dlg, 1095, "#123456");
+    Click(*dlg, 1007);
+    const std::string sheet = ReadBytes(folder.file("s_style.css"));
+    QVERIFY(sheet.rfind(".tbody { background-color: #123456; }", 0) == 0);
+    QVERIFY(ReadBytes(folder.file("color.no")).rfind("#123456\r\n#000000\r\n", 0) == 0);
+    QVERIFY(!std::filesystem::exists(folder.file("html/style.css")));
+  }
+
+  void colourPickerShowsTheColourAndBlackWhenCancelled() {
+    TestProgramFolder folder;
+    auto dlg = Open(folder, &kNineEmptyNotes, &kColours);
+    TypeInto(*dlg, 1096, "getippt");
+    {
+      ModalHandler dialogs([](QWidget* modal) {
+        if (auto* colours = qobject_cast<QColorDialog*>(modal)) {
+          QCOMPARE(colours->currentColor(), QColor(Qt::black));
+          colours->setCurrentColor(QColor(18, 52, 86));
+          colours->accept();
+        }
+      });
+      Click(*dlg, 1093);
+    }
+    QCOMPARE(Edit(*dlg, 1094)->text(), QString("#123456"));
+    // No opening exchange: the typed colour is overwritten by the member.
+    QCOMPARE(Edit(*dlg, 1096)->text(), QString("#000000"));
+    {
+      ModalHandler dialogs([](QWidget* modal) {
+        if (auto* colours = qobject_cast<QColorDialog*>(modal)) {
+          colours->setCurrentColor(QColor(Qt::red));
+          colours->reject();
+        }
+      });
+      Click(*dlg, 1093);
+    }
+    QCOMPARE(Edit(*dlg, 1094)->text(), QString("#000000"));
+  }
+};
+
+int main(int argc, char* argv[]) {
+  PrepareTestEnvironment();
+  QApplication app(argc, argv);
+  TestVarnokelDlg test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_varnokel_dlg.moc"

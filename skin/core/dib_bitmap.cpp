@@ -92,7 +92,7 @@ const char* HeaderProblem(const BitmapInfoHeader& h) {
       return "Error:Bit depth not supported\n";
   }
   if (h.width <= 0 || h.height <= 0) return "Error:Bitmap dimensions not supported\n";
-  if (PaddedLength(h) * h.height > CDIBitmap::kMaxPixelBytes) {
+  if (PaddedLength(h) > CDIBitmap::kMaxPixelBytes / h.height) {
     return "Error:Bitmap dimensions not supported\n";
   }
   if (h.clrUsed < 0 || h.clrUsed > CDIBitmap::kMaxColorEntries) {

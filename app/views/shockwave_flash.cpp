@@ -86,9 +86,10 @@ QString ShellPage(const QString& movie_url, double aspect, const QString& backgr
              "quality:'high',polyfills:false,warnOnUnsupportedContent:false,"
              "showSwfDownload:false,allowFullscreen:false,backgroundColor:'%1',logLevel:'error'}};"
              "</script><script src=\"ruffle.js\"></script></head><body><div id=\"stage\"></div>"
-             "<script>var player=window.RufflePlayer.newest().createPlayer();"
+             "<script>var player;window.addEventListener('DOMContentLoaded',function(){"
+             "player=window.RufflePlayer.newest().createPlayer();"
              "document.getElementById('stage').appendChild(player);"
-             "player.ruffle().load({url:%3});</script></body></html>")
+             "player.ruffle().load({url:%3});});</script></body></html>")
       .arg(background, stage, JsString(movie_url));
 }
 

@@ -9,7 +9,7 @@ namespace {
 
 constexpr char kFontFamily[] = "Liberation Sans";
 constexpr char kFontFile[] = "/fonts/LiberationSans-Regular.ttf";
-constexpr int kFontPixels = 11;
+constexpr int kFontPixels = 10;
 
 // Rounded integer a * b / c, as the conversion of dialog templates does it.
 int MulDivRounded(int a, int b, int c) {
@@ -51,6 +51,6 @@ QFont DialogFont(const std::filesystem::path& program_dir) {
   QFont font(family);
   font.setPixelSize(kFontPixels);
   font.setStyleHint(QFont::SansSerif);
-  font.setHintingPreference(QFont::PreferFullHinting);
+  font.setHintingPreference(QFont::PreferNoHinting);  // the same advances everywhere
   return font;
 }

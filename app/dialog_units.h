@@ -31,8 +31,11 @@ class DialogUnits {
 };
 
 // The dialog font: Liberation Sans (metrically equal to Arial, the closest
-// free match to an 8-point dialog font) at 11 pixels, which is 8 points at
-// 96 dots per inch. Loaded from the file shipped in `program_dir` + "/fonts/"
+// free match to an 8-point dialog font) at 10 pixels without hinting, which
+// gives 6 x 11 pixel dialog base units. At 11 pixels (8 points at 96 dots per
+// inch) the wider glyphs no longer fit the narrowest labels of the layout
+// ("Geisel angesp.", "Hyperlink off"); at 10 pixels every caption fits its
+// place with room to spare. Loaded from the file shipped in `program_dir` + "/fonts/"
 // when there, else found by family name among the installed fonts, so that
 // the layout does not depend on the machine's default font.
 QFont DialogFont(const std::filesystem::path& program_dir);

@@ -1,1 +1,201 @@
-int main() { return 0; }
+// varnokel-cli: the window's commands in batch, in the order given, in one
+// process (files loaded earlier are in the LogBuffer of a later --update).
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/core/file_io.h"
+#include "app/core/process_values.h"
+#include "app/core/program_dir.h"
+#include "db/database.h"
+#include "db/database_commands.h"
+#include "db/update_run.h"
+#include "log/log_buffer.h"
+#include "report/colour_settings.h"
+#include "report/report_run.h"
+
+namespace fs = std::filesystem;
+
+namespace varnokel {
+namespace {
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+// What the actions share: the process-wide values, the status line and the
+// colours used by --report and --refresh.
+struct Session {
+  fs::path program_dir;
+  ProcessValues values;
+  std::string status;
+  std::optional<ColourSet> colours;  // read from color.no on first need
+  bool show_progress = false;
+
+  fs::path DatabaseFolder() const { return DatabaseDir(program_dir, values.database_number); }
+  const ColourSet& Colours() {
+    if (!colours) colours = ReadColourFile(program_dir.string() + "/color.no");
+    return *colours;
+  }
+};
+
+void Load(Session& s, const std::string& file) {
+  LoadLogFile(s.values.log_buffer, file);
+  s.status = kStatusLogLoaded;
+}
+
+void Update(Session& s, const std::string&) {
+  UpdateProgress progress;
+  if (s.show_progress) {
+    progress = [&s](size_t done, size_t total) {
+      std::fprintf(stderr, "\rDatenbank %s: %zu / %zu Zeilen", s.values.database_number.c_str(),
+                   done, total);
+      if (done == total) std::fputc('\n', stderr);
+    };
+  }
+  DatabaseUpdateRun(s.values.log_buffer, s.DatabaseFolder(), s.values.reference_line, progress);
+  s.status += UpdateDoneStatus(s.values.database_number);
+}
+
+void List(Session& s, const std::string&) {
+  for (const std::string& entry : ListPlayers(s.DatabaseFolder())) std::cout << entry << '\n';
+}
+
+void Show(Session& s, const std::string& entry) {
+  PlayerDetails details = ReadPlayerDetails(s.DatabaseFolder(), entry);
+  for (size_t i = 0; i < details.size(); ++i) {
+    std::cout << kDetailSlots[i].label << '\t' << details[i] << '\n';
+  }
+}
+
+void Delete(Session& s, const std::string&) {
+  DeleteDatabase(s.DatabaseFolder());
+}
+
+void Report(Session& s, const std::string&) {
+  ReportRun(s.program_dir, s.DatabaseFolder(), s.Colours());
+  s.status += ReportDoneStatus(s.values.database_number);
+}
+
+void Refresh(Session& s, const std::string&) {
+  RefreshStyleFiles(s.program_dir, s.Colours());
+}
+
+void Colours(Session& s, const std::string& file) {
+  s.colours = ReadColourFile(file);
+}
+
+void SelectDatabase(Session& s, const std::string& number) {
+  s.values.database_number = number;
+}
+
+struct Action {
+  std::string_view option;
+  std::string_view argument;  // empty: the action takes none
+  void (*run)(Session&, const std::string&);
+  std::string_view help;
+};
+
+constexpr std::array<Action, 9> kActions = {{
+    {"--database", "N", SelectDatabase, "use database N (1 to 9) from here on; default 1"},
+    {"--load", "FILE", Load, "append a log file to the log buffer"},
+    {"--update", "", Update, "fold the log buffer into the database"},
+    {"--list", "", List, "print the database's entries, one per line"},
+    {"--show", "ENTRY", Show, "print the 26 details of one listed entry"},
+    {"--delete", "", Delete, "delete every player file of the database"},
+    {"--colours", "FILE", Colours, "take the twelve colours from FILE (color.no format)"},
+    {"--report", "", Report, "write the statistics site below <program>/html/"},
+    {"--refresh", "", Refresh, "write s_style.css and color.no from the colours"},
+}};
+
+void PrintHelp(std::ostream& out) {
+  out << "usage: varnokel-cli [--program-dir DIR] ACTION...\n\n"
+         "Runs the actions in the order given, in one process, on the program folder\n"
+         "DIR (default: the folder of this executable). On success the final status\n"
+         "line is printed; on a failure the error names the file and the exit status\n"
+         "is 1, with the work done before the failure kept. Usage errors exit with 2.\n\n"
+         "Actions:\n";
+  for (const Action& action : kActions) {
+    std::string left = std::string(action.option);
+    if (!action.argument.empty()) left += " " + std::string(action.argument);
+    out << "  " << left << std::string(left.size() < 16 ? 16 - left.size() : 1, ' ') << action.help
+        << '\n';
+  }
+  out << "  --help          show this text\n\n"
+         "Colours for --report and --refresh come from <program>/color.no unless\n"
+         "--colours came before them.\n";
+}
+
+int UsageError(const std::string& message) {
+  std::cerr << "varnokel-cli: " << message << "\nTry 'varnokel-cli --help'.\n";
+  return kExitUsage;
+}
+
+struct Step {
+  const Action* action;
+  std::string argument;
+};
+
+int Main(int argc, char** argv) {
+  std::optional<fs::path> program_dir;
+  std::vector<Step> steps;
+  for (int i = 1; i < argc; ++i) {
+    std::string_view arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      PrintHelp(std::cout);
+      return 0;
+    }
+    if (arg == "--program-dir") {
+      if (i + 1 >= argc) return UsageError("--program-dir needs a folder");
+      program_dir = argv[++i];
+      continue;
+    }
+    const Action* found = nullptr;
+    for (const Action& action : kActions) {
+      if (action.option == arg) found = &action;
+    }
+    if (found == nullptr) return UsageError("unknown option '" + std::string(arg) + "'");
+    Step step{found, {}};
+    if (!found->argument.empty()) {
+      if (i + 1 >= argc) {
+        return UsageError(std::string(arg) + " needs " + std::string(found->argument));
+      }
+      step.argument = argv[++i];
+    }
+    if (found->run == SelectDatabase && !IsValidDatabaseNumber(step.argument)) {
+      return UsageError("database number must be 1 to 9, not '" + step.argument + "'");
+    }
+    steps.push_back(std::move(step));
+  }
+  if (steps.empty() || (steps.size() == 1 && steps[0].action->run == SelectDatabase)) {
+    return UsageError("no action given");
+  }
+
+  Session session;
+  session.program_dir = program_dir ? *program_dir : ProgramDir();
+  session.show_progress = ::isatty(STDERR_FILENO) == 1;
+  try {
+    for (const Step& step : steps) step.action->run(session, step.argument);
+  } catch (const std::exception& error) {
+    std::cout.flush();
+    std::cerr << "varnokel-cli: " << error.what() << '\n';
+    return kExitFailure;
+  }
+  if (!session.status.empty()) std::cout << session.status << '\n';
+  std::cout.flush();
+  return std::cout ? 0 : kExitFailure;
+}
+
+}  // namespace
+}  // namespace varnokel
+
+int main(int argc, char** argv) {
+  return varnokel::Main(argc, argv);
+}

@@ -1,0 +1,170 @@
+// varnokel-cli end to end: the real executable on a temporary program folder.
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "db/player_file.h"
+#include "db/update_run.h"
+#include "log/log_buffer.h"
+#include "tests/core/test_support.h"
+#include "tools/loggen/log_generator.h"
+
+namespace varnokel {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::FolderContents;
+using testing::ReadBytes;
+using testing::TempDir;
+using testing::WriteBytes;
+
+struct Result {
+  int exit_code;
+  std::string out;
+  std::string err;
+};
+
+std::string Quote(const std::string& arg) {
+  std::string quoted = "'";
+  for (char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+class Cli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (int n = 1; n <= 9; ++n) fs::create_directories(Db(n));
+    fs::create_directories(program_ / "html");
+    loggen::LogGenOptions options;
+    options.lines = 400;
+    options.players = 8;
+    WriteBytes(program_ / "a.log", loggen::GenerateLog(options));
+    options.seed = 2;
+    options.bare_lf = true;
+    WriteBytes(program_ / "b.log", loggen::GenerateLog(options));
+  }
+
+  fs::path Db(int n) const { return program_.path() / ("Datenbanken/db" + std::to_string(n)); }
+
+  Result Run(const std::vector<std::string>& args) {
+    std::string command = Quote(VARNOKEL_CLI) + " --program-dir " + Quote(program_.path());
+    for (const std::string& arg : args) command += " " + Quote(arg);
+    command += " >" + Quote(output_ / "out") + " 2>" + Quote(output_ / "err");
+    int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadBytes(output_ / "out"),
+            ReadBytes(output_ / "err")};
+  }
+
+  TempDir program_;
+  TempDir output_;
+};
+
+TEST_F(Cli, UsageErrorsExitWithTwo) {
+  Result help = Run({"--help"});
+  EXPECT_EQ(help.exit_code, 0);
+  EXPECT_NE(help.out.find("usage: varnokel-cli"), std::string::npos);
+  for (const auto& args : std::vector<std::vector<std::string>>{{},
+                                                                {"--database", "0", "--list"},
+                                                                {"--database", "10", "--list"},
+                                                                {"--database", "x", "--list"},
+                                                                {"--frobnicate"},
+                                                                {"--load"},
+                                                                {"--database", "2"}}) {
+    Result r = Run(args);
+    EXPECT_EQ(r.exit_code, 2) << (args.empty() ? "" : args[0]);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("varnokel-cli:"), std::string::npos);
+  }
+}
+
+TEST_F(Cli, LoadUpdateListAndShowLikeTheLibrary) {
+  Result r = Run({"--load", (program_ / "a.log").string(), "--load", (program_ / "b.log").string(),
+                  "--update", "--list"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.err, "");  // no progress when stderr is no terminal
+
+  TempDir library;
+  LogBuffer buffer;
+  LoadLogFile(buffer, program_ / "a.log");
+  LoadLogFile(buffer, program_ / "b.log");
+  std::string reference_line;
+  DatabaseUpdateRun(buffer, library.path(), reference_line);
+  std::map<std::string, std::string> expected = FolderContents(library.path());
+  EXPECT_EQ(FolderContents(Db(1)), expected);
+
+  std::string listing;
+  for (const auto& [name, bytes] : expected) listing += name + "\n";
+  EXPECT_EQ(r.out, listing + "Logfile fertig... Datenbank 1 fertig...\n");
+
+  Result show = Run({"--show", "BOT.db"});
+  ASSERT_EQ(show.exit_code, 0) << show.err;
+  Fields bot = SplitFields(expected["BOT.db"]);
+  EXPECT_EQ(show.out.substr(0, show.out.find('\n')), "Name:\t" + bot[3]);
+  EXPECT_NE(show.out.find("\nawm\t" + bot[38] + "\n"), std::string::npos);
+  EXPECT_EQ(std::count(show.out.begin(), show.out.end(), '\n'), 26);
+}
+
+TEST_F(Cli, DatabaseChoiceAppliesToLaterActions) {
+  Result r = Run({"--load", (program_ / "a.log").string(), "--database", "3", "--update",
+                  "--database", "4", "--update", "--list"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_TRUE(ListEntryNames(Db(1)).empty());
+  EXPECT_FALSE(ListEntryNames(Db(3)).empty());
+  EXPECT_EQ(FolderContents(Db(3)), FolderContents(Db(4)));
+  EXPECT_TRUE(r.out.ends_with("Logfile fertig... Datenbank 3 fertig... Datenbank 4 fertig...\n"));
+
+  Result deleted = Run({"--database", "3", "--delete", "--list"});
+  EXPECT_EQ(deleted.exit_code, 0);
+  EXPECT_EQ(deleted.out, "");
+  EXPECT_TRUE(ListEntryNames(Db(3)).empty());
+  EXPECT_FALSE(ListEntryNames(Db(4)).empty());
+}
+
+TEST_F(Cli, FailureKeepsEarlierWorkAndNamesTheFile) {
+  const std::string missing = (program_ / "missing.log").string();
+  Result r =
+      Run({"--load", (program_ / "a.log").string(), "--update", "--load", missing, "--update"});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find(missing), std::string::npos);
+  EXPECT_FALSE(ListEntryNames(Db(1)).empty());  // the first update stays
+
+  Result show = Run({"--show", "nobody.db"});
+  EXPECT_EQ(show.exit_code, 1);
+  EXPECT_NE(show.err.find((Db(1) / "nobody.db").string()), std::string::npos);
+
+  // A player id with "/" stops the update naming the file, inside the database.
+  WriteBytes(program_ / "evil.log",
+             "L 03/15/2003 - 20:00:00: \"A<1><ok><>\" entered the game\r\n"
+             "L 03/15/2003 - 20:00:01: \"B<2><../../x><>\" entered the game\r\n");
+  Result evil = Run({"--database", "2", "--load", (program_ / "evil.log").string(), "--update"});
+  EXPECT_EQ(evil.exit_code, 1);
+  EXPECT_NE(evil.err.find(Db(2).string() + "/../../x.db"), std::string::npos);
+  EXPECT_EQ(ListEntryNames(Db(2)), (std::vector<std::string>{"ok.db"}));
+  EXPECT_FALSE(fs::exists(program_.path() / "x.db"));
+}
+
+TEST_F(Cli, ColoursRefreshAndReport) {
+  const std::string colours =
+      "#000000\r\n#111111\r\n#222222\r\n#333333\r\n#444444\r\n#555555\r\n#666666\r\n#777777\r\n"
+      "#888888\r\n#999999\r\n#aaaaaa\r\n#bbbbbb";
+  WriteBytes(program_ / "mine.no", colours);
+  Result r = Run({"--load", (program_ / "a.log").string(), "--update", "--colours",
+                  (program_ / "mine.no").string(), "--refresh", "--report"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out, "Logfile fertig... Datenbank 1 fertig... HTML - Ausgabe 1 fertig...\n");
+  EXPECT_EQ(ReadBytes(program_ / "color.no"), colours);
+  EXPECT_TRUE(fs::exists(program_ / "s_style.css"));
+  EXPECT_TRUE(fs::exists(program_ / "html" / "style.css"));
+
+  // Without --colours the colours come from color.no; without it, an error.
+  fs::remove(program_ / "color.no");
+  Result missing = Run({"--report"});
+  EXPECT_EQ(missing.exit_code, 1);
+  EXPECT_NE(missing.err.find("color.no"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace varnokel

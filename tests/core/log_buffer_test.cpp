@@ -1,0 +1,97 @@
+#include "log/log_buffer.h"
+
+#include <gtest/gtest.h>
+
+#include "app/core/file_io.h"
+#include "db/line_events.h"
+#include "tests/core/test_support.h"
+
+namespace varnokel {
+namespace {
+
+using testing::TempDir;
+using testing::WriteBytes;
+
+std::string Loaded(std::initializer_list<std::string_view> files) {
+  TempDir dir;
+  LogBuffer buffer;
+  int i = 0;
+  for (std::string_view bytes : files) {
+    std::filesystem::path file = dir / ("f" + std::to_string(i++) + ".log");
+    WriteBytes(file, bytes);
+    LoadLogFile(buffer, file);
+  }
+  return buffer.text();
+}
+
+TEST(LogBuffer, EachFileLosesOnlyItsFinalLineEnd) {
+  EXPECT_EQ(Loaded({"x\r\ny\r\n"}), "x\r\ny");
+  EXPECT_EQ(Loaded({"x\ny\n"}), "x\ny");
+  EXPECT_EQ(Loaded({"x\r\ny"}), "x\r\ny");      // no line end: nothing is cut
+  EXPECT_EQ(Loaded({"x\r\ny\r"}), "x\r\ny\r");  // a lone CR is no line end
+  EXPECT_EQ(Loaded({"x\r\n\r\n"}), "x\r\n");
+  EXPECT_EQ(Loaded({"\r\n"}), "");
+  EXPECT_EQ(Loaded({""}), "");
+}
+
+TEST(LogBuffer, FilesAreJoinedByALineEnd) {
+  EXPECT_EQ(Loaded({"x\r\ny\r\n", "z\r\n"}), "x\r\ny\r\nz");
+  EXPECT_EQ(Loaded({"x\r\ny\r\n", "x\r\ny\r\n"}), "x\r\ny\r\nx\r\ny");
+  EXPECT_EQ(Loaded({"", "z"}), "\r\nz");  // an empty file is one empty line
+  EXPECT_EQ(Loaded({"a", "", "b"}), "a\r\n\r\nb");
+}
+
+TEST(LogBuffer, TextEndsAtTheFirstNul) {
+  EXPECT_EQ(Loaded({std::string("x\r\ny\0z\r\n", 8), "w"}), "x\r\ny\r\nw");
+  EXPECT_EQ(Loaded({std::string("\0abc", 4)}), "");
+  EXPECT_EQ(LogContribution(std::string_view("a\r\n\0", 4)), "a\r\n");
+}
+
+TEST(LogBuffer, LoadingReturnsTheListLineAndReadsWholeFiles) {
+  TempDir dir;
+  LogBuffer buffer;
+  std::string big(300000, 'a');
+  big += "\r\n";
+  WriteBytes(dir / "a.log", big);
+  EXPECT_EQ(LoadLogFile(buffer, dir / "a.log"), "a.log\r\n");
+  EXPECT_EQ(buffer.text().size(), 300000u);
+  EXPECT_EQ(buffer.file_count(), 1u);
+  EXPECT_EQ(LoadLogFile(buffer, dir / "a.log"), "a.log\r\n");
+  EXPECT_EQ(buffer.text().size(), 600002u);
+}
+
+TEST(LogBuffer, MissingFileLeavesTheBufferAlone) {
+  TempDir dir;
+  LogBuffer buffer;
+  buffer.Append("kept");
+  try {
+    LoadLogFile(buffer, dir / "nope.log");
+    ADD_FAILURE();
+  } catch (const FileError& error) {
+    EXPECT_EQ(error.file(), dir / "nope.log");
+  }
+  EXPECT_THROW(LoadLogFile(buffer, dir.path()), FileError);  // a folder
+  EXPECT_EQ(buffer.text(), "kept");
+  EXPECT_EQ(buffer.file_count(), 1u);
+}
+
+TEST(LogBuffer, LinesAndMiddleLine) {
+  std::vector<std::string> lines;
+  auto collect = [&](std::string_view text) {
+    lines.clear();
+    return ForEachLine(text, [&](std::string_view line) { lines.emplace_back(line); });
+  };
+  EXPECT_EQ(collect("a\r\nb\nc\r\r\nd"), 4u);
+  EXPECT_EQ(lines, (std::vector<std::string>{"a", "b", "c\r", "d"}));
+  EXPECT_EQ(collect(""), 1u);
+  EXPECT_EQ(collect("a\r\n"), 2u);
+  EXPECT_EQ(lines, (std::vector<std::string>{"a", ""}));
+  EXPECT_EQ(MiddleLine("l0\r\nl1\r\nl2\r\nl3"), "l1");  // three LF: line 1
+  EXPECT_EQ(MiddleLine("l0\r\nl1\r\nl2\r\nl3\r\nl4"), "l2");
+  EXPECT_EQ(MiddleLine("only"), "only");
+  EXPECT_EQ(MiddleLine("a\n"), "a");
+  EXPECT_EQ(MiddleLine(""), "");
+}
+
+}  // namespace
+}  // namespace varnokel

@@ -1,0 +1,336 @@
+#include "db/update_run.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <random>
+
+#include "app/core/text_lines.h"
+#include "db/player_file.h"
+#include "db/update_reference.h"
+#include "log/log_buffer.h"
+#include "tests/core/test_support.h"
+#include "tools/loggen/log_generator.h"
+
+namespace varnokel {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::FolderContents;
+using testing::LogLine;
+using testing::ReadBytes;
+using testing::TempDir;
+using testing::WriteBytes;
+
+using RunFn = std::function<void(const LogBuffer&, const fs::path&, std::string&)>;
+
+void CachedRun(const LogBuffer& buffer, const fs::path& dir, std::string& reference_line) {
+  DatabaseUpdateRun(buffer, dir, reference_line);
+}
+
+LogBuffer BufferOf(const std::string& log) {
+  LogBuffer buffer;
+  buffer.Append(LogContribution(log));
+  return buffer;
+}
+
+std::string Join(const std::vector<std::string>& lines, std::string_view end = "\r\n") {
+  std::string text;
+  for (const std::string& line : lines) text += line + std::string(end);
+  return text;
+}
+
+std::string Counts(int count, std::string_view value = "0") {
+  std::string bytes;
+  for (int i = 0; i < count; ++i) bytes += std::string(value) + "\r\n";
+  return bytes;
+}
+
+const std::string kBob = "\"Bob<12><4711><CT>\"";
+const std::string kAnn = "\"Ann<3><100><TERRORIST>\"";
+const std::vector<std::string> kEvening = {
+    LogLine("20:00:00", kBob + " entered the game"),
+    LogLine("20:01:00", kBob + " joined team \"CT\""),
+    LogLine("20:10:00", kBob + " killed " + kAnn + " with \"ak47\""),
+    LogLine("20:30:00", kBob + " disconnected"),
+};
+
+// Both runs, so that every expectation holds for the cached run and for the
+// straightforward one it is measured against.
+class UpdateRun : public ::testing::TestWithParam<bool> {
+ protected:
+  void Run(const std::string& log) {
+    LogBuffer buffer = BufferOf(log);
+    RunBuffer(buffer);
+  }
+  void RunBuffer(const LogBuffer& buffer) {
+    if (GetParam()) {
+      CachedRun(buffer, db_.path(), reference_line_);
+    } else {
+      DatabaseUpdateRunReference(buffer, db_.path(), reference_line_);
+    }
+  }
+  std::string File(const std::string& name) { return ReadBytes(db_ / name); }
+
+  TempDir db_;
+  std::string reference_line_;
+};
+
+TEST_P(UpdateRun, EveningOfOnePlayerGivesExactFiles) {
+  Run(Join(kEvening));
+  EXPECT_EQ(reference_line_, kEvening[1]);
+  EXPECT_EQ(
+      File("100.db"),
+      "100\r\n03/15/2003\r\n20:01:00\r\nUnknown\r\n" + Counts(39) + "0");  // death not counted
+  const std::string bob = "4711\r\n03/15/2003\r\n20:00:00\r\nBob\r\n" + Counts(1, "1") + Counts(2) +
+                          Counts(1, "1") + Counts(10) + "03/15/2003\r\n1800\r\n" + Counts(13) +
+                          Counts(1, "1") + Counts(10) + "130";
+  EXPECT_EQ(File("4711.db"), bob);
+  EXPECT_EQ(FolderContents(db_.path()).size(), 2u);
+
+  Run(Join(kEvening));  // the same log again doubles the counts
+  EXPECT_EQ(File("4711.db"), "4711\r\n03/15/2003\r\n20:00:00\r\nBob\r\n" + Counts(1, "2") +
+                                 Counts(2) + Counts(1, "2") + Counts(10) +
+                                 "03/15/2003\r\n3600\r\n" + Counts(13) + Counts(1, "2") +
+                                 Counts(10) + "260");
+  EXPECT_EQ(File("100.db"), "100\r\n03/15/2003\r\n20:01:00\r\nUnknown\r\n" + Counts(2) +
+                                Counts(1, "1") + Counts(37));
+}
+
+TEST_P(UpdateRun, BareLineFeedsGiveTheSameStatistics) {
+  Run(Join(kEvening, "\n"));
+  std::map<std::string, std::string> lf = FolderContents(db_.path());
+  for (const auto& [name, bytes] : lf) fs::remove(db_ / name);
+  Run(Join(kEvening));
+  EXPECT_EQ(FolderContents(db_.path()), lf);
+  // The last line counts also without any line end.
+  for (const auto& [name, bytes] : lf) fs::remove(db_ / name);
+  std::string log = Join(kEvening);
+  Run(log.substr(0, log.size() - 2));
+  EXPECT_EQ(FolderContents(db_.path()), lf);
+}
+
+TEST_P(UpdateRun, PlayTimeAcrossMidnightAndDays) {
+  auto session = [&](const std::string& enter_date, const std::string& enter_time,
+                     const std::string& leave_date, const std::string& leave_time) {
+    fs::remove(db_ / "7.db");
+    Run(Join({LogLine(enter_time, "\"P<1><7><>\" entered the game", enter_date),
+              LogLine(leave_time, "\"P<1><7><>\" disconnected", leave_date)}));
+    return SplitFields(File("7.db"))[field::kPlayTime];
+  };
+  EXPECT_EQ(session("03/15/2003", "23:30:00", "03/16/2003", "00:30:00"), "3600");
+  EXPECT_EQ(session("03/15/2003", "20:00:00", "03/17/2003", "20:00:05"), "172805");
+  EXPECT_EQ(session("12/31/2003", "23:59:59", "01/01/2004", "00:00:01"), "2");
+  EXPECT_EQ(session("02/28/2004", "12:00:00", "03/01/2004", "12:00:00"), "172800");  // leap year
+  // Not both dates valid: the times alone, a day added when negative.
+  EXPECT_EQ(session("13/40/2003", "23:30:00", "03/16/2003", "00:30:00"), "3600");
+  EXPECT_EQ(session("03/15/2003", "20:00:00", "03-15-2003", "20:10:00"), "600");
+  // A session that ends before it began never lowers the total.
+  EXPECT_EQ(session("03/16/2003", "20:00:00", "03/15/2003", "20:00:00"), "0");
+}
+
+TEST_P(UpdateRun, DisconnectWithoutFileIsSkipped) {
+  Run(Join({LogLine("20:00:00", "\"Drop<1><999><>\" disconnected"), kEvening[0], kEvening[3]}));
+  EXPECT_FALSE(fs::exists(db_ / "999.db"));
+  EXPECT_EQ(SplitFields(File("4711.db"))[field::kPlayTime], "1800");
+}
+
+TEST_P(UpdateRun, LineWhoseScanWouldNotEndHasNoEffect) {
+  // Passes IsKill and ends with a quoted event, but the killer scan finds no
+  // "><": the bomb plant of the victim is not counted either.
+  Run(Join({LogLine("20:00:00", "\"B<1><2><T>\" entered the game"),
+            "x\" killed \"B<1><2><T>\" with \"Planted_The_Bomb\"",
+            LogLine("20:00:01", "Bob joined team \"CT\"")}));
+  EXPECT_EQ(File("2.db"), "2\r\n03/15/2003\r\n20:00:00\r\nB\r\n" + Counts(39) + "0");
+  EXPECT_EQ(FolderContents(db_.path()).size(), 1u);
+}
+
+TEST_P(UpdateRun, HostileNamesAndIdsStayInsideTheDatabase) {
+  Run(Join({LogLine("20:00:00", "\"Evil\"<b>\"<1><..><>\" entered the game"),
+            LogLine("20:00:01", "\"x<1><><CT>\" joined team \"CT\""),
+            LogLine("20:00:02", "\"<script>\"<2><.><>\" entered the game")}));
+  EXPECT_EQ(File("...db"), "..\r\n03/15/2003\r\n20:00:00\r\nEvil\"<b>\"\r\n" + Counts(39) + "0");
+  EXPECT_EQ(File("..db"), ".\r\n03/15/2003\r\n20:00:02\r\n<script>\"\r\n" + Counts(39) + "0");
+  EXPECT_EQ(File(".db"), "\r\n03/15/2003\r\n20:00:01\r\nUnknown\r\n" + Counts(39) + "0");
+
+  // An id with "/" stops the run naming the file; earlier lines are kept.
+  std::string log = Join({LogLine("21:00:00", "\"A<1><good><>\" entered the game"),
+                          LogLine("21:00:01", "\"B<2><../../evil><>\" entered the game"),
+                          LogLine("21:00:02", "\"C<3><late><>\" entered the game")});
+  try {
+    Run(log);
+    ADD_FAILURE() << "no error";
+  } catch (const FileError& error) {
+    EXPECT_EQ(error.kind(), FileError::Kind::kInvalidName);
+    EXPECT_EQ(error.file().string(), db_.path().string() + "/../../evil.db");
+  }
+  EXPECT_TRUE(fs::exists(db_ / "good.db"));
+  EXPECT_FALSE(fs::exists(db_ / "late.db"));
+  EXPECT_FALSE(fs::exists(db_.path().parent_path().parent_path() / "evil.db"));
+}
+
+TEST_P(UpdateRun, HugeLinesEmptyLogsAndNulBytes) {
+  const std::string huge_name(1 << 20, 'n');
+  Run(Join({LogLine("20:00:00", "\"" + huge_name + "<1><big><>\" entered the game"),
+            LogLine("20:00:01", std::string(1 << 20, 'x') + " disconnected")}));
+  EXPECT_EQ(File("big.db"),
+            "big\r\n03/15/2003\r\n20:00:00\r\n" + huge_name + "\r\n" + Counts(39) + "0");
+  EXPECT_EQ(FolderContents(db_.path()).size(), 1u);
+
+  reference_line_ = "old";
+  Run("");
+  EXPECT_EQ(reference_line_, "");
+  EXPECT_EQ(FolderContents(db_.path()).size(), 1u);
+
+  // A NUL put straight into the buffer ends up in the file as the reference
+  // run writes it.
+  LogBuffer with_nul;
+  with_nul.Append(LogLine("20:00:00", std::string("\"A\0B<1><nul><>\" entered the game", 32)));
+  RunBuffer(with_nul);
+  EXPECT_EQ(File("nul.db"),
+            std::string("nul\r\n03/15/2003\r\n20:00:00\r\nA\0B\r\n", 32) + Counts(39) + "0");
+}
+
+TEST_P(UpdateRun, UnwritableFileStopsTheRun) {
+  fs::create_directory(db_ / "4711.db");
+  EXPECT_THROW(Run(Join(kEvening)), FileError);
+  EXPECT_FALSE(fs::exists(db_ / "100.db"));  // the failing line was the first
+
+  TempDir other;
+  std::string long_id(300, 'i');
+  LogBuffer buffer = BufferOf(
+      Join({kEvening[0], LogLine("20:00:00", "\"L<1><" + long_id + "><>\" entered the game"),
+            kEvening[3]}));
+  std::string reference_line;
+  if (GetParam()) {
+    EXPECT_THROW(CachedRun(buffer, other.path(), reference_line), FileError);
+  } else {
+    EXPECT_THROW(DatabaseUpdateRunReference(buffer, other.path(), reference_line), FileError);
+  }
+  // The entry of line 1 is on disk; the disconnect after the failure is not.
+  EXPECT_EQ(ReadBytes(other / "4711.db"),
+            "4711\r\n03/15/2003\r\n20:00:00\r\nBob\r\n" + Counts(39) + "0");
+}
+
+INSTANTIATE_TEST_SUITE_P(CachedAndReference, UpdateRun, ::testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "Cached" : "Reference"; });
+
+TEST(UpdateRunStatus, TextNamesTheDatabase) {
+  EXPECT_EQ(UpdateDoneStatus("3"), " Datenbank 3 fertig...");
+  std::string status = "Logfile fertig...";
+  status += UpdateDoneStatus("3");
+  EXPECT_EQ(status, "Logfile fertig... Datenbank 3 fertig...");
+}
+
+TEST(UpdateRunStatus, ProgressReachesTheEnd) {
+  TempDir db;
+  std::string reference_line;
+  size_t last_done = 0, last_total = 0;
+  DatabaseUpdateRun(BufferOf(Join(kEvening)), db.path(), reference_line,
+                    [&](size_t done, size_t total) {
+                      last_done = done;
+                      last_total = total;
+                    });
+  EXPECT_EQ(last_done, 4u);
+  EXPECT_EQ(last_total, 4u);
+}
+
+// A realistic evening across midnight: the files must match the ones kept in
+// tests/core/data, which were checked when they were made.
+TEST(UpdateRunGolden, RealisticLogGivesTheStoredFiles) {
+  const fs::path data = fs::path(VARNOKEL_SOURCE_DIR) / "tests/core/data/realistic";
+  LogBuffer buffer;
+  LoadLogFile(buffer, data / "evening.log");
+  TempDir db;
+  std::string reference_line;
+  DatabaseUpdateRun(buffer, db.path(), reference_line);
+  std::map<std::string, std::string> produced = FolderContents(db.path());
+  if (std::getenv("VARNOKEL_WRITE_GOLDEN") != nullptr) {
+    for (const auto& [name, bytes] : produced) WriteBytes(data / "expected" / name, bytes);
+  }
+  EXPECT_EQ(produced, FolderContents(data / "expected"));
+}
+
+// The cached run against the straightforward one over many generated logs,
+// also on databases that already hold odd files and on runs that stop.
+class Differential : public ::testing::TestWithParam<int> {};
+
+TEST_P(Differential, CachedRunWritesWhatTheReferenceWrites) {
+  const int seed = GetParam();
+  std::mt19937 random(static_cast<unsigned>(seed));
+  loggen::LogGenOptions options;
+  options.seed = static_cast<uint64_t>(seed);
+  options.lines = 150 + random() % 250;
+  options.players = 3 + static_cast<int>(random() % 12);
+  options.max_online = 2 + static_cast<int>(random() % 10);
+  options.bots = static_cast<int>(random() % 3);
+  options.hostile_names = seed % 3 == 0;
+  options.bare_lf = seed % 5 == 0;
+  options.hour = 22 + static_cast<int>(random() % 2);
+  std::vector<std::string> lines = SplitLines(loggen::GenerateLog(options));
+
+  // Failure cases: an id with "/", an id too long for a file name, a player
+  // file that is a folder.
+  const std::string failure_line = [&]() -> std::string {
+    switch (seed % 4) {
+      case 1:
+        return LogLine("23:59:59", "\"X<1><a/b><CT>\" joined team \"CT\"");
+      case 2:
+        return LogLine("23:59:59", "\"X<1><" + std::string(300, 'z') + "><>\" entered the game");
+      default:
+        return {};
+    }
+  }();
+  if (!failure_line.empty()) lines.insert(lines.begin() + random() % lines.size(), failure_line);
+
+  TempDir cached, reference;
+  auto seed_files = [&](const fs::path& dir) {
+    // Files from an earlier run in odd shapes: bare LF, a skill line, text
+    // counts, too few lines, extra lines after the skill line.
+    WriteBytes(dir / "STEAM_0:0:100000.db", "STEAM_0:0:100000\nd\nt\nOld\n5\n6\n7\n8");
+    WriteBytes(dir / "BOT.db", std::string("BOT\r\n01/01/2003\r\n10:00:00\r\nBot\r\nx\r\n") +
+                                   Counts(39, "2") + "99\r\nextra\r\nmore");
+    if (seed % 4 == 3) fs::create_directory(dir / "STEAM_0:1:107919.db");
+  };
+  seed_files(cached.path());
+  seed_files(reference.path());
+
+  LogBuffer buffer;
+  buffer.Append(Join(lines, options.bare_lf ? "\n" : "\r\n"));
+  std::string cached_reference_line, reference_reference_line;
+  std::string cached_error, reference_error;
+  try {
+    CachedRun(buffer, cached.path(), cached_reference_line);
+    CachedRun(buffer, cached.path(), cached_reference_line);
+  } catch (const FileError& error) {
+    cached_error = error.what();
+  }
+  try {
+    DatabaseUpdateRunReference(buffer, reference.path(), reference_reference_line);
+    DatabaseUpdateRunReference(buffer, reference.path(), reference_reference_line);
+  } catch (const FileError& error) {
+    reference_error = error.what();
+  }
+  EXPECT_EQ(cached_reference_line, reference_reference_line);
+  // The error names the same file (the path's folder differs).
+  auto file_part = [](const std::string& message) {
+    size_t slash = message.rfind('/');
+    return slash == std::string::npos ? message : message.substr(slash);
+  };
+  EXPECT_EQ(file_part(cached_error), file_part(reference_error));
+  if (seed % 4 != 3) {
+    EXPECT_EQ(cached_error.empty(), seed % 4 == 0);
+  }
+  std::map<std::string, std::string> got = FolderContents(cached.path());
+  std::map<std::string, std::string> want = FolderContents(reference.path());
+  if (seed % 4 == 0) {
+    EXPECT_GT(want.size(), 2u);
+  }
+  EXPECT_EQ(got, want);
+}
+
+INSTANTIATE_TEST_SUITE_P(GeneratedLogs, Differential, ::testing::Range(1, 41));
+
+}  // namespace
+}  // namespace varnokel

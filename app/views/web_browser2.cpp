@@ -17,11 +17,16 @@ CWebBrowser2::CWebBrowser2(QWidget* parent) : QWidget(parent), view_(new QWebEng
   // history keeps its old style sheet; the program's own Navigate is the way
   // back to the design page.
   view_->setContextMenuPolicy(Qt::NoContextMenu);
+  // Pages in the history may show files that have changed since a Navigate;
+  // once the page it asked for is there, the way back to them is dropped.
+  connect(view_, &QWebEngineView::loadFinished, this, [this] {
+    if (!forget_history_) return;
+    forget_history_ = false;
+    view_->history()->clear();
+  });
 }
 
 void CWebBrowser2::Navigate(const QString& address) {
-  // Pages in the history may show files that have changed since; going back
-  // to them would show stale colours or an old site.
-  view_->history()->clear();
+  forget_history_ = true;
   view_->setUrl(QUrl(address));
 }

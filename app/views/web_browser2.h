@@ -19,4 +19,5 @@ class CWebBrowser2 : public QWidget {
 
  private:
   QWebEngineView* view_;
+  bool forget_history_ = false;  // set by Navigate until its page has loaded
 };

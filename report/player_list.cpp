@@ -1,7 +1,6 @@
 #include "report/player_list.h"
 
 #include <algorithm>
-#include <limits>
 #include <numeric>
 
 #include "report/page_frame.h"
@@ -10,42 +9,74 @@ namespace varnokel {
 
 namespace {
 
-// Minima over a fixed array of ranks, answering "first position after p whose
-// rank is below r" by a descent from the root.
-class MinTree {
+// Counts over positions 0..n-1 with prefix sums and "k-th set position".
+class CountTree {
  public:
-  explicit MinTree(const std::vector<int>& ranks) {
-    size_ = 1;
-    while (size_ < ranks.size()) size_ *= 2;
-    min_.assign(2 * size_, std::numeric_limits<int>::max());
-    std::copy(ranks.begin(), ranks.end(), min_.begin() + static_cast<std::ptrdiff_t>(size_));
-    for (size_t node = size_ - 1; node >= 1; --node)
-      min_[node] = std::min(min_[2 * node], min_[2 * node + 1]);
+  explicit CountTree(size_t n) : tree_(n + 1, 0) {}
+  void Add(size_t pos, int delta) {
+    for (size_t k = pos + 1; k < tree_.size(); k += k & (~k + 1)) tree_[k] += delta;
   }
-
-  void Set(size_t pos, int rank) {
-    size_t node = pos + size_;
-    min_[node] = rank;
-    for (node /= 2; node >= 1; node /= 2) min_[node] = std::min(min_[2 * node], min_[2 * node + 1]);
+  // The number of counted positions below `pos`.
+  size_t CountBelow(size_t pos) const {
+    int sum = 0;
+    for (size_t k = pos; k > 0; k -= k & (~k + 1)) sum += tree_[k];
+    return static_cast<size_t>(sum);
   }
-
-  // The first position >= from whose rank is strictly below `rank`, or npos.
-  size_t FirstBelow(size_t from, int rank) const { return Find(1, 0, size_, from, rank); }
-
-  static constexpr size_t npos = std::numeric_limits<size_t>::max();
+  // The position of the k-th counted position (k from 1); all counts are 0 or 1.
+  size_t Select(size_t k) const {
+    size_t pos = 0;
+    size_t step = 1;
+    while (step * 2 < tree_.size()) step *= 2;
+    for (; step > 0; step /= 2) {
+      if (pos + step < tree_.size() && static_cast<size_t>(tree_[pos + step]) < k) {
+        pos += step;
+        k -= static_cast<size_t>(tree_[pos]);
+      }
+    }
+    return pos;  // 0-based: the slot after the last prefix that has fewer than k
+  }
 
  private:
-  size_t Find(size_t node, size_t lo, size_t hi, size_t from, int rank) const {
-    if (hi <= from || min_[node] >= rank) return npos;
-    if (hi - lo == 1) return lo;
-    const size_t mid = lo + (hi - lo) / 2;
-    const size_t left = Find(2 * node, lo, mid, from, rank);
-    return left != npos ? left : Find(2 * node + 1, mid, hi, from, rank);
-  }
-
-  size_t size_;
-  std::vector<int> min_;
+  std::vector<int> tree_;
 };
+
+// The order in which the exchange sort finishes the players of one name.
+//
+// Only players with this name or a smaller one affect it, and among those the
+// players of this name are the greatest: one of them moves only when it is at
+// the front of the unsorted part, and then it jumps over the run of same-name
+// players behind it to the first smaller name. From the first of them on, the
+// run therefore rolls forward as one block: each smaller name it passes turns
+// the block by one (its first player goes to its back), and each same-name
+// player it reaches joins at its back. `gaps[k]` is the number of smaller
+// names between the k-th and (k+1)-th player of the name in listing order,
+// the last entry the number after the last player.
+std::vector<size_t> RollingBlockOrder(const std::vector<size_t>& players,
+                                      const std::vector<size_t>& gaps) {
+  // The block is kept as a ring: `front` indexes its first player in an array
+  // that only ever grows by insertions just before the front. The insertion
+  // indexes are found first, then the array is rebuilt from them backwards.
+  const size_t m = players.size();
+  std::vector<size_t> insert_at(m, 0);
+  size_t front = 0;
+  for (size_t k = 1; k < m; ++k) {
+    front = (front + gaps[k - 1] % k) % k;
+    insert_at[k] = front;
+    ++front;
+  }
+  front = (front + gaps[m - 1] % m) % m;
+
+  std::vector<size_t> ring(m);
+  CountTree free_slots(m);
+  for (size_t slot = 0; slot < m; ++slot) free_slots.Add(slot, 1);
+  for (size_t k = m; k-- > 0;) {
+    const size_t slot = free_slots.Select(insert_at[k] + 1);
+    ring[slot] = players[k];
+    free_slots.Add(slot, -1);
+  }
+  std::rotate(ring.begin(), ring.begin() + static_cast<std::ptrdiff_t>(front), ring.end());
+  return ring;
+}
 
 bool NameLess(std::string_view a, std::string_view b) {
   // std::char_traits<char> compares as unsigned bytes; a prefix comes first.
@@ -85,34 +116,32 @@ std::vector<size_t> PlayerListOrder(const std::vector<std::string_view>& names) 
   // Without equal names every correct sort gives the exchange sort's order.
   if (all_distinct) return order;
 
-  // Pass i of the exchange sort carries the smallest name seen so far in
-  // position i: each time a strictly smaller name turns up at j, the carried
-  // player is left at j and the smaller one taken on. So the players on the
-  // chain of strict running minima of the suffix move one chain link onward
-  // and the last of them (the first occurrence of the minimum) lands at i.
-  std::vector<size_t> player(n);
-  std::iota(player.begin(), player.end(), size_t{0});
-  std::vector<int> at(rank);  // rank of the player at each position
-  MinTree tree(at);
-  std::vector<size_t> chain;
-  for (size_t i = 0; i < n; ++i) {
-    chain.assign(1, i);
-    for (size_t p = tree.FirstBelow(i + 1, at[i]); p != MinTree::npos;
-         p = tree.FirstBelow(p + 1, at[p]))
-      chain.push_back(p);
-    if (chain.size() == 1) continue;
-    const size_t last_player = player[chain.back()];
-    const int last_rank = at[chain.back()];
-    for (size_t k = chain.size() - 1; k >= 1; --k) {
-      player[chain[k]] = player[chain[k - 1]];
-      at[chain[k]] = at[chain[k - 1]];
-      tree.Set(chain[k], at[chain[k]]);
+  // Names in ascending order, each with its players in listing order; the
+  // players of smaller names are counted by position as the names go by.
+  std::vector<size_t> result;
+  result.reserve(n);
+  CountTree smaller(n);
+  size_t smaller_total = 0;
+  std::vector<size_t> players, gaps;
+  for (size_t begin = 0; begin < n;) {
+    size_t end = begin + 1;
+    while (end < n && rank[order[end]] == rank[order[begin]]) ++end;
+    players.assign(order.begin() + static_cast<std::ptrdiff_t>(begin),
+                   order.begin() + static_cast<std::ptrdiff_t>(end));
+    if (players.size() == 1) {
+      result.push_back(players[0]);
+    } else {
+      gaps.clear();
+      for (size_t k = 0; k + 1 < players.size(); ++k)
+        gaps.push_back(smaller.CountBelow(players[k + 1]) - smaller.CountBelow(players[k]));
+      gaps.push_back(smaller_total - smaller.CountBelow(players.back()));
+      for (size_t player : RollingBlockOrder(players, gaps)) result.push_back(player);
     }
-    player[i] = last_player;
-    at[i] = last_rank;
-    tree.Set(i, last_rank);
+    for (size_t k = begin; k < end; ++k) smaller.Add(order[k], 1);
+    smaller_total += end - begin;
+    begin = end;
   }
-  return player;
+  return result;
 }
 
 std::string PlayerListPage(const PlayerListing& listing) {

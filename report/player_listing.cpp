@@ -28,6 +28,7 @@ ListedPlayer ReadListedPlayer(const std::filesystem::path& database_dir,
   ListedPlayer player;
   player.stem = entry_name.substr(0, entry_name.size() - kPlayerSuffix.size());
   player.bytes = ReadFileText(database_dir / entry_name);
+  player.bytes.shrink_to_fit();  // the reader leaves room for growth; many are kept
   const Fields fields = SplitFields(player.bytes);
   player.id = FieldAt(fields, field::kId);
   player.name = FieldAt(fields, field::kName);

@@ -95,7 +95,7 @@ int32_t SkillValue(const Fields& fields) {
   int32_t weighted = 0;
   for (int i = 0; i < kWeaponCount; ++i) {
     int64_t kills = Atoi(FieldAt(fields, kFirstWeaponField + i));
-    weighted = Wrap(weighted + Wrap(kills * kWeapons[static_cast<size_t>(i)].weight));
+    weighted = Wrap(int64_t{weighted} + kills * kWeapons[static_cast<size_t>(i)].weight);
   }
   int32_t divisor = Wrap(int64_t{Atoi(FieldAt(fields, field::kDeaths))} + 1);
   if (divisor == 0) divisor = 1;

@@ -96,8 +96,11 @@ void WriteFileAtomic(const std::filesystem::path& file, std::string_view bytes) 
   std::filesystem::path temp;
   int raw = -1;
   for (int attempt = 0; attempt < 16 && raw < 0; ++attempt) {
-    temp = dir / ("." + file.filename().string().substr(0, 64) + ".tmp" +
-                  std::to_string(random() % 100000000));
+    std::string name = ".";
+    name.append(file.filename().string(), 0, 64);
+    name.append(".tmp");
+    name.append(std::to_string(random() % 100000000));
+    temp = dir / name;
     raw = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (raw < 0 && errno != EEXIST) break;
   }

@@ -103,6 +103,7 @@ int main(int argc, char** argv) {
   PrepareWebEngineEnvironment();
   QApplication app(argc, argv);
 
+  const double setup_start = since_start();
   QTemporaryDir temp;
   const std::filesystem::path folder = temp.path().toStdString() + "/Varnokel Stats";
   varnokel::views_test::MakeProgramFolder(VARNOKEL_PROGRAM_DIR, folder);
@@ -110,6 +111,7 @@ int main(int argc, char** argv) {
   const varnokel::ColourSet colours = varnokel::views_test::SampleColours();
   varnokel::views_test::WriteSite(folder, colours);
   varnokel::RefreshStyleFiles(folder, colours);
+  const double setup_ms = since_start() - setup_start;
 
   // The top of the main window: 295 x 60 and 281 x 214 dialog units.
   QWidget window;
@@ -155,15 +157,16 @@ int main(int argc, char** argv) {
     }
   }
   QTest::qWait(1500);  // let start-up settle
-  std::printf("animation=%d design_painted_ms=%.0f first_frame_ms=%.0f pss_kib=%ld\n", animation,
-              design_ms, frame_ms, TreePssKib(getpid()));
+  std::printf("animation=%d design_painted_ms=%.0f first_frame_ms=%.0f pss_kib=%ld setup_ms=%.0f\n",
+              animation, design_ms, frame_ms, TreePssKib(getpid()), setup_ms);
 
   if (!screenshot.isEmpty()) {
     if (!page.isEmpty()) {
       loaded = false;
       browser->view()->setUrl(
           QUrl::fromLocalFile(QString::fromStdString(folder.string()) + "/" + page));
-      if (!QTest::qWaitFor([&] { return loaded; }, 10000)) std::fprintf(stderr, "page not loaded\n");
+      if (!QTest::qWaitFor([&] { return loaded; }, 10000))
+        std::fprintf(stderr, "page not loaded\n");
       QTest::qWait(500);
     }
     window.grab().save(screenshot);

@@ -93,12 +93,23 @@ QString ShellPage(const QString& movie_url, double aspect, const QString& backgr
       .arg(background, stage, JsString(movie_url));
 }
 
+// The explicitly set folder, else the first "ruffle" folder holding the
+// player's script: beside the movie, then beside the executable; empty when
+// there is none.
+QString PlayerFolder(const QString& chosen, const QString& movie) {
+  if (!chosen.isEmpty()) return chosen;
+  for (const QString& folder :
+       {QFileInfo(movie).absolutePath() + QStringLiteral("/ruffle"),
+        QCoreApplication::applicationDirPath() + QStringLiteral("/ruffle")}) {
+    if (QFileInfo(folder + QStringLiteral("/ruffle.js")).isFile()) return folder;
+  }
+  return {};
+}
+
 }  // namespace
 
 CShockwaveFlash::CShockwaveFlash(QWidget* parent)
-    : QWidget(parent),
-      view_(new QWebEngineView(this)),
-      player_folder_(QCoreApplication::applicationDirPath() + QStringLiteral("/ruffle")) {
+    : QWidget(parent), view_(new QWebEngineView(this)) {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(view_);
@@ -118,9 +129,10 @@ void CShockwaveFlash::Play() {
   const QString background = palette().color(QPalette::Window).name();
   view_->page()->setBackgroundColor(palette().color(QPalette::Window));
   playing_ = movie_;
-  const QUrl base = QUrl::fromLocalFile(player_folder_ + QStringLiteral("/"));
-  if (movie_.isEmpty() || !QFileInfo(movie_).isFile()) {
-    // A missing movie leaves the view empty.
+  const QString player = PlayerFolder(player_folder_, movie_);
+  const QUrl base = QUrl::fromLocalFile(player + QStringLiteral("/"));
+  if (movie_.isEmpty() || !QFileInfo(movie_).isFile() || player.isEmpty()) {
+    // A missing movie (or player) leaves the view empty.
     view_->setHtml(
         QStringLiteral("<html><body style=\"background:%1\"></body></html>").arg(background), base);
     return;

@@ -16,8 +16,9 @@ class CShockwaveFlash : public QWidget {
   QString GetMovie() const { return movie_; }
   void Play();
 
-  // The folder holding the player's files (ruffle.js and its parts); by
-  // default "ruffle" beside the executable. Takes effect at the next Play.
+  // The folder holding the player's files (ruffle.js and its parts). Unset,
+  // Play looks for "ruffle" beside the movie, then beside the executable (the
+  // program folder holds both). Takes effect at the next Play.
   void SetPlayerFolder(const QString& folder) { player_folder_ = folder; }
 
   QWebEngineView* view() const { return view_; }

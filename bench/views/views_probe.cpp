@@ -134,7 +134,6 @@ int main(int argc, char** argv) {
   window.show();
 
   if (flash) {
-    flash->SetPlayerFolder(QString::fromStdString((folder / "ruffle").string()));
     flash->SetMovie(QString::fromStdString((folder / "varnokel.swf").string()));
     flash->Play();
   }

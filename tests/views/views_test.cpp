@@ -168,7 +168,7 @@ void ViewsTest::animationPlaysTheMovie() {
   CShockwaveFlash flash;
   flash.resize(443, 98);
   flash.show();
-  flash.SetPlayerFolder(QString::fromStdString((folder_ / "ruffle").string()));
+  // The player is found in "ruffle" beside the movie, as in the program folder.
   const QString movie = QString::fromStdString((folder_ / "varnokel.swf").string());
   flash.SetMovie(movie);
   QCOMPARE(flash.GetMovie(), movie);

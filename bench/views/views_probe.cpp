@@ -1,4 +1,5 @@
-// views_probe [--no-animation] [--screenshot FILE] [--page html/st.htm]:
+// views_probe [--no-animation] [--screenshot FILE] [--page html/st.htm]
+//             | --make-folder DIR:
 // starts the two views as the main window does, on a temporary program folder
 // holding a generated sample site, and prints
 //   design_painted_ms    from process start to the design page loaded and drawn
@@ -98,6 +99,16 @@ int main(int argc, char** argv) {
     if (arg == "--no-animation") animation = false;
     if (arg == "--screenshot" && i + 1 < argc) screenshot = QString::fromLocal8Bit(argv[++i]);
     if (arg == "--page" && i + 1 < argc) page = QString::fromLocal8Bit(argv[++i]);
+    if (arg == "--make-folder" && i + 1 < argc) {
+      // Only writes a program folder with the sample site (for screenshots of
+      // the real window) and stops.
+      const std::filesystem::path target = argv[++i];
+      varnokel::views_test::MakeProgramFolder(VARNOKEL_PROGRAM_DIR, target);
+      varnokel::views_test::WritePlayers(target, 12, "");
+      varnokel::views_test::WriteSite(target, varnokel::views_test::SampleColours());
+      varnokel::RefreshStyleFiles(target, varnokel::views_test::SampleColours());
+      return 0;
+    }
   }
 
   PrepareWebEngineEnvironment();

@@ -13,7 +13,9 @@ namespace varnokel {
 
 namespace {
 
-std::string DescribeErrno(int err) { return err == 0 ? std::string() : std::strerror(err); }
+std::string DescribeErrno(int err) {
+  return err == 0 ? std::string() : std::strerror(err);
+}
 
 // Closes a descriptor when it goes out of scope.
 class Descriptor {
@@ -59,20 +61,29 @@ std::string ReadFileBytes(const std::filesystem::path& file) {
   Descriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) throw FileError(FileError::Kind::kOpen, file, DescribeErrno(errno));
   struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) throw FileError(FileError::Kind::kOpen, file, DescribeErrno(errno));
+  if (::fstat(fd.get(), &st) != 0)
+    throw FileError(FileError::Kind::kOpen, file, DescribeErrno(errno));
   if (!S_ISREG(st.st_mode)) throw FileError(FileError::Kind::kOpen, file, "not a regular file");
-  std::string bytes;
-  bytes.resize(static_cast<size_t>(st.st_size));
+  // Read exactly the size the file has now; a file that grows meanwhile is
+  // read on in small pieces, so the string never holds much spare capacity.
+  std::string bytes(static_cast<size_t>(st.st_size), '\0');
   size_t done = 0;
+  char more[4096];
   for (;;) {
-    if (done == bytes.size()) bytes.resize(bytes.size() + 65536);  // the file grew meanwhile
-    ssize_t n = ::read(fd.get(), bytes.data() + done, bytes.size() - done);
+    const bool into_bytes = done < bytes.size();
+    ssize_t n = into_bytes ? ::read(fd.get(), bytes.data() + done, bytes.size() - done)
+                           : ::read(fd.get(), more, sizeof more);
     if (n < 0) {
       if (errno == EINTR) continue;
       throw FileError(FileError::Kind::kOpen, file, DescribeErrno(errno));
     }
     if (n == 0) break;
-    done += static_cast<size_t>(n);
+    if (into_bytes) {
+      done += static_cast<size_t>(n);
+    } else {
+      bytes.append(more, static_cast<size_t>(n));
+      done = bytes.size();
+    }
   }
   bytes.resize(done);
   return bytes;
@@ -130,9 +141,9 @@ std::vector<std::string> ListEntryNames(const std::filesystem::path& dir) {
   std::filesystem::directory_iterator it(dir, ec), end;
   for (; !ec && it != end; it.increment(ec)) names.push_back(it->path().filename().string());
   std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-    return std::lexicographical_compare(
-        a.begin(), a.end(), b.begin(), b.end(),
-        [](char x, char y) { return static_cast<unsigned char>(x) < static_cast<unsigned char>(y); });
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+      return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
+    });
   });
   return names;
 }

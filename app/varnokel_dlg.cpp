@@ -93,7 +93,8 @@ QString FromPath(const std::filesystem::path& file) {
 
 // The open dialog's filter entries: "Logfiles " for log files (either case
 // of the extension, as names on Linux are case-sensitive) and " Alle Dateien "
-// for every file.
+// for every file. Qt trims the blanks around each entry, and "*" stands for
+// every file as "*.*" does on Windows (on Linux "*.*" misses names without a dot).
 const char kLogFileFilter[] = "Logfiles (*.LOG *.log);; Alle Dateien (*)";
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QVariant>
 #include <fstream>
@@ -68,8 +69,8 @@ std::function<void(QWidget*)> ChooseFile(const QString& file) {
       dialog->reject();
       return;
     }
-    dialog->setDirectory(QFileInfo(file).absolutePath());
-    dialog->selectFile(QFileInfo(file).fileName());
+    // The whole path typed into the name field, as a user may do.
+    dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(file);
     static_cast<QDialog*>(dialog)->accept();  // QFileDialog::accept, checks the file
   };
 }

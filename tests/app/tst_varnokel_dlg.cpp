@@ -3,16 +3,25 @@
 // written and error boxes.
 #include <QApplication>
 #include <QColorDialog>
+#include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWebEngineView>
 #include <memory>
 
+#include "app/about_box.h"
 #include "app/core/process_values.h"
+#include "app/core/program_dir.h"
 #include "app/varnokel_dlg.h"
+#include "app/views/shockwave_flash.h"
+#include "app/views/web_browser2.h"
 #include "app_test_support.h"
 
 namespace {
@@ -100,6 +109,42 @@ class TestVarnokelDlg : public QObject {
       QVERIFY(!qobject_cast<QPushButton*>(dlg->Control(id))->isChecked());
     QVERIFY(qobject_cast<QPushButton*>(dlg->Control(1))->isDefault());
     QVERIFY(!dlg->windowIcon().isNull());
+    // The cover animation plays the program folder's movie; the HTML view
+    // shows the design page, its address built from the program folder.
+    QCOMPARE(qobject_cast<CShockwaveFlash*>(dlg->Control(1003))->GetMovie(),
+             QString::fromStdString((folder.path() / "varnokel.swf").string()));
+    QCOMPARE(qobject_cast<CWebBrowser2*>(dlg->Control(1066))->view()->url().toString(),
+             QString::fromStdString(varnokel::DesignPageAddress(folder.path())));
+  }
+
+  void aboutBoxFromTheBackgroundsContextMenu() {
+    TestProgramFolder folder;
+    auto dlg = Open(folder, &kNineEmptyNotes, &kColours);
+    QStringList about_texts;
+    ModalHandler dialogs([&about_texts](QWidget* modal) {
+      if (auto* about = qobject_cast<CAboutBox*>(modal)) {
+        about_texts << about->windowTitle();
+        for (QLabel* label : about->findChildren<QLabel*>())
+          if (!label->text().isEmpty()) about_texts << label->text();
+        QTest::mouseClick(about->findChild<QPushButton*>("id1"), Qt::LeftButton);
+      }
+    });
+    QStringList items;
+    QTimer::singleShot(50, [&items] {
+      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      if (!menu) return;
+      for (QAction* action : menu->actions()) items << action->text();
+      menu->actions().first()->trigger();
+      menu->close();
+    });
+    const QPoint background(5, dlg->height() / 2);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, background, dlg->mapToGlobal(background));
+    QApplication::sendEvent(dlg.get(), &event);
+    QTRY_COMPARE(about_texts.size(), 3);
+    QCOMPARE(items, QStringList{QString::fromUtf8("Inf&o \u00fcber varnokel...")});
+    QCOMPARE(about_texts[0], QString::fromUtf8("Info \u00fcber varnokel"));
+    QVERIFY(about_texts.contains("varnokel Version 1.0"));
+    QVERIFY(dlg->isVisible());
   }
 
   void missingStateFilesAreReportedAndTheWindowStillWorks() {
@@ -198,9 +243,14 @@ class TestVarnokelDlg : public QObject {
     TypeInto(*dlg, 1004, "alter Status");
     const QString log = QString::fromStdString(folder.file("logs/x.log").string());
     {
-      ModalHandler dialogs(ChooseFile(log));
+      QStringList filters;
+      ModalHandler dialogs([&filters, log](QWidget* modal) {
+        if (auto* files = qobject_cast<QFileDialog*>(modal)) filters = files->nameFilters();
+        ChooseFile(log)(modal);
+      });
       Click(*dlg, 1000);
       QVERIFY(dialogs.messages().isEmpty());
+      QCOMPARE(filters, (QStringList{"Logfiles (*.LOG *.log)", "Alle Dateien (*)"}));
     }
     QCOMPARE(dlg->Member(1022), std::string("x.log\r\n"));
     QCOMPARE(dlg->Member(1004), std::string("Logfile fertig..."));

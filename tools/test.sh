@@ -12,11 +12,11 @@ cmake -S "$root" -B "$root/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
 cmake --build "$root/build-asan" -j "$jobs"
 (cd "$root/build-asan" && ctest --output-on-failure -j "$jobs")
 
-# The log line recognisers under libFuzzer for a bounded time (a clang build of
-# that one target).
+# The log line recognisers and the BMP reader under libFuzzer for a bounded
+# time (a clang build of those two targets).
 cmake -S "$root" -B "$root/build-fuzz" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_CXX_COMPILER=clang++ -DVARNOKEL_FUZZ=ON -DVARNOKEL_GUI=OFF -DVARNOKEL_BENCH=OFF
-cmake --build "$root/build-fuzz" -j "$jobs" --target fuzz_recognisers
+cmake --build "$root/build-fuzz" -j "$jobs" --target fuzz_recognisers fuzz_bmp_read
 (cd "$root/build-fuzz" && ctest --output-on-failure -R '^fuzz_')
 
 cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo

@@ -8,9 +8,9 @@
 namespace varnokel {
 
 struct ProcessValues {
-  LogBuffer log_buffer;              // every log loaded since start
-  std::string database_number = "1"; // the selected database, "1" to "9"
-  std::string reference_line;        // line n / 2 of the last update run
+  LogBuffer log_buffer;               // every log loaded since start
+  std::string database_number = "1";  // the selected database, "1" to "9"
+  std::string reference_line;         // line n / 2 of the last update run
 };
 
 }  // namespace varnokel

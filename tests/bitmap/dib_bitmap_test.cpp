@@ -24,7 +24,7 @@ void Put32(std::string& s, std::uint32_t v) {
   Put16(s, v >> 16);
 }
 
-struct BmpSpec {
+struct BmpLayout {
   std::int32_t width = 1;
   std::int32_t height = 1;
   int bits = 24;
@@ -37,28 +37,29 @@ struct BmpSpec {
 };
 
 // A BMP file laid out by hand, independently of the writer under test.
-std::string MakeBmp(const BmpSpec& spec) {
+std::string MakeBmp(const BmpLayout& layout) {
   std::string info;
-  Put32(info, static_cast<std::uint32_t>(spec.headerSize));
-  Put32(info, static_cast<std::uint32_t>(spec.width));
-  Put32(info, static_cast<std::uint32_t>(spec.height));
+  Put32(info, static_cast<std::uint32_t>(layout.headerSize));
+  Put32(info, static_cast<std::uint32_t>(layout.width));
+  Put32(info, static_cast<std::uint32_t>(layout.height));
   Put16(info, 1);
-  Put16(info, static_cast<std::uint32_t>(spec.bits));
+  Put16(info, static_cast<std::uint32_t>(layout.bits));
   Put32(info, 0);
-  Put32(info, static_cast<std::uint32_t>(spec.pixels.size()));  // image size
+  Put32(info, static_cast<std::uint32_t>(layout.pixels.size()));  // image size
   Put32(info, 2835);
   Put32(info, 2835);
-  Put32(info, static_cast<std::uint32_t>(spec.clrUsed));
+  Put32(info, static_cast<std::uint32_t>(layout.clrUsed));
   Put32(info, 0);
-  for (std::uint32_t c : spec.colors) Put32(info, c);
-  const std::uint32_t offset = spec.pixelOffset >= 0 ? static_cast<std::uint32_t>(spec.pixelOffset)
-                                                     : static_cast<std::uint32_t>(14 + info.size());
-  const std::uint32_t total = static_cast<std::uint32_t>(14 + info.size() + spec.pixels.size());
+  for (std::uint32_t c : layout.colors) Put32(info, c);
+  const std::uint32_t offset = layout.pixelOffset >= 0
+                                   ? static_cast<std::uint32_t>(layout.pixelOffset)
+                                   : static_cast<std::uint32_t>(14 + info.size());
+  const std::uint32_t total = static_cast<std::uint32_t>(14 + info.size() + layout.pixels.size());
   std::string file = "BM";
-  Put32(file, spec.fileSize >= 0 ? static_cast<std::uint32_t>(spec.fileSize) : total);
+  Put32(file, layout.fileSize >= 0 ? static_cast<std::uint32_t>(layout.fileSize) : total);
   Put32(file, 0);
   Put32(file, offset);
-  return file + info + spec.pixels;
+  return file + info + layout.pixels;
 }
 
 std::string RandomBytes(std::size_t n, unsigned seed) {
@@ -123,14 +124,14 @@ TEST_F(DIBitmapTest, RoundTripOfEachDepth) {
   for (const Case c :
        {Case{1, 13, 5, 2}, Case{4, 7, 3, 16}, Case{8, 5, 4, 256}, Case{24, 3, 2, 0}}) {
     SCOPED_TRACE(c.bits);
-    BmpSpec spec;
-    spec.bits = c.bits;
-    spec.width = c.width;
-    spec.height = c.height;
-    spec.colors = Grey(c.colors);
-    spec.pixels = RandomBytes(static_cast<std::size_t>(PaddedRow(c.bits, c.width) * c.height),
-                              static_cast<unsigned>(c.bits));
-    const std::string original = MakeBmp(spec);
+    BmpLayout layout;
+    layout.bits = c.bits;
+    layout.width = c.width;
+    layout.height = c.height;
+    layout.colors = Grey(c.colors);
+    layout.pixels = RandomBytes(static_cast<std::size_t>(PaddedRow(c.bits, c.width) * c.height),
+                                static_cast<unsigned>(c.bits));
+    const std::string original = MakeBmp(layout);
     const fs::path in = WriteFile("in.bmp", original);
 
     CDIBitmap bitmap;
@@ -139,16 +140,16 @@ TEST_F(DIBitmapTest, RoundTripOfEachDepth) {
     EXPECT_EQ(bitmap.GetHeight(), c.height);
     EXPECT_EQ(bitmap.GetBitsPerPixel(), c.bits);
     EXPECT_TRUE(bitmap.IsPadded());
-    EXPECT_EQ(bitmap.GetHeader()->sizeImage, static_cast<std::int32_t>(spec.pixels.size()));
+    EXPECT_EQ(bitmap.GetHeader()->sizeImage, static_cast<std::int32_t>(layout.pixels.size()));
     ASSERT_NE(bitmap.GetPixels(), nullptr);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(bitmap.GetPixels()), spec.pixels.size()),
-              spec.pixels);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(bitmap.GetPixels()), layout.pixels.size()),
+              layout.pixels);
     if (c.colors > 0) {
       EXPECT_EQ(bitmap.GetColorCount(), c.colors);
       const RgbQuad last = bitmap.GetColorTable()[c.colors - 1];
-      EXPECT_EQ(last.blue, spec.colors.back() & 0xFF);
-      EXPECT_EQ(last.green, (spec.colors.back() >> 8) & 0xFF);
-      EXPECT_EQ(last.red, (spec.colors.back() >> 16) & 0xFF);
+      EXPECT_EQ(last.blue, layout.colors.back() & 0xFF);
+      EXPECT_EQ(last.green, (layout.colors.back() >> 8) & 0xFF);
+      EXPECT_EQ(last.red, (layout.colors.back() >> 16) & 0xFF);
     }
 
     const fs::path out = dir_ / "out.bmp";
@@ -162,7 +163,7 @@ TEST_F(DIBitmapTest, RoundTripOfEachDepth) {
 }
 
 TEST_F(DIBitmapTest, PaletteFollowsTheColourTable) {
-  BmpSpec eight;
+  BmpLayout eight;
   eight.bits = 8;
   eight.width = 4;
   eight.colors = Grey(256);
@@ -179,14 +180,14 @@ TEST_F(DIBitmapTest, PaletteFollowsTheColourTable) {
   EXPECT_EQ(e.flags, 0);
 
   // A used-colour count limits the palette.
-  BmpSpec few = eight;
+  BmpLayout few = eight;
   few.clrUsed = 3;
   few.colors = Grey(3);
   ASSERT_TRUE(ReadBytes(bitmap, MakeBmp(few)));
   EXPECT_EQ(bitmap.GetPalette()->entries().size(), 3u);
   EXPECT_EQ(bitmap.GetColorTableEntries(), 3);
 
-  BmpSpec rgb;
+  BmpLayout rgb;
   rgb.pixels = std::string(4, '\0');
   ASSERT_TRUE(ReadBytes(bitmap, MakeBmp(rgb)));
   EXPECT_EQ(bitmap.GetPalette(), nullptr);
@@ -197,13 +198,13 @@ TEST_F(DIBitmapTest, PaletteFollowsTheColourTable) {
 // The colour table is read as 256 entries whatever the depth: here it takes
 // in the pixel bytes and the rest of it stays zero.
 TEST_F(DIBitmapTest, ColourTableIsReadWhole) {
-  BmpSpec spec;
-  spec.bits = 1;
-  spec.width = 8;
-  spec.colors = {0x000000, 0xFFFFFF};
-  spec.pixels = std::string("\xA5\x01\x02\x03", 4);
+  BmpLayout layout;
+  layout.bits = 1;
+  layout.width = 8;
+  layout.colors = {0x000000, 0xFFFFFF};
+  layout.pixels = std::string("\xA5\x01\x02\x03", 4);
   CDIBitmap bitmap;
-  ASSERT_TRUE(ReadBytes(bitmap, MakeBmp(spec)));
+  ASSERT_TRUE(ReadBytes(bitmap, MakeBmp(layout)));
   const RgbQuad* table = bitmap.GetColorTable();
   EXPECT_EQ(table[1].red, 0xFF);
   EXPECT_EQ(table[2].blue, 0xA5);
@@ -285,11 +286,11 @@ TEST_F(DIBitmapTest, WrittenHeaderFields) {
 
 // A file shorter than it says: the missing pixel bytes are zero, no failure.
 TEST_F(DIBitmapTest, TruncatedFileLeavesMissingPixelsZero) {
-  BmpSpec spec;
-  spec.width = 4;
-  spec.height = 4;
-  spec.pixels = std::string(48, '\x7F');
-  std::string bytes = MakeBmp(spec);
+  BmpLayout layout;
+  layout.width = 4;
+  layout.height = 4;
+  layout.pixels = std::string(48, '\x7F');
+  std::string bytes = MakeBmp(layout);
   bytes.resize(bytes.size() - 20);
   CDIBitmap bitmap;
   ASSERT_TRUE(ReadBytes(bitmap, bytes));
@@ -300,7 +301,7 @@ TEST_F(DIBitmapTest, TruncatedFileLeavesMissingPixelsZero) {
   EXPECT_TRUE(messages_.empty());
 
   // A declared size beyond the picture reads no more than the picture.
-  BmpSpec larger = spec;
+  BmpLayout larger = layout;
   larger.fileSize = 0x7FFFFFFF;
   ASSERT_TRUE(ReadBytes(bitmap, MakeBmp(larger)));
   EXPECT_EQ(bitmap.GetPixelBytes(), 48u);
@@ -312,12 +313,12 @@ TEST_F(DIBitmapTest, RejectionsLeaveTheBitmapEmpty) {
     std::string bytes;
     std::string message;
   };
-  BmpSpec good;
+  BmpLayout good;
   good.width = 2;
   good.height = 2;
   good.pixels = std::string(16, '\x01');
   auto with = [&](auto change) {
-    BmpSpec s = good;
+    BmpLayout s = good;
     change(s);
     return MakeBmp(s);
   };
@@ -329,35 +330,35 @@ TEST_F(DIBitmapTest, RejectionsLeaveTheBitmapEmpty) {
       {"not BM", gif, "Error:Unexpected file type, not a DIB\n"},
       {"empty file", "", "Error:Unexpected file type, not a DIB\n"},
       {"one byte", "B", "Error:Unexpected file type, not a DIB\n"},
-      {"OS/2 header", with([](BmpSpec& s) { s.headerSize = 12; }),
+      {"OS/2 header", with([](BmpLayout& s) { s.headerSize = 12; }),
        "Error:OS2 PM BMP Format not supported\n"},
-      {"V5 header", with([](BmpSpec& s) { s.headerSize = 124; }),
+      {"V5 header", with([](BmpLayout& s) { s.headerSize = 124; }),
        "Error:OS2 PM BMP Format not supported\n"},
       {"only the file header", MakeBmp(good).substr(0, 14),
        "Error:Information header incomplete\n"},
       {"cut in the file header", "BM\x10\0\0", "Error:File header incomplete\n"},
       {"cut in the info header", shortInfo, "Error:Information header incomplete\n"},
-      {"negative width", with([](BmpSpec& s) { s.width = -2; }),
+      {"negative width", with([](BmpLayout& s) { s.width = -2; }),
        "Error:Bitmap dimensions not supported\n"},
-      {"negative height", with([](BmpSpec& s) { s.height = -2; }),
+      {"negative height", with([](BmpLayout& s) { s.height = -2; }),
        "Error:Bitmap dimensions not supported\n"},
-      {"zero width", with([](BmpSpec& s) { s.width = 0; }),
+      {"zero width", with([](BmpLayout& s) { s.width = 0; }),
        "Error:Bitmap dimensions not supported\n"},
-      {"huge", with([](BmpSpec& s) { s.width = s.height = 0x7FFFFFFF; }),
+      {"huge", with([](BmpLayout& s) { s.width = s.height = 0x7FFFFFFF; }),
        "Error:Bitmap dimensions not supported\n"},
-      {"huge rows", with([](BmpSpec& s) { s.width = 40000, s.height = 40000; }),
+      {"huge rows", with([](BmpLayout& s) { s.width = 40000, s.height = 40000; }),
        "Error:Bitmap dimensions not supported\n"},
-      {"depth 7", with([](BmpSpec& s) { s.bits = 7; }), "Error:Bit depth not supported\n"},
-      {"depth 0", with([](BmpSpec& s) { s.bits = 0; }), "Error:Bit depth not supported\n"},
-      {"too many colours", with([](BmpSpec& s) { s.clrUsed = 257; }),
+      {"depth 7", with([](BmpLayout& s) { s.bits = 7; }), "Error:Bit depth not supported\n"},
+      {"depth 0", with([](BmpLayout& s) { s.bits = 0; }), "Error:Bit depth not supported\n"},
+      {"too many colours", with([](BmpLayout& s) { s.clrUsed = 257; }),
        "Error:Colour count not supported\n"},
-      {"negative colours", with([](BmpSpec& s) { s.clrUsed = -1; }),
+      {"negative colours", with([](BmpLayout& s) { s.clrUsed = -1; }),
        "Error:Colour count not supported\n"},
-      {"offset past the end", with([](BmpSpec& s) { s.pixelOffset = 0x7FFFFFF0; }),
+      {"offset past the end", with([](BmpLayout& s) { s.pixelOffset = 0x7FFFFFF0; }),
        "Error:Pixel data offset past the end of the file\n"},
-      {"offset far past the end", with([](BmpSpec& s) { s.pixelOffset = 0xFFFFFFFF; }),
+      {"offset far past the end", with([](BmpLayout& s) { s.pixelOffset = 0xFFFFFFFF; }),
        "Error:Pixel data offset past the end of the file\n"},
-      {"size below the offset", with([](BmpSpec& s) { s.fileSize = 10; }),
+      {"size below the offset", with([](BmpLayout& s) { s.fileSize = 10; }),
        "Error:File size smaller than pixel data offset\n"},
   };
   for (const Case& c : cases) {
@@ -375,10 +376,10 @@ TEST_F(DIBitmapTest, RejectionsLeaveTheBitmapEmpty) {
 }
 
 TEST_F(DIBitmapTest, LoadAndSaveFailures) {
-  BmpSpec spec;
-  spec.pixels = std::string(4, '\x33');
+  BmpLayout layout;
+  layout.pixels = std::string(4, '\x33');
   CDIBitmap bitmap;
-  ASSERT_TRUE(bitmap.Load(WriteFile("a.bmp", MakeBmp(spec))));
+  ASSERT_TRUE(bitmap.Load(WriteFile("a.bmp", MakeBmp(layout))));
 
   // A file that cannot be opened keeps the picture, without a message.
   EXPECT_FALSE(bitmap.Load(dir_ / "missing.bmp"));
@@ -404,10 +405,10 @@ TEST_F(DIBitmapTest, LoadAndSaveFailures) {
 }
 
 TEST_F(DIBitmapTest, ReadsFromTheStreamPosition) {
-  BmpSpec spec;
-  spec.width = 2;
-  spec.pixels = std::string("\x01\x02\x03\x04\x05\x06\0\0", 8);
-  std::istringstream in("PREFIX" + MakeBmp(spec), std::ios::binary);
+  BmpLayout layout;
+  layout.width = 2;
+  layout.pixels = std::string("\x01\x02\x03\x04\x05\x06\0\0", 8);
+  std::istringstream in("PREFIX" + MakeBmp(layout), std::ios::binary);
   in.seekg(6);
   CDIBitmap bitmap;
   ASSERT_TRUE(bitmap.Read(in));

@@ -148,6 +148,47 @@ TEST(ColourSettings, ColourFileRoundTrip) {
   EXPECT_THROW(ReadColourFile(dir.path() / "missing.no"), FileError);
 }
 
+TEST(ColourSettings, RefreshStopsAtTheFileThatCannotBeWritten) {
+  testutil::TempDir dir;
+  WriteFileAtomic(dir.path() / "color.no", "old");
+  // A folder where the preview style sheet goes: nothing after it happens.
+  std::filesystem::create_directories(dir.path() / "s_style.css" / "inside");
+  bool navigated = false;
+  try {
+    RefreshStyleFiles(dir.path(), Colours(), [&] { navigated = true; });
+    FAIL() << "the refresh went through";
+  } catch (const FileError& error) {
+    EXPECT_EQ(error.file(), dir.path() / "s_style.css");
+  }
+  EXPECT_FALSE(navigated);
+  EXPECT_EQ(ReadBytes(dir.path() / "color.no"), "old");
+
+  // The colour file failing comes after the preview sheet and the view.
+  std::filesystem::remove_all(dir.path() / "s_style.css");
+  std::filesystem::remove(dir.path() / "color.no");
+  std::filesystem::create_directories(dir.path() / "color.no" / "inside");
+  try {
+    RefreshStyleFiles(dir.path(), Colours(), [&] { navigated = true; });
+    FAIL() << "the refresh went through";
+  } catch (const FileError& error) {
+    EXPECT_EQ(error.file(), dir.path() / "color.no");
+  }
+  EXPECT_TRUE(navigated);
+  EXPECT_EQ(ReadBytes(dir.path() / "s_style.css"), StyleSheetText(Colours()));
+}
+
+TEST(ShippedSite, RequiredPagesCarryTheCreditLineAndTheSitesStyleSheet) {
+  const std::filesystem::path req =
+      std::filesystem::path(VARNOKEL_SOURCE_DIR) / "res" / "site" / "html" / "req";
+  for (const char* name : {"skillber.htm", "about.htm", "impr.htm"}) {
+    SCOPED_TRACE(name);
+    const std::string page = ReadBytes(req / name);
+    EXPECT_NE(page.find(CreditLine()), std::string::npos);
+    EXPECT_NE(page.find(R"(<link rel="stylesheet" href="../style.css" type=text/css>)"),
+              std::string::npos);
+  }
+}
+
 TEST(ColourSettings, HtmlColour) {
   EXPECT_EQ(HtmlColour(18, 52, 86), "#123456");
   EXPECT_EQ(HtmlColour(0, 0, 255), "#0000ff");

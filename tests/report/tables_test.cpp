@@ -151,6 +151,24 @@ TEST(PlayerList, EqualNamesFollowTheExchangeSort) {
   EXPECT_EQ(PlayerListOrder(views), ExchangeSortOrder(views));
 }
 
+TEST(PlayerList, ExchangeSortOrderHoldsForLargerListsAndOtherSeeds) {
+  // Sizes around the powers of two where the counting tree changes depth, and
+  // lists with many players per name (few names) or a spread of short names.
+  const std::vector<size_t> sizes = {127, 128, 129, 255, 256, 257, 511, 512, 513, 700};
+  for (unsigned seed : {1u, 99u, 20030315u}) {
+    std::mt19937 random(seed);
+    for (size_t n : sizes) {
+      std::vector<std::string> pool(1 + random() % (n % 2 ? 4 : 40));
+      for (std::string& name : pool)
+        for (size_t length = random() % 3; length > 0; --length)
+          name += "aAb\xE4\x01"[random() % 5];
+      std::vector<std::string_view> list;
+      for (size_t i = 0; i < n; ++i) list.push_back(pool[random() % pool.size()]);
+      ASSERT_EQ(PlayerListOrder(list), ExchangeSortOrder(list)) << "seed " << seed << " n " << n;
+    }
+  }
+}
+
 TEST(Tables, HostileNamesAndIdsAreEscaped) {
   ProgramFolder site;
   site.AddPlayer("STEAM_0:1:4711", "<script>alert('x')</script> & \"co\"", {});

@@ -58,7 +58,10 @@ FileError::FileError(Kind kind, std::filesystem::path file, const std::string& d
       file_(std::move(file)) {}
 
 std::string ReadFileBytes(const std::filesystem::path& file) {
-  Descriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+  // O_NONBLOCK: opening a named pipe would otherwise wait for a writer; it is
+  // refused below like every other file that is not a regular one. Reads of a
+  // regular file are not affected by the flag.
+  Descriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (fd.get() < 0) throw FileError(FileError::Kind::kOpen, file, DescribeErrno(errno));
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0)

@@ -1,6 +1,7 @@
 #include "db/database_commands.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "app/core/file_io.h"
 #include "db/database.h"
@@ -65,7 +66,8 @@ TEST(DatabaseCommands, DetailsShowTheFieldsAsStored) {
 TEST(DatabaseCommands, DetailsFailNamingTheFile) {
   TempDir db;
   fs::create_directory(db / "sub");
-  for (const char* entry : {"gone.db", "sub", "../x.db", ".."}) {
+  ASSERT_EQ(::mkfifo((db / "pipe.db").c_str(), 0644), 0);
+  for (const char* entry : {"gone.db", "sub", "pipe.db", "../x.db", ".."}) {
     try {
       ReadPlayerDetails(db.path(), entry);
       ADD_FAILURE() << entry;

@@ -1,6 +1,7 @@
 #include "log/log_buffer.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "app/core/file_io.h"
 #include "db/line_events.h"
@@ -71,6 +72,8 @@ TEST(LogBuffer, MissingFileLeavesTheBufferAlone) {
     EXPECT_EQ(error.file(), dir / "nope.log");
   }
   EXPECT_THROW(LoadLogFile(buffer, dir.path()), FileError);  // a folder
+  ASSERT_EQ(::mkfifo((dir / "pipe.log").c_str(), 0644), 0);
+  EXPECT_THROW(LoadLogFile(buffer, dir / "pipe.log"), FileError);  // no wait for a writer
   EXPECT_EQ(buffer.text(), "kept");
   EXPECT_EQ(buffer.file_count(), 1u);
 }

@@ -1,6 +1,7 @@
 #include "db/player_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <climits>
 
@@ -169,6 +170,17 @@ TEST(PlayerFile, FailuresNameTheFile) {
   }
   EXPECT_THROW(IncrementField(db.path(), "../escape", 4, kReference), FileError);
   EXPECT_FALSE(std::filesystem::exists(db.path().parent_path() / "escape.db"));
+
+  // A named pipe in place of a player file is refused at once instead of
+  // waiting for a writer that never comes.
+  ASSERT_EQ(::mkfifo((db / "pipe.db").c_str(), 0644), 0);
+  try {
+    IncrementField(db.path(), "pipe", 4, kReference);
+    ADD_FAILURE();
+  } catch (const FileError& error) {
+    EXPECT_EQ(error.kind(), FileError::Kind::kOpen);
+    EXPECT_EQ(error.file(), db / "pipe.db");
+  }
 }
 
 }  // namespace

@@ -153,7 +153,8 @@ int Main(int argc, char** argv) {
       return 0;
     }
     if (arg == "--program-dir") {
-      if (i + 1 >= argc) return UsageError("--program-dir needs a folder");
+      if (i + 1 >= argc || argv[i + 1][0] == '\0')
+        return UsageError("--program-dir needs a folder");
       program_dir = argv[++i];
       continue;
     }

@@ -65,13 +65,16 @@ TEST_F(Cli, UsageErrorsExitWithTwo) {
   Result help = Run({"--help"});
   EXPECT_EQ(help.exit_code, 0);
   EXPECT_NE(help.out.find("usage: varnokel-cli"), std::string::npos);
-  for (const auto& args : std::vector<std::vector<std::string>>{{},
-                                                                {"--database", "0", "--list"},
-                                                                {"--database", "10", "--list"},
-                                                                {"--database", "x", "--list"},
-                                                                {"--frobnicate"},
-                                                                {"--load"},
-                                                                {"--database", "2"}}) {
+  for (const auto& args :
+       std::vector<std::vector<std::string>>{{},
+                                             {"--database", "0", "--list"},
+                                             {"--database", "10", "--list"},
+                                             {"--database", "x", "--list"},
+                                             {"--frobnicate"},
+                                             {"--load"},
+                                             {"--database", "2"},
+                                             // An empty folder: every path at the root.
+                                             {"--program-dir", "", "--update"}}) {
     Result r = Run(args);
     EXPECT_EQ(r.exit_code, 2) << (args.empty() ? "" : args[0]);
     EXPECT_EQ(r.out, "");

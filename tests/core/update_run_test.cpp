@@ -252,6 +252,21 @@ TEST(UpdateRunGolden, RealisticLogGivesTheStoredFiles) {
   EXPECT_EQ(produced, FolderContents(data / "expected"));
 }
 
+// A server that lets nobody on still gives a log of the asked length, and it
+// names no player.
+TEST(UpdateRunGolden, GeneratedLogWithNobodyOnline) {
+  loggen::LogGenOptions options;
+  options.lines = 200;
+  options.players = 5;
+  options.max_online = 0;
+  std::string log = loggen::GenerateLog(options);
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 200);
+  TempDir db;
+  std::string reference_line;
+  DatabaseUpdateRun(BufferOf(log), db.path(), reference_line);
+  EXPECT_TRUE(FolderContents(db.path()).empty());
+}
+
 // The cached run against the straightforward one over many generated logs,
 // also on databases that already hold odd files and on runs that stop.
 class Differential : public ::testing::TestWithParam<int> {};

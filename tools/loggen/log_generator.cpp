@@ -145,7 +145,11 @@ class Generator {
   void Connect() {
     std::vector<Person*> offline = InState(State::kOffline);
     size_t online = people_.size() - offline.size();
-    if (offline.empty() || static_cast<int>(online) >= o_.max_online) return Kill();
+    if (offline.empty() || static_cast<int>(online) >= o_.max_online) {
+      // Nobody on the server (none allowed): only the server itself speaks.
+      // Kill would come back here through JoinTeam without end.
+      return online == 0 ? Round() : Kill();
+    }
     Person& p = *offline[Pick(offline.size())];
     p.uid = ++next_uid_;
     p.team.clear();

@@ -116,7 +116,7 @@ constexpr std::array<Action, 9> kActions = {{
 }};
 
 void PrintHelp(std::ostream& out) {
-  out << "usage: varnokel-cli [--program-dir DIR] ACTION...\n\n"
+  out << "usage: varnokel-cli [--program-dir DIR] [--database N] ACTION...\n\n"
          "Runs the actions in the order given, in one process, on the program folder\n"
          "DIR (default: the folder of this executable). On success the final status\n"
          "line is printed; on a failure the error names the file and the exit status\n"

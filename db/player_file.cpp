@@ -57,6 +57,10 @@ std::filesystem::path PlayerFilePath(const std::filesystem::path& database_dir,
     throw FileError(FileError::Kind::kInvalidName, database_dir.string() + "/" + name,
                     "player id contains \"/\" or a NUL byte");
   }
+  if (player_id.size() > kMaxPlayerIdBytes) {
+    throw FileError(FileError::Kind::kInvalidName, database_dir.string() + "/" + name,
+                    "player id too long for a file name");
+  }
   return database_dir / name;
 }
 

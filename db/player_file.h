@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -41,9 +42,14 @@ const std::string& FieldAt(const Fields& fields, int index);
 // that values beyond the 32-bit range saturate instead of overflowing.
 int32_t Atoi(std::string_view text);
 
+// The longest id whose player file and player page ("<id>.htm", one byte
+// longer than "<id>.db") both fit the 255-byte file name limit.
+inline constexpr size_t kMaxPlayerIdBytes = 251;
+
 // DatabaseDir + "/" + id + ".db". Throws FileError(kInvalidName) naming that
 // path when the id contains "/" or a NUL byte, so nothing is ever touched
-// outside the database folder. An empty id gives ".db".
+// outside the database folder, or when it is longer than kMaxPlayerIdBytes,
+// so that every player file has a page. An empty id gives ".db".
 std::filesystem::path PlayerFilePath(const std::filesystem::path& database_dir,
                                      std::string_view player_id);
 

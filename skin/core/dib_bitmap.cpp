@@ -130,8 +130,15 @@ CDIBPalette::CDIBPalette(const CDIBitmap& bitmap) {
 CDIBitmap::~CDIBitmap() = default;
 
 bool CDIBitmap::Load(const std::filesystem::path& fileName) {
-  std::ifstream file(fileName, std::ios::binary);
-  if (!file.is_open()) return false;
+  // The shared reader refuses what is not a regular file (a folder, a named
+  // pipe that would block) instead of waiting on it.
+  std::string bytes;
+  try {
+    bytes = varnokel::ReadFileBytes(fileName);
+  } catch (const varnokel::FileError&) {
+    return false;
+  }
+  std::istringstream file(std::move(bytes), std::ios::binary);
   return Read(file);
 }
 

@@ -1,6 +1,7 @@
 #include "skin/core/dib_bitmap.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 #include <random>
@@ -386,6 +387,11 @@ TEST_F(DIBitmapTest, LoadAndSaveFailures) {
   EXPECT_FALSE(bitmap.IsEmpty());
   EXPECT_EQ(bitmap.GetPixels()[0], 0x33);
   EXPECT_TRUE(messages_.empty());
+
+  // So does a named pipe, at once, instead of waiting for a writer.
+  ASSERT_EQ(::mkfifo((dir_ / "pipe.bmp").c_str(), 0644), 0);
+  EXPECT_FALSE(bitmap.Load(dir_ / "pipe.bmp"));
+  EXPECT_FALSE(bitmap.IsEmpty());
 
   // A file that is there but not a BMP empties it.
   EXPECT_FALSE(bitmap.Load(WriteFile("b.bmp", "plain text")));

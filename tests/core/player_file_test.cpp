@@ -96,8 +96,12 @@ TEST(PlayerFile, PathsStayInsideTheDatabase) {
   EXPECT_EQ(PlayerFilePath("/p/db", ""), "/p/db/.db");
   EXPECT_EQ(PlayerFilePath("/p/db", ".."), "/p/db/...db");
   EXPECT_EQ(PlayerFilePath("/p/db", "STEAM_0:1:2"), "/p/db/STEAM_0:1:2.db");
-  for (const std::string& id :
-       std::vector<std::string>{"../../etc/passwd", "a/b", "/", std::string("a\0b", 3)}) {
+  // The longest id still has room for its page name "<id>.htm"; one more byte
+  // and the player could never get a page, so the id is refused up front.
+  const std::string longest(kMaxPlayerIdBytes, 'i');
+  EXPECT_EQ(PlayerFilePath("/p/db", longest), "/p/db/" + longest + ".db");
+  for (const std::string& id : std::vector<std::string>{"../../etc/passwd", "a/b", "/",
+                                                        std::string("a\0b", 3), longest + "i"}) {
     try {
       PlayerFilePath("/p/db", id);
       ADD_FAILURE() << "no error for " << id;

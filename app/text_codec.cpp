@@ -14,6 +14,13 @@ constexpr std::array<char16_t, 32> kHighControls = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98-9F
 };
 
+// A CR or LF that is not part of a CR LF pair would turn into a line break
+// in the field and come back as CR LF; it is shown as its control picture
+// instead. Neither picture is in the code page, so a typed one cannot be
+// mistaken for it.
+constexpr QChar kLoneCr(char16_t(0x240D));
+constexpr QChar kLoneLf(char16_t(0x240A));
+
 QChar ByteToChar(unsigned char byte) {
   if (byte >= 0x80 && byte <= 0x9F) return QChar(kHighControls[byte - 0x80]);
   return QChar(static_cast<char16_t>(byte));
@@ -51,19 +58,41 @@ std::string QStringToAnsi(const QString& text) {
 }
 
 QString AnsiLinesToQString(std::string_view bytes) {
-  QString text = AnsiToQString(bytes);
-  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  QString text;
+  text.reserve(static_cast<qsizetype>(bytes.size()));
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+      text.append(QLatin1Char('\n'));
+      ++i;
+    } else if (bytes[i] == '\r') {
+      text.append(kLoneCr);
+    } else if (bytes[i] == '\n') {
+      text.append(kLoneLf);
+    } else {
+      text.append(ByteToChar(static_cast<unsigned char>(bytes[i])));
+    }
+  }
   return text;
 }
 
 std::string QStringToAnsiLines(const QString& text) {
-  std::string bytes = QStringToAnsi(text);
   std::string lines;
-  lines.reserve(bytes.size() + bytes.size() / 8);
-  for (char c : bytes) {
-    if (c == '\n') lines += '\r';
-    lines += c;
+  lines.reserve(static_cast<size_t>(text.size()) + static_cast<size_t>(text.size()) / 8);
+  qsizetype start = 0;
+  auto take_up_to = [&](qsizetype end, std::string_view line_end) {
+    lines += QStringToAnsi(text.sliced(start, end - start));
+    lines += line_end;
+    start = end + 1;
+  };
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (text[i] == QLatin1Char('\n'))
+      take_up_to(i, "\r\n");
+    else if (text[i] == kLoneCr)
+      take_up_to(i, "\r");
+    else if (text[i] == kLoneLf)
+      take_up_to(i, "\n");
   }
+  take_up_to(text.size(), "");
   return lines;
 }
 

@@ -20,8 +20,9 @@ QString AnsiToQString(std::string_view bytes);
 std::string QStringToAnsi(const QString& text);
 
 // The loaded-files list keeps CR LF in its member; the multi-line field shows
-// line breaks. Display: CR LF becomes a line break. Back: every line break
-// becomes CR LF.
+// line breaks. Display: CR LF becomes a line break, a lone CR or LF (a file
+// name may hold one) its control picture. Back: every line break becomes
+// CR LF and each control picture its byte again.
 QString AnsiLinesToQString(std::string_view bytes);
 std::string QStringToAnsiLines(const QString& text);
 

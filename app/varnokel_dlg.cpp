@@ -234,8 +234,11 @@ void CVarnokelDlg::ShowAboutBox() {
 
 void CVarnokelDlg::OnLoadLogFile() {
   UpdateData(true);
+  // Qt's own dialog, also where the desktop offers one of its own, so that
+  // the filter entries read the same everywhere.
   const QString file =
-      QFileDialog::getOpenFileName(this, QString(), QString(), QString::fromLatin1(kLogFileFilter));
+      QFileDialog::getOpenFileName(this, QString(), QString(), QString::fromLatin1(kLogFileFilter),
+                                   nullptr, QFileDialog::DontUseNativeDialog);
   const bool done = RunFileWork([&] { varnokel::LoadLogFile(values_.log_buffer, ToPath(file)); });
   if (!done) return;
   // The list shows the name in the window's code page, like every other text.

@@ -245,7 +245,11 @@ class TestVarnokelDlg : public QObject {
     {
       QStringList filters;
       ModalHandler dialogs([&filters, log](QWidget* modal) {
-        if (auto* files = qobject_cast<QFileDialog*>(modal)) filters = files->nameFilters();
+        if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+          filters = files->nameFilters();
+          // Qt's own dialog on every desktop, so the filters read as above.
+          QVERIFY(files->testOption(QFileDialog::DontUseNativeDialog));
+        }
         ChooseFile(log)(modal);
       });
       Click(*dlg, 1000);
@@ -414,6 +418,21 @@ class TestVarnokelDlg : public QObject {
     QVERIFY(sheet.rfind(".tbody { background-color: #123456; }", 0) == 0);
     QVERIFY(ReadBytes(folder.file("color.no")).rfind("#123456\r\n#000000\r\n", 0) == 0);
     QVERIFY(!std::filesystem::exists(folder.file("html/style.css")));
+  }
+
+  void loadedFilesMemberKeepsEveryByteThroughTheField() {
+    TestProgramFolder folder;
+    auto dlg = Open(folder, &kNineEmptyNotes, &kColours);
+    // Names of loaded files may hold any byte but NUL on Linux, a lone CR or
+    // LF among them; CR LF is the list's own line end.
+    std::string member;
+    for (int b = 1; b < 256; ++b) member += static_cast<char>(b);
+    member += "\r\n\ra\n\n\r\r\nb\xa0\r\n";
+    dlg->Member(1022) = member;
+    dlg->UpdateData(false);
+    dlg->UpdateData(true);
+    QCOMPARE(dlg->Member(1022), member);
+    QCOMPARE(qobject_cast<QPlainTextEdit*>(dlg->Control(1022))->document()->blockCount(), 4);
   }
 
   void colourPickerShowsTheColourAndBlackWhenCancelled() {

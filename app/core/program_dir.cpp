@@ -28,7 +28,26 @@ std::string ProgramDirUrl(const std::filesystem::path& programDir) {
 }
 
 std::string DesignPageAddress(const std::filesystem::path& programDir) {
-  return "file://" + ProgramDirUrl(programDir) + "/varnokel_design.htm";
+  // Besides the spaces, the three characters that would change what a file
+  // address means ("%" starting an escape, "#" a fragment, "?" a query) are
+  // escaped, so that the page loads from any folder the program sits in.
+  std::string folder;
+  for (char c : programDir.string()) {
+    switch (c) {
+      case '%':
+        folder += "%25";
+        break;
+      case '#':
+        folder += "%23";
+        break;
+      case '?':
+        folder += "%3F";
+        break;
+      default:
+        folder += c;
+    }
+  }
+  return "file://" + ProgramDirUrl(folder) + "/varnokel_design.htm";
 }
 
 }  // namespace varnokel

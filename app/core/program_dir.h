@@ -15,7 +15,9 @@ std::filesystem::path ProgramDir();
 std::string ProgramDirUrl(const std::filesystem::path& programDir);
 
 // The address the HTML view is pointed at: "file://" + ProgramDirUrl +
-// "/varnokel_design.htm" (absolute Linux paths already begin with "/").
+// "/varnokel_design.htm" (absolute Linux paths already begin with "/"), with
+// "%", "#" and "?" in the folder escaped as well so that they stay part of
+// the path.
 std::string DesignPageAddress(const std::filesystem::path& programDir);
 
 }  // namespace varnokel

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 
 #include <cstdint>
@@ -115,6 +116,9 @@ CShockwaveFlash::CShockwaveFlash(QWidget* parent)
   layout->addWidget(view_);
   // Only the movie shows: no browser menu.
   view_->setContextMenuPolicy(Qt::NoContextMenu);
+  // The player opens an audio context at start; without a click in the view
+  // the engine would refuse it and log a complaint for every frame.
+  view_->settings()->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
 }
 
 void CShockwaveFlash::SetMovie(const QString& full_path) {

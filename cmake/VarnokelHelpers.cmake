@@ -28,3 +28,21 @@ function(varnokel_add_present_subdirectories)
     endif()
   endforeach()
 endfunction()
+
+# varnokel_fuzz_target(NAME SOURCES... MAX_LEN n [SEEDS dir]): a libFuzzer
+# executable (clang only) whose sources are compiled into it, so that they carry
+# the fuzzer's coverage instrumentation, and a CTest entry that fuzzes for a
+# bounded time. New inputs go to a corpus folder in the build; seeds are only read.
+function(varnokel_fuzz_target name)
+  cmake_parse_arguments(F "" "MAX_LEN;SEEDS" "SOURCES" ${ARGN})
+  add_executable(${name} ${F_SOURCES})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  set(corpus ${CMAKE_BINARY_DIR}/tests/${name}_corpus)
+  file(MAKE_DIRECTORY ${corpus})
+  add_test(NAME ${name}
+           COMMAND ${name} -max_total_time=20 -timeout=5 -rss_limit_mb=2048
+                   -max_len=${F_MAX_LEN} ${corpus} ${F_SEEDS})
+endfunction()

@@ -10,13 +10,9 @@
 
 #include "app/dialog_units.h"
 
-#ifdef VARNOKEL_HAVE_SKIN
-#include "skin/skin_static.h"
-#endif
-#ifdef VARNOKEL_HAVE_VIEWS
 #include "app/views/shockwave_flash.h"
 #include "app/views/web_browser2.h"
-#endif
+#include "skin/skin_static.h"
 
 namespace {
 
@@ -158,28 +154,16 @@ QWidget* CreateControl(const ControlPlace& place, QWidget* parent) {
       return list;
     }
     case K::kLabel: {
-#ifdef VARNOKEL_HAVE_SKIN
       auto* label = new CSkinStatic(parent);
-#else
-      auto* label = new QLabel(parent);
-#endif
       label->setTextFormat(Qt::PlainText);
       label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
       label->setText(caption);
       return label;
     }
     case K::kFlashView:
-#ifdef VARNOKEL_HAVE_VIEWS
       return new CShockwaveFlash(parent);
-#else
-      return new QWidget(parent);
-#endif
     case K::kHtmlView:
-#ifdef VARNOKEL_HAVE_VIEWS
       return new CWebBrowser2(parent);
-#else
-      return new QWidget(parent);
-#endif
   }
   return new QWidget(parent);
 }

@@ -2,12 +2,10 @@
 // runs it modally and ends the process when it closes.
 #include <QApplication>
 
-#include "app/core/process_values.h"
 #include "app/varnokel_dlg.h"
+#include "db/process_values.h"
 
-#ifdef VARNOKEL_HAVE_VIEWS
 #include "app/views/web_engine_setup.h"
-#endif
 
 class CVarnokelApp {
  public:
@@ -24,9 +22,7 @@ class CVarnokelApp {
 };
 
 int main(int argc, char* argv[]) {
-#ifdef VARNOKEL_HAVE_VIEWS
   PrepareWebEngineEnvironment();
-#endif
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication qt_app(argc, argv);
   CVarnokelApp app;

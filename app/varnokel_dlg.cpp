@@ -17,21 +17,19 @@
 
 #include "app/about_box.h"
 #include "app/app_icon.h"
-#include "app/core/file_io.h"
-#include "app/core/program_dir.h"
 #include "app/dialog_layout.h"
 #include "app/dialog_units.h"
 #include "app/text_codec.h"
+#include "base/file_io.h"
+#include "base/program_dir.h"
 #include "db/database.h"
 #include "db/database_commands.h"
 #include "db/update_run.h"
 #include "log/log_buffer.h"
 #include "report/report_run.h"
 
-#ifdef VARNOKEL_HAVE_VIEWS
 #include "app/views/shockwave_flash.h"
 #include "app/views/web_browser2.h"
-#endif
 
 // clang-format off
 const std::array<int, kTextMemberCount> kTextMemberIds = {
@@ -181,9 +179,7 @@ void CVarnokelDlg::OnInitDialog() {
   });
   RunFileWork([&] { SetColours(varnokel::ReadColourFile(program_dir / "color.no")); });
   UpdateData(false);
-#ifdef VARNOKEL_HAVE_SKIN
   SetBackgroundBitmap(QStringLiteral("water.bmp"), 1);
-#endif
   NavigateHtmlView();
 }
 
@@ -341,24 +337,15 @@ void CVarnokelDlg::SetCaption(int id, const std::string& caption) {
 }
 
 void CVarnokelDlg::PlayMovie(const std::filesystem::path& movie) {
-#ifdef VARNOKEL_HAVE_VIEWS
   auto* flash = qobject_cast<CShockwaveFlash*>(Control(kFlashViewId));
   flash->SetMovie(FromPath(movie));
   flash->Play();
-#else
-  (void)movie;
-  (void)kFlashViewId;
-#endif
 }
 
 void CVarnokelDlg::NavigateHtmlView() {
-#ifdef VARNOKEL_HAVE_VIEWS
   const std::string address = varnokel::DesignPageAddress(ProgramFolder());
   qobject_cast<CWebBrowser2*>(Control(kHtmlViewId))
       ->Navigate(QString::fromUtf8(QByteArray::fromStdString(address)));
-#else
-  (void)kHtmlViewId;
-#endif
 }
 
 bool CVarnokelDlg::RunFileWork(const std::function<void()>& work) {

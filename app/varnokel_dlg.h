@@ -17,16 +17,12 @@
 #include <string>
 #include <string_view>
 
-#include "app/core/process_values.h"
-#include "app/core/state_files.h"
+#include "base/state_files.h"
+#include "db/process_values.h"
 #include "report/colour_settings.h"
 
-#ifdef VARNOKEL_HAVE_SKIN
 #include "skin/skin_dialog.h"
 using CVarnokelDlgBase = CSkinDialog;
-#else
-using CVarnokelDlgBase = QDialog;
-#endif
 
 class QListWidget;
 class QPushButton;

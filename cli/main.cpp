@@ -12,11 +12,11 @@
 #include <string_view>
 #include <vector>
 
-#include "app/core/file_io.h"
-#include "app/core/process_values.h"
-#include "app/core/program_dir.h"
+#include "base/file_io.h"
+#include "base/program_dir.h"
 #include "db/database.h"
 #include "db/database_commands.h"
+#include "db/process_values.h"
 #include "db/update_run.h"
 #include "log/log_buffer.h"
 #include "report/colour_settings.h"

@@ -19,16 +19,6 @@ function(varnokel_gtest name)
   add_test(NAME ${name} COMMAND ${name})
 endfunction()
 
-# Adds each listed subfolder that has a CMakeLists.txt (folders are owned by
-# different parts of the program and appear as they are written).
-function(varnokel_add_present_subdirectories)
-  foreach(dir ${ARGN})
-    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
-      add_subdirectory(${dir})
-    endif()
-  endforeach()
-endfunction()
-
 # varnokel_fuzz_target(NAME SOURCES... MAX_LEN n [SEEDS dir]): a libFuzzer
 # executable (clang only) whose sources are compiled into it, so that they carry
 # the fuzzer's coverage instrumentation, and a CTest entry that fuzzes for a

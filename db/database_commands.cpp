@@ -2,7 +2,7 @@
 
 #include <unistd.h>
 
-#include "app/core/file_io.h"
+#include "base/file_io.h"
 #include "db/player_file.h"
 
 namespace varnokel {

@@ -4,20 +4,23 @@
 
 #include <limits>
 
-#include "app/core/file_io.h"
-#include "app/core/text_lines.h"
+#include "base/file_io.h"
+#include "base/text_lines.h"
 
 namespace varnokel {
 
-const std::array<Weapon, kWeaponCount> kWeapons = {{
-    {"usp", 12},       {"glock18", 18}, {"deagle", 15}, {"p228", 18},    {"dualbaretta", 21},
-    {"fiveseven", 20}, {"m3", 20},      {"xm1014", 16}, {"mp5navy", 13}, {"tmp", 19},
-    {"p90", 14},       {"mac10", 20},   {"ump45", 16},  {"ak47", 13},    {"sg552", 10},
-    {"m4a1", 10},      {"aug", 11},     {"scout", 20},  {"awp", 12},     {"g3", 14},
-    {"sg550", 15},     {"para", 14},    {"knife", 50},  {"grenade", 15},
-}};
-
 namespace {
+
+// The weights of the skill value, in weapon order (knife 50, awp 12).
+constexpr std::array<int, kWeaponCount> kWeaponWeights = {
+    12, 18, 15, 18, 21, 20, 20, 16, 13, 19, 14, 20, 16, 13, 10, 10, 11, 20, 12, 14, 15, 14, 50, 15,
+};
+
+constexpr std::array<Weapon, kWeaponCount> MakeWeapons() {
+  std::array<Weapon, kWeaponCount> weapons{};
+  for (size_t i = 0; i < weapons.size(); ++i) weapons[i] = {kWeaponNames[i], kWeaponWeights[i]};
+  return weapons;
+}
 
 const std::string kEmptyField;
 
@@ -28,6 +31,38 @@ int32_t Wrap(int64_t value) {
 }
 
 }  // namespace
+
+const std::array<Weapon, kWeaponCount> kWeapons = MakeWeapons();
+
+int ObjectiveField(Objective objective) {
+  switch (objective) {
+    case Objective::kTouchedAHostage:
+      return field::kHostageTouched;
+    case Objective::kKilledAHostage:
+      return field::kHostageKilled;
+    case Objective::kRescuedAHostage:
+      return field::kHostageRescued;
+    case Objective::kSpawnedWithTheBomb:
+      return field::kBombSpawned;
+    case Objective::kDroppedTheBomb:
+      return field::kBombDropped;
+    case Objective::kPlantedTheBomb:
+      return field::kBombPlanted;
+    case Objective::kGotTheBomb:
+      return field::kBombPickedUp;
+    case Objective::kBeginBombDefuseWithoutKit:
+      return field::kDefuseWithoutKit;
+    case Objective::kDefusedTheBomb:
+      return field::kBombDefused;
+    case Objective::kBeginBombDefuseWithKit:
+      return field::kDefuseWithKit;
+  }
+  return field::kHostageTouched;  // not reached: every objective is listed
+}
+
+int TeamJoinField(Team team) {
+  return team == Team::kCt ? field::kCtJoins : field::kOtherJoins;
+}
 
 const std::string& FieldAt(const Fields& fields, int index) {
   return index >= 0 && static_cast<size_t>(index) < fields.size()
@@ -78,23 +113,6 @@ std::string JoinFields(const Fields& fields) {
   return bytes;
 }
 
-std::string NewPlayerRecord(std::string_view id, std::string_view date, std::string_view time,
-                            std::string_view name) {
-  std::string bytes;
-  bytes.reserve(id.size() + date.size() + time.size() + name.size() + 6 + 40 * 3);
-  bytes.append(id).append("\r\n").append(date).append("\r\n").append(time).append("\r\n");
-  bytes.append(name);
-  for (int i = 4; i < kFieldCount; ++i) bytes += "\r\n0";
-  return bytes;
-}
-
-std::string UnknownPlayerRecord(std::string_view id, std::string_view reference_line) {
-  auto piece = [&](size_t from, size_t count) {
-    return from >= reference_line.size() ? std::string_view() : reference_line.substr(from, count);
-  };
-  return NewPlayerRecord(id, piece(2, 10), piece(15, 8), "Unknown");
-}
-
 int32_t SkillValue(const Fields& fields) {
   int32_t weighted = 0;
   for (int i = 0; i < kWeaponCount; ++i) {
@@ -125,20 +143,6 @@ Fields ReadPlayerFile(const std::filesystem::path& file) {
 bool PlayerFileExists(const std::filesystem::path& file) {
   struct stat st {};
   return ::stat(file.c_str(), &st) == 0;
-}
-
-void IncrementField(const std::filesystem::path& database_dir, std::string_view player_id,
-                    int index, std::string_view reference_line) {
-  std::filesystem::path file = PlayerFilePath(database_dir, player_id);
-  if (!PlayerFileExists(file)) {
-    WriteFileAtomic(file, UnknownPlayerRecord(player_id, reference_line));
-    return;
-  }
-  Fields fields = ReadPlayerFile(file);
-  if (fields.size() < static_cast<size_t>(kFieldCount)) fields.resize(kFieldCount);
-  std::string& count = fields[static_cast<size_t>(index)];
-  count = IncrementedCount(count);
-  WriteFileAtomic(file, JoinFields(fields));
 }
 
 }  // namespace varnokel

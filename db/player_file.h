@@ -9,11 +9,13 @@
 #include <string_view>
 #include <vector>
 
+#include "log/line_events.h"
+#include "log/weapon_names.h"
+
 namespace varnokel {
 
 inline constexpr int kFieldCount = 44;
-inline constexpr int kFirstWeaponField = 20;  // field = 19 + weapon number
-inline constexpr int kWeaponCount = 24;
+inline constexpr int kFirstWeaponField = 20;  // kills with weapon 1 (usp)
 
 // Field indexes of the player file.
 namespace field {
@@ -24,13 +26,22 @@ inline constexpr int kId = 0, kEnterDate = 1, kEnterTime = 2, kName = 3, kCtJoin
                      kBombDefused = 16, kDefuseWithKit = 17, kLeaveDate = 18, kPlayTime = 19;
 }  // namespace field
 
+// The field that counts the kills with weapon number `weapon` (1..24).
+constexpr int WeaponKillsField(int weapon) {
+  return kFirstWeaponField + weapon - 1;
+}
+
+// The count field of each objective event, and of a team join.
+int ObjectiveField(Objective objective);
+int TeamJoinField(Team team);  // kCtJoins for CT, kOtherJoins for any other
+
 struct Weapon {
   std::string_view name;  // exactly as the log writes it
   int weight;             // its weight in the skill value
 };
 
 // The 24 weapons in their fixed order (usp first, grenade last); weapon number
-// n (1..24) is kWeapons[n - 1] and is counted in field 19 + n.
+// n (1..24) is kWeapons[n - 1] and is counted in WeaponKillsField(n).
 extern const std::array<Weapon, kWeaponCount> kWeapons;
 
 // The fields of one player file, index 0 upwards (may hold more or fewer than
@@ -60,16 +71,6 @@ Fields SplitFields(std::string_view bytes);
 // Fields 0..43, each followed by CR LF, nothing before or after.
 std::string JoinFields(const Fields& fields);
 
-// The record of a player first met entering the game: id, date, time, name
-// and forty "0" counts, CR LF between them, no line end after the last "0".
-std::string NewPlayerRecord(std::string_view id, std::string_view date, std::string_view time,
-                            std::string_view name);
-
-// The record of a player first met in a counted event: like NewPlayerRecord
-// with the date (characters 2-11) and time (characters 15-22) of the
-// reference line and the name "Unknown".
-std::string UnknownPlayerRecord(std::string_view id, std::string_view reference_line);
-
 // Weighted kills x 10 / (deaths + 1) + 10 per hostage touched or killed and
 // per bomb planted or defused; 32-bit wrapping arithmetic, divisor 0 taken as 1.
 int32_t SkillValue(const Fields& fields);
@@ -84,11 +85,5 @@ bool PlayerFileExists(const std::filesystem::path& file);
 
 // The decimal text of Atoi(count) + 1; a count at the 32-bit maximum stays.
 std::string IncrementedCount(std::string_view count);
-
-// Adds one to the count at `index` (4..43) of the player's file, or creates the
-// file as UnknownPlayerRecord when it does not exist (the count is then not
-// incremented). Writes atomically; throws FileError naming the file.
-void IncrementField(const std::filesystem::path& database_dir, std::string_view player_id,
-                    int index, std::string_view reference_line);
 
 }  // namespace varnokel

@@ -4,6 +4,8 @@
 #include <limits>
 #include <optional>
 
+#include "log/log_line_layout.h"
+
 namespace varnokel {
 
 namespace {
@@ -34,12 +36,14 @@ std::optional<int64_t> DayNumber(std::string_view date) {
   return era * 146097 + day_of_era - 719468;
 }
 
-// h x 3600 + m x 60 + s, each read with Atoi from characters 0-1, 3-4, 6-7.
+// h x 3600 + m x 60 + s, each read with Atoi from its two characters of
+// HH:MM:SS (a missing part counts 0).
 int64_t TimeSeconds(std::string_view time) {
+  constexpr size_t kHours = 0, kMinutes = 3, kSeconds = 6, kDigits = 2;
   auto part = [&](size_t from) {
-    return from >= time.size() ? 0 : int64_t{Atoi(time.substr(from, 2))};
+    return from >= time.size() ? 0 : int64_t{Atoi(time.substr(from, kDigits))};
   };
-  return part(0) * 3600 + part(3) * 60 + part(6);
+  return part(kHours) * 3600 + part(kMinutes) * 60 + part(kSeconds);
 }
 
 int32_t Saturate(int64_t value) {
@@ -101,10 +105,17 @@ PlayerRecord NewRecord(std::string_view id, std::string_view date, std::string_v
 }
 
 PlayerRecord UnknownRecord(std::string_view id, std::string_view reference_line) {
-  auto piece = [&](size_t from, size_t count) {
-    return from >= reference_line.size() ? std::string_view() : reference_line.substr(from, count);
-  };
-  return NewRecord(id, piece(2, 10), piece(15, 8), "Unknown");
+  return NewRecord(id, log_line::Date(reference_line), log_line::Time(reference_line),
+                   kUnknownPlayerName);
+}
+
+std::string NewPlayerRecord(std::string_view id, std::string_view date, std::string_view time,
+                            std::string_view name) {
+  return SerializeRecord(NewRecord(id, date, time, name));
+}
+
+std::string UnknownPlayerRecord(std::string_view id, std::string_view reference_line) {
+  return SerializeRecord(UnknownRecord(id, reference_line));
 }
 
 void ApplyEntered(PlayerRecord& record, std::string_view id, std::string_view date,

@@ -27,10 +27,21 @@ std::string SerializeRecord(const PlayerRecord& record);
 // The record read from a file: fields 0..43 (missing ones empty).
 PlayerRecord RecordFromFields(Fields fields);
 
-// NewPlayerRecord and UnknownPlayerRecord as records.
+// The name a player first met in a counted event is stored under.
+inline constexpr std::string_view kUnknownPlayerName = "Unknown";
+
+// The record of a player first met entering the game: id, date, time, name
+// and forty "0" counts, in the default shape (no line end after the last "0").
 PlayerRecord NewRecord(std::string_view id, std::string_view date, std::string_view time,
                        std::string_view name);
+// The record of a player first met in a counted event: like NewRecord with the
+// reference line's DATE and TIME and the name "Unknown".
 PlayerRecord UnknownRecord(std::string_view id, std::string_view reference_line);
+
+// The bytes of those two records (CR LF between the fields).
+std::string NewPlayerRecord(std::string_view id, std::string_view date, std::string_view time,
+                            std::string_view name);
+std::string UnknownPlayerRecord(std::string_view id, std::string_view reference_line);
 
 // An "entered the game" line for a player with a file.
 void ApplyEntered(PlayerRecord& record, std::string_view id, std::string_view date,

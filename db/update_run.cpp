@@ -4,12 +4,12 @@
 #include <unordered_map>
 #include <vector>
 
-#include "app/core/file_io.h"
-#include "db/line_events.h"
+#include "base/file_io.h"
 #include "db/player_file.h"
 #include "db/player_record.h"
-#include "db/update_reference.h"
+#include "log/line_events.h"
 #include "log/log_buffer.h"
+#include "log/log_lines.h"
 
 namespace varnokel {
 
@@ -116,15 +116,13 @@ class PlayerCache {
 
 void ApplyLine(PlayerCache& cache, const LineEvents& e) {
   if (e.entered) cache.Entered(e);
-  if (e.team_field != 0) cache.Increment(e.id, e.team_field);
+  if (e.team_join != Team::kNone) cache.Increment(e.id, TeamJoinField(e.team_join));
   if (e.kill) {
     cache.Increment(e.id, field::kDeaths);
     cache.Increment(e.killer, field::kKills);
-    if (e.weapon != 0) cache.Increment(e.killer, 19 + e.weapon);
+    if (e.weapon != 0) cache.Increment(e.killer, WeaponKillsField(e.weapon));
   }
-  for (int i = 0; i < e.event_count; ++i) {
-    cache.Increment(e.id, e.event_fields[static_cast<size_t>(i)]);
-  }
+  if (e.objective) cache.Increment(e.id, ObjectiveField(*e.objective));
   if (e.disconnected) cache.Disconnected(e);
 }
 
@@ -137,12 +135,6 @@ std::string UpdateDoneStatus(std::string_view database_number) {
 void DatabaseUpdateRun(const LogBuffer& buffer, const std::filesystem::path& database_dir,
                        std::string& reference_line, const UpdateProgress& progress) {
   const std::string_view text = buffer.text();
-  // A NUL byte in a stored field would not read back as written; such a
-  // buffer (never made by LoadLogFile, which cuts at NUL) takes the slow way.
-  if (text.find('\0') != std::string_view::npos) {
-    DatabaseUpdateRunReference(buffer, database_dir, reference_line);
-    return;
-  }
   reference_line = std::string(MiddleLine(text));
   const size_t total = static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
   PlayerCache cache(database_dir, reference_line);

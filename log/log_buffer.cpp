@@ -1,12 +1,12 @@
 #include "log/log_buffer.h"
 
-#include "app/core/file_io.h"
+#include "base/file_io.h"
 
 namespace varnokel {
 
 void LogBuffer::Append(std::string_view contribution) {
   if (file_count_ > 0) text_ += "\r\n";
-  text_ += contribution;
+  text_ += CutAtNul(contribution);
   ++file_count_;
 }
 

@@ -18,6 +18,8 @@ inline constexpr std::string_view kStatusLogLoaded = "Logfile fertig...";
 class LogBuffer {
  public:
   // Appends one file's contribution (already stripped, see LogContribution).
+  // The text ends at a NUL byte, as a loaded file's does, so the buffer never
+  // holds one.
   void Append(std::string_view contribution);
 
   const std::string& text() const { return text_; }

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "app/core/file_io.h"
-#include "app/core/text_lines.h"
+#include "base/file_io.h"
+#include "base/text_lines.h"
 
 namespace varnokel {
 

@@ -1,6 +1,6 @@
 #include "report/player_listing.h"
 
-#include "app/core/file_io.h"
+#include "base/file_io.h"
 
 namespace varnokel {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <numeric>
 
-#include "app/core/file_io.h"
+#include "base/file_io.h"
 #include "report/html_escape.h"
 #include "report/page_frame.h"
 #include "report/sessions_table.h"

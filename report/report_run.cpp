@@ -2,7 +2,7 @@
 
 #include <system_error>
 
-#include "app/core/file_io.h"
+#include "base/file_io.h"
 #include "report/player_list.h"
 #include "report/player_listing.h"
 #include "report/player_pages.h"

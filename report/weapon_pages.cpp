@@ -4,7 +4,7 @@
 #include <numeric>
 #include <vector>
 
-#include "app/core/file_io.h"
+#include "base/file_io.h"
 #include "report/page_frame.h"
 
 namespace varnokel {

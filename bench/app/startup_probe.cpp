@@ -20,10 +20,10 @@
 #include <sstream>
 #include <string>
 
-#include "app/core/process_values.h"
 #include "app/varnokel_dlg.h"
 #include "app/views/web_browser2.h"
 #include "app/views/web_engine_setup.h"
+#include "db/process_values.h"
 
 namespace {
 

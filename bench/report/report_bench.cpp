@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/file_io.h"
+#include "base/file_io.h"
 #include "report/report_run.h"
 
 namespace {

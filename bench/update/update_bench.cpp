@@ -13,11 +13,12 @@
 #include <iostream>
 #include <string>
 
-#include "app/core/file_io.h"
-#include "db/line_events.h"
-#include "db/update_reference.h"
+#include "base/file_io.h"
 #include "db/update_run.h"
+#include "log/line_events.h"
 #include "log/log_buffer.h"
+#include "log/log_lines.h"
+#include "tests/core/update_reference.h"
 #include "tools/loggen/log_generator.h"
 
 namespace fs = std::filesystem;

@@ -8,7 +8,7 @@
 #include <sstream>
 #include <utility>
 
-#include "app/core/file_io.h"
+#include "base/file_io.h"
 
 namespace {
 

@@ -10,10 +10,10 @@
 #include <QSet>
 #include <QTest>
 
-#include "app/core/process_values.h"
 #include "app/dialog_layout.h"
 #include "app/varnokel_dlg.h"
 #include "app_test_support.h"
+#include "db/process_values.h"
 
 namespace {
 

@@ -17,12 +17,12 @@
 #include <memory>
 
 #include "app/about_box.h"
-#include "app/core/process_values.h"
-#include "app/core/program_dir.h"
 #include "app/varnokel_dlg.h"
 #include "app/views/shockwave_flash.h"
 #include "app/views/web_browser2.h"
 #include "app_test_support.h"
+#include "base/program_dir.h"
+#include "db/process_values.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/file_io.h"
+#include "base/file_io.h"
 
 namespace {
 

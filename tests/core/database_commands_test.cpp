@@ -3,9 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "app/core/file_io.h"
+#include "base/file_io.h"
 #include "db/database.h"
 #include "db/player_file.h"
+#include "db/player_record.h"
 #include "tests/core/test_support.h"
 
 namespace varnokel {

@@ -6,9 +6,10 @@
 #include <string>
 #include <string_view>
 
-#include "db/line_events.h"
 #include "db/player_file.h"
-#include "db/recognisers.h"
+#include "log/line_events.h"
+#include "log/log_lines.h"
+#include "log/recognisers.h"
 #include "tests/core/literal_recognisers.h"
 
 namespace {

@@ -3,8 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "app/core/file_io.h"
-#include "db/line_events.h"
+#include "base/file_io.h"
+#include "log/line_events.h"
+#include "log/log_lines.h"
 #include "tests/core/test_support.h"
 
 namespace varnokel {

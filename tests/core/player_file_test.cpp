@@ -1,4 +1,6 @@
 #include "db/player_file.h"
+#include "db/player_record.h"
+#include "tests/core/update_reference.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

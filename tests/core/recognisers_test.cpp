@@ -1,4 +1,4 @@
-#include "db/recognisers.h"
+#include "log/recognisers.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/text_lines.h"
+#include "base/text_lines.h"
 #include "tests/core/literal_recognisers.h"
 #include "tests/core/test_support.h"
 #include "tools/loggen/log_generator.h"

@@ -1,8 +1,8 @@
-#include "app/core/state_files.h"
+#include "base/state_files.h"
 
 #include <gtest/gtest.h>
 
-#include "app/core/file_io.h"
+#include "base/file_io.h"
 #include "tests/core/test_support.h"
 
 namespace varnokel {

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/core/file_io.h"
+#include "base/file_io.h"
 
 namespace varnokel::testing {
 

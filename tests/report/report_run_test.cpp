@@ -1,7 +1,7 @@
 // The whole report run in a real program folder, and the colour settings.
 #include <gtest/gtest.h>
 
-#include "app/core/file_io.h"
+#include "base/file_io.h"
 #include "report/colour_settings.h"
 #include "report/page_frame.h"
 #include "report/report_run.h"

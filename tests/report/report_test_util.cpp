@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "app/core/file_io.h"
+#include "base/file_io.h"
 
 namespace varnokel::testutil {
 

@@ -10,7 +10,7 @@
 #include <regex>
 #include <set>
 
-#include "app/core/file_io.h"
+#include "base/file_io.h"
 #include "report/html_escape.h"
 #include "tests/report/report_test_util.h"
 

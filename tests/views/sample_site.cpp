@@ -1,7 +1,8 @@
 #include "tests/views/sample_site.h"
 
-#include "app/core/file_io.h"
+#include "base/file_io.h"
 #include "db/player_file.h"
+#include "db/player_record.h"
 #include "report/report_run.h"
 
 namespace varnokel::views_test {

@@ -12,10 +12,10 @@
 
 #include <filesystem>
 
-#include "app/core/program_dir.h"
 #include "app/views/shockwave_flash.h"
 #include "app/views/web_browser2.h"
 #include "app/views/web_engine_setup.h"
+#include "base/program_dir.h"
 #include "report/colour_settings.h"
 #include "tests/views/sample_site.h"
 

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <exception>
 
-#include "app/core/file_io.h"
+#include "base/file_io.h"
 #include "tools/swfgen/cover_animation.h"
 
 namespace {

@@ -6,10 +6,17 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace varnokel {
 
 class LogBuffer;
+
+// Adds one to the count at `index` (4..43) of the player's file, or creates the
+// file as UnknownPlayerRecord when it does not exist (the count is then not
+// incremented). Writes atomically; throws FileError naming the file.
+void IncrementField(const std::filesystem::path& database_dir, std::string_view player_id,
+                    int index, std::string_view reference_line);
 
 void DatabaseUpdateRunReference(const LogBuffer& buffer, const std::filesystem::path& database_dir,
                                 std::string& reference_line);

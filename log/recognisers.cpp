@@ -1,9 +1,10 @@
-#include "db/recognisers.h"
+#include "log/recognisers.h"
 
 #include <array>
 #include <cstddef>
 
-#include "db/player_file.h"
+#include "log/log_line_layout.h"
+#include "log/weapon_names.h"
 
 // Every recogniser below is defined by backward scans over the line. The scans
 // are done here with rfind and friends; the comments give the position each
@@ -127,7 +128,9 @@ std::optional<std::string_view> ExtractPlayerName(std::string_view line) {
     if (!found) return std::nullopt;
     p = *found - 1;
   }
-  return Piece(line, 26, p - 24);
+  // From the first name's start up to p + 1 (the name ends two places above p).
+  constexpr Pos kName = static_cast<Pos>(log_line::kNameStart);
+  return Piece(line, kName, p - kName + 2);
 }
 
 int WeaponNumber(std::string_view line) {
@@ -138,7 +141,7 @@ int WeaponNumber(std::string_view line) {
   if (open == std::string_view::npos) return 0;
   std::string_view name = line.substr(open + 1, line.size() - open - 2);
   for (int i = 0; i < kWeaponCount; ++i) {
-    if (kWeapons[static_cast<size_t>(i)].name == name) return i + 1;
+    if (kWeaponNames[static_cast<size_t>(i)] == name) return i + 1;
   }
   return 0;
 }

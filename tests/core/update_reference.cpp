@@ -1,10 +1,11 @@
-#include "db/update_reference.h"
+#include "tests/core/update_reference.h"
 
-#include "app/core/file_io.h"
-#include "db/line_events.h"
+#include "base/file_io.h"
 #include "db/player_file.h"
 #include "db/player_record.h"
+#include "log/line_events.h"
 #include "log/log_buffer.h"
+#include "log/log_lines.h"
 
 namespace varnokel {
 
@@ -27,7 +28,7 @@ void EnteredUpdate(const std::filesystem::path& dir, const LineEvents& e) {
   AppendLine(bytes, e.date);
   AppendLine(bytes, e.time);
   AppendLine(bytes, e.name);
-  for (int i = 4; i < kFieldCount; ++i) AppendLine(bytes, FieldAt(old, i));
+  for (int i = field::kCtJoins; i < kFieldCount; ++i) AppendLine(bytes, FieldAt(old, i));
   WriteFileAtomic(file, bytes);
 }
 
@@ -43,15 +44,29 @@ void DisconnectedUpdate(const std::filesystem::path& dir, const LineEvents& e) {
   AppendLine(bytes, FieldAt(old, field::kEnterDate));
   AppendLine(bytes, FieldAt(old, field::kEnterTime));
   AppendLine(bytes, e.name);
-  for (int i = 4; i <= 17; ++i) AppendLine(bytes, FieldAt(old, i));
+  for (int i = field::kCtJoins; i <= field::kDefuseWithKit; ++i) AppendLine(bytes, FieldAt(old, i));
   AppendLine(bytes, e.date);
   AppendLine(bytes, std::to_string(play_time));
-  for (int i = 20; i < kFieldCount; ++i) AppendLine(bytes, FieldAt(old, i));
+  for (int i = kFirstWeaponField; i < kFieldCount; ++i) AppendLine(bytes, FieldAt(old, i));
   bytes += std::to_string(SkillValue(old));
   WriteFileAtomic(file, bytes);
 }
 
 }  // namespace
+
+void IncrementField(const std::filesystem::path& database_dir, std::string_view player_id,
+                    int index, std::string_view reference_line) {
+  std::filesystem::path file = PlayerFilePath(database_dir, player_id);
+  if (!PlayerFileExists(file)) {
+    WriteFileAtomic(file, UnknownPlayerRecord(player_id, reference_line));
+    return;
+  }
+  Fields fields = ReadPlayerFile(file);
+  if (fields.size() < static_cast<size_t>(kFieldCount)) fields.resize(kFieldCount);
+  std::string& count = fields[static_cast<size_t>(index)];
+  count = IncrementedCount(count);
+  WriteFileAtomic(file, JoinFields(fields));
+}
 
 void DatabaseUpdateRunReference(const LogBuffer& buffer, const std::filesystem::path& database_dir,
                                 std::string& reference_line) {
@@ -62,15 +77,14 @@ void DatabaseUpdateRunReference(const LogBuffer& buffer, const std::filesystem::
     if (!found) return;
     const LineEvents& e = *found;
     if (e.entered) EnteredUpdate(database_dir, e);
-    if (e.team_field != 0) IncrementField(database_dir, e.id, e.team_field, ref);
+    if (e.team_join != Team::kNone)
+      IncrementField(database_dir, e.id, TeamJoinField(e.team_join), ref);
     if (e.kill) {
       IncrementField(database_dir, e.id, field::kDeaths, ref);
       IncrementField(database_dir, e.killer, field::kKills, ref);
-      if (e.weapon != 0) IncrementField(database_dir, e.killer, 19 + e.weapon, ref);
+      if (e.weapon != 0) IncrementField(database_dir, e.killer, WeaponKillsField(e.weapon), ref);
     }
-    for (int i = 0; i < e.event_count; ++i) {
-      IncrementField(database_dir, e.id, e.event_fields[static_cast<size_t>(i)], ref);
-    }
+    if (e.objective) IncrementField(database_dir, e.id, ObjectiveField(*e.objective), ref);
     if (e.disconnected) DisconnectedUpdate(database_dir, e);
   });
 }

@@ -1,4 +1,4 @@
-#include "app/core/text_lines.h"
+#include "base/text_lines.h"
 
 namespace varnokel {
 

@@ -1,4 +1,4 @@
-#include "app/core/program_dir.h"
+#include "base/program_dir.h"
 
 #include <unistd.h>
 

@@ -1,8 +1,6 @@
 // Log line recognition: tests and extractors on fixed positions and backward
-// scans, exactly as the game server's line shape allows.
-//
-//   L 03/15/2003 - 20:14:07: "Bob<12><4711><CT>" entered the game
-//   0 2          12 15      23 25
+// scans, exactly as the game server's line shape (log/log_line_layout.h)
+// allows.
 //
 // Extractors return std::nullopt where their scan would never end (too few
 // "<", no kill marker after position 0, no "><" before it): such a line yields

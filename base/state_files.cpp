@@ -1,7 +1,7 @@
-#include "app/core/state_files.h"
+#include "base/state_files.h"
 
-#include "app/core/file_io.h"
-#include "app/core/text_lines.h"
+#include "base/file_io.h"
+#include "base/text_lines.h"
 
 namespace varnokel {
 

@@ -1,0 +1,55 @@
+#include "log/line_events.h"
+
+#include "log/log_line_layout.h"
+#include "log/recognisers.h"
+
+namespace varnokel {
+
+const std::array<ObjectiveName, kObjectiveCount> kObjectiveNames = {{
+    {Objective::kTouchedAHostage, "\"Touched_A_Hostage\""},
+    {Objective::kKilledAHostage, "\"Killed_A_Hostage\""},
+    {Objective::kRescuedAHostage, "\"Rescued_A_Hostage\""},
+    {Objective::kSpawnedWithTheBomb, "\"Spawned_With_The_Bomb\""},
+    {Objective::kDroppedTheBomb, "\"Dropped_The_Bomb\""},
+    {Objective::kPlantedTheBomb, "\"Planted_The_Bomb\""},
+    {Objective::kGotTheBomb, "\"Got_The_Bomb\""},
+    {Objective::kBeginBombDefuseWithoutKit, "\"Begin_Bomb_Defuse_Without_Kit\""},
+    {Objective::kDefusedTheBomb, "\"Defused_The_Bomb\""},
+    {Objective::kBeginBombDefuseWithKit, "\"Begin_Bomb_Defuse_With_Kit\""},
+}};
+
+std::optional<LineEvents> AnalyseLine(std::string_view line) {
+  LineEvents events;
+  events.entered = EndsWith(line, "entered the game");
+  if (IsTeamJoin(line)) events.team_join = TeamOfJoin(line) == "CT" ? Team::kCt : Team::kOther;
+  events.kill = IsKill(line);
+  if (line.ends_with('"')) {
+    for (const ObjectiveName& named : kObjectiveNames) {
+      if (EndsWith(line, named.quoted_name)) events.objective = named.objective;
+    }
+  }
+  events.disconnected = EndsWith(line, "disconnected");
+
+  const bool needs_id = events.entered || events.team_join != Team::kNone || events.kill ||
+                        events.objective || events.disconnected;
+  if (!needs_id) return events;
+  std::optional<std::string_view> id = ExtractPlayerId(line);
+  if (!id) return std::nullopt;
+  events.id = *id;
+  if (events.entered || events.disconnected) {
+    std::optional<std::string_view> name = ExtractPlayerName(line);
+    if (!name) return std::nullopt;
+    events.name = *name;
+  }
+  if (events.kill) {
+    std::optional<std::string_view> killer = ExtractKillerId(line);
+    if (!killer) return std::nullopt;
+    events.killer = *killer;
+    events.weapon = WeaponNumber(line);
+  }
+  events.date = log_line::Date(line);
+  events.time = log_line::Time(line);
+  return events;
+}
+
+}  // namespace varnokel

@@ -1,0 +1,59 @@
+// What one log line reports, worked out before anything is stored, so that a
+// line whose scans would not end is skipped as a whole. The events name
+// players and what happened to them; which counts they change is the
+// database's business.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string_view>
+
+namespace varnokel {
+
+enum class Team { kNone, kCt, kOther };
+
+// The ten objective events a player can be named in, in the order they are
+// tested.
+enum class Objective {
+  kTouchedAHostage,
+  kKilledAHostage,
+  kRescuedAHostage,
+  kSpawnedWithTheBomb,
+  kDroppedTheBomb,
+  kPlantedTheBomb,
+  kGotTheBomb,
+  kBeginBombDefuseWithoutKit,
+  kDefusedTheBomb,
+  kBeginBombDefuseWithKit,
+};
+inline constexpr int kObjectiveCount = 10;
+
+// Each objective with the quoted name a line ends with when it reports it.
+struct ObjectiveName {
+  Objective objective;
+  std::string_view quoted_name;  // the event name enclosed in double quotes
+};
+extern const std::array<ObjectiveName, kObjectiveCount> kObjectiveNames;
+
+// The recognised events of one line; every view points into the line. Each
+// test is independent: one line may report several events.
+struct LineEvents {
+  std::string_view date;  // the line's DATE
+  std::string_view time;  // the line's TIME
+  std::string_view id;    // the last player reference's id (the victim of a kill)
+  std::string_view name;  // the first player reference's name
+  bool entered = false;   // "entered the game"
+  Team team_join = Team::kNone;
+  bool kill = false;
+  std::string_view killer;
+  int weapon = 0;  // 1..24, 0 when the weapon is none of them
+  // The quoted names never end one another, so a line reports one at most.
+  std::optional<Objective> objective;
+  bool disconnected = false;
+};
+
+// Applies every test to `line`. std::nullopt when a scan needed by a passing
+// test would never end: the line then has no effect at all.
+std::optional<LineEvents> AnalyseLine(std::string_view line);
+
+}  // namespace varnokel

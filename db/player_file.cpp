@@ -85,6 +85,11 @@ int32_t Atoi(std::string_view text) {
   return value >= kLimit ? std::numeric_limits<int32_t>::max() : static_cast<int32_t>(value);
 }
 
+bool IsValidPlayerId(std::string_view id) {
+  return id.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos &&
+         id.size() <= kMaxPlayerIdBytes;
+}
+
 std::filesystem::path PlayerFilePath(const std::filesystem::path& database_dir,
                                      std::string_view player_id) {
   std::string name = std::string(player_id) + ".db";
@@ -137,12 +142,12 @@ std::string IncrementedCount(std::string_view count) {
 }
 
 Fields ReadPlayerFile(const std::filesystem::path& file) {
-  return SplitFields(ReadFileText(file));
+  return SplitFields(ReadFileText(file, /*follow_links=*/false));
 }
 
 bool PlayerFileExists(const std::filesystem::path& file) {
   struct stat st {};
-  return ::stat(file.c_str(), &st) == 0;
+  return ::lstat(file.c_str(), &st) == 0;
 }
 
 }  // namespace varnokel

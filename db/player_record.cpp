@@ -58,6 +58,8 @@ void AppendField(std::string& bytes, std::string_view text) {
 
 }  // namespace
 
+constexpr int64_t kLongestSessionSeconds = 24 * 60 * 60;
+
 int32_t PlayTimeAfterSession(std::string_view start_date, std::string_view start_time,
                              std::string_view end_date, std::string_view end_time,
                              std::string_view old_total) {
@@ -69,7 +71,11 @@ int32_t PlayTimeAfterSession(std::string_view start_date, std::string_view start
   } else if (session < 0) {
     session += 86400;
   }
-  return Saturate(std::max<int64_t>(session, 0) + Atoi(old_total));
+  // A session below 0 or above a day counts 0: every map change writes
+  // "entered the game" again, so a real session never spans a day, and a
+  // longer one means the logs in between were never loaded.
+  if (session < 0 || session > kLongestSessionSeconds) session = 0;
+  return Saturate(session + Atoi(old_total));
 }
 
 std::string SerializeRecord(const PlayerRecord& record) {

@@ -1,0 +1,46 @@
+// What an update run folds from each loaded log, decided against the
+// database's ledger before anything is read or written.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+#include <vector>
+
+#include "db/ledger.h"
+
+namespace varnokel {
+
+class LogBuffer;
+
+struct PlannedLog {
+  std::string_view name;     // the loaded file's name
+  LogContent content;        // its text and line end in the buffer
+  LedgerMatch match;         // what the ledger knew of it when it came up
+  size_t fold_from = 0;      // where in its text folding starts (a line start)
+  bool fold = false;         // false: nothing of it is folded
+  size_t lines = 0;          // lines of its text
+  size_t lines_already = 0;  // of them, lines already in the database
+
+  bool WhollyFolded() const { return !fold && lines_already > 0; }
+  bool PartlyFolded() const { return fold && lines_already > 0; }
+};
+
+struct UpdatePlan {
+  std::vector<PlannedLog> logs;  // in buffer order
+  Ledger ledger_before;          // the ledger the plan was made against
+  Ledger ledger_after;           // the ledger once every planned log is folded
+  bool again = false;
+
+  // True when some loaded log is wholly or partly in the database already.
+  bool AnythingAlreadyFolded() const;
+  size_t LinesToFold() const;
+};
+
+// Plans the run: a log already in the ledger contributes only what follows
+// the folded bytes (from the next line start on), a log wholly folded
+// contributes nothing, and a log met twice in the buffer counts once. With
+// `again` every log is folded whole, as if there were no ledger; the ledger
+// still learns of them.
+UpdatePlan PlanUpdate(const LogBuffer& buffer, const Ledger& ledger, bool again);
+
+}  // namespace varnokel

@@ -6,7 +6,6 @@
 #include <QContextMenuEvent>
 #include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -122,6 +121,14 @@ constexpr std::array<ControlId, 9> kDatabaseButtonIds = {
     kDatabase1Button, kDatabase2Button, kDatabase3Button, kDatabase4Button, kDatabase5Button,
     kDatabase6Button, kDatabase7Button, kDatabase8Button, kDatabase9Button};
 
+// The text of a multi-line field: the raw text keeps non-breaking spaces;
+// paragraph ends become LF.
+QString PlainText(const QPlainTextEdit& lines) {
+  QString text = lines.document()->toRawText();
+  text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+  return text;
+}
+
 // File names travel as the file system's bytes.
 std::filesystem::path ToPath(const QString& file) {
   return std::filesystem::path(QFile::encodeName(file).toStdString());
@@ -186,22 +193,25 @@ std::string& CVarnokelDlg::Member(ControlId id) {
   return const_cast<std::string&>(std::as_const(*this).Member(id));
 }
 
+// Texts from files are shown as UTF-8 or Windows-1252 (text_codec.h); each
+// field remembers the bytes it was filled from, so that a text the user left
+// alone goes back into its member byte for byte.
 void CVarnokelDlg::UpdateData(bool save_and_validate) {
   for (size_t i = 0; i < kTextMemberIds.size(); ++i) {
     QWidget* control = Control(kTextMemberIds[i]);
     if (auto* edit = qobject_cast<QLineEdit*>(control)) {
-      if (save_and_validate)
-        texts_[i] = varnokel::QStringToAnsi(edit->text());
-      else
-        edit->setText(varnokel::AnsiToQString(texts_[i]));
+      if (save_and_validate) {
+        texts_[i] = varnokel::TakeText(edit->text(), shown_[i]);
+      } else {
+        edit->setText(varnokel::ShownText(texts_[i]));
+        shown_[i] = {texts_[i], edit->text()};
+      }
     } else if (auto* lines = qobject_cast<QPlainTextEdit*>(control)) {
       if (save_and_validate) {
-        // The raw text keeps non-breaking spaces; paragraph ends become LF.
-        QString text = lines->document()->toRawText();
-        text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-        texts_[i] = varnokel::QStringToAnsiLines(text);
+        texts_[i] = varnokel::TakeLines(PlainText(*lines), shown_[i]);
       } else {
-        lines->setPlainText(varnokel::AnsiLinesToQString(texts_[i]));
+        lines->setPlainText(varnokel::ShownLines(texts_[i]));
+        shown_[i] = {texts_[i], PlainText(*lines)};
       }
     }
   }
@@ -270,19 +280,28 @@ void CVarnokelDlg::ShowAboutBox() {
   about.exec();
 }
 
+// The dialog may pick several files; each is loaded as if it had been picked
+// alone, in the order the dialog returns them, and shown before the next one
+// is read. A file that fails is reported and stops the command there: the
+// files before it stay loaded and listed, the ones after it are not read.
 void CVarnokelDlg::OnLoadLogFile() {
   UpdateData(true);
   // Qt's own dialog, also where the desktop offers one of its own, so that
   // the filter entries read the same everywhere.
-  const QString file =
-      QFileDialog::getOpenFileName(this, QString(), QString(), QString::fromLatin1(kLogFileFilter),
-                                   nullptr, QFileDialog::DontUseNativeDialog);
-  const bool done = RunFileWork([&] { varnokel::LoadLogFile(values_.log_buffer, ToPath(file)); });
-  if (!done) return;
-  // The list shows the name in the window's code page, like every other text.
-  Member(kLoadedFiles) += varnokel::QStringToAnsi(QFileInfo(file).fileName()) + "\r\n";
-  Member(kStatusLine) = varnokel::kStatusLogLoaded;
-  UpdateData(false);
+  QStringList files =
+      QFileDialog::getOpenFileNames(this, QString(), QString(), QString::fromLatin1(kLogFileFilter),
+                                    nullptr, QFileDialog::DontUseNativeDialog);
+  // A cancelled dialog names the empty file, whose loading fails and is reported.
+  if (files.isEmpty()) files.append(QString());
+  for (const QString& file : files) {
+    std::string list_line;  // the name's bytes as the file system holds them, then CR LF
+    const bool done =
+        RunFileWork([&] { list_line = varnokel::LoadLogFile(values_.log_buffer, ToPath(file)); });
+    if (!done) return;
+    Member(kLoadedFiles) += list_line;
+    Member(kStatusLine) = varnokel::kStatusLogLoaded;
+    UpdateData(false);
+  }
 }
 
 void CVarnokelDlg::OnResetLoadedFiles() {
@@ -316,7 +335,7 @@ void CVarnokelDlg::OnListPlayers() {
   if (!RunFileWork([&] { entries = varnokel::ListPlayers(DatabaseFolder()); })) return;
   for (size_t i = 0; i < entries.size() && i < kMaxListedPlayers; ++i) {
     // The entry keeps its exact bytes for the details command.
-    auto* item = new QListWidgetItem(varnokel::AnsiToQString(entries[i]), player_list_);
+    auto* item = new QListWidgetItem(varnokel::ShownText(entries[i]), player_list_);
     item->setData(Qt::UserRole, QByteArray::fromStdString(entries[i]));
   }
   UpdateData(false);

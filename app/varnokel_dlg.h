@@ -18,6 +18,7 @@
 #include <string_view>
 
 #include "app/control_ids.h"
+#include "app/text_codec.h"
 #include "base/state_files.h"
 #include "db/process_values.h"
 #include "report/colour_settings.h"
@@ -98,6 +99,7 @@ class CVarnokelDlg : public CVarnokelDlgBase {
   varnokel::ProcessValues& values_;
   std::filesystem::path program_dir_override_;
   std::map<ControlId, QWidget*> controls_;
-  QListWidget* player_list_ = nullptr;               // kPlayerList
-  std::array<std::string, kTextMemberCount> texts_;  // bound to kTextMemberIds
+  QListWidget* player_list_ = nullptr;                        // kPlayerList
+  std::array<std::string, kTextMemberCount> texts_;           // bound to kTextMemberIds
+  std::array<varnokel::ShownBytes, kTextMemberCount> shown_;  // what each field was filled from
 };

@@ -20,6 +20,7 @@
 #include <sstream>
 #include <string>
 
+#include "app/german_dialogs.h"
 #include "app/varnokel_dlg.h"
 #include "app/views/html_view.h"
 #include "app/views/web_engine_setup.h"
@@ -93,6 +94,7 @@ int main(int argc, char* argv[]) {
   }
   PrepareWebEngineEnvironment();
   QApplication app(argc, argv);
+  InstallGermanDialogTexts(app);
   varnokel::ProcessValues values;
   FirstPaint first_paint;
   CVarnokelDlg dlg(values, std::filesystem::path(argv[1]));

@@ -1,10 +1,12 @@
 // The main window driven through its real controls in a program folder made
 // for each test: clicks, typing, Enter and Escape; members, captions, files
 // written and error boxes.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QColorDialog>
 #include <QContextMenuEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -19,6 +21,7 @@
 #include "app/about_box.h"
 #include "app/control_ids.h"
 #include "app/dialog_layout.h"
+#include "app/german_dialogs.h"
 #include "app/varnokel_dlg.h"
 #include "app/views/animation_view.h"
 #include "app/views/html_view.h"
@@ -441,6 +444,118 @@ class TestVarnokelDlg : public QObject {
              4);
   }
 
+  // Bytes from files are shown as UTF-8 or Windows-1252 and come back as they
+  // were; typed text is stored as Windows-1252 where it can be, else UTF-8.
+  void threeKindsOfTextSurviveBeendenAndARestart() {
+    TestProgramFolder folder;
+    const std::string utf8_name = "J\xc3\xbcrgen";
+    const std::string not_utf8 = "caf\xe9 \x81\xc3";
+    const std::string notes = utf8_name + kCrLf + not_utf8 + kCrLf + "alt" + kCrLf;
+    folder.Write("Datenbanken/db1/\xd0\x96.db", "\xd0\x96\r\nd\r\nt\r\n" + utf8_name + "\r\n5");
+    std::string saved;
+    {
+      auto dlg = Open(folder, &notes, &kColours);
+      QCOMPARE(Edit(*dlg, kNote1)->text(), QString::fromUtf8("J\u00fcrgen"));
+      QCOMPARE(Edit(*dlg, kNote2)->text(), QString::fromUtf8("caf\u00e9 \u0081\u00c3"));
+      Click(*dlg, kListPlayersButton);
+      auto* list = qobject_cast<QListWidget*>(dlg->Control(kPlayerList));
+      QCOMPARE(list->item(0)->text(), QString::fromUtf8("\u0416.db"));
+      list->setCurrentRow(0);
+      Click(*dlg, kShowPlayerDetailsButton);
+      QCOMPARE(Edit(*dlg, kNameEdit)->text(), QString::fromUtf8("J\u00fcrgen"));
+      QCOMPARE(dlg->Member(kNameEdit), utf8_name);
+      TypeInto(*dlg, kNote3, QString::fromUtf8("Gru\u00df \u20ac"));
+      TypeInto(*dlg, kNote4, QString::fromUtf8("\u041f\u0440\u0438\u0432\u0435\u0442"));
+      Click(*dlg, kShowPlayerDetailsButton);  // a command in between changes nothing
+      Click(*dlg, kOkButton);
+      saved = ReadBytes(folder.file("buffer.no"));
+      const std::string typed =
+          "Gru\xdf \x80\r\n\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82\r\n";
+      QCOMPARE(saved, utf8_name + kCrLf + not_utf8 + kCrLf + typed + "\r\n\r\n\r\n\r\n\r\n");
+    }
+    auto dlg = Open(folder, nullptr, nullptr);
+    QCOMPARE(Edit(*dlg, kNote3)->text(), QString::fromUtf8("Gru\u00df \u20ac"));
+    QCOMPARE(Edit(*dlg, kNote4)->text(), QString::fromUtf8("\u041f\u0440\u0438\u0432\u0435\u0442"));
+    Click(*dlg, kOkButton);
+    QCOMPARE(ReadBytes(folder.file("buffer.no")), saved);
+  }
+
+  void qtsFileAndColourDialogsSpeakGerman() {
+    TestProgramFolder folder;
+    auto dlg = Open(folder, &kNineEmptyNotes, &kColours);
+    QStringList file_dialog, colour_dialog;
+    ModalHandler dialogs([&](QWidget* modal) {
+      QStringList& texts = qobject_cast<QFileDialog*>(modal) ? file_dialog : colour_dialog;
+      texts << modal->windowTitle();
+      for (auto* button : modal->findChildren<QAbstractButton*>())
+        texts << button->text().remove(QLatin1Char('&'));
+      for (auto* label : modal->findChildren<QLabel*>())
+        texts << label->text().remove(QLatin1Char('&'));
+      static_cast<QDialog*>(modal)->reject();
+    });
+    Click(*dlg, kLoadLogFileButton);  // cancelled: reported like a missing file
+    Click(*dlg, kPickColourButton);
+    const QString joined = file_dialog.join('|') + " || " + colour_dialog.join('|');
+    QVERIFY2(file_dialog.contains(QString::fromUtf8("\u00d6ffnen")), qPrintable(joined));
+    QVERIFY2(file_dialog.contains("Abbrechen"), qPrintable(joined));
+    QVERIFY2(colour_dialog.contains("Abbrechen"), qPrintable(joined));
+    QVERIFY2(colour_dialog.contains("Grundfarben"), qPrintable(joined));
+  }
+
+  // Several files from one dialog: loaded one after the other in the order
+  // the dialog returns them, each listed by its name's bytes; a file that
+  // cannot be read stops the command there and is named.
+  void severalLogFilesLoadInTheDialogsOrderAndStopAtAFailure() {
+    TestProgramFolder folder;
+    const std::string cyrillic = "\xd0\x96.log";
+    for (const std::string name : {"a.log", "b.log", "c.log", cyrillic.c_str()})
+      folder.Write("logs/" + name, "L " + name + "\r\n");
+    auto dlg = Open(folder, &kNineEmptyNotes, &kColours);
+    QStringList picked;
+    // Picks `names` (quoted, as the dialog lists several) in the folder of
+    // logs; `vanishing` is removed once the dialog has accepted it.
+    auto pick = [&picked, &folder](const QString& names, const std::string& vanishing = {}) {
+      return [&picked, &folder, names, vanishing](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        if (!dialog) return;
+        QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFiles);
+        dialog->setDirectory(QFile::decodeName(folder.file("logs").c_str()));
+        dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(names);
+        picked = dialog->selectedFiles();
+        static_cast<QDialog*>(dialog)->accept();
+        if (!vanishing.empty()) std::filesystem::remove(folder.file("logs/" + vanishing));
+      };
+    };
+    {
+      ModalHandler dialogs(pick(QString::fromUtf8("\"c.log\" \"\u0416.log\" \"a.log\"")));
+      Click(*dlg, kLoadLogFileButton);
+      QVERIFY(dialogs.messages().isEmpty());
+    }
+    QCOMPARE(picked.size(), 3);
+    std::string list, buffer;
+    for (const QString& file : picked) {
+      const std::string name = QFile::encodeName(QFileInfo(file).fileName()).toStdString();
+      list += name + kCrLf;
+      buffer += (buffer.empty() ? "" : kCrLf) + "L " + name;
+    }
+    QVERIFY(list.find(cyrillic + kCrLf) != std::string::npos);
+    QCOMPARE(dlg->Member(kLoadedFiles), list);
+    QCOMPARE(values_.log_buffer.text(), buffer);
+    QCOMPARE(Edit(*dlg, kStatusLine)->text(), QString("Logfile fertig..."));
+    TypeInto(*dlg, kStatusLine, "vorher");
+    {
+      ModalHandler dialogs(pick("\"b.log\" \"c.log\" \"a.log\"", "c.log"));
+      Click(*dlg, kLoadLogFileButton);
+      QCOMPARE(dialogs.messages().size(), 1);
+      QVERIFY(dialogs.messages()[0].contains("c.log"));
+    }
+    QCOMPARE(picked.size(), 3);
+    QVERIFY(picked[1].endsWith("c.log"));
+    QCOMPARE(dlg->Member(kLoadedFiles), list + "b.log" + kCrLf);
+    QCOMPARE(values_.log_buffer.text(), buffer + kCrLf + "L b.log");
+    QCOMPARE(Edit(*dlg, kStatusLine)->text(), QString("Logfile fertig..."));
+  }
+
   void colourPickerShowsTheColourAndBlackWhenCancelled() {
     TestProgramFolder folder;
     auto dlg = Open(folder, &kNineEmptyNotes, &kColours);
@@ -474,6 +589,7 @@ class TestVarnokelDlg : public QObject {
 int main(int argc, char* argv[]) {
   PrepareTestEnvironment();
   QApplication app(argc, argv);
+  InstallGermanDialogTexts(app);
   TestVarnokelDlg test;
   return QTest::qExec(&test, argc, argv);
 }

@@ -1,7 +1,9 @@
-// The application object: prepares the browser engine, builds the main window,
-// runs it modally and ends the process when it closes.
+// The application object: prepares the browser engine and Qt's German dialog
+// texts, builds the main window, runs it modally and ends the process when it
+// closes.
 #include <QApplication>
 
+#include "app/german_dialogs.h"
 #include "app/varnokel_dlg.h"
 #include "db/process_values.h"
 
@@ -25,6 +27,7 @@ int main(int argc, char* argv[]) {
   PrepareWebEngineEnvironment();
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication qt_app(argc, argv);
+  InstallGermanDialogTexts(qt_app);
   CVarnokelApp app;
   app.InitInstance();
   return 0;

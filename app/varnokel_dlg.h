@@ -17,6 +17,8 @@
 #include <string>
 #include <string_view>
 
+#include "app/control_ids.h"
+#include "app/text_codec.h"
 #include "base/state_files.h"
 #include "db/process_values.h"
 #include "report/colour_settings.h"
@@ -35,7 +37,7 @@ class FileError;
 // order: status line; loaded files; notes 1-9; 22 player details; (the HTML
 // view); 4 player details; picked colour; the twelve colours.
 inline constexpr int kTextMemberCount = 50;
-extern const std::array<int, kTextMemberCount> kTextMemberIds;
+extern const std::array<ControlId, kTextMemberCount> kTextMemberIds;
 
 class CVarnokelDlg : public CVarnokelDlgBase {
   Q_OBJECT
@@ -53,11 +55,11 @@ class CVarnokelDlg : public CVarnokelDlgBase {
   void UpdateData(bool save_and_validate);
 
   // The text member bound to edit field `id` (one of kTextMemberIds).
-  const std::string& Member(int id) const;
-  std::string& Member(int id);
+  const std::string& Member(ControlId id) const;
+  std::string& Member(ControlId id);
 
   // The control with number `id`, or nullptr.
-  QWidget* Control(int id) const;
+  QWidget* Control(ControlId id) const;
 
   std::filesystem::path ProgramFolder() const;
 
@@ -82,7 +84,7 @@ class CVarnokelDlg : public CVarnokelDlgBase {
   void OnPickColour();
   void OnRefreshHtmlView();
 
-  void SetCaption(int id, const std::string& caption);
+  void SetCaption(ControlId id, const std::string& caption);
   void PlayMovie(const std::filesystem::path& movie);
   void NavigateHtmlView();
   // Runs file work of a command; a failure is shown in an error box naming
@@ -96,7 +98,8 @@ class CVarnokelDlg : public CVarnokelDlgBase {
 
   varnokel::ProcessValues& values_;
   std::filesystem::path program_dir_override_;
-  std::map<int, QWidget*> controls_;
-  QListWidget* player_list_ = nullptr;               // 1006
-  std::array<std::string, kTextMemberCount> texts_;  // bound to kTextMemberIds
+  std::map<ControlId, QWidget*> controls_;
+  QListWidget* player_list_ = nullptr;                        // kPlayerList
+  std::array<std::string, kTextMemberCount> texts_;           // bound to kTextMemberIds
+  std::array<varnokel::ShownBytes, kTextMemberCount> shown_;  // what each field was filled from
 };

@@ -1,4 +1,4 @@
-#include "app/views/web_browser2.h"
+#include "app/views/html_view.h"
 
 #include <QUrl>
 #include <QVBoxLayout>

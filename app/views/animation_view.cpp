@@ -1,4 +1,4 @@
-#include "app/views/shockwave_flash.h"
+#include "app/views/animation_view.h"
 
 #include <QCoreApplication>
 #include <QFile>

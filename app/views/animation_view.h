@@ -1,5 +1,6 @@
-// The cover animation of the main window (control 1003): a thin wrapper with
-// the property Movie (full path of the movie file) and the method Play.
+// The cover animation of the main window (control kAnimationView): a thin
+// wrapper with the property Movie (full path of the movie file) and the
+// method Play.
 #pragma once
 
 #include <QString>
@@ -7,6 +8,7 @@
 
 class QWebEngineView;
 
+// The animation view: plays a Flash movie file in an embedded web engine view.
 class CShockwaveFlash : public QWidget {
   Q_OBJECT
  public:

@@ -1,11 +1,12 @@
-// The HTML view of the main window (control 1066): a thin wrapper whose one
-// operation used by the program is Navigate.
+// The HTML view of the main window (control kHtmlView): a thin wrapper whose
+// one operation used by the program is Navigate.
 #pragma once
 
 #include <QWidget>
 
 class QWebEngineView;
 
+// The HTML view: shows local pages in an embedded web engine view.
 class CWebBrowser2 : public QWidget {
   Q_OBJECT
  public:

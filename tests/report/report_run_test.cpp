@@ -1,6 +1,8 @@
 // The whole report run in a real program folder, and the colour settings.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "base/file_io.h"
 #include "report/colour_settings.h"
 #include "report/page_frame.h"
@@ -51,6 +53,41 @@ TEST(ReportRun, WritesTheWholeSiteAndTwoRunsAreIdentical) {
   ASSERT_EQ(SiteFiles(site.html()), files);
   for (size_t i = 0; i < files.size(); ++i)
     EXPECT_EQ(ReadBytes(site.html() / files[i]), first[i]) << files[i];
+}
+
+TEST(ReportRun, SmallSiteMatchesTheStoredPages) {
+  // One page of each kind, stored whole in data/site/: they hold every fixed
+  // piece of markup, so a change to any of them shows here.
+  ProgramFolder site;
+  site.AddPlayer("4711", "Ann",
+                 {{7, "5"},
+                  {33, "3"},
+                  {20, "2"},
+                  {6, "2"},
+                  {19, "3725"},
+                  {4, "3"},
+                  {5, "1"},
+                  {8, "1"},
+                  {9, "2"},
+                  {10, "3"},
+                  {11, "4"},
+                  {12, "5"},
+                  {13, "6"},
+                  {14, "7"},
+                  {15, "8"},
+                  {16, "9"},
+                  {17, "11"}});
+  site.AddPlayer("4712", "Bob <b> & \"co\"",
+                 {{7, "4"}, {33, "3"}, {42, "1"}, {6, "4"}, {19, "7200"}});
+  site.AddPlayer("4713", "Cem", {{19, "7200"}});
+  site.AddPlayer("4714", "Dan", {{7, "5"}, {43, "4"}, {38, "1"}, {13, "1"}});
+  ReportRun(site.root(), site.database(), Colours());
+  if (const char* keep = std::getenv("VARNOKEL_KEEP_SITE"))
+    std::filesystem::copy(site.html(), keep, std::filesystem::copy_options::recursive);
+  for (const char* page : {"st.htm", "se.htm", "sp.htm", "wt.htm", ".ak47.htm", "4711.htm"})
+    EXPECT_TRUE(
+        testutil::SameBytes(Fixture(std::string("site/") + page), ReadBytes(site.html() / page)))
+        << page;
 }
 
 TEST(ReportRun, EmptyOrMissingDatabaseGivesEmptyTables) {

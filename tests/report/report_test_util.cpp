@@ -65,4 +65,15 @@ std::string ReadBytes(const std::filesystem::path& file) {
   return ReadFileBytes(file);
 }
 
+::testing::AssertionResult SameBytes(std::string_view expected, std::string_view actual) {
+  if (expected == actual) return ::testing::AssertionSuccess();
+  size_t at = 0;
+  while (at < expected.size() && at < actual.size() && expected[at] == actual[at]) ++at;
+  const size_t from = at < 60 ? 0 : at - 60;
+  return ::testing::AssertionFailure()
+         << "sizes " << expected.size() << " and " << actual.size() << ", first difference at "
+         << at << "\nexpected ..." << expected.substr(from, 120) << "\nactual   ..."
+         << actual.substr(from, 120);
+}
+
 }  // namespace varnokel::testutil

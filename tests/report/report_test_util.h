@@ -2,6 +2,8 @@
 // files in data/, player files written into real temporary folders.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <map>
 #include <string>
@@ -64,5 +66,9 @@ class ProgramFolder {
 };
 
 std::string ReadBytes(const std::filesystem::path& file);
+
+// Success when the texts are equal; otherwise the first differing offset and
+// the bytes around it on both sides.
+::testing::AssertionResult SameBytes(std::string_view expected, std::string_view actual);
 
 }  // namespace varnokel::testutil

@@ -15,6 +15,7 @@ namespace {
 using testutil::Fixture;
 using testutil::ProgramFolder;
 using testutil::ReadBytes;
+using testutil::Template;
 
 ColourSet Colours() {
   return {"#101010", "#202020", "#303030", "#404040", "#505050", "#606060",
@@ -93,9 +94,12 @@ TEST(ReportRun, SmallSiteMatchesTheStoredPages) {
 TEST(ReportRun, EmptyOrMissingDatabaseGivesEmptyTables) {
   ProgramFolder site;
   ReportRun(site.root(), site.database(), Colours());
-  EXPECT_EQ(ReadBytes(site.html() / "st.htm"), Fixture("st_head.htm") + testutil::TableFooter());
-  EXPECT_EQ(ReadBytes(site.html() / "se.htm"), Fixture("se_head.htm") + testutil::TableFooter());
-  EXPECT_EQ(ReadBytes(site.html() / "sp.htm"), Fixture("sp_head.htm") + testutil::TableFooter());
+  EXPECT_EQ(ReadBytes(site.html() / "st.htm"),
+            Template("skill_table_head.htm") + testutil::TableFooter());
+  EXPECT_EQ(ReadBytes(site.html() / "se.htm"),
+            Template("sessions_table_head.htm") + testutil::TableFooter());
+  EXPECT_EQ(ReadBytes(site.html() / "sp.htm"),
+            Template("player_list_head.htm") + testutil::TableFooter());
   EXPECT_EQ(SiteFiles(site.html()).size(), 4u + 24u + 1u);
   ReportRun(site.root(), site.root() / "no such folder", Colours());
   EXPECT_EQ(SiteFiles(site.html()).size(), 4u + 24u + 1u);

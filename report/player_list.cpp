@@ -7,6 +7,7 @@
 #include "report/page_frame.h"
 #include "report/page_template.h"
 #include "report/page_templates.h"
+#include "report/page_text.h"
 
 namespace varnokel {
 
@@ -159,7 +160,7 @@ std::string PlayerListPage(const PlayerListing& listing) {
   int32_t number = 0;
   for (size_t index : PlayerListOrder(names)) {
     const ListedPlayer& player = listing[index];
-    kRow.Append(page, {NumberText(++number), PercentEncode(player.id), HtmlEscape(player.name)});
+    kRow.Append(page, {NumberText(++number), PercentEncode(player.id), PageText(player.name)});
   }
   page += TablePageFooter();
   return page;

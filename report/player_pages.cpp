@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "base/file_io.h"
-#include "report/html_escape.h"
 #include "report/page_frame.h"
 #include "report/page_template.h"
 #include "report/page_templates.h"
+#include "report/page_text.h"
 #include "report/ranked_table.h"
 #include "report/sessions_table.h"
 
@@ -61,7 +61,7 @@ void AppendWeaponRows(std::string& page, const ListedPlayer& player, const Field
     const int w = static_cast<int>(row.index);
     const int32_t share = SharePercent(player.weapon_kills[w], total);
     kWeaponRow.Append(page, {kWeapons[w].name, NumberText(share), NumberText(WrapSub(100, share)),
-                             HtmlEscape(FieldAt(fields, WeaponKillsField(w + 1)))});
+                             PageText(FieldAt(fields, WeaponKillsField(w + 1)))});
   }
 }
 
@@ -69,7 +69,7 @@ void AppendBehaviourRows(std::string& page, const Fields& fields) {
   std::array<std::string, kBehaviourValues> texts;
   texts[0] = PlayerTimeText(Atoi(FieldAt(fields, field::kPlayTime)));
   for (size_t k = 0; k < std::size(kCounterSlots); ++k)
-    texts[k + 1] = HtmlEscape(FieldAt(fields, kCounterSlots[k].field));
+    texts[k + 1] = PageText(FieldAt(fields, kCounterSlots[k].field));
   std::array<std::string_view, kBehaviourValues> values;
   std::copy(texts.begin(), texts.end(), values.begin());
   BehaviourRows().Append(page, values);
@@ -82,7 +82,7 @@ std::string PlayerPage(const ListedPlayer& player) {
   std::string page(PageHead(Page::kPlayer));
   page.reserve(24000);
   kTitleSkillAndWeaponHead.Append(
-      page, {HtmlEscape(FieldAt(fields, field::kName)), NumberText(SkillValue(fields))});
+      page, {PageText(FieldAt(fields, field::kName)), NumberText(SkillValue(fields))});
   AppendWeaponRows(page, player, fields);
   AppendBehaviourRows(page, fields);
   page += PlayerPageFooter();

@@ -6,6 +6,7 @@
 #include "report/page_frame.h"
 #include "report/page_template.h"
 #include "report/page_templates.h"
+#include "report/page_text.h"
 #include "report/ranked_table.h"
 
 namespace varnokel {
@@ -59,7 +60,7 @@ std::string SessionsTablePage(const PlayerListing& listing) {
   page.reserve(page.size() + listing.size() * 220 + TablePageFooter().size());
   for (const RankedRow& row : RankedTable(times)) {
     const ListedPlayer& player = listing[row.index];
-    kRow.Append(page, {NumberText(row.place), PercentEncode(player.id), HtmlEscape(player.name),
+    kRow.Append(page, {NumberText(row.place), PercentEncode(player.id), PageText(player.name),
                        SessionTimeText(player.play_time)});
   }
   page += TablePageFooter();

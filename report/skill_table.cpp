@@ -4,6 +4,7 @@
 #include "report/page_frame.h"
 #include "report/page_template.h"
 #include "report/page_templates.h"
+#include "report/page_text.h"
 #include "report/ranked_table.h"
 
 namespace varnokel {
@@ -23,7 +24,7 @@ std::string SkillTablePage(const PlayerListing& listing) {
   page.reserve(page.size() + listing.size() * 220 + TablePageFooter().size());
   for (const RankedRow& row : RankedTable(skills)) {
     const ListedPlayer& player = listing[row.index];
-    kRow.Append(page, {NumberText(row.place), PercentEncode(player.id), HtmlEscape(player.name),
+    kRow.Append(page, {NumberText(row.place), PercentEncode(player.id), PageText(player.name),
                        NumberText(player.skill)});
   }
   page += TablePageFooter();

@@ -7,6 +7,7 @@
 #include "report/page_frame.h"
 #include "report/page_template.h"
 #include "report/page_templates.h"
+#include "report/page_text.h"
 #include "report/ranked_table.h"
 
 namespace varnokel {
@@ -45,7 +46,7 @@ std::string WeaponPage(const PlayerListing& listing, int weapon, int32_t total) 
     const ListedPlayer& player = listing[row.index];
     const int32_t share = SharePercent(kills, total);
     kWeaponRow.Append(
-        page, {NumberText(row.place), PercentEncode(player.id), HtmlEscape(player.name),
+        page, {NumberText(row.place), PercentEncode(player.id), PageText(player.name),
                NumberText(share), NumberText(WrapSub(100, share)), name, NumberText(kills)});
   }
   page += TablePageFooter();

@@ -6,6 +6,7 @@
 #include "base/file_io.h"
 #include "report/colour_settings.h"
 #include "report/page_frame.h"
+#include "report/page_text.h"
 #include "report/report_run.h"
 #include "tests/report/report_test_util.h"
 
@@ -228,6 +229,22 @@ TEST(ShippedSite, RequiredPagesCarryTheCreditLineAndTheSitesStyleSheet) {
     EXPECT_NE(page.find(R"(<link rel="stylesheet" href="../style.css" type=text/css>)"),
               std::string::npos);
   }
+}
+
+TEST(ShippedSite, EveryPageDeclaresUtf8AndTheViewportFirstInItsHead) {
+  const std::string head =
+      R"(<head><meta charset="utf-8"><meta name="viewport" content="width=device-width, initial-scale=1">)";
+  const std::filesystem::path res = std::filesystem::path(VARNOKEL_SOURCE_DIR) / "res";
+  for (const char* name : {"site/html/req/skillber.htm", "site/html/req/about.htm",
+                           "site/html/req/impr.htm", "views/varnokel_design.htm"}) {
+    SCOPED_TRACE(name);
+    const std::string page = ReadBytes(res / name);
+    EXPECT_NE(page.find(head), std::string::npos);
+    EXPECT_TRUE(IsUtf8(page));
+  }
+  for (Page page : {Page::kSkillTable, Page::kSessionsTable, Page::kPlayerList, Page::kWeaponPage,
+                    Page::kWeaponSummary, Page::kPlayer})
+    EXPECT_EQ(PageHead(page).substr(0, 6 + head.size()), "<html>" + head);
 }
 
 TEST(ColourSettings, HtmlColour) {

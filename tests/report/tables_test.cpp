@@ -157,12 +157,18 @@ TEST(PlayerList, SortsByUnsignedBytes) {
   site.AddPlayer("6", "", {});
   site.AddPlayer("7", "\xE4rger", {});
   site.AddPlayer("8", "Zed", {});
+  // By the raw bytes, not by the UTF-8 shown: the Windows-1252 euro sign
+  // (0x80, shown E2 82 AC) comes before the UTF-8 letter D0 98.
+  site.AddPlayer("9", "\xD0\x98", {});
+  site.AddPlayer("\x80", "\x80", {});  // the link keeps the raw id byte
   const std::string expected =
       Template("player_list_head.htm") + Row("player_list_row.htm", 1, "6", "") +
       Row("player_list_row.htm", 2, "2", "Alice") + Row("player_list_row.htm", 3, "5", "Max") +
       Row("player_list_row.htm", 4, "4", "Max2") + Row("player_list_row.htm", 5, "8", "Zed") +
       Row("player_list_row.htm", 6, "3", "alice") + Row("player_list_row.htm", 7, "1", "bob") +
-      Row("player_list_row.htm", 8, "7", "\xE4rger") + testutil::TableFooter();
+      Row("player_list_row.htm", 8, "%80", "\xE2\x82\xAC") +
+      Row("player_list_row.htm", 9, "9", "\xD0\x98") +
+      Row("player_list_row.htm", 10, "7", "\xC3\xA4rger") + testutil::TableFooter();
   EXPECT_EQ(PlayerListPage(site.Listing()), expected);
 }
 

@@ -36,7 +36,7 @@ ListedPlayer ReadListedPlayer(const std::filesystem::path& database_dir,
   player.skill = SkillValue(fields);
   player.play_time = Atoi(FieldAt(fields, field::kPlayTime));
   for (int w = 0; w < kWeaponCount; ++w)
-    player.weapon_kills[w] = Atoi(FieldAt(fields, kFirstWeaponField + w));
+    player.weapon_kills[w] = Atoi(FieldAt(fields, WeaponKillsField(w + 1)));
   return player;
 }
 

@@ -6,17 +6,10 @@
 #include <map>
 #include <vector>
 
+#include "base/text_encoding.h"
+
 namespace varnokel {
 namespace {
-
-// Characters of the bytes 80 to 9F in code page 1252; undefined bytes keep
-// their own number (the C1 control character).
-constexpr std::array<char16_t, 32> kHighControls = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80-87
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 88-8F
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90-97
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98-9F
-};
 
 // A CR or LF that is not part of a CR LF pair would turn into a line break
 // in the list and come back as CR LF; it is shown as its control picture
@@ -25,19 +18,11 @@ constexpr QChar kLoneCr(char16_t(0x240D));
 constexpr QChar kLoneLf(char16_t(0x240A));
 
 QChar ByteToChar(unsigned char byte) {
-  if (byte >= 0x80 && byte <= 0x9F) return QChar(kHighControls[byte - 0x80]);
-  return QChar(static_cast<char16_t>(byte));
+  return QChar(Windows1252Char(byte));
 }
 
 std::optional<char> CharToByte(QChar c) {
-  const char16_t u = c.unicode();
-  for (size_t i = 0; i < kHighControls.size(); ++i) {
-    if (kHighControls[i] == u) return static_cast<char>(0x80 + i);
-  }
-  // 80-9F are taken by the table above: a control character there that no
-  // byte maps to has no byte.
-  if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) return static_cast<char>(u);
-  return std::nullopt;
+  return Windows1252Byte(c.unicode());
 }
 
 // The UTF-8 text of `bytes`, or nothing when they are not valid UTF-8. A

@@ -118,33 +118,35 @@ LedgerMatch Ledger::Match(const LogContent& content) const {
   std::sort(candidates.begin(), candidates.end(),
             [&](size_t a, size_t b) { return entries_[a].length < entries_[b].length; });
   LedgerMatch match;
-  ContentHash hash;
-  uint64_t hashed = 0;
   for (size_t i : candidates) {
     const LedgerEntry& entry = entries_[i];
-    AddRange(hash, content, hashed, entry.length);
-    hashed = entry.length;
-    if (hash.Value() == entry.prefix && entry.length >= match.folded) {
+    AddRange(match.hash, content, match.hashed, entry.length);
+    match.hashed = entry.length;
+    if (match.hash.Value() == entry.prefix && entry.length >= match.folded) {
       match.folded = entry.length;
       match.entry = i;
     }
   }
-  AddRange(hash, content, hashed, content.size());
-  match.whole = hash.Value();
   return match;
 }
 
-void Ledger::Record(const LedgerMatch& match, const Digest& prefix, uint64_t length,
-                    std::string_view name) {
-  if (length == 0) return;
-  if (match.entry && length >= entries_[*match.entry].length) {
-    LedgerEntry& entry = entries_[*match.entry];
+size_t Ledger::Record(std::optional<size_t> grows, const Digest& prefix, uint64_t length,
+                      std::string_view name) {
+  if (grows && length >= entries_[*grows].length) {
+    LedgerEntry& entry = entries_[*grows];
     entry.prefix = prefix;
     entry.length = length;
     entry.name = std::string(name);
-    return;
+    return *grows;
   }
   entries_.push_back(LedgerEntry{prefix, length, std::string(name)});
+  return entries_.size() - 1;
+}
+
+Digest WholeDigest(const LedgerMatch& match, const LogContent& content) {
+  ContentHash hash = match.hash;
+  AddRange(hash, content, match.hashed, content.size());
+  return hash.Value();
 }
 
 Digest PrefixDigest(const LogContent& content, uint64_t length) {

@@ -45,8 +45,12 @@ struct LogContent {
 struct LedgerMatch {
   uint64_t folded = 0;          // bytes of its beginning already folded
   std::optional<size_t> entry;  // the entry that says so
-  Digest whole{};               // SHA-256 of the whole content
+  ContentHash hash;             // the SHA-256 state after the first `hashed` bytes
+  uint64_t hashed = 0;
 };
+
+// SHA-256 of the whole content, going on from what `match` hashed.
+Digest WholeDigest(const LedgerMatch& match, const LogContent& content);
 
 class Ledger {
  public:
@@ -58,13 +62,15 @@ class Ledger {
 
   std::string Format() const;
 
-  // The longest entry that is a beginning of `content`, in one pass over it.
+  // The longest entry that is a beginning of `content`; hashes the content
+  // only as far as the longest entry that could be one.
   LedgerMatch Match(const LogContent& content) const;
 
-  // Records that the first `length` bytes of `content` (with `prefix` their
-  // SHA-256) are folded: the matched entry grows, or a new entry is added.
-  void Record(const LedgerMatch& match, const Digest& prefix, uint64_t length,
-              std::string_view name);
+  // Records that the first `length` bytes of a content (with `prefix` their
+  // SHA-256) are folded: entry `grows` (the one that held its beginning)
+  // grows, or a new entry is added. Returns the entry's index.
+  size_t Record(std::optional<size_t> grows, const Digest& prefix, uint64_t length,
+                std::string_view name);
 
   const std::vector<LedgerEntry>& entries() const { return entries_; }
 

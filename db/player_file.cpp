@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cstring>
 #include <limits>
 
 #include "base/file_io.h"
@@ -86,8 +87,8 @@ int32_t Atoi(std::string_view text) {
 }
 
 bool IsValidPlayerId(std::string_view id) {
-  return id.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos &&
-         id.size() <= kMaxPlayerIdBytes;
+  return id.size() <= kMaxPlayerIdBytes && std::memchr(id.data(), '/', id.size()) == nullptr &&
+         std::memchr(id.data(), '\0', id.size()) == nullptr;
 }
 
 std::filesystem::path PlayerFilePath(const std::filesystem::path& database_dir,

@@ -133,9 +133,30 @@ void ApplyEntered(PlayerRecord& record, std::string_view id, std::string_view da
   record.shape = PlayerRecord::Shape::kTerminated;
 }
 
+// Adds one to a count written the plain way (digits, no sign, no leading
+// zero, fewer than ten digits, so far below the 32-bit limit) in place;
+// false for any other text, which IncrementedCount then reads the long way.
+bool IncrementPlainCount(std::string& count) {
+  constexpr size_t kPlainDigits = 9;
+  if (count.empty() || count.size() > kPlainDigits || (count[0] == '0' && count.size() > 1))
+    return false;
+  for (char c : count) {
+    if (!IsDigit(c)) return false;
+  }
+  for (size_t i = count.size(); i-- > 0;) {
+    if (count[i] != '9') {
+      ++count[i];
+      return true;
+    }
+    count[i] = '0';
+  }
+  count.insert(count.begin(), '1');
+  return true;
+}
+
 void ApplyIncrement(PlayerRecord& record, int index) {
   std::string& count = record.fields[static_cast<size_t>(index)];
-  count = IncrementedCount(count);
+  if (!IncrementPlainCount(count)) count = IncrementedCount(count);
   record.shape = PlayerRecord::Shape::kTerminated;
 }
 

@@ -37,6 +37,8 @@ struct UpdateSummary {
                                 // player id names no file
   size_t players_new = 0;       // player files created
   size_t players_changed = 0;   // player files changed
+  double fold_seconds = 0;      // reading player files and folding the lines
+  double commit_seconds = 0;    // staging, committing and moving the files into place
 };
 
 // A run stopped by a file that could not be read: the lines before the

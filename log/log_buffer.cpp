@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/file_io.h"
+#include "log/line_count.h"
 
 namespace varnokel {
 
@@ -28,6 +29,7 @@ void LogBuffer::Append(std::string_view contribution) {
   LoadedLog log;
   log.offset = offset;
   log.size = text_.size() - offset;
+  log.line_ends = CountLineEnds(LogText(log));
   logs_.push_back(std::move(log));
 }
 
@@ -60,6 +62,7 @@ void LogBuffer::FinishLog(std::string name, size_t offset, LoadMode mode) {
   const std::string_view stripped = StripFinalLineEnd(bytes);
   if (log.size == stripped.size()) log.line_end = std::string(bytes.substr(stripped.size()));
   text_.resize(offset + log.size);
+  log.line_ends = CountLineEnds(LogText(log));
   logs_.push_back(std::move(log));
 }
 

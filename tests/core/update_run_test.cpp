@@ -138,6 +138,18 @@ TEST_P(UpdateRun, PlayTimeAcrossMidnightAndDays) {
   EXPECT_EQ(session("03/16/2003", "20:00:00", "03/15/2003", "20:00:00"), "0");
 }
 
+TEST_P(UpdateRun, CountsOfAnyShapeGoUpByOne) {
+  const std::vector<std::pair<std::string, std::string>> counts = {
+      {"0", "1"},   {"9", "10"}, {"999999999", "1000000000"}, {"09", "10"}, {"-3", "-2"},
+      {" 7x", "8"}, {"", "1"},   {"2147483647", "2147483647"}};
+  for (const auto& [before, after] : counts) {
+    WriteBytes(db_ / "100.db",
+               "100\r\nd\r\nt\r\nAnn\r\n" + Counts(2) + Counts(1, before) + Counts(37));
+    Run(Join({LogLine("20:10:00", kBob + " killed " + kAnn + " with \"ak47\"")}));
+    EXPECT_EQ(SplitFields(File("100.db"))[field::kDeaths], after) << "from \"" << before << "\"";
+  }
+}
+
 TEST_P(UpdateRun, DisconnectWithoutFileIsSkipped) {
   Run(Join({LogLine("20:00:00", "\"Drop<1><999><>\" disconnected"), kEvening[0], kEvening[3]}));
   EXPECT_FALSE(fs::exists(db_ / "999.db"));

@@ -24,7 +24,10 @@
 #include "base/program_dir.h"
 #include "db/database.h"
 #include "db/database_commands.h"
+#include "db/ledger.h"
 #include "db/player_file.h"
+#include "db/staged_commit.h"
+#include "db/update_plan.h"
 #include "db/update_run.h"
 #include "log/log_buffer.h"
 #include "log/weapon_names.h"
@@ -57,6 +60,9 @@ namespace {
 namespace field = varnokel::field;
 
 constexpr size_t kMaxListedPlayers = 1000;
+// The question before an update names at most this many logs, so that the
+// box still fits on the screen when many files were loaded.
+constexpr size_t kMaxNamedLogs = 20;
 
 constexpr std::array<ControlId, varnokel::kNoteCount> kNoteIds = {
     kNote1, kNote2, kNote3, kNote4, kNote5, kNote6, kNote7, kNote8, kNote9};
@@ -143,6 +149,40 @@ QString FromPath(const std::filesystem::path& file) {
 // for every file. Qt trims the blanks around each entry, and "*" stands for
 // every file as "*.*" does on Windows (on Linux "*.*" misses names without a dot).
 const char kLogFileFilter[] = "Logfiles (*.LOG *.log);; Alle Dateien (*)";
+
+QString FileErrorText(const varnokel::FileError& error) {
+  const QString file = FromPath(error.file());
+  switch (error.kind()) {
+    case varnokel::FileError::Kind::kOpen:
+      return QString::fromUtf8("Die Datei \"%1\" kann nicht ge\u00f6ffnet werden.").arg(file);
+    case varnokel::FileError::Kind::kCreate:
+      return QString::fromUtf8("Die Datei \"%1\" kann nicht geschrieben werden.").arg(file);
+    case varnokel::FileError::Kind::kInvalidName:
+      return QString::fromUtf8("Der Dateiname \"%1\" ist ung\u00fcltig.").arg(file);
+  }
+  return FromPath(error.file());
+}
+
+// One line per loaded log the database holds already: its name, and for a
+// log that has grown since, how many of its lines are in.
+QString FoldedLogsText(const varnokel::UpdatePlan& plan) {
+  QStringList lines;
+  size_t named = 0, more = 0;
+  for (const varnokel::PlannedLog& log : plan.logs) {
+    if (!log.WhollyFolded() && !log.PartlyFolded()) continue;
+    if (named == kMaxNamedLogs) {
+      ++more;
+      continue;
+    }
+    ++named;
+    QString line = varnokel::ShownText(log.name);
+    if (log.PartlyFolded())
+      line += QString::fromUtf8(" (%1 Zeilen bereits eingelesen)").arg(log.lines_already);
+    lines << line;
+  }
+  if (more > 0) lines << QString::fromUtf8("und %1 weitere").arg(more);
+  return lines.join(QLatin1Char('\n'));
+}
 
 }  // namespace
 
@@ -304,31 +344,130 @@ void CVarnokelDlg::OnLoadLogFile() {
   }
 }
 
+// The list and the buffer go together: a log that is no longer listed is not
+// folded by the next update either.
 void CVarnokelDlg::OnResetLoadedFiles() {
   UpdateData(true);
   Member(kLoadedFiles).clear();
+  values_.log_buffer.Clear();
   UpdateData(false);
 }
 
+// Folds what the database does not hold yet of the loaded logs. When some of
+// them are in already, the user chooses: only what is new, everything again,
+// or nothing. The lock is let go while the question is open, so that no other
+// program waits on the user; the plan is then made afresh under a new lock.
 void CVarnokelDlg::OnUpdateDatabase() {
   UpdateData(true);
-  const bool done = RunFileWork([&] {
-    varnokel::DatabaseUpdateRun(values_.log_buffer, DatabaseFolder(), values_.reference_line);
-  });
-  if (!done) return;
+  std::optional<varnokel::DatabaseLock> lock;
+  varnokel::UpdatePlan plan;
+  if (!LockAndPlanUpdate(lock, plan, false)) return;
+  bool again = false;
+  if (plan.AnythingAlreadyFolded()) {
+    lock.reset();
+    const FoldChoice choice = AskHowToFold(plan);
+    if (choice == FoldChoice::kCancel) return;
+    again = choice == FoldChoice::kEverything;
+    if (!LockAndPlanUpdate(lock, plan, again)) return;
+  }
+  if (!RunUpdate(*lock, plan, again)) return;
   Member(kStatusLine) += varnokel::UpdateDoneStatus(values_.database_number);
   UpdateData(false);
 }
 
+bool CVarnokelDlg::LockAndPlanUpdate(std::optional<varnokel::DatabaseLock>& lock,
+                                     varnokel::UpdatePlan& plan, bool again) {
+  if (!LockDatabase(lock, varnokel::DatabaseLock::Access::kWrite)) return false;
+  const bool planned = RunFileWork([&] {
+    plan =
+        varnokel::PlanUpdate(values_.log_buffer, varnokel::Ledger::Read(DatabaseFolder()), again);
+  });
+  if (!planned) lock.reset();
+  return planned;
+}
+
+CVarnokelDlg::FoldChoice CVarnokelDlg::AskHowToFold(const varnokel::UpdatePlan& plan) {
+  const QString number = QString::fromStdString(values_.database_number);
+  QMessageBox box(QMessageBox::Question, QString::fromLatin1(kDialogTitle),
+                  QString::fromUtf8("Von diesen geladenen Logfiles ist schon etwas in "
+                                    "Datenbank %1 eingelesen:\n\n%2\n\nNur das Neue einlesen "
+                                    "oder alles nochmals (was schon drin ist, z\u00e4hlt dann "
+                                    "doppelt)?")
+                      .arg(number, FoldedLogsText(plan)),
+                  QMessageBox::NoButton, this);
+  QPushButton* only_new =
+      box.addButton(QString::fromUtf8("Nur Neues einlesen"), QMessageBox::AcceptRole);
+  QPushButton* everything =
+      box.addButton(QString::fromUtf8("Alles nochmals einlesen"), QMessageBox::DestructiveRole);
+  QPushButton* cancel = box.addButton(QString::fromUtf8("Abbrechen"), QMessageBox::RejectRole);
+  box.setDefaultButton(only_new);
+  box.setEscapeButton(cancel);
+  box.exec();
+  // A box closed without a button counts as cancelled.
+  if (box.clickedButton() == only_new) return FoldChoice::kOnlyNew;
+  if (box.clickedButton() == everything) return FoldChoice::kEverything;
+  return FoldChoice::kCancel;
+}
+
+// A stopped run has committed the lines before the failing one; a run that
+// could not write at all has changed nothing; an incomplete commit is made
+// and completed by the next command on the database.
+bool CVarnokelDlg::RunUpdate(const varnokel::DatabaseLock& lock, const varnokel::UpdatePlan& plan,
+                             bool again) {
+  const QString number = QString::fromStdString(values_.database_number);
+  QString message;
+  try {
+    varnokel::UpdateOptions options;
+    options.again = again;
+    varnokel::DatabaseUpdateRun(lock, values_.log_buffer, plan, values_.reference_line, options);
+    return true;
+  } catch (const varnokel::UpdateStopped& stopped) {
+    // One arg() call for all: a log name may hold "%1" itself.
+    const QString log =
+        stopped.log_name().empty()
+            ? QString()
+            : QString::fromUtf8(" von \"%1\"").arg(varnokel::ShownText(stopped.log_name()));
+    message = FileErrorText(stopped) + QLatin1String("\n\n") +
+              QString::fromUtf8(
+                  "Der Lauf hielt in Zeile %1%2 an; bis dahin wurden %3 Zeilen in "
+                  "Datenbank %4 eingelesen. Ist die Ursache behoben, liest "
+                  "\"Datenbank %4 bearbeiten\" den Rest ein.")
+                  .arg(QString::number(stopped.line_number()), log,
+                       QString::number(stopped.lines_folded()), number);
+  } catch (const varnokel::FileError& error) {
+    message = FileErrorText(error) + QLatin1String("\n\n") +
+              QString::fromUtf8("Es wurde nichts in Datenbank %1 eingelesen.").arg(number);
+  } catch (const varnokel::CommitIncomplete& incomplete) {
+    message = QString::fromUtf8(
+                  "Datenbank %1 ist eingelesen, aber noch nicht ganz gespeichert. "
+                  "Der n\u00e4chste Befehl auf Datenbank %1 schlie\u00dft das "
+                  "Speichern ab.\n\n%2")
+                  .arg(number, QString::fromLocal8Bit(incomplete.what()));
+  } catch (const std::exception& error) {
+    message = QString::fromLocal8Bit(error.what());
+  }
+  QMessageBox::critical(this, QString::fromLatin1(kDialogTitle), message);
+  return false;
+}
+
 void CVarnokelDlg::OnDeleteDatabase() {
   UpdateData(true);
-  if (!RunFileWork([&] { varnokel::DeleteDatabase(DatabaseFolder()); })) return;
+  // A database folder that does not exist has nothing to delete and nothing
+  // to lock: the command only empties the list, as for an empty folder.
+  if (std::filesystem::is_directory(DatabaseFolder())) {
+    std::optional<varnokel::DatabaseLock> lock;
+    if (!LockDatabase(lock, varnokel::DatabaseLock::Access::kWrite)) return;
+    if (!RunFileWork([&] { varnokel::DeleteDatabase(DatabaseFolder()); })) return;
+  }
   player_list_->clear();
   UpdateData(false);
 }
 
+// A busy database keeps the list as it was.
 void CVarnokelDlg::OnListPlayers() {
   UpdateData(true);
+  std::optional<varnokel::DatabaseLock> lock;
+  if (!LockDatabase(lock, varnokel::DatabaseLock::Access::kRead)) return;
   player_list_->clear();
   UpdateData(false);
   std::vector<std::string> entries;
@@ -346,6 +485,8 @@ void CVarnokelDlg::OnShowPlayerDetails() {
   const QList<QListWidgetItem*> selected = player_list_->selectedItems();
   if (selected.isEmpty()) return;
   const std::string entry = selected.first()->data(Qt::UserRole).toByteArray().toStdString();
+  std::optional<varnokel::DatabaseLock> lock;
+  if (!LockDatabase(lock, varnokel::DatabaseLock::Access::kRead)) return;
   varnokel::PlayerDetails details;
   const bool done =
       RunFileWork([&] { details = varnokel::ReadPlayerDetails(DatabaseFolder(), entry); });
@@ -369,8 +510,11 @@ void CVarnokelDlg::OnSelectDatabase(std::string_view number) {
 
 void CVarnokelDlg::OnReportRun() {
   UpdateData(true);
+  std::optional<varnokel::DatabaseLock> lock;
+  if (!LockDatabase(lock, varnokel::DatabaseLock::Access::kRead)) return;
   const bool done =
       RunFileWork([&] { varnokel::ReportRun(ProgramFolder(), DatabaseFolder(), Colours()); });
+  lock.reset();  // the site is written; the view needs no lock
   if (!done) return;
   NavigateHtmlView();
   Member(kStatusLine) += varnokel::ReportDoneStatus(values_.database_number);
@@ -425,20 +569,37 @@ bool CVarnokelDlg::RunFileWork(const std::function<void()>& work) {
 }
 
 void CVarnokelDlg::ReportFileError(const varnokel::FileError& error) {
-  const QString file = FromPath(error.file());
-  QString message;
-  switch (error.kind()) {
-    case varnokel::FileError::Kind::kOpen:
-      message = QString::fromUtf8("Die Datei \"%1\" kann nicht ge\u00f6ffnet werden.").arg(file);
-      break;
-    case varnokel::FileError::Kind::kCreate:
-      message = QString::fromUtf8("Die Datei \"%1\" kann nicht geschrieben werden.").arg(file);
-      break;
-    case varnokel::FileError::Kind::kInvalidName:
-      message = QString::fromUtf8("Der Dateiname \"%1\" ist ung\u00fcltig.").arg(file);
-      break;
-  }
-  QMessageBox::critical(this, QString::fromLatin1(kDialogTitle), message);
+  QMessageBox::critical(this, QString::fromLatin1(kDialogTitle), FileErrorText(error));
+}
+
+bool CVarnokelDlg::LockDatabase(std::optional<varnokel::DatabaseLock>& lock,
+                                varnokel::DatabaseLock::Access access) {
+  bool busy = false;
+  const bool locked = RunFileWork([&] {
+    try {
+      lock.emplace(DatabaseFolder(), access, varnokel::LockWait::kNoWait);
+    } catch (const varnokel::DatabaseBusy&) {
+      busy = true;
+    }
+  });
+  if (busy) ReportBusyDatabase(access);
+  return locked && !busy;
+}
+
+// A writer is kept out by any other program on the database, a reader only by
+// one that writes.
+void CVarnokelDlg::ReportBusyDatabase(varnokel::DatabaseLock::Access access) {
+  const QString number = QString::fromStdString(values_.database_number);
+  const QString message =
+      access == varnokel::DatabaseLock::Access::kWrite
+          ? QString::fromUtf8(
+                "Datenbank %1 ist gerade belegt: ein anderes Programm arbeitet damit.\n"
+                "Bitte sp\u00e4ter noch einmal versuchen; es wurde nichts "
+                "ge\u00e4ndert.")
+          : QString::fromUtf8(
+                "Datenbank %1 ist gerade belegt: ein anderes Programm schreibt hinein.\n"
+                "Bitte sp\u00e4ter noch einmal versuchen.");
+  QMessageBox::warning(this, QString::fromLatin1(kDialogTitle), message.arg(number));
 }
 
 varnokel::ColourSet CVarnokelDlg::Colours() const {

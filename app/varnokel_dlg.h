@@ -14,12 +14,14 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "app/control_ids.h"
 #include "app/text_codec.h"
 #include "base/state_files.h"
+#include "db/database_lock.h"
 #include "db/process_values.h"
 #include "report/colour_settings.h"
 
@@ -31,7 +33,8 @@ class QPushButton;
 class QWidget;
 namespace varnokel {
 class FileError;
-}
+struct UpdatePlan;
+}  // namespace varnokel
 
 // The edit fields bound to the text members, in the members' declaration
 // order: status line; loaded files; notes 1-9; 22 player details; (the HTML
@@ -83,6 +86,22 @@ class CVarnokelDlg : public CVarnokelDlgBase {
   void OnReportRun();
   void OnPickColour();
   void OnRefreshHtmlView();
+
+  // How an update treats loaded logs that are already in the database.
+  enum class FoldChoice { kOnlyNew, kEverything, kCancel };
+
+  // Takes the chosen database's lock without waiting. A busy database is
+  // reported in a message box, a lock file that cannot be made like any file
+  // failure; false then, and `lock` stays empty.
+  bool LockDatabase(std::optional<varnokel::DatabaseLock>& lock,
+                    varnokel::DatabaseLock::Access access);
+  // Takes the write lock and plans the update against the database's ledger.
+  bool LockAndPlanUpdate(std::optional<varnokel::DatabaseLock>& lock, varnokel::UpdatePlan& plan,
+                         bool again);
+  FoldChoice AskHowToFold(const varnokel::UpdatePlan& plan);
+  // Runs the planned update; a failure is reported with how far it got.
+  bool RunUpdate(const varnokel::DatabaseLock& lock, const varnokel::UpdatePlan& plan, bool again);
+  void ReportBusyDatabase(varnokel::DatabaseLock::Access access);
 
   void SetCaption(ControlId id, const std::string& caption);
   void PlayMovie(const std::filesystem::path& movie);

@@ -16,6 +16,8 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QWebEngineView>
+#include <cerrno>
+#include <map>
 #include <memory>
 
 #include "app/about_box.h"
@@ -26,7 +28,9 @@
 #include "app/views/animation_view.h"
 #include "app/views/html_view.h"
 #include "app_test_support.h"
+#include "base/file_io.h"
 #include "base/program_dir.h"
+#include "db/database_lock.h"
 #include "db/process_values.h"
 
 namespace {
@@ -56,6 +60,23 @@ QLineEdit* Edit(CVarnokelDlg& dlg, ControlId id) {
 void Click(CVarnokelDlg& dlg, ControlId id) {
   QTest::mouseClick(dlg.Control(id), Qt::LeftButton);
 }
+// Field `index` of a player file (its lines, CR LF ended).
+std::string PlayerField(const std::filesystem::path& file, size_t index) {
+  const std::string bytes = ReadBytes(file);
+  size_t start = 0;
+  for (size_t i = 0; i < index; ++i) start = bytes.find("\r\n", start) + 2;
+  return bytes.substr(start, bytes.find("\r\n", start) - start);
+}
+// Every file of a database folder (dot names too, but not the lock file) and
+// its bytes.
+std::map<std::string, std::string> DatabaseFiles(const std::filesystem::path& dir) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    const std::string name = entry.path().filename().string();
+    if (name != ".lock") files[name] = ReadBytes(entry.path());
+  }
+  return files;
+}
 void TypeInto(CVarnokelDlg& dlg, ControlId id, const QString& text) {
   QLineEdit* edit = Edit(dlg, id);
   edit->setFocus();
@@ -82,6 +103,21 @@ class TestVarnokelDlg : public QObject {
     if (errors) *errors = boxes.messages();
     dlg->show();
     return dlg;
+  }
+
+  // Loads `log` through the file dialog.
+  void LoadLog(CVarnokelDlg& dlg, const std::filesystem::path& log) {
+    ModalHandler dialogs(ChooseFile(QString::fromStdString(log.string())));
+    Click(dlg, kLoadLogFileButton);
+  }
+
+  // Presses "bearbeiten", answering a question with `answer`; the texts of
+  // the boxes shown.
+  QStringList Update(CVarnokelDlg& dlg, const QString& answer = {}) {
+    ModalHandler boxes;
+    boxes.AnswerWith(answer);
+    Click(dlg, kUpdateDatabaseButton);
+    return boxes.messages();
   }
 
   varnokel::ProcessValues values_;
@@ -276,11 +312,11 @@ class TestVarnokelDlg : public QObject {
     QCOMPARE(dlg->Member(kLoadedFiles), std::string("x.log\r\nx.log\r\n"));
     QCOMPARE(qobject_cast<QPlainTextEdit*>(dlg->Control(kLoadedFiles))->toPlainText(),
              QString("x.log\nx.log\n"));
-    const size_t buffered = values_.log_buffer.text().size();
     Click(*dlg, kResetLoadedFilesButton);
     QVERIFY(dlg->Member(kLoadedFiles).empty());
     QVERIFY(qobject_cast<QPlainTextEdit*>(dlg->Control(kLoadedFiles))->toPlainText().isEmpty());
-    QCOMPARE(values_.log_buffer.text().size(), buffered);  // the reset keeps the buffer
+    QVERIFY(values_.log_buffer.text().empty());  // the reset empties the buffer too
+    QCOMPARE(values_.log_buffer.file_count(), size_t(0));
   }
 
   void aCancelledFileDialogIsReportedAndChangesNothing() {
@@ -554,6 +590,162 @@ class TestVarnokelDlg : public QObject {
     QCOMPARE(dlg->Member(kLoadedFiles), list + "b.log" + kCrLf);
     QCOMPARE(values_.log_buffer.text(), buffer + kCrLf + "L b.log");
     QCOMPARE(Edit(*dlg, kStatusLine)->text(), QString("Logfile fertig..."));
+  }
+
+  // Each loaded line goes into a database once: a second update asks first,
+  // and only "Alles nochmals einlesen" folds the same lines again.
+  void updatingAgainAsksAndFoldsEachLineOnce() {
+    TestProgramFolder folder;
+    folder.Write("logs/abend.log", kLog);
+    const std::filesystem::path bob = folder.file("Datenbanken/db1/4711.db");
+    auto dlg = Open(folder, &kNineEmptyNotes, &kColours);
+    LoadLog(*dlg, folder.file("logs/abend.log"));
+    QCOMPARE(Update(*dlg), QStringList());
+    const auto once = DatabaseFiles(folder.file("Datenbanken/db1"));
+    QCOMPARE(PlayerField(bob, 7), std::string("1"));
+
+    {
+      ModalHandler boxes;
+      boxes.AnswerWith("Nur Neues einlesen");
+      Click(*dlg, kUpdateDatabaseButton);
+      QCOMPARE(boxes.messages().size(), 1);
+      QVERIFY(boxes.messages()[0].contains("Datenbank 1"));
+      QVERIFY(boxes.messages()[0].contains("\nabend.log\n"));
+      QCOMPARE(boxes.default_buttons(), QStringList{"Nur Neues einlesen"});
+    }
+    QVERIFY(DatabaseFiles(folder.file("Datenbanken/db1")) == once);
+    QCOMPARE(Edit(*dlg, kStatusLine)->text(),
+             QString("Logfile fertig... Datenbank 1 fertig... Datenbank 1 fertig..."));
+
+    QCOMPARE(Update(*dlg, "Abbrechen").size(), 1);
+    QVERIFY(DatabaseFiles(folder.file("Datenbanken/db1")) == once);
+    QCOMPARE(Edit(*dlg, kStatusLine)->text(),
+             QString("Logfile fertig... Datenbank 1 fertig... Datenbank 1 fertig..."));
+
+    QCOMPARE(Update(*dlg, "Alles nochmals einlesen").size(), 1);
+    QCOMPARE(PlayerField(bob, 4), std::string("2"));     // CT joins
+    QCOMPARE(PlayerField(bob, 7), std::string("2"));     // kills
+    QCOMPARE(PlayerField(bob, 19), std::string("706"));  // 2 x 353 s
+    const auto twice = DatabaseFiles(folder.file("Datenbanken/db1"));
+
+    // The log grows; after a reset nothing is loaded and nothing folded.
+    folder.Write("logs/abend.log", kLog +
+                                       "L 03/15/2003 - 20:25:00: \"Bob<12><4711><CT>\" killed "
+                                       "\"Al<13><0815><TERROR>\" with \"knife\"\r\n");
+    Click(*dlg, kResetLoadedFilesButton);
+    QCOMPARE(Update(*dlg), QStringList());
+    QVERIFY(DatabaseFiles(folder.file("Datenbanken/db1")) == twice);
+    LoadLog(*dlg, folder.file("logs/abend.log"));
+    const QStringList asked = Update(*dlg, "Nur Neues einlesen");
+    QCOMPARE(asked.size(), 1);
+    QVERIFY(asked[0].contains("\nabend.log (5 Zeilen bereits eingelesen)\n"));
+    QCOMPARE(PlayerField(bob, 7), std::string("3"));
+    QCOMPARE(PlayerField(bob, 42), std::string("1"));  // knife
+    QCOMPARE(PlayerField(bob, 19), std::string("706"));
+  }
+
+  // A run stopped by a file says where and keeps the lines before; a run
+  // that cannot write keeps nothing; an unfinished commit is finished by the
+  // next command. Each ends like one uninterrupted run.
+  void aFailedUpdateSaysHowFarItGot() {
+    TestProgramFolder folder;
+    folder.Write("logs/abend.log", kLog);
+    auto dlg = Open(folder, &kNineEmptyNotes, &kColours);
+    LoadLog(*dlg, folder.file("logs/abend.log"));
+    Click(*dlg, kDatabase2Button);
+    varnokel::SetFileFault({});
+    QCOMPARE(Update(*dlg), QStringList());
+    const long writes = varnokel::FileWriteOperationsSoFar();
+    const auto uninterrupted = DatabaseFiles(folder.file("Datenbanken/db2"));
+    TypeInto(*dlg, kStatusLine, "vorher");
+
+    // Al's player file is a folder: the run stops at his first line.
+    Click(*dlg, kDatabase1Button);
+    std::filesystem::create_directory(folder.file("Datenbanken/db1/0815.db"));
+    QStringList boxes = Update(*dlg);
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY2(boxes[0].contains("db1/0815.db"), qPrintable(boxes[0]));
+    QVERIFY2(boxes[0].contains("Zeile 3 von \"abend.log\""), qPrintable(boxes[0]));
+    QVERIFY2(boxes[0].contains("2 Zeilen in Datenbank 1"), qPrintable(boxes[0]));
+    QCOMPARE(Edit(*dlg, kStatusLine)->text(), QString("vorher"));
+    QCOMPARE(PlayerField(folder.file("Datenbanken/db1/4711.db"), 4), std::string("1"));
+    std::filesystem::remove(folder.file("Datenbanken/db1/0815.db"));
+    boxes = Update(*dlg, "Nur Neues einlesen");
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY(boxes[0].contains("\nabend.log (2 Zeilen bereits eingelesen)\n"));
+    QVERIFY(DatabaseFiles(folder.file("Datenbanken/db1")) == uninterrupted);
+
+    Click(*dlg, kDatabase3Button);
+    TypeInto(*dlg, kStatusLine, "vorher");
+    varnokel::SetFileFault({1, ENOSPC, false});
+    boxes = Update(*dlg);
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY2(boxes[0].contains("Es wurde nichts in Datenbank 3 eingelesen."), qPrintable(boxes[0]));
+    QVERIFY(DatabaseFiles(folder.file("Datenbanken/db3")).empty());
+    QCOMPARE(Edit(*dlg, kStatusLine)->text(), QString("vorher"));
+
+    Click(*dlg, kDatabase4Button);
+    varnokel::SetFileFault({writes, EIO, false});  // the last rename
+    boxes = Update(*dlg);
+    varnokel::SetFileFault({});
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY2(boxes[0].contains("noch nicht ganz gespeichert"), qPrintable(boxes[0]));
+    Click(*dlg, kListPlayersButton);  // completes the commit
+    QCOMPARE(qobject_cast<QListWidget*>(dlg->Control(kPlayerList))->count(), 2);
+    QVERIFY(DatabaseFiles(folder.file("Datenbanken/db4")) == uninterrupted);
+  }
+
+  // Another program holding the database's lock (here a second lock of this
+  // process: flock locks of separate opens exclude each other) keeps every
+  // command off it with a message, and nothing changes.
+  void aBusyDatabaseIsReportedAndLeftAlone() {
+    TestProgramFolder folder;
+    folder.Write("logs/abend.log", kLog);
+    const std::filesystem::path db1 = folder.file("Datenbanken/db1");
+    auto dlg = Open(folder, &kNineEmptyNotes, &kColours);
+    LoadLog(*dlg, folder.file("logs/abend.log"));
+    QCOMPARE(Update(*dlg), QStringList());
+    Click(*dlg, kListPlayersButton);
+    auto* list = qobject_cast<QListWidget*>(dlg->Control(kPlayerList));
+    list->setCurrentRow(1);
+    const auto before = DatabaseFiles(db1);
+    TypeInto(*dlg, kStatusLine, "vorher");
+    {
+      varnokel::DatabaseLock writer(db1, varnokel::DatabaseLock::Access::kWrite);
+      ModalHandler boxes;
+      for (ControlId id : {kUpdateDatabaseButton, kDeleteDatabaseButton, kListPlayersButton,
+                           kShowPlayerDetailsButton, kReportRunButton})
+        Click(*dlg, id);
+      QCOMPARE(boxes.messages().size(), 5);
+      QVERIFY(boxes.messages()[0].contains(
+          "Datenbank 1 ist gerade belegt: ein anderes Programm arbeitet"));
+      QCOMPARE(boxes.messages()[1], boxes.messages()[0]);
+      for (int i = 2; i < 5; ++i)
+        QVERIFY(boxes.messages()[i].contains(
+            "Datenbank 1 ist gerade belegt: ein anderes Programm schreibt"));
+    }
+    QVERIFY(DatabaseFiles(db1) == before);
+    QCOMPARE(list->count(), 2);
+    QVERIFY(Edit(*dlg, kNameEdit)->text().isEmpty());
+    QVERIFY(!std::filesystem::exists(folder.file("html/st.htm")));
+    QCOMPARE(Edit(*dlg, kStatusLine)->text(), QString("vorher"));
+    {
+      // Readers share the database; a writer waits for them.
+      varnokel::DatabaseLock reader(db1, varnokel::DatabaseLock::Access::kRead);
+      ModalHandler boxes;
+      Click(*dlg, kShowPlayerDetailsButton);
+      QCOMPARE(Edit(*dlg, kNameEdit)->text(), QString("Bob"));
+      Click(*dlg, kUpdateDatabaseButton);
+      QCOMPARE(boxes.messages().size(), 1);
+      QVERIFY(DatabaseFiles(db1) == before);
+    }
+    // A database folder that does not exist has nothing to lock or delete.
+    std::filesystem::remove(folder.file("Datenbanken/db9"));
+    Click(*dlg, kDatabase9Button);
+    ModalHandler boxes;
+    Click(*dlg, kDeleteDatabaseButton);
+    QVERIFY(boxes.messages().isEmpty());
+    QCOMPARE(list->count(), 0);
   }
 
   void colourPickerShowsTheColourAndBlackWhenCancelled() {

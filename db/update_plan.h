@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -42,5 +44,24 @@ struct UpdatePlan {
 // `again` every log is folded whole, as if there were no ledger; the ledger
 // still learns of them.
 UpdatePlan PlanUpdate(const LogBuffer& buffer, const Ledger& ledger, bool again);
+
+// Where a loaded log stands in the whole log it is a part of: its first
+// `skipped` bytes (complete lines, ending before the loaded part) and the
+// SHA-256 state over them, which must outlive the plan.
+struct LogStart {
+  uint64_t skipped = 0;
+  const ContentHash* skipped_hash = nullptr;
+};
+
+// Plans a run over the parts of growing logs read on from where they were
+// last read (LogBuffer::AppendFilePart), one `starts` entry per loaded log:
+// each part is matched against the ledger as the end of its whole log (see
+// LogContent), so that the cost is that of the part, not of the whole log.
+// A part whose beginning the ledger holds contributes only what follows; a
+// part of a log the ledger holds nothing of from its start on (a database
+// deleted meanwhile) is folded whole. The ledger's entries cover each whole
+// log.
+UpdatePlan PlanUpdate(const LogBuffer& buffer, std::span<const LogStart> starts,
+                      const Ledger& ledger);
 
 }  // namespace varnokel

@@ -144,8 +144,9 @@ Ledger LedgerUpTo(const UpdatePlan& plan, const StopPoint& stop) {
     if (log.fold) ledger.Record(log.match, log.match.whole, log.content.size(), log.name);
   }
   const PlannedLog& log = plan.logs[stop.log];
-  if (stop.offset > log.match.folded) {
-    ledger.Record(log.match, PrefixDigest(log.content, stop.offset), stop.offset, log.name);
+  const uint64_t folded = log.content.skipped + stop.offset;  // in the whole log
+  if (folded > log.match.folded) {
+    ledger.Record(log.match, PrefixDigest(log.content, folded), folded, log.name);
   }
   return ledger;
 }

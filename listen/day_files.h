@@ -1,0 +1,88 @@
+// The day files of the listener: every accepted line is appended, in arrival
+// order, to <program>/Logs/<sender>/L<YYYYMMDD>.log (the date of the line)
+// before the database sees it; the database is fed from these files only.
+//
+// What is on disk at every moment: a day file holds whole lines, each written
+// with the lines that came with it in one write, except where the process
+// died inside a write or the machine lost power. The incomplete last line
+// that leaves is found when the file is next opened for writing: it is added
+// to "<day file>.torn" (a file no log intake reads) and cut off the day file,
+// so it is never folded and no later line merges with it. Folding reads
+// complete lines only, so it never takes such a line before that either.
+//
+// A day file is written under an exclusive lock (flock, released when the
+// process dies): a second listener on the same program folder that receives
+// from the same sender writes nothing into its files; its lines count as
+// not written.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <set>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace varnokel {
+
+inline constexpr std::string_view kLogsFolderName = "Logs";
+inline constexpr std::string_view kTornSuffix = ".torn";
+
+// "L20030315.log" for a line dated 03/15/2003. `line` is one that
+// ParseLogDatagram kept, so its date is digits.
+std::string DayFileName(std::string_view line);
+// True for the names DayFileName gives.
+bool IsDayFileName(std::string_view name);
+
+class DayFileWriter {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  explicit DayFileWriter(std::filesystem::path logs_dir);
+  DayFileWriter(const DayFileWriter&) = delete;
+  DayFileWriter& operator=(const DayFileWriter&) = delete;
+  ~DayFileWriter();
+
+  // Queues `line` (kept by ParseLogDatagram, LF included) for its day file of
+  // `sender` (a SenderFolderName).
+  void Add(const std::string& sender, std::string_view line);
+
+  struct Outcome {
+    size_t written = 0;  // lines now in their day files
+    size_t failed = 0;   // lines that could not be written (and are not)
+    std::string error;   // why, naming the file, when some failed
+  };
+  // Writes every queued line, one write per day file.
+  Outcome Flush();
+
+  // Closes the day files nothing was written to since `idle_since`.
+  void CloseIdle(Clock::time_point idle_since);
+
+  // The day files written to since the last call, as paths relative to the
+  // Logs folder ("192.0.2.7_27015/L20030315.log"). Safe to call from another
+  // thread than the one writing.
+  std::vector<std::string> TakeGrown();
+
+ private:
+  struct DayFile {
+    int fd = -1;
+    std::string queued;
+    size_t queued_lines = 0;
+    Clock::time_point last_write;
+  };
+
+  void Open(const std::string& relative, DayFile& file);
+  void Close(DayFile& file);
+  void CloseLeastRecent();
+
+  std::filesystem::path logs_dir_;
+  std::unordered_map<std::string, DayFile> files_;  // key: path relative to logs_dir_
+  size_t open_files_ = 0;
+  std::mutex grown_mutex_;
+  std::set<std::string> grown_;
+};
+
+}  // namespace varnokel

@@ -7,9 +7,6 @@
 #include "base/file_io.h"
 #include "db/ledger.h"
 #include "db/update_plan.h"
-#include "listen/day_files.h"
-#include "listen/endpoint.h"
-#include "listen/sender_filter.h"
 #include "log/log_buffer.h"
 
 namespace varnokel {
@@ -19,7 +16,7 @@ namespace fs = std::filesystem;
 DayFileFolder::DayFileFolder(fs::path logs_dir, fs::path database_dir)
     : logs_dir_(std::move(logs_dir)), database_dir_(std::move(database_dir)) {}
 
-void DayFileFolder::TakeUpUnfolded(const SenderFilter& filter) {
+void DayFileFolder::TakeUpUnfolded(const std::vector<std::string>& day_files) {
   Ledger ledger;
   {
     const DatabaseLock lock(database_dir_, DatabaseLock::Access::kRead);
@@ -27,17 +24,11 @@ void DayFileFolder::TakeUpUnfolded(const SenderFilter& filter) {
   }
   std::set<std::pair<std::string, uint64_t>> folded_whole;
   for (const LedgerEntry& entry : ledger.entries()) folded_whole.emplace(entry.name, entry.length);
-  for (const std::string& sender : ListEntryNames(logs_dir_)) {
-    const std::optional<Endpoint> endpoint = ParseSenderFolderName(sender);
-    if (!endpoint || !filter.Allows(*endpoint)) continue;
-    for (const std::string& name : ListEntryNames(logs_dir_ / sender)) {
-      if (!IsDayFileName(name)) continue;
-      std::error_code error;
-      const uint64_t size = fs::file_size(logs_dir_ / sender / name, error);
-      const std::string relative = sender + "/" + name;
-      if (error || size == 0 || folded_whole.contains({relative, size})) continue;
-      files_.try_emplace(relative);
-    }
+  for (const std::string& relative : day_files) {
+    std::error_code error;
+    const uint64_t size = fs::file_size(logs_dir_ / relative, error);
+    if (error || size == 0 || folded_whole.contains({relative, size})) continue;
+    files_.try_emplace(relative);
   }
 }
 

@@ -25,19 +25,18 @@
 
 namespace varnokel {
 
-class SenderFilter;
-
 class DayFileFolder {
  public:
   using Clock = std::chrono::steady_clock;
 
   DayFileFolder(std::filesystem::path logs_dir, std::filesystem::path database_dir);
 
-  // Takes up the day files of the senders `filter` accepts that the ledger
-  // does not hold whole: what an earlier run wrote and did not fold. A file
-  // the ledger holds under its own name with its whole size is passed over
-  // unread, so that a start does not read every day file ever written.
-  void TakeUpUnfolded(const SenderFilter& filter);
+  // Takes up those of `day_files` (paths relative to the Logs folder) that
+  // the ledger does not hold whole: what an earlier run wrote and did not
+  // fold. A file the ledger holds under its own name with its whole size is
+  // passed over unread, so that a start does not read every day file ever
+  // written.
+  void TakeUpUnfolded(const std::vector<std::string>& day_files);
 
   // Notes day files (paths relative to the Logs folder) that have grown.
   void Grown(const std::vector<std::string>& files);

@@ -10,6 +10,8 @@
 #include <cstring>
 
 #include "base/file_io.h"
+#include "listen/endpoint.h"
+#include "listen/sender_filter.h"
 #include "log/log_line_layout.h"
 
 namespace varnokel {
@@ -25,6 +27,7 @@ constexpr size_t kMaxOpenDayFiles = 64;       // beyond this the least recently 
 constexpr size_t kTailSearchChunk = 1 << 16;  // bytes read per step back to the last LF
 constexpr mode_t kFileMode = 0644;
 constexpr mode_t kFolderMode = 0755;
+constexpr std::string_view kWrittenElsewhere = "written by another listener";
 
 std::string ErrnoText() {
   return std::strerror(errno);
@@ -83,6 +86,31 @@ void SetTornTailAside(int fd, const fs::path& file, uint64_t cut, uint64_t size)
     throw FileError(FileError::Kind::kCreate, file, ErrnoText());
 }
 
+// Opens a day file for appending, under its lock, with an incomplete last
+// line set aside. `create`: O_CREAT or 0. Throws FileError naming the file.
+int OpenDayFile(const fs::path& path, int create) {
+  const int fd =
+      ::open(path.c_str(), O_RDWR | O_APPEND | O_CLOEXEC | O_NOFOLLOW | create, kFileMode);
+  if (fd < 0) throw FileError(FileError::Kind::kCreate, path, ErrnoText());
+  try {
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+      throw FileError(FileError::Kind::kCreate, path,
+                      errno == EWOULDBLOCK ? std::string(kWrittenElsewhere) : ErrnoText());
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) throw FileError(FileError::Kind::kOpen, path, ErrnoText());
+    if (!S_ISREG(st.st_mode)) throw FileError(FileError::Kind::kCreate, path, "not a file");
+    const uint64_t size = static_cast<uint64_t>(st.st_size);
+    char last = '\n';
+    if (size > 0 && ::pread(fd, &last, 1, static_cast<off_t>(size - 1)) != 1)
+      throw FileError(FileError::Kind::kOpen, path, ErrnoText());
+    if (last != '\n') SetTornTailAside(fd, path, EndOfLastLine(fd, path, size), size);
+  } catch (...) {
+    ::close(fd);
+    throw;
+  }
+  return fd;
+}
+
 void MakeFolder(const fs::path& folder) {
   if (::mkdir(folder.c_str(), kFolderMode) != 0 && errno != EEXIST)
     throw FileError(FileError::Kind::kCreate, folder, ErrnoText());
@@ -96,6 +124,26 @@ std::string DayFileName(std::string_view line) {
   name.append(date.substr(6, 4)).append(date.substr(0, 2)).append(date.substr(3, 2));
   name.append(kDayFileExtension);
   return name;
+}
+
+std::vector<std::string> AcceptedDayFiles(const fs::path& logs_dir, const SenderFilter& filter) {
+  std::vector<std::string> files;
+  for (const std::string& sender : ListEntryNames(logs_dir)) {
+    const std::optional<Endpoint> endpoint = ParseSenderFolderName(sender);
+    if (!endpoint || !filter.Allows(*endpoint)) continue;
+    for (const std::string& name : ListEntryNames(logs_dir / sender)) {
+      if (IsDayFileName(name)) files.push_back(sender + "/" + name);
+    }
+  }
+  return files;
+}
+
+void SetTornLineAside(const fs::path& day_file) {
+  try {
+    ::close(OpenDayFile(day_file, 0));
+  } catch (const FileError& error) {
+    if (error.detail() != kWrittenElsewhere) throw;
+  }
 }
 
 bool IsDayFileName(std::string_view name) {
@@ -156,26 +204,7 @@ void DayFileWriter::Open(const std::string& relative, DayFile& file) {
   const fs::path path = logs_dir_ / relative;
   MakeFolder(logs_dir_);
   MakeFolder(path.parent_path());
-  const int fd =
-      ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, kFileMode);
-  if (fd < 0) throw FileError(FileError::Kind::kCreate, path, ErrnoText());
-  try {
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
-      throw FileError(FileError::Kind::kCreate, path,
-                      errno == EWOULDBLOCK ? "written by another listener" : ErrnoText());
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) throw FileError(FileError::Kind::kOpen, path, ErrnoText());
-    if (!S_ISREG(st.st_mode)) throw FileError(FileError::Kind::kCreate, path, "not a file");
-    const uint64_t size = static_cast<uint64_t>(st.st_size);
-    char last = '\n';
-    if (size > 0 && ::pread(fd, &last, 1, static_cast<off_t>(size - 1)) != 1)
-      throw FileError(FileError::Kind::kOpen, path, ErrnoText());
-    if (last != '\n') SetTornTailAside(fd, path, EndOfLastLine(fd, path, size), size);
-  } catch (...) {
-    ::close(fd);
-    throw;
-  }
-  file.fd = fd;
+  file.fd = OpenDayFile(path, O_CREAT);
   ++open_files_;
 }
 

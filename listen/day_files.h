@@ -37,6 +37,18 @@ std::string DayFileName(std::string_view line);
 // True for the names DayFileName gives.
 bool IsDayFileName(std::string_view name);
 
+class SenderFilter;
+
+// The day files below `logs_dir` of the senders `filter` accepts, as paths
+// relative to it, in the order of sender and date.
+std::vector<std::string> AcceptedDayFiles(const std::filesystem::path& logs_dir,
+                                          const SenderFilter& filter);
+
+// Sets the incomplete last line of a day file aside as described above (for
+// a file that will not be written again soon); a file another listener
+// writes is left alone. Throws FileError naming the file.
+void SetTornLineAside(const std::filesystem::path& day_file);
+
 class DayFileWriter {
  public:
   using Clock = std::chrono::steady_clock;

@@ -87,10 +87,11 @@ class Listener {
       : program_dir_(program_dir),
         number_(number),
         database_dir_(DatabaseDir(program_dir, number)),
+        logs_dir_(program_dir / kLogsFolderName),
         options_(options),
         filter_(options.allowed, options.listen),
-        day_files_(program_dir / kLogsFolderName),
-        folder_(program_dir / kLogsFolderName, database_dir_),
+        day_files_(logs_dir_),
+        folder_(logs_dir_, database_dir_),
         terminal_(::isatty(STDERR_FILENO) == 1) {
     std::error_code error;
     if (!fs::is_directory(database_dir_, error))
@@ -111,6 +112,7 @@ class Listener {
   fs::path program_dir_;
   std::string number_;
   fs::path database_dir_;
+  fs::path logs_dir_;
   const ListenOptions& options_;
   StopSignals signals_;  // before the receiving thread starts
   SenderFilter filter_;
@@ -133,9 +135,19 @@ size_t Listener::Run() {
   std::fprintf(stderr, "Datenbank %s: empfange Logs auf %s (Empfangspuffer %d MB)\n",
                number_.c_str(), FormatEndpoint(receiver_->bound()).c_str(),
                receiver_->receive_buffer_bytes() / kBytesPerMegabyte);
+  // What an earlier run left: half a line where it died inside a write (set
+  // aside before anything is appended), lines written and not folded.
+  const std::vector<std::string> day_files = AcceptedDayFiles(logs_dir_, filter_);
+  for (const std::string& relative : day_files) {
+    try {
+      SetTornLineAside(logs_dir_ / relative);
+    } catch (const FileError& error) {
+      ShowError(error.what());
+    }
+  }
   receiver_->Start();
   try {
-    folder_.TakeUpUnfolded(filter_);
+    folder_.TakeUpUnfolded(day_files);
   } catch (const std::exception& error) {
     ShowError(error.what());
   }

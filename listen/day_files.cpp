@@ -23,7 +23,7 @@ namespace fs = std::filesystem;
 constexpr std::string_view kDayFilePrefix = "L";
 constexpr std::string_view kDayFileExtension = ".log";
 constexpr size_t kDayDigits = 8;              // YYYYMMDD
-constexpr size_t kMaxOpenDayFiles = 64;       // beyond this the least recently written closes
+constexpr size_t kMaxOpenDayFiles = 512;      // beyond this the least recently written closes
 constexpr size_t kTailSearchChunk = 1 << 16;  // bytes read per step back to the last LF
 constexpr mode_t kFileMode = 0644;
 constexpr mode_t kFolderMode = 0755;
@@ -157,11 +157,28 @@ bool IsDayFileName(std::string_view name) {
 DayFileWriter::DayFileWriter(fs::path logs_dir) : logs_dir_(std::move(logs_dir)) {}
 
 DayFileWriter::~DayFileWriter() {
-  for (auto& [relative, file] : files_) Close(file);
+  for (auto& [key, file] : files_) Close(file);
 }
 
-void DayFileWriter::Add(const std::string& sender, std::string_view line) {
-  DayFile& file = files_[sender + "/" + DayFileName(line)];
+size_t DayFileWriter::DayKeyHash::operator()(const DayKey& key) const {
+  // FNV-1a over the fields that tell days apart.
+  constexpr uint64_t kOffsetBasis = 14695981039346656037ull, kPrime = 1099511628211ull;
+  uint64_t hash = kOffsetBasis;
+  auto add = [&](const auto& bytes) {
+    for (auto byte : bytes) hash = (hash ^ static_cast<uint8_t>(byte)) * kPrime;
+  };
+  add(key.sender.address);
+  add(std::array<uint16_t, 1>{key.sender.port});
+  add(key.date);
+  return static_cast<size_t>(hash);
+}
+
+void DayFileWriter::Add(const Endpoint& sender, std::string_view line) {
+  DayKey key{sender, {}};
+  const std::string_view date = log_line::Date(line);
+  std::copy(date.begin(), date.end(), key.date.begin());
+  DayFile& file = files_[key];
+  if (file.relative.empty()) file.relative = SenderFolderName(sender) + "/" + DayFileName(line);
   file.queued += line;
   ++file.queued_lines;
 }
@@ -169,10 +186,10 @@ void DayFileWriter::Add(const std::string& sender, std::string_view line) {
 DayFileWriter::Outcome DayFileWriter::Flush() {
   Outcome outcome;
   std::vector<std::string> written_to;
-  for (auto& [relative, file] : files_) {
+  for (auto& [key, file] : files_) {
     if (file.queued_lines == 0) continue;
     try {
-      if (file.fd < 0) Open(relative, file);
+      if (file.fd < 0) Open(file);
       struct stat before {};
       const bool sized = ::fstat(file.fd, &before) == 0;
       if (!sized || !WriteAll(file.fd, file.queued)) {
@@ -180,11 +197,11 @@ DayFileWriter::Outcome DayFileWriter::Flush() {
         // A write cut short (a full disk) leaves no piece of a line behind.
         if (sized) (void)::ftruncate(file.fd, before.st_size);
         Close(file);
-        throw FileError(FileError::Kind::kCreate, logs_dir_ / relative, reason);
+        throw FileError(FileError::Kind::kCreate, logs_dir_ / file.relative, reason);
       }
       outcome.written += file.queued_lines;
       file.last_write = Clock::now();
-      written_to.push_back(relative);
+      written_to.push_back(file.relative);
     } catch (const FileError& error) {
       outcome.failed += file.queued_lines;
       outcome.error = error.what();
@@ -199,9 +216,9 @@ DayFileWriter::Outcome DayFileWriter::Flush() {
   return outcome;
 }
 
-void DayFileWriter::Open(const std::string& relative, DayFile& file) {
+void DayFileWriter::Open(DayFile& file) {
   if (open_files_ >= kMaxOpenDayFiles) CloseLeastRecent();
-  const fs::path path = logs_dir_ / relative;
+  const fs::path path = logs_dir_ / file.relative;
   MakeFolder(logs_dir_);
   MakeFolder(path.parent_path());
   file.fd = OpenDayFile(path, O_CREAT);
@@ -217,7 +234,7 @@ void DayFileWriter::Close(DayFile& file) {
 
 void DayFileWriter::CloseLeastRecent() {
   DayFile* oldest = nullptr;
-  for (auto& [relative, file] : files_) {
+  for (auto& [key, file] : files_) {
     if (file.fd >= 0 && (oldest == nullptr || file.last_write < oldest->last_write)) oldest = &file;
   }
   if (oldest != nullptr) Close(*oldest);

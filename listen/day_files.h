@@ -16,6 +16,7 @@
 // not written.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -25,6 +26,9 @@
 #include <string_view>
 #include <unordered_map>
 #include <vector>
+
+#include "listen/endpoint.h"
+#include "log/log_line_layout.h"
 
 namespace varnokel {
 
@@ -59,8 +63,8 @@ class DayFileWriter {
   ~DayFileWriter();
 
   // Queues `line` (kept by ParseLogDatagram, LF included) for its day file of
-  // `sender` (a SenderFolderName).
-  void Add(const std::string& sender, std::string_view line);
+  // `sender`.
+  void Add(const Endpoint& sender, std::string_view line);
 
   struct Outcome {
     size_t written = 0;  // lines now in their day files
@@ -79,19 +83,29 @@ class DayFileWriter {
   std::vector<std::string> TakeGrown();
 
  private:
+  // A sender's day: found without making a path for every line.
+  struct DayKey {
+    Endpoint sender;
+    std::array<char, log_line::kDateLength> date{};
+    bool operator==(const DayKey&) const = default;
+  };
+  struct DayKeyHash {
+    size_t operator()(const DayKey& key) const;
+  };
   struct DayFile {
+    std::string relative;  // "192.0.2.7_27015/L20030315.log"
     int fd = -1;
     std::string queued;
     size_t queued_lines = 0;
     Clock::time_point last_write;
   };
 
-  void Open(const std::string& relative, DayFile& file);
+  void Open(DayFile& file);
   void Close(DayFile& file);
   void CloseLeastRecent();
 
   std::filesystem::path logs_dir_;
-  std::unordered_map<std::string, DayFile> files_;  // key: path relative to logs_dir_
+  std::unordered_map<DayKey, DayFile, DayKeyHash> files_;
   size_t open_files_ = 0;
   std::mutex grown_mutex_;
   std::set<std::string> grown_;

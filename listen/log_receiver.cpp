@@ -22,7 +22,8 @@ namespace {
 
 // Game-server log lines are far shorter; a longer datagram is malformed.
 constexpr size_t kMaxDatagramBytes = 8192;
-constexpr size_t kBatch = 64;  // datagrams taken per system call
+constexpr size_t kBatch = 64;         // datagrams taken per system call
+constexpr size_t kWriteEvery = 4096;  // datagrams taken before their lines are written
 // Asked for; the system may give less (net.core.rmem_max) unless the process
 // may exceed that limit. Enough for seconds of 50 000 lines per second.
 constexpr int kWantedReceiveBuffer = 64 << 20;
@@ -35,13 +36,28 @@ std::runtime_error SocketError(const std::string& what, const Endpoint& listen) 
 
 }  // namespace
 
+// The message headers and buffers of one recvmmsg call.
+struct LogReceiver::Batch {
+  using Control = std::array<char, CMSG_SPACE(sizeof(uint32_t))>;
+  std::vector<char> bytes = std::vector<char>(kBatch * kMaxDatagramBytes);
+  std::array<sockaddr_storage, kBatch> senders{};
+  std::array<iovec, kBatch> pieces{};
+  std::array<Control, kBatch> controls{};
+  std::array<mmsghdr, kBatch> messages{};
+
+  std::string_view Datagram(size_t i) const {
+    return std::string_view(bytes.data() + i * kMaxDatagramBytes, messages[i].msg_len);
+  }
+};
+
 LogReceiver::LogReceiver(const Endpoint& listen, SenderFilter filter,
                          std::optional<std::string> secret, DayFileWriter& day_files,
                          ListenCounts& counts)
     : filter_(std::move(filter)),
       secret_(std::move(secret)),
       day_files_(day_files),
-      counts_(counts) {
+      counts_(counts),
+      batch_(std::make_unique<Batch>()) {
   socket_ = ::socket(listen.family, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (socket_ < 0) throw SocketError("cannot open a socket for", listen);
   const int off = 0, on = 1;
@@ -100,7 +116,7 @@ void LogReceiver::Accept(const sockaddr_storage& from, std::string_view datagram
   const LogDatagram parsed = ParseLogDatagram(datagram, secret_);
   switch (parsed.verdict) {
     case DatagramVerdict::kLine:
-      day_files_.Add(SenderFolderName(sender), parsed.line);
+      day_files_.Add(sender, parsed.line);
       return;
     case DatagramVerdict::kWrongSecret:
       ++counts_.wrong_secret;
@@ -111,62 +127,68 @@ void LogReceiver::Accept(const sockaddr_storage& from, std::string_view datagram
   }
 }
 
-void LogReceiver::Run() {
-  std::vector<char> buffers(kBatch * kMaxDatagramBytes);
-  std::array<sockaddr_storage, kBatch> senders{};
-  std::array<iovec, kBatch> pieces{};
-  std::array<mmsghdr, kBatch> messages{};
-  using Control = std::array<char, CMSG_SPACE(sizeof(uint32_t))>;
-  std::array<Control, kBatch> controls{};
-  bool stopping = false;
-  for (;;) {
-    pollfd waits[2] = {{socket_, POLLIN, 0}, {stop_event_, POLLIN, 0}};
-    const int ready = ::poll(waits, 2, stopping ? 0 : kPollMilliseconds);
-    if (ready < 0 && errno != EINTR) break;
-    if (waits[1].revents & POLLIN) stopping = true;
-    // Take everything the socket holds, a batch per call, each batch
-    // written to the day files before the next is taken.
-    for (;;) {
-      for (size_t i = 0; i < kBatch; ++i) {
-        pieces[i] = {buffers.data() + i * kMaxDatagramBytes, kMaxDatagramBytes};
-        messages[i] = {};
-        messages[i].msg_hdr.msg_name = &senders[i];
-        messages[i].msg_hdr.msg_namelen = sizeof senders[i];
-        messages[i].msg_hdr.msg_iov = &pieces[i];
-        messages[i].msg_hdr.msg_iovlen = 1;
-        messages[i].msg_hdr.msg_control = controls[i].data();
-        messages[i].msg_hdr.msg_controllen = controls[i].size();
-      }
-      const int got = ::recvmmsg(socket_, messages.data(), kBatch, MSG_DONTWAIT, nullptr);
-      if (got <= 0) break;
-      for (int i = 0; i < got; ++i) {
-        const msghdr& header = messages[i].msg_hdr;
-        for (cmsghdr* c = CMSG_FIRSTHDR(&header); c != nullptr;
-             c = CMSG_NXTHDR(const_cast<msghdr*>(&header), c)) {
-          if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SO_RXQ_OVFL) {
-            uint32_t dropped = 0;
-            std::memcpy(&dropped, CMSG_DATA(c), sizeof dropped);
-            counts_.overflowed = dropped;  // the socket's total so far
-          }
-        }
-        if (header.msg_flags & MSG_TRUNC) {
-          ++counts_.datagrams;
-          ++counts_.malformed;
-          continue;
-        }
-        Accept(senders[static_cast<size_t>(i)],
-               std::string_view(buffers.data() + static_cast<size_t>(i) * kMaxDatagramBytes,
-                                messages[i].msg_len));
-      }
-      const DayFileWriter::Outcome outcome = day_files_.Flush();
-      counts_.written += outcome.written;
-      counts_.unwritten += outcome.failed;
-      if (!outcome.error.empty()) {
-        std::lock_guard<std::mutex> lock(error_mutex_);
-        write_error_ = outcome.error;
+size_t LogReceiver::ReceiveBatch() {
+  Batch& b = *batch_;
+  for (size_t i = 0; i < kBatch; ++i) {
+    b.pieces[i] = {b.bytes.data() + i * kMaxDatagramBytes, kMaxDatagramBytes};
+    b.messages[i] = {};
+    msghdr& header = b.messages[i].msg_hdr;
+    header.msg_name = &b.senders[i];
+    header.msg_namelen = sizeof b.senders[i];
+    header.msg_iov = &b.pieces[i];
+    header.msg_iovlen = 1;
+    header.msg_control = b.controls[i].data();
+    header.msg_controllen = b.controls[i].size();
+  }
+  const int got = ::recvmmsg(socket_, b.messages.data(), kBatch, MSG_DONTWAIT, nullptr);
+  if (got <= 0) return 0;
+  for (size_t i = 0; i < static_cast<size_t>(got); ++i) {
+    msghdr& header = b.messages[i].msg_hdr;
+    for (cmsghdr* c = CMSG_FIRSTHDR(&header); c != nullptr; c = CMSG_NXTHDR(&header, c)) {
+      if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SO_RXQ_OVFL) {
+        uint32_t dropped = 0;
+        std::memcpy(&dropped, CMSG_DATA(c), sizeof dropped);
+        counts_.overflowed = dropped;  // the socket's total so far
       }
     }
-    if (stopping) break;
+    if (header.msg_flags & MSG_TRUNC) {
+      ++counts_.datagrams;
+      ++counts_.malformed;
+      continue;
+    }
+    Accept(b.senders[i], b.Datagram(i));
+  }
+  return static_cast<size_t>(got);
+}
+
+void LogReceiver::WriteQueued() {
+  const DayFileWriter::Outcome outcome = day_files_.Flush();
+  counts_.written += outcome.written;
+  counts_.unwritten += outcome.failed;
+  if (!outcome.error.empty()) {
+    std::lock_guard<std::mutex> lock(error_mutex_);
+    write_error_ = outcome.error;
+  }
+}
+
+void LogReceiver::Run() {
+  bool stopping = false;
+  while (!stopping) {
+    pollfd waits[2] = {{socket_, POLLIN, 0}, {stop_event_, POLLIN, 0}};
+    if (::poll(waits, 2, kPollMilliseconds) < 0 && errno != EINTR) break;
+    stopping = (waits[1].revents & POLLIN) != 0;
+    // Everything the socket holds, a batch per call; the lines go to their
+    // day files when the socket is empty, and meanwhile every kWriteEvery
+    // datagrams, so that a busy stream costs few writes.
+    size_t queued = 0;
+    for (size_t got; (got = ReceiveBatch()) > 0;) {
+      queued += got;
+      if (queued >= kWriteEvery) {
+        WriteQueued();
+        queued = 0;
+      }
+    }
+    if (queued > 0) WriteQueued();
     day_files_.CloseIdle(DayFileWriter::Clock::now() - kDayFileIdle);
   }
 }

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -54,8 +55,13 @@ class LogReceiver {
   std::string TakeWriteError();
 
  private:
+  struct Batch;
+
   void Run();
+  // Takes up to one batch of datagrams off the socket; returns how many.
+  size_t ReceiveBatch();
   void Accept(const sockaddr_storage& from, std::string_view datagram);
+  void WriteQueued();
 
   int socket_ = -1;
   int stop_event_ = -1;
@@ -65,6 +71,7 @@ class LogReceiver {
   std::optional<std::string> secret_;
   DayFileWriter& day_files_;
   ListenCounts& counts_;
+  std::unique_ptr<Batch> batch_;
   std::thread thread_;
   std::mutex error_mutex_;
   std::string write_error_;

@@ -98,6 +98,13 @@ class Listen : public ::testing::Test {
     return text;
   }
 
+  // Until the day files of `sender` hold `bytes` (or a minute passed).
+  void WaitForDayFiles(const Sender& sender, size_t bytes) const {
+    for (auto end = std::chrono::steady_clock::now() + kEnd;
+         DayFileText(sender).size() < bytes && std::chrono::steady_clock::now() < end;)
+      std::this_thread::sleep_for(1ms);
+  }
+
   // One ledger entry per day file of `sender`, holding all of it.
   void ExpectLedgerHoldsEachDayFileWhole(const fs::path& db, const Sender& sender) const {
     std::set<std::string> entries, day_files;
@@ -136,7 +143,7 @@ TEST_F(Listen, StreamIsFoldedLikeItsLinesLoadedAndEverythingElseIsCountedAndDrop
   const std::string log = loggen::GenerateLog(options);
   const std::vector<std::string> lines = LinesOf(log);
   std::unique_ptr<ListenerProcess> listener =
-      Start({"--database", "2", "--listen", "127.0.0.1:0", "--secret", "geheim", "--once"});
+      Start({"--database", "2", "--listen", "127.0.0.1:0", "--secret", "geheim"});
   const std::optional<Endpoint> at = listener->WaitReady(kReady);
   ASSERT_TRUE(at) << listener->Stderr();
 
@@ -166,6 +173,8 @@ TEST_F(Listen, StreamIsFoldedLikeItsLinesLoadedAndEverythingElseIsCountedAndDrop
     for (const std::string& datagram : malformed) server.Send(*at, datagram);
     bad += malformed.size();
   }
+  WaitForDayFiles(server, Joined(lines, lines.size()).size());
+  listener->Signal(SIGTERM);  // as the service manager stops it
   ASSERT_EQ(listener->Wait(kEnd), 0) << listener->Stderr();
 
   const std::string err = listener->Stderr();
@@ -226,10 +235,7 @@ TEST_F(Listen, KilledListenerLosesNoLineWrittenAndFoldsNoneTwice) {
     const size_t until = death.all_left ? lines.size() : std::min(lines.size(), kept + kChunk);
     SendLines(server, *at, lines, kept, until);
     if (death.fault.empty()) {
-      for (auto end = std::chrono::steady_clock::now() + kEnd;
-           DayFileText(server).size() < Joined(lines, until).size() &&
-           std::chrono::steady_clock::now() < end;)
-        std::this_thread::sleep_for(1ms);
+      WaitForDayFiles(server, Joined(lines, until).size());
       if (!death.all_left) std::this_thread::sleep_for(std::chrono::milliseconds(random() % 1500));
       listener->Signal(SIGKILL);
     }

@@ -193,9 +193,7 @@ constexpr std::array<Action, 12> kActions = {{
     {"--colours", "FILE", Colours, "take the twelve colours from FILE (color.no format)"},
     {"--report", "", Report, "write the statistics site below <program>/html/"},
     {"--refresh", "", Refresh, "write s_style.css and color.no from the colours"},
-    {"--listen", "[ADDR:]PORT", Listen,
-     "receive the servers' log stream on UDP (default address 127.0.0.1), keep it\n"
-     "                  in Logs/ and fold it in, until SIGINT or SIGTERM"},
+    {"--listen", "[ADDR:]PORT", Listen, "receive the log stream on UDP, fold it in until stopped"},
 }};
 
 void PrintHelp(std::ostream& out) {
@@ -214,9 +212,9 @@ void PrintHelp(std::ostream& out) {
     out << "  " << left << std::string(left.size() < 16 ? 16 - left.size() : 1, ' ') << action.help
         << '\n';
   }
-  out << kListenOptionsHelp
-      << "  --help          show this text\n\n"
-         "Colours for --report and --refresh come from <program>/color.no unless\n"
+  out << "  --help          show this text\n\n"
+      << kListenOptionsHelp
+      << "\nColours for --report and --refresh come from <program>/color.no unless\n"
          "--colours came before them.\n";
 }
 
@@ -236,11 +234,13 @@ int Main(int argc, char** argv) {
   bool sync = false;
   std::vector<Step> steps;
   ListenOptions listen;
+  bool listen_options_given = false;
   for (int i = 1; i < argc; ++i) {
     std::string_view arg = argv[i];
     std::string listen_error;
     if (const size_t used = TakeListenOption({argv + i, argv + argc}, listen, listen_error)) {
       if (!listen_error.empty()) return UsageError(listen_error);
+      listen_options_given = true;
       i += static_cast<int>(used) - 1;
       continue;
     }
@@ -282,6 +282,9 @@ int Main(int argc, char** argv) {
     }
     steps.push_back(std::move(step));
   }
+  if (listen_options_given && std::none_of(steps.begin(), steps.end(),
+                                           [](const Step& s) { return s.action->run == Listen; }))
+    return UsageError("--allow, --report-every, --secret and --once go with --listen");
   if (std::none_of(steps.begin(), steps.end(), [](const Step& step) {
         return step.action->run != SelectDatabase && step.action->run != Again;
       })) {

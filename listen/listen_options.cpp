@@ -6,12 +6,13 @@
 namespace varnokel {
 
 const char kListenOptionsHelp[] =
-    "  --allow IP[:PORT] with --listen: take datagrams from this sender too (default:\n"
-    "                  only from the listening host itself); may be given again\n"
-    "  --report-every SECONDS  with --listen: write the site at most this often\n"
-    "                  when the database changed (default 300)\n"
-    "  --secret TEXT   with --listen: take only datagrams the server signed with TEXT\n"
-    "  --once          with --listen: stop after the first second without a datagram\n";
+    "With --listen (the database is kept current from the stream, the site\n"
+    "written when it changed; every line is kept in <program>/Logs/ first):\n"
+    "  --allow IP[:PORT] take datagrams from this server (any port without one);\n"
+    "                  may be repeated; default: only the listening host itself\n"
+    "  --report-every SECONDS write the site at most this often (default 300)\n"
+    "  --secret TEXT   take only datagrams the server signed with TEXT\n"
+    "  --once          stop after the first second without a datagram\n";
 
 size_t TakeListenOption(std::span<char* const> args, ListenOptions& options, std::string& error) {
   const std::string_view option = args[0];

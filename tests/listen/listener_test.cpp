@@ -135,6 +135,27 @@ void SendLines(const Sender& sender, const Endpoint& to, const std::vector<std::
   }
 }
 
+TEST_F(Listen, BadOptionsAndAddressesInUseEndAtOnce) {
+  const std::vector<std::vector<std::string>> usage_errors = {
+      {"--listen", "x"},
+      {"--listen", "127.0.0.1"},
+      {"--listen", "1", "--allow", "h"},
+      {"--listen", "1", "--report-every", "0"},
+      {"--listen", "1", "--secret", ""},
+      {"--listen", "1", "--allow"},
+      {"--list", "--secret", "s"}};
+  for (const std::vector<std::string>& args : usage_errors) {
+    EXPECT_EQ(Start(args)->Wait(kEnd), 2) << args[1];
+  }
+  Sender taken("127.0.0.1");  // a UDP socket holding the address
+  EXPECT_EQ(Start({"--listen", FormatEndpoint(taken.self()), "--once"})->Wait(kEnd), 1);
+  EXPECT_NE(ReadBytes(output_ / "err").find("cannot listen on " + FormatEndpoint(taken.self())),
+            std::string::npos);
+  fs::remove_all(Db(3));
+  EXPECT_EQ(Start({"--database", "3", "--listen", "127.0.0.1:0", "--once"})->Wait(kEnd), 1);
+  EXPECT_FALSE(fs::exists(program_ / "Logs"));
+}
+
 TEST_F(Listen, StreamIsFoldedLikeItsLinesLoadedAndEverythingElseIsCountedAndDropped) {
   loggen::LogGenOptions options;
   options.lines = 2000;

@@ -168,7 +168,8 @@ size_t DayFileWriter::DayKeyHash::operator()(const DayKey& key) const {
     for (auto byte : bytes) hash = (hash ^ static_cast<uint8_t>(byte)) * kPrime;
   };
   add(key.sender.address);
-  add(std::array<uint16_t, 1>{key.sender.port});
+  add(std::array<uint8_t, 2>{static_cast<uint8_t>(key.sender.port >> 8),
+                             static_cast<uint8_t>(key.sender.port)});
   add(key.date);
   return static_cast<size_t>(hash);
 }

@@ -42,11 +42,11 @@ struct Server {
   std::unique_ptr<testing::Sender> socket;
   std::string folder;
   std::vector<std::string> datagrams;
-  std::vector<std::string> day_file;         // relative to Logs, per line
-  std::vector<uint64_t> end_in_day_file;     // bytes of the day file up to this line's end
-  std::vector<int64_t> sent_ns;              // 0: not sent yet
-  std::map<std::string, size_t> folded;      // day file -> lines of it counted on disk
-  std::map<std::string, size_t> first_line;  // day file -> index of its first line
+  std::vector<std::string> day_file;                // relative to Logs, per line
+  std::vector<uint64_t> end_in_day_file;            // bytes of the day file up to this line's end
+  std::unique_ptr<std::atomic<int64_t>[]> sent_ns;  // by the sending thread
+  std::map<std::string, size_t> folded;             // day file -> lines of it counted on disk
+  std::map<std::string, size_t> first_line;         // day file -> index of its first line
 };
 
 struct Sample {
@@ -94,7 +94,8 @@ void TakeFolded(const Ledger& ledger, std::map<std::string, Server*>& by_folder,
     size_t line = s.first_line[day] + done;
     while (line < s.datagrams.size() && s.day_file[line] == day &&
            s.end_in_day_file[line] <= entry.length) {
-      const int64_t delay_ms = (now_ns - s.sent_ns[line]) / 1000000;
+      const int64_t sent = s.sent_ns[line].load(std::memory_order_relaxed);
+      const int64_t delay_ms = (now_ns - sent) / 1000000;
       ++histogram[static_cast<size_t>(std::clamp<int64_t>(delay_ms, 0, kDelayBucketsMs - 1))];
       ++done;
       ++line;
@@ -145,7 +146,7 @@ int Run(int seconds, int rate, int servers) {
       s.day_file.push_back(day);
       s.end_in_day_file.push_back(sizes[day]);
     }
-    s.sent_ns.assign(s.datagrams.size(), 0);
+    s.sent_ns = std::make_unique<std::atomic<int64_t>[]>(s.datagrams.size());
   }
 
   testing::ListenerProcess listener(
@@ -172,7 +173,7 @@ int Run(int seconds, int rate, int servers) {
       for (; next < due; ++next) {
         Server& s = fleet[next % static_cast<uint64_t>(servers)];
         const size_t line = next / static_cast<uint64_t>(servers);
-        s.sent_ns[line] = NowNs();
+        s.sent_ns[line].store(NowNs(), std::memory_order_relaxed);
         s.socket->Send(*at, s.datagrams[line]);
       }
       sent = next;

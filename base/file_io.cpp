@@ -103,9 +103,11 @@ FileError::FileError(Kind kind, std::filesystem::path file, const std::string& d
 
 namespace {
 
-// Reads the whole file into the end of `out` (a std::string or a ByteBuffer).
+// Reads the file from byte `from` on into the end of `out` (a std::string or a
+// ByteBuffer).
 template <typename Bytes>
-void AppendFileBytesTo(Bytes& out, const std::filesystem::path& file, bool follow_links) {
+void AppendFileBytesTo(Bytes& out, const std::filesystem::path& file, uint64_t from,
+                       bool follow_links) {
   // O_NONBLOCK: opening a named pipe would otherwise wait for a writer; it is
   // refused below like every other file that is not a regular one. Reads of a
   // regular file are not affected by the flag.
@@ -120,10 +122,13 @@ void AppendFileBytesTo(Bytes& out, const std::filesystem::path& file, bool follo
   if (::fstat(fd.get(), &st) != 0)
     throw FileError(FileError::Kind::kOpen, file, DescribeErrno(errno));
   if (!S_ISREG(st.st_mode)) throw FileError(FileError::Kind::kOpen, file, "not a regular file");
+  const uint64_t file_size = static_cast<uint64_t>(st.st_size);
+  if (from > 0 && ::lseek(fd.get(), static_cast<off_t>(from), SEEK_SET) < 0)
+    throw FileError(FileError::Kind::kOpen, file, DescribeErrno(errno));
   // Read exactly the size the file has now, straight into the end of `out`; a
   // file that grows meanwhile is read on in small pieces.
   const size_t old_size = out.size();
-  out.resize(old_size + static_cast<size_t>(st.st_size));
+  out.resize(old_size + static_cast<size_t>(file_size > from ? file_size - from : 0));
   size_t done = old_size;
   char more[4096];
   for (;;) {
@@ -150,11 +155,21 @@ void AppendFileBytesTo(Bytes& out, const std::filesystem::path& file, bool follo
 }  // namespace
 
 void AppendFileBytes(std::string& out, const std::filesystem::path& file, bool follow_links) {
-  AppendFileBytesTo(out, file, follow_links);
+  AppendFileBytesTo(out, file, 0, follow_links);
 }
 
 void AppendFileBytes(ByteBuffer& out, const std::filesystem::path& file, bool follow_links) {
-  AppendFileBytesTo(out, file, follow_links);
+  AppendFileBytesTo(out, file, 0, follow_links);
+}
+
+void AppendFileBytesFrom(std::string& out, const std::filesystem::path& file, uint64_t from,
+                         bool follow_links) {
+  AppendFileBytesTo(out, file, from, follow_links);
+}
+
+void AppendFileBytesFrom(ByteBuffer& out, const std::filesystem::path& file, uint64_t from,
+                         bool follow_links) {
+  AppendFileBytesTo(out, file, from, follow_links);
 }
 
 std::string ReadFileBytes(const std::filesystem::path& file) {

@@ -2,6 +2,7 @@
 // replacement of files, and directory listings in a defined order.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -39,6 +40,12 @@ std::string ReadFileBytes(const std::filesystem::path& file);
 // With `follow_links` false a symbolic link is refused like a folder.
 void AppendFileBytes(std::string& out, const std::filesystem::path& file, bool follow_links = true);
 void AppendFileBytes(ByteBuffer& out, const std::filesystem::path& file, bool follow_links = true);
+
+// The same from byte `from` of the file on (nothing when the file is shorter).
+void AppendFileBytesFrom(std::string& out, const std::filesystem::path& file, uint64_t from,
+                         bool follow_links = true);
+void AppendFileBytesFrom(ByteBuffer& out, const std::filesystem::path& file, uint64_t from,
+                         bool follow_links = true);
 
 // Like ReadFileBytes, then cut at the first NUL byte (the text ends there).
 std::string ReadFileText(const std::filesystem::path& file, bool follow_links = true);

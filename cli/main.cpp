@@ -24,6 +24,9 @@
 #include "db/process_values.h"
 #include "db/update_plan.h"
 #include "db/update_run.h"
+#include "listen/endpoint.h"
+#include "listen/listen_options.h"
+#include "listen/listener.h"
 #include "log/log_buffer.h"
 #include "report/colour_settings.h"
 #include "report/report_run.h"
@@ -48,6 +51,7 @@ struct Session {
   bool again = false;                // --again: the next --update folds everything
   bool sync = false;                 // --sync
   LockWait wait = LockWait::kWait;   // --no-wait: kNoWait
+  ListenOptions listen;              // --allow, --report-every, --secret, --once
 
   fs::path DatabaseFolder() const { return DatabaseDir(program_dir, values.database_number); }
   DatabaseLock Lock(DatabaseLock::Access access) const {
@@ -158,6 +162,13 @@ void Colours(Session& s, const std::string& file) {
   s.colours = ReadColourFile(file);
 }
 
+void Listen(Session& s, const std::string& address) {
+  s.listen.listen = *ParseListenAddress(address);  // checked with the other options
+  const size_t reports = RunListener(s.program_dir, s.values.database_number, s.listen);
+  s.status += UpdateDoneStatus(s.values.database_number);
+  if (reports > 0) s.status += ReportDoneStatus(s.values.database_number);
+}
+
 void SelectDatabase(Session& s, const std::string& number) {
   s.values.database_number = number;
 }
@@ -169,7 +180,7 @@ struct Action {
   std::string_view help;
 };
 
-constexpr std::array<Action, 11> kActions = {{
+constexpr std::array<Action, 12> kActions = {{
     {"--database", "N", SelectDatabase, "use database N (1 to 9) from here on; default 1"},
     {"--load", "FILE", Load, "append a log file to the log buffer"},
     {"--load-new", "DIR", LoadNew,
@@ -182,6 +193,7 @@ constexpr std::array<Action, 11> kActions = {{
     {"--colours", "FILE", Colours, "take the twelve colours from FILE (color.no format)"},
     {"--report", "", Report, "write the statistics site below <program>/html/"},
     {"--refresh", "", Refresh, "write s_style.css and color.no from the colours"},
+    {"--listen", "[ADDR:]PORT", Listen, "receive the log stream on UDP, fold it in until stopped"},
 }};
 
 void PrintHelp(std::ostream& out) {
@@ -201,7 +213,8 @@ void PrintHelp(std::ostream& out) {
         << '\n';
   }
   out << "  --help          show this text\n\n"
-         "Colours for --report and --refresh come from <program>/color.no unless\n"
+      << kListenOptionsHelp
+      << "\nColours for --report and --refresh come from <program>/color.no unless\n"
          "--colours came before them.\n";
 }
 
@@ -220,8 +233,17 @@ int Main(int argc, char** argv) {
   bool no_wait = false;
   bool sync = false;
   std::vector<Step> steps;
+  ListenOptions listen;
+  bool listen_options_given = false;
   for (int i = 1; i < argc; ++i) {
     std::string_view arg = argv[i];
+    std::string listen_error;
+    if (const size_t used = TakeListenOption({argv + i, argv + argc}, listen, listen_error)) {
+      if (!listen_error.empty()) return UsageError(listen_error);
+      listen_options_given = true;
+      i += static_cast<int>(used) - 1;
+      continue;
+    }
     if (arg == "--help" || arg == "-h") {
       PrintHelp(std::cout);
       return 0;
@@ -255,8 +277,14 @@ int Main(int argc, char** argv) {
     if (found->run == SelectDatabase && !IsValidDatabaseNumber(step.argument)) {
       return UsageError("database number must be 1 to 9, not '" + step.argument + "'");
     }
+    if (found->run == Listen && !ParseListenAddress(step.argument)) {
+      return UsageError("--listen needs [ADDR:]PORT, not '" + step.argument + "'");
+    }
     steps.push_back(std::move(step));
   }
+  if (listen_options_given && std::none_of(steps.begin(), steps.end(),
+                                           [](const Step& s) { return s.action->run == Listen; }))
+    return UsageError("--allow, --report-every, --secret and --once go with --listen");
   if (std::none_of(steps.begin(), steps.end(), [](const Step& step) {
         return step.action->run != SelectDatabase && step.action->run != Again;
       })) {
@@ -268,6 +296,7 @@ int Main(int argc, char** argv) {
   session.show_progress = ::isatty(STDERR_FILENO) == 1;
   session.wait = no_wait ? LockWait::kNoWait : LockWait::kWait;
   session.sync = sync;
+  session.listen = std::move(listen);
   try {
     for (const Step& step : steps) step.action->run(session, step.argument);
   } catch (const DatabaseBusy& busy) {

@@ -47,8 +47,16 @@ std::string UnescapeName(std::string_view text) {
   return out;
 }
 
-// Feeds `content` to `hash` from byte `from` up to byte `to`.
+// The hash state over the skipped bytes of `content` (none for a whole one).
+ContentHash StartHash(const LogContent& content) {
+  return content.skipped_hash != nullptr ? *content.skipped_hash : ContentHash();
+}
+
+// Feeds `content` to `hash` from byte `from` up to byte `to`, both counted
+// from the content's start and at least its skipped bytes.
 void AddRange(ContentHash& hash, const LogContent& content, uint64_t from, uint64_t to) {
+  from -= content.skipped;
+  to -= content.skipped;
   const uint64_t text_size = content.text.size();
   if (from < text_size) {
     const uint64_t end = std::min(to, text_size);
@@ -113,11 +121,14 @@ LedgerMatch Ledger::Match(const LogContent& content) const {
   // first: one pass of the hash passes every length they need.
   std::vector<size_t> candidates;
   for (size_t i = 0; i < entries_.size(); ++i) {
-    if (entries_[i].length <= content.size()) candidates.push_back(i);
+    if (entries_[i].length >= content.skipped && entries_[i].length <= content.size())
+      candidates.push_back(i);
   }
   std::sort(candidates.begin(), candidates.end(),
             [&](size_t a, size_t b) { return entries_[a].length < entries_[b].length; });
   LedgerMatch match;
+  match.hash = StartHash(content);
+  match.hashed = content.skipped;
   for (size_t i : candidates) {
     const LedgerEntry& entry = entries_[i];
     AddRange(match.hash, content, match.hashed, entry.length);
@@ -150,9 +161,13 @@ Digest WholeDigest(const LedgerMatch& match, const LogContent& content) {
 }
 
 Digest PrefixDigest(const LogContent& content, uint64_t length) {
-  ContentHash hash;
-  AddRange(hash, content, 0, std::min(length, content.size()));
-  return hash.Value();
+  return PrefixHash(content, length).Value();
+}
+
+ContentHash PrefixHash(const LogContent& content, uint64_t length) {
+  ContentHash hash = StartHash(content);
+  AddRange(hash, content, content.skipped, std::clamp(length, content.skipped, content.size()));
+  return hash;
 }
 
 }  // namespace varnokel

@@ -35,10 +35,18 @@ struct LedgerEntry {
 
 // A log's content as the buffer holds it: its text and the line end taken
 // off its end.
+//
+// Or only its end, for a log that grows while it is being folded and is read
+// on from where the last fold ended: then `text` and `line_end` follow the
+// first `skipped` bytes (complete lines), of which only `skipped_hash`, the
+// SHA-256 state over them, is at hand. Such a content matches only entries at
+// least `skipped` bytes long, and its prefixes are only those as long.
 struct LogContent {
   std::string_view text;
   std::string_view line_end;
-  uint64_t size() const { return text.size() + line_end.size(); }
+  uint64_t skipped = 0;
+  const ContentHash* skipped_hash = nullptr;  // set whenever `skipped` > 0
+  uint64_t size() const { return skipped + text.size() + line_end.size(); }
 };
 
 // What the ledger knows of one content.
@@ -78,7 +86,9 @@ class Ledger {
   std::vector<LedgerEntry> entries_;
 };
 
-// SHA-256 of the first `length` bytes of `content`.
+// SHA-256 of the first `length` bytes of `content` (at least its skipped
+// bytes), as a digest and as a state to hash on from.
 Digest PrefixDigest(const LogContent& content, uint64_t length);
+ContentHash PrefixHash(const LogContent& content, uint64_t length);
 
 }  // namespace varnokel

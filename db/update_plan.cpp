@@ -9,18 +9,23 @@ namespace varnokel {
 
 namespace {
 
+// Byte `i` of the loaded text and line end (the skipped beginning not counted).
 char ByteAt(const LogContent& content, uint64_t i) {
   return i < content.text.size() ? content.text[i] : content.line_end[i - content.text.size()];
 }
 
 // The first line start at or after byte `folded` of the content: a line
-// whose beginning is folded already is not folded again.
+// whose beginning is folded already is not folded again. The skipped bytes
+// of a part end with a line end.
 uint64_t NextLineStart(const LogContent& content, uint64_t folded) {
-  if (folded == 0 || ByteAt(content, folded - 1) == '\n') return folded;
-  const size_t lf = content.text.find('\n', std::min<uint64_t>(folded, content.text.size()));
-  if (lf != std::string_view::npos) return lf + 1;
-  for (uint64_t i = std::max<uint64_t>(folded, content.text.size()); i < content.size(); ++i) {
-    if (ByteAt(content, i) == '\n') return i + 1;
+  if (folded <= content.skipped) return content.skipped;
+  const uint64_t at = folded - content.skipped;  // in the loaded part
+  if (ByteAt(content, at - 1) == '\n') return folded;
+  const size_t lf = content.text.find('\n', std::min<uint64_t>(at, content.text.size()));
+  if (lf != std::string_view::npos) return content.skipped + lf + 1;
+  const uint64_t loaded = content.size() - content.skipped;
+  for (uint64_t i = std::max<uint64_t>(at, content.text.size()); i < loaded; ++i) {
+    if (ByteAt(content, i) == '\n') return content.skipped + i + 1;
   }
   return content.size();
 }
@@ -58,41 +63,65 @@ size_t UpdatePlan::LinesToFold() const {
   return lines;
 }
 
+namespace {
+
+// Adds one loaded log (or the part of a growing one) to `plan`.
+void PlanLog(UpdatePlan& plan, const LoadedLog& loaded, const LogContent& content, bool again) {
+  PlannedLog log;
+  log.name = loaded.name;
+  log.content = content;
+  log.match = plan.ledger_before.Match(log.content);
+  log.lines = loaded.line_ends + 1;
+  // What earlier logs of this run fold counts as folded too (whole logs only:
+  // parts are the ends of different logs).
+  uint64_t folded = log.match.folded;
+  for (size_t i = 0; i < plan.logs.size() && content.skipped == 0; ++i) {
+    const PlannedLog& earlier = plan.logs[i];
+    if (!earlier.fold || earlier.content.skipped != 0 || earlier.content.size() <= folded) continue;
+    const uint64_t shared = SharedBeginning(earlier.content, log.content);
+    if (shared > folded) {
+      folded = shared;
+      log.same_as = i;
+    }
+  }
+  log.folded = folded;
+  const uint64_t start = again ? content.skipped : NextLineStart(log.content, folded);
+  const uint64_t from = start - content.skipped;  // in the loaded text
+  if (from == 0) {
+    log.fold = true;  // never seen (an empty log too: it is one empty line)
+    log.line_ends_to_fold = loaded.line_ends;
+  } else if (from < log.content.text.size()) {
+    log.fold = true;
+    log.fold_from = static_cast<size_t>(from);
+    log.lines_already = CountLineEnds(log.content.text.substr(0, log.fold_from));
+    log.line_ends_to_fold = loaded.line_ends - log.lines_already;
+  } else {
+    log.lines_already = log.lines;
+  }
+  plan.logs.push_back(std::move(log));
+}
+
+}  // namespace
+
 UpdatePlan PlanUpdate(const LogBuffer& buffer, const Ledger& ledger, bool again) {
   UpdatePlan plan;
   plan.ledger_before = ledger;
   plan.again = again;
-  for (const LoadedLog& loaded : buffer.logs()) {
-    PlannedLog log;
-    log.name = loaded.name;
-    log.content = LogContent{buffer.LogText(loaded), loaded.line_end};
-    log.match = ledger.Match(log.content);
-    log.lines = loaded.line_ends + 1;
-    // What earlier logs of this run fold counts as folded too.
-    uint64_t folded = log.match.folded;
-    for (size_t i = 0; i < plan.logs.size(); ++i) {
-      const PlannedLog& earlier = plan.logs[i];
-      if (!earlier.fold || earlier.content.size() <= folded) continue;
-      const uint64_t shared = SharedBeginning(earlier.content, log.content);
-      if (shared > folded) {
-        folded = shared;
-        log.same_as = i;
-      }
-    }
-    log.folded = folded;
-    const uint64_t start = again ? 0 : NextLineStart(log.content, folded);
-    if (start == 0) {
-      log.fold = true;  // never seen (an empty log too: it is one empty line)
-      log.line_ends_to_fold = loaded.line_ends;
-    } else if (start < log.content.text.size()) {
-      log.fold = true;
-      log.fold_from = static_cast<size_t>(start);
-      log.lines_already = CountLineEnds(log.content.text.substr(0, log.fold_from));
-      log.line_ends_to_fold = loaded.line_ends - log.lines_already;
-    } else {
-      log.lines_already = log.lines;
-    }
-    plan.logs.push_back(std::move(log));
+  for (const LoadedLog& loaded : buffer.logs())
+    PlanLog(plan, loaded, LogContent{buffer.LogText(loaded), loaded.line_end}, again);
+  return plan;
+}
+
+UpdatePlan PlanUpdate(const LogBuffer& buffer, std::span<const LogStart> starts,
+                      const Ledger& ledger) {
+  UpdatePlan plan;
+  plan.ledger_before = ledger;
+  for (size_t i = 0; i < buffer.logs().size(); ++i) {
+    const LoadedLog& loaded = buffer.logs()[i];
+    const LogStart start = i < starts.size() ? starts[i] : LogStart{};
+    PlanLog(plan, loaded,
+            LogContent{buffer.LogText(loaded), loaded.line_end, start.skipped, start.skipped_hash},
+            /*again=*/false);
   }
   return plan;
 }
@@ -111,8 +140,9 @@ Ledger LedgerAfter(const UpdatePlan& plan, const std::vector<Digest>& whole, siz
     if (i < stop_log) {
       if (log.content.size() > 0)
         entry_of[i] = ledger.Record(grows, whole[i], log.content.size(), log.name);
-    } else if (stop_offset > log.folded) {
-      ledger.Record(grows, PrefixDigest(log.content, stop_offset), stop_offset, log.name);
+    } else if (log.content.skipped + stop_offset > log.folded) {
+      const uint64_t folded = log.content.skipped + stop_offset;  // in the whole log
+      ledger.Record(grows, PrefixDigest(log.content, folded), folded, log.name);
     }
   }
   return ledger;

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -48,8 +50,27 @@ struct UpdatePlan {
 // still learns of them.
 UpdatePlan PlanUpdate(const LogBuffer& buffer, const Ledger& ledger, bool again);
 
+// Where a loaded log stands in the whole log it is a part of: its first
+// `skipped` bytes (complete lines, ending before the loaded part) and the
+// SHA-256 state over them, which must outlive the plan.
+struct LogStart {
+  uint64_t skipped = 0;
+  const ContentHash* skipped_hash = nullptr;
+};
+
+// Plans a run over the parts of growing logs read on from where they were
+// last read (LogBuffer::AppendFilePart), one `starts` entry per loaded log:
+// each part is matched against the ledger as the end of its whole log (see
+// LogContent), so that the cost is that of the part, not of the whole log.
+// A part whose beginning the ledger holds contributes only what follows; a
+// part of a log the ledger holds nothing of from its start on (a database
+// deleted meanwhile) is folded whole. The ledger's entries cover each whole
+// log.
+UpdatePlan PlanUpdate(const LogBuffer& buffer, std::span<const LogStart> starts,
+                      const Ledger& ledger);
+
 // The ledger after the run has folded the first `stop_log` logs whole and
-// log `stop_log` up to byte `stop_offset` of its text (stop_log equal to the
+// log `stop_log` up to byte `stop_offset` of its text (its loaded part) (stop_log equal to the
 // number of logs: all of them). `whole` holds the SHA-256 of each log's
 // whole content (needed for the logs folded whole).
 Ledger LedgerAfter(const UpdatePlan& plan, const std::vector<Digest>& whole, size_t stop_log,

@@ -46,6 +46,24 @@ void LogBuffer::AppendFile(const std::filesystem::path& file, LoadMode mode) {
   FinishLog(file.filename().string(), offset, mode);
 }
 
+bool LogBuffer::AppendFilePart(const std::filesystem::path& file, uint64_t from, std::string name) {
+  const size_t before = text_.size();
+  if (!logs_.empty()) text_.append(kJoin);
+  const size_t offset = text_.size();
+  try {
+    AppendFileBytesFrom(text_, file, from);
+  } catch (...) {
+    text_.resize(before);
+    throw;
+  }
+  if (CutAtNul(text().substr(offset)).find('\n') == std::string_view::npos) {
+    text_.resize(before);
+    return false;
+  }
+  FinishLog(std::move(name), offset, LoadMode::kCompleteLines);
+  return true;
+}
+
 void LogBuffer::FinishLog(std::string name, size_t offset, LoadMode mode) {
   std::string_view bytes = text().substr(offset);
   if (mode == LoadMode::kCompleteLines) {

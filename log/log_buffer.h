@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -44,6 +45,12 @@ class LogBuffer {
   // Loads the file at `file` straight into the end of the buffer. Throws
   // FileError(kOpen) naming the file; the buffer is then unchanged.
   void AppendFile(const std::filesystem::path& file, LoadMode mode = LoadMode::kWhole);
+
+  // Loads the complete lines of `file` from byte `from` on (a line start) as
+  // one log under `name`: the part of a log that grew since it was last read.
+  // False, and the buffer unchanged, when that part holds no complete line.
+  // Throws FileError(kOpen) naming the file; the buffer is then unchanged.
+  bool AppendFilePart(const std::filesystem::path& file, uint64_t from, std::string name);
 
   // Empties the buffer ("Logfile reset").
   void Clear();

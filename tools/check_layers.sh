@@ -2,7 +2,7 @@
 # Checks that every folder of the program includes only from itself and the
 # folders below it, so that the layers form no cycle:
 #
-#   base  <  log  <  db  <  report  <  cli
+#   base  <  log  <  db  <  report  <  listen  <  cli
 #   base  <  skin/core  <  skin  <  app      (app also uses log, db, report)
 #
 # Prints each offending include as "file:line: folder -> included" and exits 1
@@ -19,7 +19,8 @@ declare -A allowed=(
   [skin/core]="base skin/core"
   [skin]="base skin/core skin"
   [app]="base log db report skin/core skin app"
-  [cli]="base log db report cli"
+  [listen]="base log db report listen"
+  [cli]="base log db report listen cli"
 )
 
 # The layer of a path below the source folder: the longest layer name that is
@@ -49,7 +50,7 @@ while IFS= read -r file; do
     fi
   done < <(grep -nE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' "$file" |
            sed -E 's/^([0-9]+):[^"]*"([^"]*)".*/\1:\2/')
-done < <(find "$root/base" "$root/log" "$root/db" "$root/report" "$root/skin" "$root/app" "$root/cli" \
+done < <(find "$root/base" "$root/log" "$root/db" "$root/report" "$root/listen" "$root/skin" "$root/app" "$root/cli" \
            -type f \( -name '*.h' -o -name '*.cpp' \))
 
 if [ $checked -eq 0 ]; then

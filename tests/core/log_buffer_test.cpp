@@ -97,6 +97,25 @@ TEST(LogBuffer, CountingAndFindingLineEnds) {
   }
 }
 
+TEST(LogBuffer, PartsOfAGrowingFileAreItsCompleteLinesFromAnOffset) {
+  TempDir dir;
+  WriteBytes(dir / "g.log", "a\r\nb\r\nc\r\nd");
+  LogBuffer buffer;
+  EXPECT_TRUE(buffer.AppendFilePart(dir / "g.log", 3, "x/g.log"));
+  ASSERT_EQ(buffer.file_count(), 1u);
+  EXPECT_EQ(buffer.LogText(buffer.logs()[0]), "b\r\nc");
+  EXPECT_EQ(buffer.logs()[0].line_end, "\r\n");
+  EXPECT_EQ(buffer.logs()[0].name, "x/g.log");
+  EXPECT_FALSE(buffer.AppendFilePart(dir / "g.log", 9, "g"));   // "d" is no complete line
+  EXPECT_FALSE(buffer.AppendFilePart(dir / "g.log", 50, "g"));  // past the end
+  EXPECT_EQ(buffer.text(), "b\r\nc");
+  WriteBytes(dir / "n.log", std::string("a\nb\0c\n", 6));  // a NUL ends the text
+  EXPECT_TRUE(buffer.AppendFilePart(dir / "n.log", 0, "n"));
+  EXPECT_EQ(buffer.text(), "b\r\nc\r\na");
+  EXPECT_THROW(buffer.AppendFilePart(dir / "missing.log", 0, "m"), FileError);
+  EXPECT_EQ(buffer.file_count(), 2u);
+}
+
 TEST(LogBuffer, LinesAndMiddleLine) {
   std::vector<std::string> lines;
   auto collect = [&](std::string_view text) {

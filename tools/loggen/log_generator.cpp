@@ -53,9 +53,10 @@ class Generator {
         p.name = std::string(kNameParts[Pick(kNameParts.size())]);
         if (Chance(50))
           p.name = "[" + std::string(kNameParts[Pick(kNameParts.size())]) + "] " + p.name;
-        p.name += std::to_string(i);
+        p.name += std::to_string(o_.first_player + i);
       }
-      p.id = "STEAM_0:" + std::to_string(i % 2) + ":" + std::to_string(100000 + i * 7919);
+      const int n = o_.first_player + i;
+      p.id = "STEAM_0:" + std::to_string(n % 2) + ":" + std::to_string(100000 + n * 7919);
       people_.push_back(p);
     }
     for (int i = 0; i < o_.bots; ++i) {

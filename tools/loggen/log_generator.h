@@ -14,6 +14,7 @@ struct LogGenOptions {
   uint64_t seed = 1;
   size_t lines = 1000;   // lines written (the log ends with a line end)
   int players = 20;      // distinct people who come and go, bots not counted
+  int first_player = 0;  // people are numbered from here (servers that share nobody)
   int bots = 2;          // bots, all with the id "BOT"
   int max_online = 24;   // people on the server at once
   bool bare_lf = false;  // LF line ends instead of CR LF

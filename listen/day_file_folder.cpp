@@ -1,0 +1,99 @@
+#include "listen/day_file_folder.h"
+
+#include <optional>
+#include <set>
+#include <utility>
+
+#include "base/file_io.h"
+#include "db/ledger.h"
+#include "db/update_plan.h"
+#include "log/log_buffer.h"
+
+namespace varnokel {
+
+namespace fs = std::filesystem;
+
+DayFileFolder::DayFileFolder(fs::path logs_dir, fs::path database_dir)
+    : logs_dir_(std::move(logs_dir)), database_dir_(std::move(database_dir)) {}
+
+void DayFileFolder::TakeUpUnfolded(const std::vector<std::string>& day_files) {
+  Ledger ledger;
+  {
+    const DatabaseLock lock(database_dir_, DatabaseLock::Access::kRead);
+    ledger = Ledger::Read(database_dir_);
+  }
+  std::set<std::pair<std::string, uint64_t>> folded_whole;
+  for (const LedgerEntry& entry : ledger.entries()) folded_whole.emplace(entry.name, entry.length);
+  for (const std::string& relative : day_files) {
+    std::error_code error;
+    const uint64_t size = fs::file_size(logs_dir_ / relative, error);
+    if (error || size == 0 || folded_whole.contains({relative, size})) continue;
+    files_.try_emplace(relative);
+  }
+}
+
+void DayFileFolder::Grown(const std::vector<std::string>& files) {
+  const Clock::time_point now = Clock::now();
+  for (const std::string& relative : files) {
+    DayFileState& state = files_[relative];
+    state.grown = true;
+    state.last_grown = now;
+  }
+}
+
+bool DayFileFolder::HasWork() const {
+  for (const auto& [relative, state] : files_) {
+    if (state.grown) return true;
+  }
+  return false;
+}
+
+UpdateSummary DayFileFolder::Fold(LockWait wait, std::string& reference_line) {
+  if (!HasWork()) return {};
+  const DatabaseLock lock(database_dir_, DatabaseLock::Access::kWrite, wait);
+  const Ledger ledger = Ledger::Read(database_dir_);
+  LogBuffer buffer;
+  std::vector<LogStart> starts;
+  std::vector<DayFileState*> loaded;
+  std::optional<FileError> unreadable;
+  for (auto it = files_.begin(); it != files_.end();) {
+    DayFileState& state = it->second;
+    if (!state.grown) {
+      ++it;
+      continue;
+    }
+    try {
+      if (buffer.AppendFilePart(logs_dir_ / it->first, state.folded, it->first)) {
+        starts.push_back(LogStart{state.folded, &state.hash});
+        loaded.push_back(&state);
+      } else {
+        state.grown = false;  // nothing complete beyond what is folded
+      }
+      ++it;
+    } catch (const FileError& error) {
+      unreadable = error;  // gone or unreadable: taken up again if it grows
+      it = files_.erase(it);
+    }
+  }
+  UpdateSummary summary;
+  if (!loaded.empty()) {
+    const UpdatePlan plan = PlanUpdate(buffer, starts, ledger);
+    summary = DatabaseUpdateRun(lock, buffer, plan, reference_line);
+    for (size_t i = 0; i < loaded.size(); ++i) {
+      const LogContent& content = plan.logs[i].content;
+      loaded[i]->hash = PrefixHash(content, content.size());
+      loaded[i]->folded = content.size();
+      loaded[i]->grown = false;
+    }
+  }
+  if (unreadable) throw *unreadable;
+  return summary;
+}
+
+void DayFileFolder::ForgetIdle(Clock::time_point idle_since) {
+  std::erase_if(files_, [&](const auto& item) {
+    return !item.second.grown && item.second.last_grown < idle_since;
+  });
+}
+
+}  // namespace varnokel

@@ -1,0 +1,69 @@
+// Folding the day files into a database while they grow: through the
+// database's ledger, its write lock and the staged commit, like any update
+// run, so that every complete line is folded exactly once whenever the
+// process dies.
+//
+// A fold costs what was written since the last one, not the size of the day
+// files: for every day file it folds, the folder keeps the number of bytes
+// folded and the SHA-256 state over them, and reads and hashes only what
+// follows (PlanUpdate over LogStart). The ledger is read afresh under the
+// lock at every fold, so a run that stopped part-way or another writer is
+// taken into account there. The ledger names each day file by its path
+// below Logs ("192.0.2.7_27015/L20030315.log").
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "base/content_hash.h"
+#include "db/database_lock.h"
+#include "db/update_run.h"
+
+namespace varnokel {
+
+class DayFileFolder {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  DayFileFolder(std::filesystem::path logs_dir, std::filesystem::path database_dir);
+
+  // Takes up those of `day_files` (paths relative to the Logs folder) that
+  // the ledger does not hold whole: what an earlier run wrote and did not
+  // fold. A file the ledger holds under its own name with its whole size is
+  // passed over unread, so that a start does not read every day file ever
+  // written.
+  void TakeUpUnfolded(const std::vector<std::string>& day_files);
+
+  // Notes day files (paths relative to the Logs folder) that have grown.
+  void Grown(const std::vector<std::string>& files);
+  bool HasWork() const;
+
+  // Folds the complete lines the grown day files hold beyond what is folded,
+  // in one update run, in the order of sender and date. Waits for the
+  // database as `wait` says (DatabaseBusy). Throws what DatabaseUpdateRun
+  // throws, or FileError for a day file that cannot be read (after folding
+  // the others); the next fold goes on from what the ledger then holds.
+  UpdateSummary Fold(LockWait wait, std::string& reference_line);
+
+  // Forgets the day files folded whole that have not grown since `idle_since`
+  // (a day file that grows again is taken up anew).
+  void ForgetIdle(Clock::time_point idle_since);
+
+ private:
+  struct DayFileState {
+    uint64_t folded = 0;  // bytes of the file folded, a line start
+    ContentHash hash;     // SHA-256 state over them
+    bool grown = true;
+    Clock::time_point last_grown = Clock::now();
+  };
+
+  std::filesystem::path logs_dir_;
+  std::filesystem::path database_dir_;
+  std::map<std::string, DayFileState> files_;  // ordered: sender, then date
+};
+
+}  // namespace varnokel

@@ -1,0 +1,31 @@
+// The command-line options of the listener (varnokel-cli --listen).
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "listen/endpoint.h"
+
+namespace varnokel {
+
+inline constexpr int kDefaultReportEverySeconds = 300;
+
+struct ListenOptions {
+  Endpoint listen;                                        // --listen [ADDR:]PORT
+  std::vector<Endpoint> allowed;                          // --allow IP[:PORT], each
+  int report_every_seconds = kDefaultReportEverySeconds;  // --report-every SECONDS
+  std::optional<std::string> secret;                      // --secret TEXT
+  bool once = false;  // --once: stop after the first second without a datagram
+};
+
+// Takes the listener option at args[0] (--allow, --report-every, --secret or
+// --once, with its value) into `options`. Returns how many arguments it took:
+// 0 when args[0] is none of them. Sets `error` for a missing or bad value.
+size_t TakeListenOption(std::span<char* const> args, ListenOptions& options, std::string& error);
+
+// One line per option for the usage text.
+extern const char kListenOptionsHelp[];
+
+}  // namespace varnokel

@@ -1,0 +1,27 @@
+// The listener: live statistics from the game servers' log stream
+// (varnokel-cli --listen).
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string_view>
+
+#include "listen/listen_options.h"
+
+namespace varnokel {
+
+// Receives the log stream on options.listen until SIGINT or SIGTERM (with
+// `once`, until the first second without a datagram). Every accepted line is
+// kept in its day file below <program_dir>/Logs first; the day files are
+// folded into database `database_number` every second while they grow, and
+// the site is written when the database changed, at most every
+// `report_every_seconds`. At the end whatever is left is folded and the site
+// written once more if the database changed since. A start line, errors and
+// a closing summary go to stderr, and a status line while stderr is a
+// terminal. Returns how many times the site was written. Throws
+// std::runtime_error when it cannot listen, FileError when the database
+// folder is missing.
+size_t RunListener(const std::filesystem::path& program_dir, std::string_view database_number,
+                   const ListenOptions& options);
+
+}  // namespace varnokel

@@ -1,0 +1,80 @@
+#include "listen/endpoint.h"
+
+#include <gtest/gtest.h>
+
+#include "listen/day_files.h"
+#include "listen/sender_filter.h"
+
+namespace varnokel {
+namespace {
+
+std::string Listen(std::string_view text) {
+  const std::optional<Endpoint> endpoint = ParseListenAddress(text);
+  return endpoint ? FormatEndpoint(*endpoint) : "bad";
+}
+
+std::string Allow(std::string_view text) {
+  const std::optional<Endpoint> endpoint = ParseAllowEntry(text);
+  return endpoint ? FormatEndpoint(*endpoint) : "bad";
+}
+
+Endpoint At(std::string_view text) {
+  return *ParseListenAddress(text);
+}
+
+TEST(Endpoint, AddressesPortsAndSenderFolders) {
+  EXPECT_EQ(Listen("27500"), "127.0.0.1:27500");
+  EXPECT_EQ(Listen("0.0.0.0:27500"), "0.0.0.0:27500");
+  EXPECT_EQ(Listen("[::1]:0"), "[::1]:0");
+  EXPECT_EQ(Listen("[::]:27500"), "[::]:27500");
+  for (const char* bad : {"", "65536", "x", "127.0.0.1", "127.0.0.1:", ":27500", "::1:27500",
+                          "[::1]", "[127.0.0.1]:1", "[::1]27500", "localhost:27500", "1.2.3:4"}) {
+    EXPECT_EQ(Listen(bad), "bad") << bad;
+  }
+  EXPECT_EQ(Allow("192.0.2.7"), "192.0.2.7:0");  // any port
+  EXPECT_EQ(Allow("192.0.2.7:27015"), "192.0.2.7:27015");
+  EXPECT_EQ(Allow("2001:db8::7"), "[2001:db8::7]:0");
+  EXPECT_EQ(Allow("[2001:db8::7]:27015"), "[2001:db8::7]:27015");
+  for (const char* bad : {"", "192.0.2.7:0", "192.0.2.7:x", "[2001:db8::7]:", "host"}) {
+    EXPECT_EQ(Allow(bad), "bad") << bad;
+  }
+
+  EXPECT_EQ(SenderFolderName(At("192.0.2.7:27015")), "192.0.2.7_27015");
+  EXPECT_EQ(SenderFolderName(At("[2001:db8::7]:27015")), "2001-db8--7_27015");
+  EXPECT_EQ(ParseSenderFolderName("2001-db8--7_27015"), At("[2001:db8::7]:27015"));
+  for (const char* other : {"192.0.2.7", "192.0.2.7_0", "192.0.2.07_1", "..", "a_1", "::1_1"}) {
+    EXPECT_FALSE(ParseSenderFolderName(other)) << other;
+  }
+
+  sockaddr_storage address{};
+  SocketAddressFromEndpoint(At("[::ffff:192.0.2.7]:5"), address);  // a dual-stack socket's view
+  EXPECT_EQ(EndpointFromSocketAddress(address), At("192.0.2.7:5"));
+
+  EXPECT_EQ(DayFileName("L 03/15/2003 - 20:14:07: x\n"), "L20030315.log");
+  EXPECT_TRUE(IsDayFileName("L20030315.log"));
+  for (const char* other : {"L2003031.log", "L2003031x.log", "l20030315.log", "L20030315.log.torn"})
+    EXPECT_FALSE(IsDayFileName(other)) << other;
+}
+
+TEST(SenderFilter, AllowedHostsAndPorts) {
+  const SenderFilter own_host({}, At("127.0.0.1:27500"));
+  EXPECT_TRUE(own_host.Allows(At("127.0.0.1:27015")));
+  EXPECT_FALSE(own_host.Allows(At("127.0.0.2:27015")));
+  EXPECT_FALSE(own_host.Allows(At("[::1]:27015")));
+
+  const SenderFilter any_address({}, At("[::]:27500"));  // this machine's addresses
+  EXPECT_TRUE(any_address.Allows(At("127.0.0.1:1")));
+  EXPECT_TRUE(any_address.Allows(At("[::1]:1")));
+  EXPECT_FALSE(any_address.Allows(At("203.0.113.254:1")));
+
+  const SenderFilter listed(
+      {*ParseAllowEntry("192.0.2.7"), *ParseAllowEntry("[2001:db8::7]:27015")},
+      At("0.0.0.0:27500"));
+  EXPECT_TRUE(listed.Allows(At("192.0.2.7:4")));
+  EXPECT_TRUE(listed.Allows(At("[2001:db8::7]:27015")));
+  EXPECT_FALSE(listed.Allows(At("[2001:db8::7]:27016")));
+  EXPECT_FALSE(listed.Allows(At("127.0.0.1:27015")));  // the list replaces the own host
+}
+
+}  // namespace
+}  // namespace varnokel

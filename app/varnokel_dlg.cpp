@@ -26,7 +26,7 @@
 #include "db/database_commands.h"
 #include "db/ledger.h"
 #include "db/player_file.h"
-#include "db/staged_commit.h"
+#include "db/journaled_commit.h"
 #include "db/update_plan.h"
 #include "db/update_run.h"
 #include "log/log_buffer.h"

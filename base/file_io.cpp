@@ -247,6 +247,29 @@ void WriteNewFile(const std::filesystem::path& file, std::string_view bytes, boo
     throw FileError(FileError::Kind::kCreate, file, DescribeErrno(errno));
 }
 
+void OverwriteFile(const std::filesystem::path& file, std::string_view bytes) {
+  if (int injected = NextWriteOperation())
+    throw FileError(FileError::Kind::kCreate, file, DescribeErrno(injected));
+  Descriptor fd(::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644));
+  if (fd.get() < 0) throw FileError(FileError::Kind::kCreate, file, DescribeErrno(errno));
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n =
+        ::pwrite(fd.get(), bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw FileError(FileError::Kind::kCreate, file, DescribeErrno(errno));
+    }
+    done += static_cast<size_t>(n);
+  }
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0 || (static_cast<uint64_t>(st.st_size) > bytes.size() &&
+                                      ::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) != 0))
+    throw FileError(FileError::Kind::kCreate, file, DescribeErrno(errno));
+  if (::close(fd.release()) != 0)
+    throw FileError(FileError::Kind::kCreate, file, DescribeErrno(errno));
+}
+
 void RenameFile(const std::filesystem::path& from, const std::filesystem::path& to) {
   if (int injected = NextWriteOperation())
     throw FileError(FileError::Kind::kCreate, to, DescribeErrno(injected));

@@ -65,6 +65,13 @@ void WriteFileAtomic(const std::filesystem::path& file, std::string_view bytes);
 // FileError(kCreate) naming the file.
 void WriteNewFile(const std::filesystem::path& file, std::string_view bytes, bool sync = false);
 
+// Writes `bytes` over `file` in place, keeping its inode and blocks (so no
+// new file is made and no block freed), creating it when missing, and cuts
+// it to their length. Not atomic: a caller keeps a journal to complete an
+// interrupted write (JournaledCommit). Refuses a symbolic link. Throws
+// FileError(kCreate) naming the file.
+void OverwriteFile(const std::filesystem::path& file, std::string_view bytes);
+
 // Renames `from` to `to` (replacing `to`, even a symbolic link itself, never
 // what it points to). Throws FileError(kCreate) naming `to`.
 void RenameFile(const std::filesystem::path& from, const std::filesystem::path& to);
@@ -86,7 +93,7 @@ bool IsRegularFile(const std::filesystem::path& path);
 bool IsSymbolicLink(const std::filesystem::path& path);
 
 // A seam for tests of what happens when the disk fails or the process dies:
-// the file operations that write (WriteFileAtomic, WriteNewFile, RenameFile)
+// the file operations that write (WriteFileAtomic, WriteNewFile, OverwriteFile, RenameFile)
 // are counted from 1, and operation number `at` fails with `error` (ENOSPC,
 // EACCES, EIO ...) or, with `kill`, the process kills itself with SIGKILL
 // before doing it. Off unless set by SetFileFault or, for a child process, by

@@ -41,7 +41,7 @@ const std::array<DetailSlot, kDetailCount> kDetailSlots = {{
 namespace {
 
 // Entries that are player files or anything else a user put there; names
-// beginning with "." (the database's ledger, lock and staging files among
+// beginning with "." (the database's ledger, lock and journal among
 // them) are never listed or deleted, and symbolic links are not players.
 std::vector<std::string> VisibleEntries(const std::filesystem::path& database_dir) {
   std::vector<std::string> names;

@@ -1,7 +1,7 @@
 #include "db/database_lock.h"
 
 #include "base/file_io.h"
-#include "db/staged_commit.h"
+#include "db/journaled_commit.h"
 
 namespace varnokel {
 

@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "db/database_lock.h"
+#include "db/journaled_commit.h"
 #include "db/ledger.h"
 #include "db/player_file.h"
 #include "db/player_record.h"
-#include "db/staged_commit.h"
 #include "log/line_events.h"
 #include "log/log_buffer.h"
 #include "log/log_lines.h"
@@ -274,14 +274,14 @@ class WholeDigests {
 // Writes the changed player files and the ledger in one commit.
 void Commit(const std::filesystem::path& dir, const PlayerCache& cache, const Ledger& before,
             const Ledger& after, bool sync, UpdateSummary& summary) {
-  StagedCommit commit(dir, sync);
+  JournaledCommit commit(dir, sync);
   try {
     for (const PlayerCache::Entry* entry : cache.ChangedEntries()) {
-      commit.Stage(entry->name, SerializeRecord(entry->record));
+      commit.Add(entry->name, SerializeRecord(entry->record));
       ++(entry->existed ? summary.players_changed : summary.players_new);
     }
     const std::string ledger = after.Format();
-    if (ledger != before.Format()) commit.Stage(kLedgerFileName, ledger);
+    if (ledger != before.Format()) commit.Add(kLedgerFileName, ledger);
     commit.Commit();
   } catch (const FileError& error) {
     summary.players_new = summary.players_changed = 0;

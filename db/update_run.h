@@ -39,7 +39,7 @@ struct UpdateSummary {
   size_t players_new = 0;       // player files created
   size_t players_changed = 0;   // player files changed
   double fold_seconds = 0;      // reading player files and folding the lines
-  double commit_seconds = 0;    // staging, committing and moving the files into place
+  double commit_seconds = 0;    // the journal written, committed and applied
 };
 
 // A run stopped by a file that could not be read: the lines before the

@@ -1,5 +1,5 @@
 // Folding the day files into a database while they grow: through the
-// database's ledger, its write lock and the staged commit, like any update
+// database's ledger, its write lock and the journaled commit, like any update
 // run, so that every complete line is folded exactly once whenever the
 // process dies.
 //

@@ -10,7 +10,7 @@
 #include "db/ledger.h"
 #include "db/new_logs.h"
 #include "db/player_file.h"
-#include "db/staged_commit.h"
+#include "db/journaled_commit.h"
 #include "db/update_run.h"
 #include "log/log_buffer.h"
 #include "tests/core/test_support.h"

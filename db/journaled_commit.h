@@ -1,0 +1,70 @@
+// Crash-safe replacement of many files of a database folder at once: either
+// every new version is in place or none is, whenever the process dies.
+//
+// What is on disk at every moment:
+//  1. Journal. The new versions of all files are written into one file,
+//     ".commit-pending"; the database's own files are untouched. A process
+//     killed now leaves at most that file, which the next command on the
+//     database deletes: the change is rolled back.
+//  2. Commit point. The journal is renamed to ".commit". From then on the
+//     change counts as made: a process killed now leaves the journal, and the
+//     next command writes every file of it again (writing the same bytes a
+//     second time changes nothing): the change is rolled forward.
+//  3. Apply. Each file is overwritten in place, or created; then the journal
+//     goes. Overwriting keeps the file's inode and blocks, so a commit of
+//     thousands of files costs a few milliseconds where replacing each file
+//     by a new one costs seconds on some disks.
+// Every command that touches a database first calls RecoverDatabase under the
+// exclusive lock (DatabaseLock), so no reader ever sees a change half applied.
+#pragma once
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace varnokel {
+
+inline constexpr std::string_view kJournalName = ".commit";
+inline constexpr std::string_view kPendingJournalName = ".commit-pending";
+
+class JournaledCommit {
+ public:
+  // `sync`: the journal reaches the disk before the commit point and the
+  // files before the journal goes, so that a power loss keeps the old or the
+  // new state too (a process that is killed needs no sync).
+  JournaledCommit(std::filesystem::path database_dir, bool sync);
+
+  // Adds the new version of database file `name` (a plain name in the folder).
+  void Add(std::string_view name, std::string_view bytes);
+
+  // Writes the journal, passes the commit point and applies it. A failure
+  // before the commit point leaves the database as it was and throws
+  // FileError; one after it throws CommitIncomplete (the next command on the
+  // database completes it).
+  void Commit();
+
+ private:
+  std::filesystem::path dir_;
+  bool sync_;
+  std::string journal_;
+  size_t files_ = 0;
+};
+
+// Thrown when the commit point was passed but not every file could be
+// written: the change is made and the next command completes it.
+class CommitIncomplete : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// True when `database_dir` holds what an interrupted commit left behind.
+bool NeedsRecovery(const std::filesystem::path& database_dir);
+
+// Completes an interrupted commit (journal present) or rolls it back
+// (pending journal), and removes leftover temporary files of atomic writes.
+// The caller holds the database's exclusive lock. Throws FileError naming the
+// file that could not be written, or the journal when it is damaged.
+void RecoverDatabase(const std::filesystem::path& database_dir);
+
+}  // namespace varnokel

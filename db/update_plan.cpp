@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/file_io.h"
 #include "log/line_count.h"
 #include "log/log_buffer.h"
 
@@ -48,6 +49,30 @@ uint64_t SharedBeginning(const LogContent& a, const LogContent& b) {
   return length;
 }
 
+// True when the file a log was loaded from has grown since, beginning with the
+// loaded content, and the ledger holds the grown file at least as far as
+// the loaded content goes: another run folded a longer state of the same log
+// after this one was loaded, so all of it is folded.
+bool FoldedByALaterState(const LoadedLog& loaded, const LogContent& content, const Ledger& ledger) {
+  if (loaded.source.empty() || content.skipped != 0) return false;
+  const bool longer_entry =
+      std::any_of(ledger.entries().begin(), ledger.entries().end(),
+                  [&](const LedgerEntry& e) { return e.length > content.size(); });
+  if (!longer_entry) return false;
+  std::string now;
+  try {
+    now = ReadFileText(loaded.source);
+  } catch (const FileError&) {
+    return false;  // gone or unreadable: nothing to learn from it
+  }
+  if (now.size() <= content.size() ||
+      std::string_view(now).substr(0, content.text.size()) != content.text ||
+      std::string_view(now).substr(content.text.size(), content.line_end.size()) !=
+          content.line_end)
+    return false;
+  return ledger.Match(LogContent{now, {}}).folded >= content.size();
+}
+
 }  // namespace
 
 bool UpdatePlan::AnythingAlreadyFolded() const {
@@ -84,6 +109,8 @@ void PlanLog(UpdatePlan& plan, const LoadedLog& loaded, const LogContent& conten
       log.same_as = i;
     }
   }
+  if (!again && folded < content.size() && FoldedByALaterState(loaded, content, plan.ledger_before))
+    folded = content.size();
   log.folded = folded;
   const uint64_t start = again ? content.skipped : NextLineStart(log.content, folded);
   const uint64_t from = start - content.skipped;  // in the loaded text

@@ -44,6 +44,7 @@ void LogBuffer::AppendFile(const std::filesystem::path& file, LoadMode mode) {
     throw;
   }
   FinishLog(file.filename().string(), offset, mode);
+  logs_.back().source = file;
 }
 
 bool LogBuffer::AppendFilePart(const std::filesystem::path& file, uint64_t from, std::string name) {
@@ -61,6 +62,7 @@ bool LogBuffer::AppendFilePart(const std::filesystem::path& file, uint64_t from,
     return false;
   }
   FinishLog(std::move(name), offset, LoadMode::kCompleteLines);
+  logs_.back().source = file;
   return true;
 }
 

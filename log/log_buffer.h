@@ -19,11 +19,12 @@ inline constexpr std::string_view kStatusLogLoaded = "Logfile fertig...";
 // it in a database's ledger, is text() + line_end: the file up to its first
 // NUL byte (and, when loaded for complete lines only, up to its last LF).
 struct LoadedLog {
-  std::string name;      // the file's name without its folder
-  size_t offset = 0;     // where its text starts in LogBuffer::text()
-  size_t size = 0;       // bytes of text
-  std::string line_end;  // the final line end taken off ("\r\n", "\n" or "")
-  size_t line_ends = 0;  // LF characters in its text: it has line_ends + 1 lines
+  std::string name;              // the file's name without its folder
+  size_t offset = 0;             // where its text starts in LogBuffer::text()
+  size_t size = 0;               // bytes of text
+  std::string line_end;          // the final line end taken off ("\r\n", "\n" or "")
+  size_t line_ends = 0;          // LF characters in its text: it has line_ends + 1 lines
+  std::filesystem::path source;  // the file it was loaded from (empty: appended text)
 };
 
 // How much of a file LoadLogFile takes.

@@ -7,10 +7,10 @@
 
 #include "db/database_commands.h"
 #include "db/database_lock.h"
+#include "db/journaled_commit.h"
 #include "db/ledger.h"
 #include "db/new_logs.h"
 #include "db/player_file.h"
-#include "db/journaled_commit.h"
 #include "db/update_run.h"
 #include "log/log_buffer.h"
 #include "tests/core/test_support.h"
@@ -125,6 +125,29 @@ TEST_F(ExactlyOnce, AGrownLogFoldsOnlyItsNewLines) {
   const UpdateSummary grown = Fold(partial.path(), {"p.log"});
   EXPECT_EQ(grown.lines_folded, 1u);  // only the new line
   EXPECT_EQ(SplitFields(ReadBytes(partial / "7.db"))[field::kCtJoins], "2");
+}
+
+// Two scheduled runs at once: the first loads the server's current log, the
+// second loads it a little later (longer) and folds it first. The first then
+// holds an older state of a log folded further: nothing of it is new.
+TEST_F(ExactlyOnce, AnOlderStateLoadedBeforeALaterFoldAddsNothing) {
+  const std::string log = Generated(7, 400);
+  const size_t cut = log.find('\n', log.size() / 2) + 1;
+  WriteBytes(logs_ / "current.log", log.substr(0, cut));
+  LogBuffer early;
+  LoadLogFile(early, logs_ / "current.log", LoadMode::kCompleteLines);
+  WriteBytes(logs_ / "current.log", log);
+  Fold(db_.path(), {"current.log"});
+  const auto folded = Everything(db_.path());
+  std::string reference_line;
+  const UpdateSummary late = DatabaseUpdateRun(early, db_.path(), reference_line);
+  EXPECT_EQ(late.lines_folded, 0u);
+  EXPECT_EQ(Everything(db_.path()), folded);
+  // A different log that only shares the name is folded as usual.
+  WriteBytes(logs_ / "current.log", Generated(8, 50));
+  LogBuffer other;
+  LoadLogFile(other, logs_ / "current.log");
+  EXPECT_EQ(DatabaseUpdateRun(other, db_.path(), reference_line).lines_folded, 50u);
 }
 
 TEST_F(ExactlyOnce, DamagedLedgerStopsTheRunNamingIt) {

@@ -30,6 +30,10 @@ inline constexpr int kId = 0, kEnterDate = 1, kEnterTime = 2, kName = 3, kCtJoin
 constexpr int WeaponKillsField(int weapon) {
   return kFirstWeaponField + weapon - 1;
 }
+// The same for the weapon of that name (one of kWeaponNames).
+constexpr int WeaponKillsField(std::string_view weapon_name) {
+  return WeaponKillsField(WeaponNumberOf(weapon_name));
+}
 
 // The count field of each objective event, and of a team join.
 int ObjectiveField(Objective objective);

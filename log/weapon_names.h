@@ -16,4 +16,12 @@ inline constexpr std::array<std::string_view, kWeaponCount> kWeaponNames = {
     "aug",     "scout",   "awp",    "g3",    "sg550",       "para",      "knife", "grenade",
 };
 
+// The number (1..24) of the weapon named `name`, 0 for none of them.
+constexpr int WeaponNumberOf(std::string_view name) {
+  for (size_t i = 0; i < kWeaponNames.size(); ++i) {
+    if (kWeaponNames[i] == name) return static_cast<int>(i) + 1;
+  }
+  return 0;
+}
+
 }  // namespace varnokel

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "base/file_io.h"
-#include "base/program_dir.h"
+#include "base/user_program_dir.h"
 #include "db/database.h"
 #include "db/database_commands.h"
 #include "db/process_values.h"
@@ -118,7 +118,8 @@ constexpr std::array<Action, 9> kActions = {{
 void PrintHelp(std::ostream& out) {
   out << "usage: varnokel-cli [--program-dir DIR] [--database N] ACTION...\n\n"
          "Runs the actions in the order given, in one process, on the program folder\n"
-         "DIR (default: the folder of this executable). On success the final status\n"
+         "DIR (default: the folder of this executable when it holds Datenbanken, else\n"
+         "$XDG_DATA_HOME/varnokel, set up on first use). On success the final status\n"
          "line is printed; on a failure the error names the file and the exit status\n"
          "is 1, with the work done before the failure kept. Usage errors exit with 2.\n\n"
          "Actions:\n";
@@ -128,7 +129,8 @@ void PrintHelp(std::ostream& out) {
     out << "  " << left << std::string(left.size() < 16 ? 16 - left.size() : 1, ' ') << action.help
         << '\n';
   }
-  out << "  --help          show this text\n\n"
+  out << "  --help          show this text\n"
+         "  --version       show the version\n\n"
          "Colours for --report and --refresh come from <program>/color.no unless\n"
          "--colours came before them.\n";
 }
@@ -150,6 +152,10 @@ int Main(int argc, char** argv) {
     std::string_view arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       PrintHelp(std::cout);
+      return 0;
+    }
+    if (arg == "--version") {
+      std::cout << "varnokel-cli " << VARNOKEL_VERSION << '\n';
       return 0;
     }
     if (arg == "--program-dir") {
@@ -180,9 +186,9 @@ int Main(int argc, char** argv) {
   }
 
   Session session;
-  session.program_dir = program_dir ? *program_dir : ProgramDir();
   session.show_progress = ::isatty(STDERR_FILENO) == 1;
   try {
+    session.program_dir = program_dir ? *program_dir : ChooseProgramFolder().folder;
     for (const Step& step : steps) step.action->run(session, step.argument);
   } catch (const std::exception& error) {
     std::cout.flush();

@@ -125,7 +125,7 @@ void PrintHelp(std::ostream& out) {
          "Actions:\n";
   for (const Action& action : kActions) {
     std::string left = std::string(action.option);
-    if (!action.argument.empty()) left += " " + std::string(action.argument);
+    if (!action.argument.empty()) left.append(" ").append(action.argument);
     out << "  " << left << std::string(left.size() < 16 ? 16 - left.size() : 1, ' ') << action.help
         << '\n';
   }

@@ -45,7 +45,7 @@ std::string ExpectedPage(const std::string& name, const std::string& skill,
     if (!done[w]) page += WeaponRow({w, 0, "0"});
   std::vector<std::pair<std::string, std::string>> values = {{"time", time}};
   for (int f = 4; f <= 17; ++f) {
-    const std::string key = "f" + std::to_string(f);
+    const std::string key = std::string("f").append(std::to_string(f));
     values.emplace_back(key, counters.count(key) ? counters[key] : "0");
   }
   return page + Fill(Fixture("player_part_bc.tpl"), values) + testutil::PlayerFooter();
@@ -131,7 +131,7 @@ TEST(PlayerPage, ShortFileShowsEmptyCellsAndTextsEscaped) {
   for (int w = 0; w < 24; ++w) expected += WeaponRow({w, 0, ""});
   std::vector<std::pair<std::string, std::string>> values = {{"time", "00:00:00"}};
   for (int f = 4; f <= 17; ++f)
-    values.emplace_back("f" + std::to_string(f), f == 4 ? "1&amp;2" : "");
+    values.emplace_back(std::string("f").append(std::to_string(f)), f == 4 ? "1&amp;2" : "");
   expected += Fill(Fixture("player_part_bc.tpl"), values) + testutil::PlayerFooter();
   EXPECT_EQ(page, expected);
 }

@@ -35,6 +35,12 @@ bin="$root/usr/bin"
 shared="$root/usr/share/varnokel"
 expect_eq "varnokel-cli $version" "$("$bin/varnokel-cli" --version)" "varnokel-cli --version"
 expect_eq "varnokel $version" "$("$bin/varnokel" --version)" "varnokel --version"
+missing_folder=0
+unknown_option=0
+"$bin/varnokel" --program-dir >/dev/null 2>&1 || missing_folder=$?
+env HOME="$work/usage-home" QT_QPA_PLATFORM=offscreen "$bin/varnokel" --no-such-option \
+  >/dev/null 2>&1 || unknown_option=$?
+expect_eq "2 2" "$missing_folder $unknown_option" "exit status of the window's usage errors"
 
 # Every file below the installation with its bytes, for the before/after check.
 snapshot() {

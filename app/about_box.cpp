@@ -4,6 +4,7 @@
 #include <QPushButton>
 
 #include "app/app_icon.h"
+#include "app/dialog_layout.h"
 #include "app/dialog_units.h"
 
 CAboutBox::CAboutBox(const QFont& font, QWidget* parent) : QDialog(parent) {
@@ -27,7 +28,7 @@ CAboutBox::CAboutBox(const QFont& font, QWidget* parent) : QDialog(parent) {
   about->setGeometry(units.ToPixels(40, 25, 119, 8));
 
   auto* ok = new QPushButton(QStringLiteral("OK"), this);
-  ok->setObjectName(QStringLiteral("id1"));
+  ok->setObjectName(ControlName(kOkButton));
   ok->setDefault(true);
   ok->setGeometry(units.ToPixels(178, 7, 50, 14));
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);

@@ -10,8 +10,8 @@
 
 #include "app/dialog_units.h"
 
-#include "app/views/shockwave_flash.h"
-#include "app/views/web_browser2.h"
+#include "app/views/animation_view.h"
+#include "app/views/html_view.h"
 #include "skin/skin_static.h"
 
 namespace {
@@ -20,95 +20,95 @@ using K = ControlKind;
 
 // clang-format off
 constexpr ControlPlace kControls[] = {
-  {0, K::kGroupBox, "Logfile - Zwischenspeicher", 15, 69, 95, 150},
-  {0, K::kGroupBox, "Datenbank - Resourcen", 114, 69, 197, 150},
-  {0, K::kGroupBox, "Datenbank - Konfiguration", 15, 223, 95, 172},
-  {0, K::kGroupBox, "Spieler Informationen", 113, 222, 198, 173},
-  {0, K::kGroupBox, "HTML - Ausgabe ", 315, 222, 281, 173},
+  {kNoControlId, K::kGroupBox, "Logfile - Zwischenspeicher", 15, 69, 95, 150},
+  {kNoControlId, K::kGroupBox, "Datenbank - Resourcen", 114, 69, 197, 150},
+  {kNoControlId, K::kGroupBox, "Datenbank - Konfiguration", 15, 223, 95, 172},
+  {kNoControlId, K::kGroupBox, "Spieler Informationen", 113, 222, 198, 173},
+  {kNoControlId, K::kGroupBox, "HTML - Ausgabe ", 315, 222, 281, 173},
 
-  {1003, K::kFlashView, nullptr, 15, 4, 295, 60},
-  {1066, K::kHtmlView, nullptr, 315, 4, 281, 214},
+  {kAnimationView, K::kAnimationView, nullptr, 15, 4, 295, 60},
+  {kHtmlView, K::kHtmlView, nullptr, 315, 4, 281, 214},
 
   // Logfile - Zwischenspeicher
-  {1000, K::kPushButton, "Logfile auslesen", 21, 80, 83, 15},
-  {1005, K::kPushButton, "Logfile reset", 21, 97, 83, 15},
-  {1022, K::kMultiLineEdit, nullptr, 21, 114, 83, 99},
+  {kLoadLogFileButton, K::kPushButton, "Logfile auslesen", 21, 80, 83, 15},
+  {kResetLoadedFilesButton, K::kPushButton, "Logfile reset", 21, 97, 83, 15},
+  {kLoadedFiles, K::kMultiLineEdit, nullptr, 21, 114, 83, 99},
 
   // Datenbank - Resourcen: the nine database buttons, each with its note
-  {1012, K::kRadioButton, "Datenbank 1", 126, 82, 57, 10},
-  {1033, K::kRadioButton, "Datenbank 2", 126, 97, 57, 10},
-  {1034, K::kRadioButton, "Datenbank 3", 126, 112, 57, 10},
-  {1035, K::kRadioButton, "Datenbank 4", 126, 126, 57, 10},
-  {1036, K::kRadioButton, "Datenbank 5", 125, 141, 57, 10},
-  {1037, K::kRadioButton, "Datenbank 6", 126, 156, 57, 10},
-  {1038, K::kRadioButton, "Datenbank 7", 126, 171, 57, 10},
-  {1039, K::kRadioButton, "Datenbank 8", 126, 186, 57, 10},
-  {1040, K::kRadioButton, "Datenbank 9", 126, 201, 57, 10},
-  {1042, K::kEdit, nullptr, 205, 78, 94, 15},
-  {1043, K::kEdit, nullptr, 205, 93, 94, 15},
-  {1013, K::kEdit, nullptr, 205, 107, 94, 15},
-  {1044, K::kEdit, nullptr, 205, 122, 94, 15},
-  {1045, K::kEdit, nullptr, 205, 136, 94, 16},
-  {1046, K::kEdit, nullptr, 205, 152, 94, 14},
-  {1047, K::kEdit, nullptr, 205, 166, 94, 16},
-  {1048, K::kEdit, nullptr, 205, 182, 94, 15},
-  {1049, K::kEdit, nullptr, 205, 197, 94, 16},
+  {kDatabase1Button, K::kRadioButton, "Datenbank 1", 126, 82, 57, 10},
+  {kDatabase2Button, K::kRadioButton, "Datenbank 2", 126, 97, 57, 10},
+  {kDatabase3Button, K::kRadioButton, "Datenbank 3", 126, 112, 57, 10},
+  {kDatabase4Button, K::kRadioButton, "Datenbank 4", 126, 126, 57, 10},
+  {kDatabase5Button, K::kRadioButton, "Datenbank 5", 125, 141, 57, 10},
+  {kDatabase6Button, K::kRadioButton, "Datenbank 6", 126, 156, 57, 10},
+  {kDatabase7Button, K::kRadioButton, "Datenbank 7", 126, 171, 57, 10},
+  {kDatabase8Button, K::kRadioButton, "Datenbank 8", 126, 186, 57, 10},
+  {kDatabase9Button, K::kRadioButton, "Datenbank 9", 126, 201, 57, 10},
+  {kNote1, K::kEdit, nullptr, 205, 78, 94, 15},
+  {kNote2, K::kEdit, nullptr, 205, 93, 94, 15},
+  {kNote3, K::kEdit, nullptr, 205, 107, 94, 15},
+  {kNote4, K::kEdit, nullptr, 205, 122, 94, 15},
+  {kNote5, K::kEdit, nullptr, 205, 136, 94, 16},
+  {kNote6, K::kEdit, nullptr, 205, 152, 94, 14},
+  {kNote7, K::kEdit, nullptr, 205, 166, 94, 16},
+  {kNote8, K::kEdit, nullptr, 205, 182, 94, 15},
+  {kNote9, K::kEdit, nullptr, 205, 197, 94, 16},
 
   // Datenbank - Konfiguration
-  {1001, K::kPushButton, "Datenbank 1 bearbeiten", 20, 234, 85, 15},
-  {1020, K::kPushButton, "Datenbank 1 l\u00f6schen", 20, 251, 85, 15},
-  {1018, K::kPushButton, "Datenbank 1 anschauen", 20, 268, 85, 15},
-  {1019, K::kPushButton, "Spielerdaten auslesen", 20, 286, 85, 15},
-  {1006, K::kListBox, nullptr, 20, 305, 85, 83},
+  {kUpdateDatabaseButton, K::kPushButton, "Datenbank 1 bearbeiten", 20, 234, 85, 15},
+  {kDeleteDatabaseButton, K::kPushButton, "Datenbank 1 l\u00f6schen", 20, 251, 85, 15},
+  {kListPlayersButton, K::kPushButton, "Datenbank 1 anschauen", 20, 268, 85, 15},
+  {kShowPlayerDetailsButton, K::kPushButton, "Spielerdaten auslesen", 20, 286, 85, 15},
+  {kPlayerList, K::kListBox, nullptr, 20, 305, 85, 83},
 
   // Spieler Informationen: labels 8 high, edits 12 high
-  {1078, K::kLabel, "Name:", 116, 234, 22, 8},           {1024, K::kEdit, nullptr, 137, 232, 64, 12},
-  {1079, K::kLabel, "CT join", 116, 246, 23, 8},         {1025, K::kEdit, nullptr, 163, 244, 38, 12},
-  {1080, K::kLabel, "Terror join", 116, 258, 32, 8},     {1026, K::kEdit, nullptr, 163, 256, 38, 12},
-  {1081, K::kLabel, "Death", 116, 270, 20, 8},           {1027, K::kEdit, nullptr, 163, 268, 38, 12},
-  {1082, K::kLabel, "Kills", 116, 283, 13, 8},           {1029, K::kEdit, nullptr, 163, 280, 38, 12},
-  {1083, K::kLabel, "Geisel angesp.", 116, 295, 48, 8},  {1030, K::kEdit, nullptr, 163, 292, 38, 12},
-  {1084, K::kLabel, "Geisel get\u00f6tet", 116, 306, 44, 8}, {1031, K::kEdit, nullptr, 163, 304, 38, 12},
-  {1085, K::kLabel, "Geisel gerettet", 116, 318, 46, 8}, {1028, K::kEdit, nullptr, 163, 316, 38, 12},
-  {1086, K::kLabel, "Bombe gelegt", 116, 330, 44, 8},    {1032, K::kEdit, nullptr, 163, 328, 38, 12},
-  {1087, K::kLabel, "Bombe entsch.", 116, 343, 48, 8},   {1041, K::kEdit, nullptr, 163, 340, 38, 12},
-  {1088, K::kLabel, "Zeit in sec", 116, 355, 34, 8},     {1050, K::kEdit, nullptr, 163, 352, 38, 12},
-  {1089, K::kLabel, "usp", 116, 367, 12, 8},             {1062, K::kEdit, nullptr, 163, 364, 38, 12},
-  {1090, K::kLabel, "glock 18", 116, 379, 28, 8},        {1063, K::kEdit, nullptr, 163, 376, 38, 12},
-  {1067, K::kLabel, "desert eagle", 205, 234, 40, 8},    {1051, K::kEdit, nullptr, 254, 232, 38, 12},
-  {1068, K::kLabel, "mp5 navy", 205, 246, 32, 8},        {1052, K::kEdit, nullptr, 254, 244, 38, 12},
-  {1069, K::kLabel, "mac 10", 205, 258, 24, 8},          {1053, K::kEdit, nullptr, 254, 256, 38, 12},
-  {1070, K::kLabel, "ak47", 205, 270, 17, 8},            {1054, K::kEdit, nullptr, 254, 268, 38, 12},
-  {1071, K::kLabel, "m4a1", 205, 283, 18, 8},            {1055, K::kEdit, nullptr, 254, 280, 38, 12},
-  {1072, K::kLabel, "steyr aug", 205, 295, 30, 8},       {1056, K::kEdit, nullptr, 254, 292, 38, 12},
-  {1073, K::kLabel, "awm", 205, 307, 16, 8},             {1057, K::kEdit, nullptr, 254, 304, 38, 12},
-  {1074, K::kLabel, "sg 550", 205, 318, 22, 8},          {1058, K::kEdit, nullptr, 254, 316, 38, 12},
-  {1075, K::kLabel, "para", 205, 331, 15, 8},            {1059, K::kEdit, nullptr, 254, 328, 38, 12},
-  {1076, K::kLabel, "knife", 205, 343, 16, 8},           {1060, K::kEdit, nullptr, 254, 340, 38, 12},
-  {1077, K::kLabel, "steyr scout", 205, 355, 35, 8},     {1061, K::kEdit, nullptr, 254, 352, 38, 12},
-  {1091, K::kLabel, "tmp", 206, 366, 12, 8},             {1064, K::kEdit, nullptr, 254, 364, 38, 12},
-  {1092, K::kLabel, "p90", 206, 378, 13, 8},             {1065, K::kEdit, nullptr, 254, 376, 38, 12},
+  {kNameLabel, K::kLabel, "Name:", 116, 234, 22, 8},                        {kNameEdit, K::kEdit, nullptr, 137, 232, 64, 12},
+  {kCtJoinsLabel, K::kLabel, "CT join", 116, 246, 23, 8},                   {kCtJoinsEdit, K::kEdit, nullptr, 163, 244, 38, 12},
+  {kOtherJoinsLabel, K::kLabel, "Terror join", 116, 258, 32, 8},            {kOtherJoinsEdit, K::kEdit, nullptr, 163, 256, 38, 12},
+  {kDeathsLabel, K::kLabel, "Death", 116, 270, 20, 8},                      {kDeathsEdit, K::kEdit, nullptr, 163, 268, 38, 12},
+  {kKillsLabel, K::kLabel, "Kills", 116, 283, 13, 8},                       {kKillsEdit, K::kEdit, nullptr, 163, 280, 38, 12},
+  {kHostageTouchedLabel, K::kLabel, "Geisel angesp.", 116, 295, 48, 8},     {kHostageTouchedEdit, K::kEdit, nullptr, 163, 292, 38, 12},
+  {kHostageKilledLabel, K::kLabel, "Geisel get\u00f6tet", 116, 306, 44, 8}, {kHostageKilledEdit, K::kEdit, nullptr, 163, 304, 38, 12},
+  {kHostageRescuedLabel, K::kLabel, "Geisel gerettet", 116, 318, 46, 8},    {kHostageRescuedEdit, K::kEdit, nullptr, 163, 316, 38, 12},
+  {kBombPlantedLabel, K::kLabel, "Bombe gelegt", 116, 330, 44, 8},          {kBombPlantedEdit, K::kEdit, nullptr, 163, 328, 38, 12},
+  {kBombDefusedLabel, K::kLabel, "Bombe entsch.", 116, 343, 48, 8},         {kBombDefusedEdit, K::kEdit, nullptr, 163, 340, 38, 12},
+  {kPlayTimeLabel, K::kLabel, "Zeit in sec", 116, 355, 34, 8},              {kPlayTimeEdit, K::kEdit, nullptr, 163, 352, 38, 12},
+  {kUspLabel, K::kLabel, "usp", 116, 367, 12, 8},                           {kUspKillsEdit, K::kEdit, nullptr, 163, 364, 38, 12},
+  {kGlock18Label, K::kLabel, "glock 18", 116, 379, 28, 8},                  {kGlock18KillsEdit, K::kEdit, nullptr, 163, 376, 38, 12},
+  {kDeagleLabel, K::kLabel, "desert eagle", 205, 234, 40, 8},               {kDeagleKillsEdit, K::kEdit, nullptr, 254, 232, 38, 12},
+  {kMp5NavyLabel, K::kLabel, "mp5 navy", 205, 246, 32, 8},                  {kMp5NavyKillsEdit, K::kEdit, nullptr, 254, 244, 38, 12},
+  {kMac10Label, K::kLabel, "mac 10", 205, 258, 24, 8},                      {kMac10KillsEdit, K::kEdit, nullptr, 254, 256, 38, 12},
+  {kAk47Label, K::kLabel, "ak47", 205, 270, 17, 8},                         {kAk47KillsEdit, K::kEdit, nullptr, 254, 268, 38, 12},
+  {kM4a1Label, K::kLabel, "m4a1", 205, 283, 18, 8},                         {kM4a1KillsEdit, K::kEdit, nullptr, 254, 280, 38, 12},
+  {kAugLabel, K::kLabel, "steyr aug", 205, 295, 30, 8},                     {kAugKillsEdit, K::kEdit, nullptr, 254, 292, 38, 12},
+  {kAwpLabel, K::kLabel, "awm", 205, 307, 16, 8},                           {kAwpKillsEdit, K::kEdit, nullptr, 254, 304, 38, 12},
+  {kSg550Label, K::kLabel, "sg 550", 205, 318, 22, 8},                      {kSg550KillsEdit, K::kEdit, nullptr, 254, 316, 38, 12},
+  {kParaLabel, K::kLabel, "para", 205, 331, 15, 8},                         {kParaKillsEdit, K::kEdit, nullptr, 254, 328, 38, 12},
+  {kKnifeLabel, K::kLabel, "knife", 205, 343, 16, 8},                       {kKnifeKillsEdit, K::kEdit, nullptr, 254, 340, 38, 12},
+  {kScoutLabel, K::kLabel, "steyr scout", 205, 355, 35, 8},                 {kScoutKillsEdit, K::kEdit, nullptr, 254, 352, 38, 12},
+  {kTmpLabel, K::kLabel, "tmp", 206, 366, 12, 8},                           {kTmpKillsEdit, K::kEdit, nullptr, 254, 364, 38, 12},
+  {kP90Label, K::kLabel, "p90", 206, 378, 13, 8},                           {kP90KillsEdit, K::kEdit, nullptr, 254, 376, 38, 12},
 
   // HTML - Ausgabe: colour picker, the twelve colours, the closing buttons
-  {1093, K::kPushButton, "RGB Farbwerte", 323, 233, 55, 17},
-  {1094, K::kEdit, nullptr, 383, 233, 55, 17},
-  {1110, K::kLabel, "Rahmen", 331, 258, 28, 8},          {1100, K::kEdit, nullptr, 383, 252, 55, 17},
-  {1105, K::kLabel, "Hintergrund", 331, 276, 38, 8},     {1095, K::kEdit, nullptr, 383, 271, 55, 17},
-  {1106, K::kLabel, "Linien", 331, 295, 20, 8},          {1096, K::kEdit, nullptr, 383, 290, 55, 17},
-  {1107, K::kLabel, "Zelle 1", 331, 314, 22, 8},         {1097, K::kEdit, nullptr, 383, 310, 55, 17},
-  {1108, K::kLabel, "Zelle 2", 331, 334, 22, 8},         {1098, K::kEdit, nullptr, 383, 329, 55, 17},
-  {1109, K::kLabel, "Zelle 3", 331, 353, 22, 8},         {1099, K::kEdit, nullptr, 383, 348, 55, 17},
-  {1111, K::kLabel, "Schrift", 449, 258, 21, 8},         {1101, K::kEdit, nullptr, 501, 252, 55, 17},
-  {1112, K::kLabel, "\u00dcberschrift", 449, 277, 35, 8}, {1102, K::kEdit, nullptr, 501, 271, 55, 17},
-  {1113, K::kLabel, "Hyperlink off", 449, 296, 40, 8},   {1103, K::kEdit, nullptr, 501, 291, 55, 17},
-  {1114, K::kLabel, "Cover", 449, 316, 20, 8},           {1104, K::kEdit, nullptr, 501, 310, 55, 17},
-  {1118, K::kLabel, "Balkengrund", 449, 335, 41, 8},     {1117, K::kEdit, nullptr, 501, 329, 55, 17},
-  {1116, K::kLabel, "Balken", 449, 353, 23, 8},          {1115, K::kEdit, nullptr, 501, 349, 55, 17},
-  {1, K::kDefaultButton, "Beenden", 325, 372, 77, 18},
-  {1002, K::kPushButton, "Datenbank 1 zu HTML", 405, 372, 77, 18},
-  {1007, K::kPushButton, "HTML Ansicht aktualisieren", 485, 372, 93, 18},
+  {kPickColourButton, K::kPushButton, "RGB Farbwerte", 323, 233, 55, 17},
+  {kPickedColour, K::kEdit, nullptr, 383, 233, 55, 17},
+  {kFrameColourLabel, K::kLabel, "Rahmen", 331, 258, 28, 8},                {kFrameColourEdit, K::kEdit, nullptr, 383, 252, 55, 17},
+  {kBackgroundColourLabel, K::kLabel, "Hintergrund", 331, 276, 38, 8},      {kBackgroundColourEdit, K::kEdit, nullptr, 383, 271, 55, 17},
+  {kLineColourLabel, K::kLabel, "Linien", 331, 295, 20, 8},                 {kLineColourEdit, K::kEdit, nullptr, 383, 290, 55, 17},
+  {kCell1ColourLabel, K::kLabel, "Zelle 1", 331, 314, 22, 8},               {kCell1ColourEdit, K::kEdit, nullptr, 383, 310, 55, 17},
+  {kCell2ColourLabel, K::kLabel, "Zelle 2", 331, 334, 22, 8},               {kCell2ColourEdit, K::kEdit, nullptr, 383, 329, 55, 17},
+  {kCell3ColourLabel, K::kLabel, "Zelle 3", 331, 353, 22, 8},               {kCell3ColourEdit, K::kEdit, nullptr, 383, 348, 55, 17},
+  {kTextColourLabel, K::kLabel, "Schrift", 449, 258, 21, 8},                {kTextColourEdit, K::kEdit, nullptr, 501, 252, 55, 17},
+  {kHeadingColourLabel, K::kLabel, "\u00dcberschrift", 449, 277, 35, 8},    {kHeadingColourEdit, K::kEdit, nullptr, 501, 271, 55, 17},
+  {kLinkColourLabel, K::kLabel, "Hyperlink off", 449, 296, 40, 8},          {kLinkColourEdit, K::kEdit, nullptr, 501, 291, 55, 17},
+  {kCoverColourLabel, K::kLabel, "Cover", 449, 316, 20, 8},                 {kCoverColourEdit, K::kEdit, nullptr, 501, 310, 55, 17},
+  {kBarBackgroundColourLabel, K::kLabel, "Balkengrund", 449, 335, 41, 8},   {kBarBackgroundColourEdit, K::kEdit, nullptr, 501, 329, 55, 17},
+  {kBarColourLabel, K::kLabel, "Balken", 449, 353, 23, 8},                  {kBarColourEdit, K::kEdit, nullptr, 501, 349, 55, 17},
+  {kOkButton, K::kDefaultButton, "Beenden", 325, 372, 77, 18},
+  {kReportRunButton, K::kPushButton, "Datenbank 1 zu HTML", 405, 372, 77, 18},
+  {kRefreshHtmlViewButton, K::kPushButton, "HTML Ansicht aktualisieren", 485, 372, 93, 18},
 
-  {1004, K::kCentredEdit, nullptr, 7, 401, 595, 14},
+  {kStatusLine, K::kCentredEdit, nullptr, 7, 401, 595, 14},
 };
 // clang-format on
 
@@ -160,7 +160,7 @@ QWidget* CreateControl(const ControlPlace& place, QWidget* parent) {
       label->setText(caption);
       return label;
     }
-    case K::kFlashView:
+    case K::kAnimationView:
       return new CShockwaveFlash(parent);
     case K::kHtmlView:
       return new CWebBrowser2(parent);
@@ -174,18 +174,18 @@ std::span<const ControlPlace> MainWindowControls() {
   return kControls;
 }
 
-QString ControlName(int id) {
+QString ControlName(ControlId id) {
   return QStringLiteral("id%1").arg(id);
 }
 
-std::map<int, QWidget*> BuildControls(QWidget* dialog, const DialogUnits& units,
-                                      std::span<const ControlPlace> places) {
-  std::map<int, QWidget*> controls;
+std::map<ControlId, QWidget*> BuildControls(QWidget* dialog, const DialogUnits& units,
+                                            std::span<const ControlPlace> places) {
+  std::map<ControlId, QWidget*> controls;
   int group = 0;
   for (const ControlPlace& place : places) {
     QWidget* control = CreateControl(place, dialog);
     control->setGeometry(units.ToPixels(place.x, place.y, place.width, place.height));
-    if (place.id == 0) {
+    if (place.id == kNoControlId) {
       control->setObjectName(QStringLiteral("group%1").arg(++group));
     } else {
       control->setObjectName(ControlName(place.id));

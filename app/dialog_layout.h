@@ -8,6 +8,8 @@
 #include <map>
 #include <span>
 
+#include "app/control_ids.h"
+
 class DialogUnits;
 class QWidget;
 
@@ -21,12 +23,12 @@ enum class ControlKind {
   kMultiLineEdit,  // no border, scroll bars as needed, Enter breaks the line
   kListBox,        // no border, single selection, unsorted
   kLabel,          // left-aligned, transparent over the background
-  kFlashView,
+  kAnimationView,
   kHtmlView,
 };
 
 struct ControlPlace {
-  int id;  // 0 for the group boxes
+  ControlId id;  // kNoControlId for the group boxes
   ControlKind kind;
   const char* caption;  // UTF-8; nullptr for controls without a caption
   int x, y, width, height;
@@ -43,8 +45,8 @@ std::span<const ControlPlace> MainWindowControls();
 
 // Creates every control of `places` as a child of `dialog` at its converted
 // place and returns them by control number (group boxes are not returned).
-std::map<int, QWidget*> BuildControls(QWidget* dialog, const DialogUnits& units,
-                                      std::span<const ControlPlace> places);
+std::map<ControlId, QWidget*> BuildControls(QWidget* dialog, const DialogUnits& units,
+                                            std::span<const ControlPlace> places);
 
 // The object name of control `id`.
-QString ControlName(int id);
+QString ControlName(ControlId id);

@@ -1,5 +1,6 @@
-// The application object: prepares the browser engine, builds the main window,
-// runs it modally and ends the process when it closes.
+// The application object: prepares the browser engine and Qt's German dialog
+// texts, builds the main window, runs it modally and ends the process when it
+// closes.
 #include <QApplication>
 #include <QMessageBox>
 #include <cstring>
@@ -8,6 +9,7 @@
 #include <iostream>
 #include <system_error>
 
+#include "app/german_dialogs.h"
 #include "app/varnokel_dlg.h"
 #include "base/user_program_dir.h"
 #include "db/process_values.h"
@@ -103,6 +105,7 @@ int main(int argc, char* argv[]) {
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication qt_app(argc, argv);
   QGuiApplication::setDesktopFileName(QStringLiteral(VARNOKEL_APP_ID));  // its desktop entry
+  InstallGermanDialogTexts(qt_app);
   if (argc > 1) {
     std::cerr << "varnokel: unknown option '" << argv[1] << "'\n" << kUsage;
     return kExitUsage;

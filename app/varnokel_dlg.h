@@ -14,10 +14,14 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "app/control_ids.h"
+#include "app/text_codec.h"
 #include "base/state_files.h"
+#include "db/database_lock.h"
 #include "db/process_values.h"
 #include "report/colour_settings.h"
 
@@ -29,13 +33,14 @@ class QPushButton;
 class QWidget;
 namespace varnokel {
 class FileError;
-}
+struct UpdatePlan;
+}  // namespace varnokel
 
 // The edit fields bound to the text members, in the members' declaration
 // order: status line; loaded files; notes 1-9; 22 player details; (the HTML
 // view); 4 player details; picked colour; the twelve colours.
 inline constexpr int kTextMemberCount = 50;
-extern const std::array<int, kTextMemberCount> kTextMemberIds;
+extern const std::array<ControlId, kTextMemberCount> kTextMemberIds;
 
 class CVarnokelDlg : public CVarnokelDlgBase {
   Q_OBJECT
@@ -53,11 +58,11 @@ class CVarnokelDlg : public CVarnokelDlgBase {
   void UpdateData(bool save_and_validate);
 
   // The text member bound to edit field `id` (one of kTextMemberIds).
-  const std::string& Member(int id) const;
-  std::string& Member(int id);
+  const std::string& Member(ControlId id) const;
+  std::string& Member(ControlId id);
 
   // The control with number `id`, or nullptr.
-  QWidget* Control(int id) const;
+  QWidget* Control(ControlId id) const;
 
   std::filesystem::path ProgramFolder() const;
 
@@ -82,7 +87,23 @@ class CVarnokelDlg : public CVarnokelDlgBase {
   void OnPickColour();
   void OnRefreshHtmlView();
 
-  void SetCaption(int id, const std::string& caption);
+  // How an update treats loaded logs that are already in the database.
+  enum class FoldChoice { kOnlyNew, kEverything, kCancel };
+
+  // Takes the chosen database's lock without waiting. A busy database is
+  // reported in a message box, a lock file that cannot be made like any file
+  // failure; false then, and `lock` stays empty.
+  bool LockDatabase(std::optional<varnokel::DatabaseLock>& lock,
+                    varnokel::DatabaseLock::Access access);
+  // Takes the write lock and plans the update against the database's ledger.
+  bool LockAndPlanUpdate(std::optional<varnokel::DatabaseLock>& lock, varnokel::UpdatePlan& plan,
+                         bool again);
+  FoldChoice AskHowToFold(const varnokel::UpdatePlan& plan);
+  // Runs the planned update; a failure is reported with how far it got.
+  bool RunUpdate(const varnokel::DatabaseLock& lock, const varnokel::UpdatePlan& plan, bool again);
+  void ReportBusyDatabase(varnokel::DatabaseLock::Access access);
+
+  void SetCaption(ControlId id, const std::string& caption);
   void PlayMovie(const std::filesystem::path& movie);
   void NavigateHtmlView();
   // Runs file work of a command; a failure is shown in an error box naming
@@ -96,7 +117,8 @@ class CVarnokelDlg : public CVarnokelDlgBase {
 
   varnokel::ProcessValues& values_;
   std::filesystem::path program_dir_override_;
-  std::map<int, QWidget*> controls_;
-  QListWidget* player_list_ = nullptr;               // 1006
-  std::array<std::string, kTextMemberCount> texts_;  // bound to kTextMemberIds
+  std::map<ControlId, QWidget*> controls_;
+  QListWidget* player_list_ = nullptr;                        // kPlayerList
+  std::array<std::string, kTextMemberCount> texts_;           // bound to kTextMemberIds
+  std::array<varnokel::ShownBytes, kTextMemberCount> shown_;  // what each field was filled from
 };

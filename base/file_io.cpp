@@ -5,8 +5,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <optional>
 #include <random>
 
 namespace varnokel {
@@ -37,6 +42,44 @@ class Descriptor {
   int fd_;
 };
 
+// The fault seam (see FileFault): the write operations so far and the fault
+// to inject, taken from the environment on first use.
+std::atomic<long> g_write_operations{0};
+std::mutex g_fault_mutex;
+std::optional<FileFault> g_fault;
+
+FileFault FaultFromEnvironment() {
+  FileFault fault;
+  const char* text = std::getenv("VARNOKEL_FILE_FAULT");
+  if (text == nullptr) return fault;
+  std::string_view spec(text);
+  auto number_after = [&](std::string_view prefix) -> long {
+    return std::strtol(std::string(spec.substr(prefix.size())).c_str(), nullptr, 10);
+  };
+  if (spec.starts_with("kill:")) {
+    fault.at = number_after("kill:");
+    fault.kill = true;
+  } else if (spec.starts_with("fail:")) {
+    fault.at = number_after("fail:");
+    fault.error = spec.ends_with(":EACCES") ? EACCES : spec.ends_with(":EIO") ? EIO : ENOSPC;
+  }
+  return fault;
+}
+
+// Counts one write operation; returns the error to fail it with, or 0.
+int NextWriteOperation() {
+  const long number = ++g_write_operations;
+  FileFault fault;
+  {
+    std::lock_guard<std::mutex> lock(g_fault_mutex);
+    if (!g_fault) g_fault = FaultFromEnvironment();
+    fault = *g_fault;
+  }
+  if (fault.at == 0 || number != fault.at) return 0;
+  if (fault.kill) ::kill(::getpid(), SIGKILL);
+  return fault.error;
+}
+
 std::string KindText(FileError::Kind kind) {
   switch (kind) {
     case FileError::Kind::kOpen:
@@ -55,40 +98,54 @@ FileError::FileError(Kind kind, std::filesystem::path file, const std::string& d
     : std::runtime_error(KindText(kind) + " " + file.string() +
                          (detail.empty() ? std::string() : ": " + detail)),
       kind_(kind),
-      file_(std::move(file)) {}
+      file_(std::move(file)),
+      detail_(detail) {}
 
-std::string ReadFileBytes(const std::filesystem::path& file) {
+void AppendFileBytes(std::string& out, const std::filesystem::path& file, bool follow_links) {
   // O_NONBLOCK: opening a named pipe would otherwise wait for a writer; it is
   // refused below like every other file that is not a regular one. Reads of a
   // regular file are not affected by the flag.
-  Descriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (fd.get() < 0) throw FileError(FileError::Kind::kOpen, file, DescribeErrno(errno));
+  const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | (follow_links ? 0 : O_NOFOLLOW);
+  Descriptor fd(::open(file.c_str(), flags));
+  if (fd.get() < 0) {
+    if (errno == ELOOP && !follow_links)
+      throw FileError(FileError::Kind::kOpen, file, "a symbolic link, not a file");
+    throw FileError(FileError::Kind::kOpen, file, DescribeErrno(errno));
+  }
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0)
     throw FileError(FileError::Kind::kOpen, file, DescribeErrno(errno));
   if (!S_ISREG(st.st_mode)) throw FileError(FileError::Kind::kOpen, file, "not a regular file");
-  // Read exactly the size the file has now; a file that grows meanwhile is
-  // read on in small pieces, so the string never holds much spare capacity.
-  std::string bytes(static_cast<size_t>(st.st_size), '\0');
-  size_t done = 0;
+  // Read exactly the size the file has now, straight into the end of `out`; a
+  // file that grows meanwhile is read on in small pieces.
+  const size_t old_size = out.size();
+  out.resize(old_size + static_cast<size_t>(st.st_size));
+  size_t done = old_size;
   char more[4096];
   for (;;) {
-    const bool into_bytes = done < bytes.size();
-    ssize_t n = into_bytes ? ::read(fd.get(), bytes.data() + done, bytes.size() - done)
-                           : ::read(fd.get(), more, sizeof more);
+    const bool into_out = done < out.size();
+    ssize_t n = into_out ? ::read(fd.get(), out.data() + done, out.size() - done)
+                         : ::read(fd.get(), more, sizeof more);
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw FileError(FileError::Kind::kOpen, file, DescribeErrno(errno));
+      const int err = errno;
+      out.resize(old_size);
+      throw FileError(FileError::Kind::kOpen, file, DescribeErrno(err));
     }
     if (n == 0) break;
-    if (into_bytes) {
+    if (into_out) {
       done += static_cast<size_t>(n);
     } else {
-      bytes.append(more, static_cast<size_t>(n));
-      done = bytes.size();
+      out.append(more, static_cast<size_t>(n));
+      done = out.size();
     }
   }
-  bytes.resize(done);
+  out.resize(done);
+}
+
+std::string ReadFileBytes(const std::filesystem::path& file) {
+  std::string bytes;
+  AppendFileBytes(bytes, file);
   return bytes;
 }
 
@@ -97,14 +154,17 @@ std::string_view CutAtNul(std::string_view bytes) {
   return nul == std::string_view::npos ? bytes : bytes.substr(0, nul);
 }
 
-std::string ReadFileText(const std::filesystem::path& file) {
-  std::string bytes = ReadFileBytes(file);
+std::string ReadFileText(const std::filesystem::path& file, bool follow_links) {
+  std::string bytes;
+  AppendFileBytes(bytes, file, follow_links);
   size_t nul = bytes.find('\0');
   if (nul != std::string::npos) bytes.resize(nul);
   return bytes;
 }
 
 void WriteFileAtomic(const std::filesystem::path& file, std::string_view bytes) {
+  if (int injected = NextWriteOperation())
+    throw FileError(FileError::Kind::kCreate, file, DescribeErrno(injected));
   const std::filesystem::path dir = file.parent_path().empty() ? "." : file.parent_path();
   static thread_local std::mt19937_64 random{std::random_device{}()};
   std::filesystem::path temp;
@@ -138,6 +198,39 @@ void WriteFileAtomic(const std::filesystem::path& file, std::string_view bytes) 
   }
 }
 
+void WriteNewFile(const std::filesystem::path& file, std::string_view bytes, bool sync) {
+  if (int injected = NextWriteOperation())
+    throw FileError(FileError::Kind::kCreate, file, DescribeErrno(injected));
+  Descriptor fd(::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
+  if (fd.get() < 0) throw FileError(FileError::Kind::kCreate, file, DescribeErrno(errno));
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw FileError(FileError::Kind::kCreate, file, DescribeErrno(errno));
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (sync && ::fdatasync(fd.get()) != 0)
+    throw FileError(FileError::Kind::kCreate, file, DescribeErrno(errno));
+  if (::close(fd.release()) != 0)
+    throw FileError(FileError::Kind::kCreate, file, DescribeErrno(errno));
+}
+
+void RenameFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+  if (int injected = NextWriteOperation())
+    throw FileError(FileError::Kind::kCreate, to, DescribeErrno(injected));
+  if (::rename(from.c_str(), to.c_str()) != 0)
+    throw FileError(FileError::Kind::kCreate, to, DescribeErrno(errno));
+}
+
+void SyncFileSystem(const std::filesystem::path& path) {
+  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_DIRECTORY));
+  if (fd.get() < 0 || ::syncfs(fd.get()) != 0)
+    throw FileError(FileError::Kind::kCreate, path, DescribeErrno(errno));
+}
+
 std::vector<std::string> ListEntryNames(const std::filesystem::path& dir) {
   std::vector<std::string> names;
   std::error_code ec;
@@ -154,6 +247,21 @@ std::vector<std::string> ListEntryNames(const std::filesystem::path& dir) {
 bool IsRegularFile(const std::filesystem::path& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool IsSymbolicLink(const std::filesystem::path& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+void SetFileFault(const FileFault& fault) {
+  std::lock_guard<std::mutex> lock(g_fault_mutex);
+  g_fault = fault;
+  g_write_operations = 0;
+}
+
+long FileWriteOperationsSoFar() {
+  return g_write_operations;
 }
 
 }  // namespace varnokel

@@ -20,18 +20,25 @@ class FileError : public std::runtime_error {
 
   Kind kind() const { return kind_; }
   const std::filesystem::path& file() const { return file_; }
+  const std::string& detail() const { return detail_; }  // the system's reason, or empty
 
  private:
   Kind kind_;
   std::filesystem::path file_;
+  std::string detail_;
 };
 
 // Reads the whole file byte for byte. Throws FileError(kOpen) when the path
 // cannot be opened as a regular file (missing, a directory, no permission).
 std::string ReadFileBytes(const std::filesystem::path& file);
 
+// Appends the whole file to `out`, read straight into its end (no second
+// copy). Throws FileError(kOpen) like ReadFileBytes; `out` is then unchanged.
+// With `follow_links` false a symbolic link is refused like a folder.
+void AppendFileBytes(std::string& out, const std::filesystem::path& file, bool follow_links = true);
+
 // Like ReadFileBytes, then cut at the first NUL byte (the text ends there).
-std::string ReadFileText(const std::filesystem::path& file);
+std::string ReadFileText(const std::filesystem::path& file, bool follow_links = true);
 
 // The bytes up to (not including) the first NUL, or all of them.
 std::string_view CutAtNul(std::string_view bytes);
@@ -42,6 +49,20 @@ std::string_view CutAtNul(std::string_view bytes);
 // Throws FileError(kCreate) when the temporary file cannot be made or renamed.
 void WriteFileAtomic(const std::filesystem::path& file, std::string_view bytes);
 
+// Creates or truncates `file` and writes exactly `bytes`, then closes it; no
+// temporary file (for files that are themselves staged and renamed later).
+// With `sync`, the data reaches the disk before it returns. Throws
+// FileError(kCreate) naming the file.
+void WriteNewFile(const std::filesystem::path& file, std::string_view bytes, bool sync = false);
+
+// Renames `from` to `to` (replacing `to`, even a symbolic link itself, never
+// what it points to). Throws FileError(kCreate) naming `to`.
+void RenameFile(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// Flushes everything written to the file system that holds `path` to disk.
+// Throws FileError(kCreate) naming `path` when that fails.
+void SyncFileSystem(const std::filesystem::path& path);
+
 // Names of all entries of `dir` (files and folders), sorted by their bytes as
 // unsigned values so that every machine lists a database the same way. "." and
 // ".." are not included. A folder that does not exist or cannot be read gives
@@ -50,5 +71,23 @@ std::vector<std::string> ListEntryNames(const std::filesystem::path& dir);
 
 // True when `path` names an existing regular file.
 bool IsRegularFile(const std::filesystem::path& path);
+
+// True when `path` itself is a symbolic link (whatever it points to).
+bool IsSymbolicLink(const std::filesystem::path& path);
+
+// A seam for tests of what happens when the disk fails or the process dies:
+// the file operations that write (WriteFileAtomic, WriteNewFile, RenameFile)
+// are counted from 1, and operation number `at` fails with `error` (ENOSPC,
+// EACCES, EIO ...) or, with `kill`, the process kills itself with SIGKILL
+// before doing it. Off unless set by SetFileFault or, for a child process, by
+// the environment variable VARNOKEL_FILE_FAULT ("fail:N:ENOSPC", "fail:N:EIO",
+// "fail:N:EACCES" or "kill:N").
+struct FileFault {
+  long at = 0;  // 0: no fault
+  int error = 0;
+  bool kill = false;
+};
+void SetFileFault(const FileFault& fault);  // also restarts the count
+long FileWriteOperationsSoFar();
 
 }  // namespace varnokel

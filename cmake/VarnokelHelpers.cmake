@@ -36,3 +36,18 @@ function(varnokel_fuzz_target name)
            COMMAND ${name} -max_total_time=20 -timeout=5 -rss_limit_mb=2048
                    -max_len=${F_MAX_LEN} ${corpus} ${F_SEEDS})
 endfunction()
+
+# varnokel_embed_texts(TARGET HEADER NAMESPACE FILES...): HEADER (a path below
+# the build folder, included as its path relative to it) holds the bytes of
+# each file unchanged as a std::string_view constant, remade by
+# tools/embed_text whenever a file changes; TARGET is built after it.
+function(varnokel_embed_texts target header name_space)
+  add_custom_command(
+    OUTPUT ${header}
+    COMMAND varnokel-embed-text ${header} ${name_space} ${ARGN}
+    DEPENDS varnokel-embed-text ${ARGN}
+    COMMENT "Embedding ${header}"
+    VERBATIM)
+  target_sources(${target} PRIVATE ${header})
+  target_include_directories(${target} PUBLIC ${CMAKE_BINARY_DIR})
+endfunction()

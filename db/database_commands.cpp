@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "base/file_io.h"
+#include "db/ledger.h"
 #include "db/player_file.h"
 
 namespace varnokel {
@@ -40,12 +41,13 @@ const std::array<DetailSlot, kDetailCount> kDetailSlots = {{
 namespace {
 
 // Entries that are player files or anything else a user put there; names
-// beginning with "." (among them the temporary files of atomic writes) are
-// never listed or deleted.
+// beginning with "." (the database's ledger, lock and staging files among
+// them) are never listed or deleted, and symbolic links are not players.
 std::vector<std::string> VisibleEntries(const std::filesystem::path& database_dir) {
   std::vector<std::string> names;
   for (std::string& name : ListEntryNames(database_dir)) {
-    if (!name.empty() && name[0] != '.') names.push_back(std::move(name));
+    if (!name.empty() && name[0] != '.' && !IsSymbolicLink(database_dir / name))
+      names.push_back(std::move(name));
   }
   return names;
 }
@@ -65,17 +67,21 @@ PlayerDetails ReadPlayerDetails(const std::filesystem::path& database_dir, std::
       name == "." || name == "..") {
     throw FileError(FileError::Kind::kInvalidName, file, "not an entry of the database");
   }
-  Fields fields = ReadPlayerFile(file);
+  Fields fields = ReadPlayerFile(file);  // refuses a symbolic link
   PlayerDetails details;
   for (size_t i = 0; i < details.size(); ++i) details[i] = FieldAt(fields, kDetailSlots[i].field);
   return details;
 }
 
 void DeleteDatabase(const std::filesystem::path& database_dir) {
-  for (const std::string& name : VisibleEntries(database_dir)) {
+  for (std::string name : ListEntryNames(database_dir)) {
+    if (name.empty() || name[0] == '.') continue;
     std::filesystem::path file = database_dir / name;
-    ::unlink(file.c_str());  // folders and files in use stay; no message
+    ::unlink(file.c_str());  // folders stay; no message (a link goes, not what it points to)
   }
+  // With its players gone the database holds no log any more: the ledger
+  // must not keep the same logs from being folded again.
+  ::unlink((database_dir / kLedgerFileName).c_str());
 }
 
 }  // namespace varnokel

@@ -9,8 +9,9 @@
 
 namespace varnokel {
 
-// The entries of the database folder, files and folders, whose names do not
-// begin with ".", sorted by unsigned bytes. A missing folder lists nothing.
+// The entries of the database folder, files and folders but no symbolic
+// links, whose names do not begin with ".", sorted by unsigned bytes. A
+// missing folder lists nothing.
 std::vector<std::string> ListPlayers(const std::filesystem::path& database_dir);
 
 // The 26 player details shown in the window, in the order of the window's
@@ -29,8 +30,9 @@ using PlayerDetails = std::array<std::string, kDetailCount>;
 // the file holds them. Throws FileError(kOpen) naming the file.
 PlayerDetails ReadPlayerDetails(const std::filesystem::path& database_dir, std::string_view entry);
 
-// Deletes every entry not beginning with "." that can be deleted as a file;
-// folders and files that cannot be deleted are left without a message.
+// Deletes every entry not beginning with "." that can be deleted as a file,
+// and the ledger; folders and files that cannot be deleted are left without a
+// message. The caller holds the database's write lock.
 void DeleteDatabase(const std::filesystem::path& database_dir);
 
 }  // namespace varnokel

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cstring>
 #include <limits>
 
 #include "base/file_io.h"
@@ -85,6 +86,11 @@ int32_t Atoi(std::string_view text) {
   return value >= kLimit ? std::numeric_limits<int32_t>::max() : static_cast<int32_t>(value);
 }
 
+bool IsValidPlayerId(std::string_view id) {
+  return id.size() <= kMaxPlayerIdBytes && std::memchr(id.data(), '/', id.size()) == nullptr &&
+         std::memchr(id.data(), '\0', id.size()) == nullptr;
+}
+
 std::filesystem::path PlayerFilePath(const std::filesystem::path& database_dir,
                                      std::string_view player_id) {
   std::string name = std::string(player_id) + ".db";
@@ -137,12 +143,12 @@ std::string IncrementedCount(std::string_view count) {
 }
 
 Fields ReadPlayerFile(const std::filesystem::path& file) {
-  return SplitFields(ReadFileText(file));
+  return SplitFields(ReadFileText(file, /*follow_links=*/false));
 }
 
 bool PlayerFileExists(const std::filesystem::path& file) {
   struct stat st {};
-  return ::stat(file.c_str(), &st) == 0;
+  return ::lstat(file.c_str(), &st) == 0;
 }
 
 }  // namespace varnokel

@@ -61,6 +61,10 @@ int32_t Atoi(std::string_view text);
 // longer than "<id>.db") both fit the 255-byte file name limit.
 inline constexpr size_t kMaxPlayerIdBytes = 251;
 
+// True when `id` can name a player file: no "/", no NUL byte, at most
+// kMaxPlayerIdBytes long. A log line naming any other id is passed over whole.
+bool IsValidPlayerId(std::string_view id);
+
 // DatabaseDir + "/" + id + ".db". Throws FileError(kInvalidName) naming that
 // path when the id contains "/" or a NUL byte, so nothing is ever touched
 // outside the database folder, or when it is longer than kMaxPlayerIdBytes,
@@ -80,11 +84,13 @@ std::string JoinFields(const Fields& fields);
 int32_t SkillValue(const Fields& fields);
 
 // Reads a player file by the reading rule (whole file, cut at a NUL byte).
-// Throws FileError(kOpen) naming the file.
+// Throws FileError(kOpen) naming the file, also when it is a symbolic link:
+// a link is not a player (it could show any file of the machine on a page).
 Fields ReadPlayerFile(const std::filesystem::path& file);
 
-// True when anything exists at `file` (a folder there makes the later read
-// fail with an error naming it, instead of being overwritten).
+// True when anything exists at `file`, a symbolic link too (a folder or a
+// link there makes the later read fail with an error naming it, instead of
+// being overwritten).
 bool PlayerFileExists(const std::filesystem::path& file);
 
 // The decimal text of Atoi(count) + 1; a count at the 32-bit maximum stays.

@@ -58,6 +58,8 @@ void AppendField(std::string& bytes, std::string_view text) {
 
 }  // namespace
 
+constexpr int64_t kLongestSessionSeconds = 24 * 60 * 60;
+
 int32_t PlayTimeAfterSession(std::string_view start_date, std::string_view start_time,
                              std::string_view end_date, std::string_view end_time,
                              std::string_view old_total) {
@@ -69,7 +71,11 @@ int32_t PlayTimeAfterSession(std::string_view start_date, std::string_view start
   } else if (session < 0) {
     session += 86400;
   }
-  return Saturate(std::max<int64_t>(session, 0) + Atoi(old_total));
+  // A session below 0 or above a day counts 0: every map change writes
+  // "entered the game" again, so a real session never spans a day, and a
+  // longer one means the logs in between were never loaded.
+  if (session < 0 || session > kLongestSessionSeconds) session = 0;
+  return Saturate(session + Atoi(old_total));
 }
 
 std::string SerializeRecord(const PlayerRecord& record) {
@@ -127,9 +133,30 @@ void ApplyEntered(PlayerRecord& record, std::string_view id, std::string_view da
   record.shape = PlayerRecord::Shape::kTerminated;
 }
 
+// Adds one to a count written the plain way (digits, no sign, no leading
+// zero, fewer than ten digits, so far below the 32-bit limit) in place;
+// false for any other text, which IncrementedCount then reads the long way.
+bool IncrementPlainCount(std::string& count) {
+  constexpr size_t kPlainDigits = 9;
+  if (count.empty() || count.size() > kPlainDigits || (count[0] == '0' && count.size() > 1))
+    return false;
+  for (char c : count) {
+    if (!IsDigit(c)) return false;
+  }
+  for (size_t i = count.size(); i-- > 0;) {
+    if (count[i] != '9') {
+      ++count[i];
+      return true;
+    }
+    count[i] = '0';
+  }
+  count.insert(count.begin(), '1');
+  return true;
+}
+
 void ApplyIncrement(PlayerRecord& record, int index) {
   std::string& count = record.fields[static_cast<size_t>(index)];
-  count = IncrementedCount(count);
+  if (!IncrementPlainCount(count)) count = IncrementedCount(count);
   record.shape = PlayerRecord::Shape::kTerminated;
 }
 

@@ -56,7 +56,7 @@ void ApplyDisconnected(PlayerRecord& record, std::string_view id, std::string_vi
 // 1 and 2) and ended at the line's date and time, added to `old_total`. When
 // both dates are valid MM/DD/YYYY dates the full difference counts; otherwise
 // only the times, with a day added to a negative difference. A session below
-// 0 counts 0; the sum saturates at the 32-bit range.
+// 0 or above 86400 seconds counts 0; the sum saturates at the 32-bit range.
 int32_t PlayTimeAfterSession(std::string_view start_date, std::string_view start_time,
                              std::string_view end_date, std::string_view end_time,
                              std::string_view old_total);

@@ -1,5 +1,5 @@
-// The database update run: folds the LogBuffer into the player files of one
-// database.
+// The database update run: folds the logs of the LogBuffer into the player
+// files of one database, each log line exactly once.
 #pragma once
 
 #include <cstddef>
@@ -7,9 +7,14 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "base/file_io.h"
+#include "db/update_plan.h"
 
 namespace varnokel {
 
+class DatabaseLock;
 class LogBuffer;
 
 // " Datenbank " + number + " fertig...", appended to the status line.
@@ -18,12 +23,53 @@ std::string UpdateDoneStatus(std::string_view database_number);
 // Called now and then with (lines done, lines in all) for progress displays.
 using UpdateProgress = std::function<void(size_t, size_t)>;
 
-// Cuts the buffer into lines, sets `reference_line` to line n / 2 and applies
-// every recogniser to every line. Throws FileError naming the file when a
-// player file cannot be read or written; the files changed by the lines
-// before the failure are then on disk, exactly as if each event had rewritten
-// its file at once.
-void DatabaseUpdateRun(const LogBuffer& buffer, const std::filesystem::path& database_dir,
-                       std::string& reference_line, const UpdateProgress& progress = {});
+struct UpdateOptions {
+  bool again = false;  // fold every loaded log whole, whatever the ledger says
+  bool sync = false;   // make the commit survive a power loss (costs time)
+  UpdateProgress progress;
+};
+
+struct UpdateSummary {
+  size_t lines_read = 0;        // lines of every loaded log
+  size_t lines_folded = 0;      // lines folded by this run
+  size_t lines_already = 0;     // lines passed over: already in the database
+  size_t lines_unreadable = 0;  // lines passed over: a scan would not end, or a
+                                // player id names no file
+  size_t players_new = 0;       // player files created
+  size_t players_changed = 0;   // player files changed
+  double fold_seconds = 0;      // reading player files and folding the lines
+  double commit_seconds = 0;    // staging, committing and moving the files into place
+};
+
+// A run stopped by a file that could not be read: the lines before the
+// failing one are folded and committed, the ledger says so, and the same
+// command folds the rest once the cause is fixed.
+class UpdateStopped : public FileError {
+ public:
+  UpdateStopped(const FileError& cause, std::string log_name, size_t line_number,
+                size_t lines_folded);
+  const std::string& log_name() const { return log_name_; }
+  size_t line_number() const { return line_number_; }  // 1-based, in that log
+  size_t lines_folded() const { return lines_folded_; }
+
+ private:
+  std::string log_name_;
+  size_t line_number_;
+  size_t lines_folded_;
+};
+
+// Folds what `plan` says into the database `write_lock` holds (taken for
+// writing) and commits every change together with the new ledger: after a
+// crash at any moment the database holds either all of it or none of it.
+// Sets `reference_line` to the middle line of the folded text. Throws
+// UpdateStopped as described there, or FileError when the changes cannot be
+// written at all (the database is then as before and nothing is folded).
+UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer& buffer,
+                                const UpdatePlan& plan, std::string& reference_line,
+                                const UpdateOptions& options = {});
+
+// The same with the lock taken (waiting for it) and the plan made here.
+UpdateSummary DatabaseUpdateRun(const LogBuffer& buffer, const std::filesystem::path& database_dir,
+                                std::string& reference_line, const UpdateOptions& options = {});
 
 }  // namespace varnokel

@@ -18,8 +18,19 @@ const std::array<ObjectiveName, kObjectiveCount> kObjectiveNames = {{
     {Objective::kBeginBombDefuseWithKit, "\"Begin_Bomb_Defuse_With_Kit\""},
 }};
 
+bool IsChatLine(std::string_view line) {
+  if (line.size() <= log_line::kFirstPlayerStart || line[log_line::kFirstPlayerStart] != '"')
+    return false;
+  constexpr std::string_view kTokenEnd = ">\" ";
+  const size_t end = line.find(kTokenEnd, log_line::kNameStart);
+  if (end == std::string_view::npos) return false;
+  const std::string_view after = line.substr(end + kTokenEnd.size());
+  return after.starts_with("say \"") || after.starts_with("say_team \"");
+}
+
 std::optional<LineEvents> AnalyseLine(std::string_view line) {
   LineEvents events;
+  if (IsChatLine(line)) return events;  // what a player types reports nothing
   events.entered = EndsWith(line, "entered the game");
   if (IsTeamJoin(line)) events.team_join = TeamOfJoin(line) == "CT" ? Team::kCt : Team::kOther;
   events.kill = IsKill(line);

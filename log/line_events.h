@@ -52,8 +52,15 @@ struct LineEvents {
   bool disconnected = false;
 };
 
-// Applies every test to `line`. std::nullopt when a scan needed by a passing
-// test would never end: the line then has no effect at all.
+// True for a line in which a player says something: its first player token
+// (from the double quote at kFirstPlayerStart up to the first `>" ` after it)
+// is followed by `say "` or `say_team "`. Whatever the text typed, such a
+// line reports no event: a player must not forge a kill, a team join or an
+// objective by typing one.
+bool IsChatLine(std::string_view line);
+
+// Applies every test to `line` (a chat line passes none). std::nullopt when a scan needed by a
+// passing test would never end: the line then has no effect at all.
 std::optional<LineEvents> AnalyseLine(std::string_view line);
 
 }  // namespace varnokel

@@ -1,26 +1,83 @@
 #include "log/log_buffer.h"
 
+#include <cstring>
+
 #include "base/file_io.h"
+#include "log/line_count.h"
 
 namespace varnokel {
 
+namespace {
+
+constexpr std::string_view kJoin = "\r\n";
+
+// The bytes without a final LF and one CR directly before it.
+std::string_view StripFinalLineEnd(std::string_view bytes) {
+  if (bytes.ends_with('\n')) {
+    bytes.remove_suffix(1);
+    if (bytes.ends_with('\r')) bytes.remove_suffix(1);
+  }
+  return bytes;
+}
+
+}  // namespace
+
 void LogBuffer::Append(std::string_view contribution) {
-  if (file_count_ > 0) text_ += "\r\n";
+  if (!logs_.empty()) text_ += kJoin;
+  const size_t offset = text_.size();
   text_ += CutAtNul(contribution);
-  ++file_count_;
+  LoadedLog log;
+  log.offset = offset;
+  log.size = text_.size() - offset;
+  log.line_ends = CountLineEnds(LogText(log));
+  logs_.push_back(std::move(log));
+}
+
+void LogBuffer::AppendFile(const std::filesystem::path& file, LoadMode mode) {
+  const size_t before = text_.size();
+  if (!logs_.empty()) text_ += kJoin;
+  const size_t offset = text_.size();
+  try {
+    AppendFileBytes(text_, file);
+  } catch (...) {
+    text_.resize(before);
+    throw;
+  }
+  FinishLog(file.filename().string(), offset, mode);
+}
+
+void LogBuffer::FinishLog(std::string name, size_t offset, LoadMode mode) {
+  std::string_view bytes = std::string_view(text_).substr(offset);
+  if (mode == LoadMode::kCompleteLines) {
+    bytes = CutAtNul(bytes);
+    const void* lf = bytes.empty() ? nullptr : ::memrchr(bytes.data(), '\n', bytes.size());
+    bytes = bytes.substr(0, lf == nullptr ? 0 : static_cast<const char*>(lf) - bytes.data() + 1);
+  }
+  LoadedLog log;
+  log.name = std::move(name);
+  log.offset = offset;
+  log.size = LogContribution(bytes).size();
+  // The line end taken off belongs to the content; where the text was cut at
+  // a NUL byte, nothing of what follows does.
+  const std::string_view stripped = StripFinalLineEnd(bytes);
+  if (log.size == stripped.size()) log.line_end = std::string(bytes.substr(stripped.size()));
+  text_.resize(offset + log.size);
+  log.line_ends = CountLineEnds(LogText(log));
+  logs_.push_back(std::move(log));
+}
+
+void LogBuffer::Clear() {
+  text_.clear();
+  text_.shrink_to_fit();
+  logs_.clear();
 }
 
 std::string_view LogContribution(std::string_view file_bytes) {
-  if (file_bytes.ends_with('\n')) {
-    file_bytes.remove_suffix(1);
-    if (file_bytes.ends_with('\r')) file_bytes.remove_suffix(1);
-  }
-  return CutAtNul(file_bytes);
+  return CutAtNul(StripFinalLineEnd(file_bytes));
 }
 
-std::string LoadLogFile(LogBuffer& buffer, const std::filesystem::path& file) {
-  std::string bytes = ReadFileBytes(file);
-  buffer.Append(LogContribution(bytes));
+std::string LoadLogFile(LogBuffer& buffer, const std::filesystem::path& file, LoadMode mode) {
+  buffer.AppendFile(file, mode);
   return file.filename().string() + "\r\n";
 }
 

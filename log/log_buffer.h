@@ -5,29 +5,61 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace varnokel {
 
 // Status text after a log file was loaded (replaces the status line).
 inline constexpr std::string_view kStatusLogLoaded = "Logfile fertig...";
 
-// Every log file loaded since the program started, in loading order. It only
-// grows. Each file contributes its text without its own final line end, and
-// contributions are joined by CR LF, so the last line of one file never merges
-// with the first line of the next.
+// One loaded file's part of the buffer. Its content, the bytes that identify
+// it in a database's ledger, is text() + line_end: the file up to its first
+// NUL byte (and, when loaded for complete lines only, up to its last LF).
+struct LoadedLog {
+  std::string name;      // the file's name without its folder
+  size_t offset = 0;     // where its text starts in LogBuffer::text()
+  size_t size = 0;       // bytes of text
+  std::string line_end;  // the final line end taken off ("\r\n", "\n" or "")
+  size_t line_ends = 0;  // LF characters in its text: it has line_ends + 1 lines
+};
+
+// How much of a file LoadLogFile takes.
+enum class LoadMode {
+  kWhole,          // everything up to the first NUL byte
+  kCompleteLines,  // only up to the last line end: a line still being written waits
+};
+
+// Every log file loaded since the program started (or since Clear), in
+// loading order. Each file contributes its text without its own final line
+// end, and contributions are joined by CR LF, so the last line of one file
+// never merges with the first line of the next. The text never holds a NUL.
 class LogBuffer {
  public:
-  // Appends one file's contribution (already stripped, see LogContribution).
-  // The text ends at a NUL byte, as a loaded file's does, so the buffer never
-  // holds one.
+  // Appends one file's contribution (already stripped, see LogContribution)
+  // under an empty name. The text ends at a NUL byte, as a loaded file's does.
   void Append(std::string_view contribution);
 
+  // Loads the file at `file` straight into the end of the buffer. Throws
+  // FileError(kOpen) naming the file; the buffer is then unchanged.
+  void AppendFile(const std::filesystem::path& file, LoadMode mode = LoadMode::kWhole);
+
+  // Empties the buffer ("Logfile reset").
+  void Clear();
+
   const std::string& text() const { return text_; }
-  size_t file_count() const { return file_count_; }
+  size_t file_count() const { return logs_.size(); }
+  const std::vector<LoadedLog>& logs() const { return logs_; }
+  std::string_view LogText(const LoadedLog& log) const {
+    return std::string_view(text_).substr(log.offset, log.size);
+  }
 
  private:
+  // Records the bytes from `offset` to the end as one more log, cut as the
+  // contribution rules say.
+  void FinishLog(std::string name, size_t offset, LoadMode mode);
+
   std::string text_;
-  size_t file_count_ = 0;
+  std::vector<LoadedLog> logs_;
 };
 
 // What a file with these bytes contributes: the bytes without a final LF (and
@@ -37,6 +69,7 @@ std::string_view LogContribution(std::string_view file_bytes);
 // Loads the whole file at `file` into `buffer` and returns the line for the
 // loaded-files list: the file's name without its folder, followed by CR LF.
 // Throws FileError(kOpen) naming the file; the buffer is then unchanged.
-std::string LoadLogFile(LogBuffer& buffer, const std::filesystem::path& file);
+std::string LoadLogFile(LogBuffer& buffer, const std::filesystem::path& file,
+                        LoadMode mode = LoadMode::kWhole);
 
 }  // namespace varnokel

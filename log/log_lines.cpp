@@ -1,17 +1,45 @@
 #include "log/log_lines.h"
 
-#include <algorithm>
+#include <vector>
+
+#include "log/line_count.h"
 
 namespace varnokel {
 
-std::string_view MiddleLine(std::string_view text) {
-  size_t target = static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) / 2;
-  size_t start = 0;
-  for (size_t index = 0; index < target; ++index) start = text.find('\n', start) + 1;
+namespace {
+
+// Line `target` of `text` (0-based; the text has more lines than that).
+std::string_view LineAt(std::string_view text, size_t target) {
+  const size_t start = target == 0 ? 0 : FindLineEnd(text, target - 1) + 1;
   size_t lf = text.find('\n', start);
   if (lf == std::string_view::npos) return text.substr(start);
   size_t end = lf > start && text[lf - 1] == '\r' ? lf - 1 : lf;
   return text.substr(start, end - start);
+}
+
+}  // namespace
+
+std::string_view MiddleLine(std::string_view text) {
+  return LineAt(text, CountLineEnds(text) / 2);
+}
+
+std::string_view MiddleLine(std::span<const std::string_view> pieces) {
+  std::vector<size_t> line_ends;
+  for (std::string_view piece : pieces) line_ends.push_back(CountLineEnds(piece));
+  return MiddleLine(pieces, line_ends);
+}
+
+std::string_view MiddleLine(std::span<const std::string_view> pieces,
+                            std::span<const size_t> line_ends) {
+  if (pieces.empty()) return {};
+  size_t total = pieces.size() - 1;  // the joins
+  for (size_t count : line_ends) total += count;
+  size_t target = total / 2;
+  for (size_t i = 0; i < pieces.size(); ++i) {
+    if (target <= line_ends[i]) return LineAt(pieces[i], target);
+    target -= line_ends[i] + 1;  // its lines, the last one ended by the join
+  }
+  return {};
 }
 
 }  // namespace varnokel

@@ -1,5 +1,8 @@
 #include "log/recognisers.h"
 
+#include <string.h>
+
+#include <algorithm>
 #include <array>
 #include <cstddef>
 
@@ -48,6 +51,16 @@ std::string_view LastChars(std::string_view line, size_t n) {
   return line.size() <= n ? line : line.substr(line.size() - n);
 }
 
+// The last `c` at or below position `from` (from past the end: anywhere), or
+// npos; memrchr is much faster than a byte loop on long lines.
+size_t LastBefore(std::string_view line, char c, size_t from) {
+  if (line.empty()) return std::string_view::npos;
+  const size_t length = std::min(from, line.size() - 1) + 1;
+  const void* found = ::memrchr(line.data(), c, length);
+  return found == nullptr ? std::string_view::npos
+                          : static_cast<size_t>(static_cast<const char*>(found) - line.data());
+}
+
 // Backward search for "<" from p: p itself when it holds "<", otherwise one
 // below the nearest "<" under p. No "<" there: the scan would never end.
 std::optional<Pos> BackScan(std::string_view line, Pos p) {
@@ -57,9 +70,27 @@ std::optional<Pos> BackScan(std::string_view line, Pos p) {
     return std::nullopt;
   }
   if (p < Length(line) && line[static_cast<size_t>(p)] == '<') return p;
-  size_t k = line.rfind('<', static_cast<size_t>(p));
+  const size_t k = LastBefore(line, '<', static_cast<size_t>(p));
   if (k == std::string_view::npos) return std::nullopt;
   return static_cast<Pos>(k) - 1;
+}
+
+bool WeaponMarkerBeforeLastWord(std::string_view line) {
+  // Two passes back from the end, each to the next double quote; an "L" met
+  // on the way rules the line out. A pass that starts on a double quote only
+  // steps one place; one that scans ends two places below the quote it found.
+  Pos n = Length(line) - 1;
+  for (int pass = 0; pass < 2; ++pass) {
+    if (CharAt(line, n) != '"') {
+      size_t j = n < 0 ? std::string_view::npos : line.find_last_of("\"L", static_cast<size_t>(n));
+      // The kill marker holds two double quotes below every start of a pass,
+      // so the scan always finds one.
+      if (j == std::string_view::npos || line[j] == 'L') return false;
+      n = static_cast<Pos>(j) - 1;
+    }
+    n -= 1;
+  }
+  return Piece(line, n - 5, 6) == kWeaponMarker;
 }
 
 }  // namespace
@@ -79,22 +110,9 @@ std::string_view TeamOfJoin(std::string_view line) {
 }
 
 bool IsKill(std::string_view line) {
-  if (line.find(kKillMarker) == std::string_view::npos) return false;
-  // Two passes back from the end, each to the next double quote; an "L" met
-  // on the way rules the line out. A pass that starts on a double quote only
-  // steps one place; one that scans ends two places below the quote it found.
-  Pos n = Length(line) - 1;
-  for (int pass = 0; pass < 2; ++pass) {
-    if (CharAt(line, n) != '"') {
-      size_t j = n < 0 ? std::string_view::npos : line.find_last_of("\"L", static_cast<size_t>(n));
-      // The kill marker holds two double quotes below every start of a pass,
-      // so the scan always finds one.
-      if (j == std::string_view::npos || line[j] == 'L') return false;
-      n = static_cast<Pos>(j) - 1;
-    }
-    n -= 1;
-  }
-  return Piece(line, n - 5, 6) == kWeaponMarker;
+  // The two tests are independent; the one near the end is cheaper and rules
+  // out most lines, so the marker is looked for only after it.
+  return WeaponMarkerBeforeLastWord(line) && line.find(kKillMarker) != std::string_view::npos;
 }
 
 std::optional<std::string_view> ExtractPlayerId(std::string_view line) {

@@ -1,6 +1,6 @@
 // The frame every page of the site shares: its document head with the
-// navigation table, the footer with the credit line, number formatting and the
-// beginning of every table row that names a player.
+// navigation table, the footer with the credit line and number formatting.
+// The markup itself is in report/templates/, one file per piece.
 #pragma once
 
 #include <cstdint>
@@ -26,18 +26,8 @@ std::string_view PlayerPageFooter();
 // that opens in a new window.
 std::string_view CreditLine();
 
-// Appends `value` as "%i" writes it.
-void AppendNumber(std::string& out, int32_t value);
-
-// Appends the link target of a player's page: the id percent-encoded, ".htm".
-void AppendPlayerHref(std::string& out, std::string_view player_id);
-
-// "<tr><td align=right class=color3><span class=text>" + place + "</span></td>
-// <td align=left class=color3><span class=text><a href="" + id + ".htm">" +
-// name: the beginning of every row that names a player. The id is
-// percent-encoded, the name HTML-escaped.
-void AppendPlayerRowStart(std::string& out, int32_t place, std::string_view player_id,
-                          std::string_view name);
+// `value` as "%i" writes it.
+std::string NumberText(int32_t value);
 
 // 32-bit signed arithmetic that wraps instead of overflowing, as the counts
 // of a damaged player file may make it.

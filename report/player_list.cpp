@@ -3,11 +3,17 @@
 #include <algorithm>
 #include <numeric>
 
+#include "report/html_escape.h"
 #include "report/page_frame.h"
+#include "report/page_template.h"
+#include "report/page_templates.h"
+#include "report/page_text.h"
 
 namespace varnokel {
 
 namespace {
+
+const PageTemplate kRow(templates::kPlayerListRow, {"number", "id", "name"});
 
 // Counts over positions 0..n-1 with prefix sums and "k-th set position".
 class CountTree {
@@ -154,8 +160,7 @@ std::string PlayerListPage(const PlayerListing& listing) {
   int32_t number = 0;
   for (size_t index : PlayerListOrder(names)) {
     const ListedPlayer& player = listing[index];
-    AppendPlayerRowStart(page, ++number, player.id, player.name);
-    page += "</a></span></td></tr>";
+    kRow.Append(page, {NumberText(++number), PercentEncode(player.id), PageText(player.name)});
   }
   page += TablePageFooter();
   return page;

@@ -18,7 +18,8 @@ bool IsPlayerEntryName(std::string_view name) {
 std::vector<std::string> PlayerEntryNames(const std::filesystem::path& database_dir) {
   std::vector<std::string> names = ListEntryNames(database_dir);
   std::erase_if(names, [&](const std::string& name) {
-    return !IsPlayerEntryName(name) || !IsRegularFile(database_dir / name);
+    return !IsPlayerEntryName(name) || IsSymbolicLink(database_dir / name) ||
+           !IsRegularFile(database_dir / name);
   });
   return names;
 }
@@ -27,7 +28,7 @@ ListedPlayer ReadListedPlayer(const std::filesystem::path& database_dir,
                               const std::string& entry_name) {
   ListedPlayer player;
   player.stem = entry_name.substr(0, entry_name.size() - kPlayerSuffix.size());
-  player.bytes = ReadFileText(database_dir / entry_name);
+  player.bytes = ReadFileText(database_dir / entry_name, /*follow_links=*/false);
   player.bytes.shrink_to_fit();  // the reader leaves room for growth; many are kept
   const Fields fields = SplitFields(player.bytes);
   player.id = FieldAt(fields, field::kId);
@@ -35,7 +36,7 @@ ListedPlayer ReadListedPlayer(const std::filesystem::path& database_dir,
   player.skill = SkillValue(fields);
   player.play_time = Atoi(FieldAt(fields, field::kPlayTime));
   for (int w = 0; w < kWeaponCount; ++w)
-    player.weapon_kills[w] = Atoi(FieldAt(fields, kFirstWeaponField + w));
+    player.weapon_kills[w] = Atoi(FieldAt(fields, WeaponKillsField(w + 1)));
   return player;
 }
 

@@ -27,8 +27,8 @@ struct ListedPlayer {
 
 using PlayerListing = std::vector<ListedPlayer>;
 
-// The entry names of `database_dir` that are players: regular files whose
-// names end in ".db" and do not begin with ".", in ListEntryNames order (by
+// The entry names of `database_dir` that are players: regular files (not
+// symbolic links) whose names end in ".db" and do not begin with ".", in ListEntryNames order (by
 // unsigned bytes). Folders and other files are not players and are passed over.
 std::vector<std::string> PlayerEntryNames(const std::filesystem::path& database_dir);
 

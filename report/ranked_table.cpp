@@ -5,7 +5,7 @@
 
 namespace varnokel {
 
-std::vector<RankedRow> RankedTable(const std::vector<int32_t>& values) {
+std::vector<RankedRow> RankedTable(std::span<const int32_t> values) {
   std::vector<size_t> order(values.size());
   std::iota(order.begin(), order.end(), size_t{0});
   std::stable_sort(order.begin(), order.end(),

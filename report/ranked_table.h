@@ -1,20 +1,24 @@
-// Ranking players by one number, best first, with shared places for ties.
+// Ranking by one number, greatest first, with shared places for ties: the
+// players of the skill, sessions and weapon pages, the weapons of the summary
+// and of a player's page.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace varnokel {
 
 struct RankedRow {
-  size_t index;   // position of the player in the listing
-  int32_t place;  // 1 + the number of players with a strictly greater value
+  size_t index;   // position of the value (the player in the listing, the weapon)
+  int32_t place;  // 1 + the number of values strictly greater than this one
 };
 
 // One row per value, in order of place (greatest value first); rows with equal
-// values keep their listing order. A stable sort gives the same places and
-// order as comparing every pair, in n log n.
-std::vector<RankedRow> RankedTable(const std::vector<int32_t>& values);
+// values keep their order. A page that shows only some rows (the weapon pages
+// leave out counts of 0) filters these: the places still count every value. A stable sort gives the
+// same places and order as comparing every pair, in n log n.
+std::vector<RankedRow> RankedTable(std::span<const int32_t> values);
 
 }  // namespace varnokel

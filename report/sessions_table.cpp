@@ -2,12 +2,18 @@
 
 #include <cstdlib>
 
+#include "report/html_escape.h"
 #include "report/page_frame.h"
+#include "report/page_template.h"
+#include "report/page_templates.h"
+#include "report/page_text.h"
 #include "report/ranked_table.h"
 
 namespace varnokel {
 
 namespace {
+
+const PageTemplate kRow(templates::kSessionsTableRow, {"place", "id", "name", "time"});
 
 void AppendTwoDigits(std::string& out, int64_t value) {
   if (value < 10) out += '0';
@@ -54,10 +60,8 @@ std::string SessionsTablePage(const PlayerListing& listing) {
   page.reserve(page.size() + listing.size() * 220 + TablePageFooter().size());
   for (const RankedRow& row : RankedTable(times)) {
     const ListedPlayer& player = listing[row.index];
-    AppendPlayerRowStart(page, row.place, player.id, player.name);
-    page += "</a></span></td><td align=right class=color3><span class=text>";
-    page += SessionTimeText(player.play_time);
-    page += "</span></td></tr>";
+    kRow.Append(page, {NumberText(row.place), PercentEncode(player.id), PageText(player.name),
+                       SessionTimeText(player.play_time)});
   }
   page += TablePageFooter();
   return page;

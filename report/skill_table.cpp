@@ -1,9 +1,19 @@
 #include "report/skill_table.h"
 
+#include "report/html_escape.h"
 #include "report/page_frame.h"
+#include "report/page_template.h"
+#include "report/page_templates.h"
+#include "report/page_text.h"
 #include "report/ranked_table.h"
 
 namespace varnokel {
+
+namespace {
+
+const PageTemplate kRow(templates::kSkillTableRow, {"place", "id", "name", "skill"});
+
+}  // namespace
 
 std::string SkillTablePage(const PlayerListing& listing) {
   std::vector<int32_t> skills;
@@ -14,10 +24,8 @@ std::string SkillTablePage(const PlayerListing& listing) {
   page.reserve(page.size() + listing.size() * 220 + TablePageFooter().size());
   for (const RankedRow& row : RankedTable(skills)) {
     const ListedPlayer& player = listing[row.index];
-    AppendPlayerRowStart(page, row.place, player.id, player.name);
-    page += "</a></span></td><td align=right class=color3><span class=text>";
-    AppendNumber(page, player.skill);
-    page += "</span></td></tr>";
+    kRow.Append(page, {NumberText(row.place), PercentEncode(player.id), PageText(player.name),
+                       NumberText(player.skill)});
   }
   page += TablePageFooter();
   return page;

@@ -4,8 +4,8 @@
 # groff-base to check the desktop entry, the metainfo and the manual pages).
 set -euo pipefail
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-webengine-dev libgtest-dev libgmock-dev
-          libbenchmark-dev clang libclang-rt-14-dev fonts-dejavu-core fonts-liberation2 chromium xvfb xauth
-          dpkg-dev desktop-file-utils appstream groff-base)
+          libbenchmark-dev libssl-dev clang libclang-rt-14-dev fonts-dejavu-core fonts-liberation2
+          chromium xvfb xauth qt6-translations-l10n dpkg-dev desktop-file-utils appstream groff-base)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -20,8 +20,9 @@
 #include <sstream>
 #include <string>
 
+#include "app/german_dialogs.h"
 #include "app/varnokel_dlg.h"
-#include "app/views/web_browser2.h"
+#include "app/views/html_view.h"
 #include "app/views/web_engine_setup.h"
 #include "db/process_values.h"
 
@@ -93,12 +94,13 @@ int main(int argc, char* argv[]) {
   }
   PrepareWebEngineEnvironment();
   QApplication app(argc, argv);
+  InstallGermanDialogTexts(app);
   varnokel::ProcessValues values;
   FirstPaint first_paint;
   CVarnokelDlg dlg(values, std::filesystem::path(argv[1]));
   dlg.installEventFilter(&first_paint);
   double page_ms = -1;
-  auto* html = qobject_cast<CWebBrowser2*>(dlg.Control(1066));
+  auto* html = qobject_cast<CWebBrowser2*>(dlg.Control(kHtmlView));
   QObject::connect(html->view(), &QWebEngineView::loadFinished, &app, [&] {
     if (page_ms < 0) page_ms = MsSinceProcessStart();
     // Let the page settle for a moment before memory is read.

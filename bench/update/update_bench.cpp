@@ -1,21 +1,33 @@
-// Speed and memory of the database update run on a generated log: lines per
-// second, the ratio to only reading and splitting the same file, peak memory.
+// Speed and memory of the database update run on a generated log, side by
+// side with `wc -l` and a plain read-and-split of the same file, measured in
+// the same run (min and median of interleaved rounds):
 //
-//   bench-update [LINES [PLAYERS]]     (default 1000000 lines, 500 players)
+//   bench-update [LINES [PLAYERS [ROUNDS]]]   (default 1000000 lines, 500 players, 5)
+//
+// Stages: load (the file into the LogBuffer), plan (the ledger check, with
+// the SHA-256 of the log), fold (player files read, lines folded) and commit
+// (files staged and moved into place with the ledger). Peak memory is that of
+// one whole load + update in a fresh process (a child), against the target of
+// 1.2 x the log + 60 MB.
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "base/file_io.h"
+#include "db/database_lock.h"
+#include "db/ledger.h"
+#include "db/update_plan.h"
 #include "db/update_run.h"
-#include "log/line_events.h"
 #include "log/log_buffer.h"
 #include "log/log_lines.h"
 #include "tests/core/update_reference.h"
@@ -26,14 +38,8 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-double Seconds(Clock::time_point since) {
-  return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-long PeakRssKb() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
+double Since(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
 size_t ReadAndSplit(const fs::path& log) {
@@ -44,62 +50,133 @@ size_t ReadAndSplit(const fs::path& log) {
   return lines + nonempty % 2;  // keeps the loop from being optimised away
 }
 
+double WcSeconds(const fs::path& log) {
+  const std::string command = "wc -l '" + log.string() + "' > /dev/null";
+  const auto start = Clock::now();
+  if (std::system(command.c_str()) != 0) std::fprintf(stderr, "wc -l failed\n");
+  return Since(start);
+}
+
+struct Stages {
+  double load = 0, plan = 0, fold = 0, commit = 0;
+  double Total() const { return load + plan + fold + commit; }
+};
+
+Stages UpdateOnce(const fs::path& log, const fs::path& db) {
+  fs::remove_all(db);
+  fs::create_directories(db);
+  Stages stages;
+  auto start = Clock::now();
+  varnokel::LogBuffer buffer;
+  varnokel::LoadLogFile(buffer, log);
+  stages.load = Since(start);
+  const varnokel::DatabaseLock lock(db, varnokel::DatabaseLock::Access::kWrite);
+  start = Clock::now();
+  const varnokel::UpdatePlan plan =
+      varnokel::PlanUpdate(buffer, varnokel::Ledger::Read(db), /*again=*/false);
+  stages.plan = Since(start);
+  std::string reference_line;
+  const varnokel::UpdateSummary summary =
+      varnokel::DatabaseUpdateRun(lock, buffer, plan, reference_line);
+  stages.fold = summary.fold_seconds;
+  stages.commit = summary.commit_seconds;
+  return stages;
+}
+
+// Peak resident memory of a child that loads and updates once, in MB.
+double PeakMegabytes(const fs::path& log, const fs::path& db) {
+  int pipe_ends[2];
+  if (::pipe(pipe_ends) != 0) return -1;
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    UpdateOnce(log, db);
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    const long kilobytes = usage.ru_maxrss;
+    (void)!::write(pipe_ends[1], &kilobytes, sizeof kilobytes);
+    ::_exit(0);
+  }
+  long kilobytes = -1024;
+  (void)!::read(pipe_ends[0], &kilobytes, sizeof kilobytes);
+  ::waitpid(pid, nullptr, 0);
+  ::close(pipe_ends[0]);
+  ::close(pipe_ends[1]);
+  return static_cast<double>(kilobytes) / 1024.0;
+}
+
+struct Series {
+  std::vector<double> values;
+  double Min() const { return *std::min_element(values.begin(), values.end()); }
+  double Median() const {
+    std::vector<double> sorted = values;
+    std::sort(sorted.begin(), sorted.end());
+    return sorted[sorted.size() / 2];
+  }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
   varnokel::loggen::LogGenOptions options;
   options.lines = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1000000;
   options.players = argc > 2 ? std::atoi(argv[2]) : 500;
+  const int rounds = argc > 3 ? std::atoi(argv[3]) : 5;
   options.max_online = 32;
   options.bots = 4;
 
-  fs::path work = fs::temp_directory_path() / ("varnokel-bench-" + std::to_string(::getpid()));
-  fs::create_directories(work / "db");
-  fs::path log = work / "big.log";
+  const fs::path work =
+      fs::temp_directory_path() / ("varnokel-bench-" + std::to_string(::getpid()));
+  fs::create_directories(work);
+  const fs::path log = work / "big.log";
   {
     std::ofstream out(log, std::ios::binary);
     varnokel::loggen::GenerateLog(options, out);
   }
   const double mb = static_cast<double>(fs::file_size(log)) / (1024.0 * 1024.0);
-  std::printf("log: %zu lines, %d players, %.1f MB\n", options.lines, options.players, mb);
+  std::printf("log: %zu lines, %d players, %.1f MB; %d rounds\n\n", options.lines, options.players,
+              mb, rounds);
 
-  // Best of three for the baseline, which is short and noisy.
-  double split_seconds = 1e9;
-  for (int i = 0; i < 3; ++i) {
+  std::map<std::string, Series> series;
+  for (int round = 0; round < rounds; ++round) {
+    series["wc -l"].values.push_back(WcSeconds(log));
     auto start = Clock::now();
     ReadAndSplit(log);
-    split_seconds = std::min(split_seconds, Seconds(start));
+    series["read and split"].values.push_back(Since(start));
+    const Stages stages = UpdateOnce(log, work / "db");
+    series["update: load"].values.push_back(stages.load);
+    series["update: plan"].values.push_back(stages.plan);
+    series["update: fold"].values.push_back(stages.fold);
+    series["update: commit"].values.push_back(stages.commit);
+    series["update in all"].values.push_back(stages.Total());
   }
-
-  auto start = Clock::now();
-  varnokel::LogBuffer buffer;
-  varnokel::LoadLogFile(buffer, log);
-  std::string reference_line;
-  varnokel::DatabaseUpdateRun(buffer, work / "db", reference_line);
-  double run_seconds = Seconds(start);
-  size_t players = 0;
-  for (const auto& entry : fs::directory_iterator(work / "db")) players += entry.is_regular_file();
-  long peak_kb = PeakRssKb();
-
   const double lines = static_cast<double>(options.lines);
-  std::printf("read and split:        %8.3f s  %12.0f lines/s\n", split_seconds,
-              lines / split_seconds);
-  std::printf("load + update run:     %8.3f s  %12.0f lines/s  (%zu player files)\n", run_seconds,
-              lines / run_seconds, players);
-  std::printf("ratio to read+split:   %8.2f\n", run_seconds / split_seconds);
-  std::printf("peak memory:           %8.1f MB  (limit 3 x log + 50 MB = %.1f MB)\n",
-              static_cast<double>(peak_kb) / 1024.0, 3 * mb + 50);
+  std::printf("%-16s %9s %9s %14s\n", "", "min s", "median s", "lines/s (min)");
+  for (const char* name : {"wc -l", "read and split", "update: load", "update: plan",
+                           "update: fold", "update: commit", "update in all"}) {
+    const Series& s = series[name];
+    std::printf("%-16s %9.4f %9.4f %14.0f\n", name, s.Min(), s.Median(), lines / s.Min());
+  }
+  const Series& all = series["update in all"];
+  std::printf("\nupdate / wc -l (medians):        %6.2f\n",
+              all.Median() / series["wc -l"].Median());
+  std::printf("update / read and split:         %6.2f\n",
+              all.Median() / series["read and split"].Median());
+  std::printf("commit share of the update:      %5.1f %%\n",
+              100 * series["update: commit"].Median() / all.Median());
+  std::printf("peak memory:                     %6.1f MB (target 1.2 x log + 60 MB = %.1f MB)\n",
+              PeakMegabytes(log, work / "db"), 1.2 * mb + 60);
 
   // The straightforward run (a file read and rewrite per event) on a slice.
-  const size_t slice = std::min<size_t>(options.lines, 2000);
+  const size_t slice = std::min<size_t>(options.lines, 500);
   options.lines = slice;
   varnokel::LogBuffer small;
   small.Append(varnokel::LogContribution(varnokel::loggen::GenerateLog(options)));
   fs::create_directories(work / "ref");
-  start = Clock::now();
+  std::string reference_line;
+  auto start = Clock::now();
   varnokel::DatabaseUpdateRunReference(small, work / "ref", reference_line);
-  double ref_seconds = Seconds(start);
-  std::printf("reference run (%zu lines): %8.3f s  %12.0f lines/s\n", slice, ref_seconds,
+  const double ref_seconds = Since(start);
+  std::printf("reference run (%zu lines):       %8.3f s  %12.0f lines/s\n", slice, ref_seconds,
               static_cast<double>(slice) / ref_seconds);
 
   fs::remove_all(work);

@@ -26,8 +26,8 @@
 #include <sstream>
 #include <string>
 
-#include "app/views/shockwave_flash.h"
-#include "app/views/web_browser2.h"
+#include "app/views/animation_view.h"
+#include "app/views/html_view.h"
 #include "app/views/web_engine_setup.h"
 #include "base/program_dir.h"
 #include "report/colour_settings.h"

@@ -1,5 +1,6 @@
 #include "app_test_support.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -7,6 +8,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QVariant>
 #include <fstream>
 #include <iterator>
@@ -55,6 +57,12 @@ void ModalHandler::Poll() {
   modal->setProperty("handledByTest", true);
   if (auto* box = qobject_cast<QMessageBox*>(modal)) {
     messages_.append(box->text());
+    for (QAbstractButton* button : box->buttons()) {
+      if (answer_.isEmpty() || button->text() != answer_) continue;
+      default_buttons_.append(box->defaultButton() ? box->defaultButton()->text() : QString());
+      button->click();
+      return;
+    }
     box->done(QMessageBox::Ok);
     return;
   }

@@ -35,18 +35,25 @@ class TestProgramFolder {
 std::string ReadBytes(const std::filesystem::path& file);
 
 // Watches for modal dialogs and lets `handle` deal with each one that opens
-// (it must close it); records the text of every message box it sees.
+// (it must close it); records the text of every message box it sees. A
+// message box is closed with OK, or, when it offers a button captioned as
+// set by AnswerWith, with a click on that button.
 class ModalHandler : public QObject {
   Q_OBJECT
  public:
   explicit ModalHandler(std::function<void(QWidget*)> handle = {});
+  void AnswerWith(const QString& button) { answer_ = button; }
   QStringList messages() const { return messages_; }
+  // The caption of the default button of each box answered by AnswerWith.
+  QStringList default_buttons() const { return default_buttons_; }
 
  private:
   void Poll();
   std::function<void(QWidget*)> handle_;
+  QString answer_;
   QTimer timer_;
   QStringList messages_;
+  QStringList default_buttons_;
 };
 
 // A handler for the file dialog that picks `file` (an empty text cancels it).

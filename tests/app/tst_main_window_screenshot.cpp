@@ -54,8 +54,9 @@ class TestMainWindowScreenshot : public QObject {
     const QRect window = dlg.rect();
     int groups = 0, labels = 0, buttons = 0, edits = 0;
     for (const ControlPlace& place : MainWindowControls()) {
-      QWidget* control = place.id ? dlg.findChild<QWidget*>(ControlName(place.id)) : nullptr;
-      if (place.id == 0) {
+      QWidget* control =
+          place.id != kNoControlId ? dlg.findChild<QWidget*>(ControlName(place.id)) : nullptr;
+      if (place.id == kNoControlId) {
         control = dlg.findChild<QGroupBox*>(QStringLiteral("group%1").arg(++groups));
         QVERIFY(control);
         QCOMPARE(static_cast<QGroupBox*>(control)->title(), QString::fromUtf8(place.caption));
@@ -88,19 +89,21 @@ class TestMainWindowScreenshot : public QObject {
 
     // The sample notes and colours are in their fields, and the captions of
     // the four database buttons name database 1.
-    QCOMPARE(dlg.findChild<QLineEdit*>("id1042")->text(), QString("Clan-Abend"));
-    QCOMPARE(dlg.findChild<QLineEdit*>("id1049")->text(), QString("Test"));
-    QCOMPARE(dlg.findChild<QLineEdit*>("id1117")->text(), QString("#008000"));
-    QCOMPARE(dlg.findChild<QPushButton*>("id1002")->text(), QString("Datenbank 1 zu HTML"));
+    QCOMPARE(dlg.findChild<QLineEdit*>(ControlName(kNote1))->text(), QString("Clan-Abend"));
+    QCOMPARE(dlg.findChild<QLineEdit*>(ControlName(kNote9))->text(), QString("Test"));
+    QCOMPARE(dlg.findChild<QLineEdit*>(ControlName(kBarBackgroundColourEdit))->text(),
+             QString("#008000"));
+    QCOMPARE(dlg.findChild<QPushButton*>(ControlName(kReportRunButton))->text(),
+             QString("Datenbank 1 zu HTML"));
 
     // Controls sit where their dialog units put them: the status line spans
     // almost the whole width along the bottom, the views share the top.
-    const QWidget* status = dlg.findChild<QWidget*>("id1004");
+    const QWidget* status = dlg.findChild<QWidget*>(ControlName(kStatusLine));
     QVERIFY(status->geometry().width() > window.width() * 9 / 10);
     QVERIFY(status->geometry().bottom() < window.bottom());
     QVERIFY(status->geometry().top() > window.height() * 9 / 10);
-    const QWidget* flash = dlg.findChild<QWidget*>("id1003");
-    const QWidget* html = dlg.findChild<QWidget*>("id1066");
+    const QWidget* flash = dlg.findChild<QWidget*>(ControlName(kAnimationView));
+    const QWidget* html = dlg.findChild<QWidget*>(ControlName(kHtmlView));
     QVERIFY(flash->geometry().right() < html->geometry().left());
     QCOMPARE(flash->geometry().top(), html->geometry().top());
   }

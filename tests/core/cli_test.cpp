@@ -15,7 +15,7 @@ namespace varnokel {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::FolderContents;
+using testing::DatabaseContents;
 using testing::ReadBytes;
 using testing::TempDir;
 using testing::WriteBytes;
@@ -86,7 +86,10 @@ TEST_F(Cli, LoadUpdateListAndShowLikeTheLibrary) {
   Result r = Run({"--load", (program_ / "a.log").string(), "--load", (program_ / "b.log").string(),
                   "--update", "--list"});
   ASSERT_EQ(r.exit_code, 0) << r.err;
-  EXPECT_EQ(r.err, "");  // no progress when stderr is no terminal
+  // No progress when stderr is no terminal: only the summary line.
+  EXPECT_EQ(r.err,
+            "Datenbank 1: 800 Zeilen gelesen, 800 eingelesen, 0 \u00fcbersprungen (0 bereits in "
+            "der Datenbank, 0 unlesbar); 9 Spieler neu, 0 ge\u00e4ndert\n");
 
   TempDir library;
   LogBuffer buffer;
@@ -94,8 +97,8 @@ TEST_F(Cli, LoadUpdateListAndShowLikeTheLibrary) {
   LoadLogFile(buffer, program_ / "b.log");
   std::string reference_line;
   DatabaseUpdateRun(buffer, library.path(), reference_line);
-  std::map<std::string, std::string> expected = FolderContents(library.path());
-  EXPECT_EQ(FolderContents(Db(1)), expected);
+  std::map<std::string, std::string> expected = DatabaseContents(library.path());
+  EXPECT_EQ(DatabaseContents(Db(1)), expected);
 
   std::string listing;
   for (const auto& [name, bytes] : expected) listing += name + "\n";
@@ -113,16 +116,16 @@ TEST_F(Cli, DatabaseChoiceAppliesToLaterActions) {
   Result r = Run({"--load", (program_ / "a.log").string(), "--database", "3", "--update",
                   "--database", "4", "--update", "--list"});
   ASSERT_EQ(r.exit_code, 0) << r.err;
-  EXPECT_TRUE(ListEntryNames(Db(1)).empty());
-  EXPECT_FALSE(ListEntryNames(Db(3)).empty());
-  EXPECT_EQ(FolderContents(Db(3)), FolderContents(Db(4)));
+  EXPECT_TRUE(DatabaseContents(Db(1)).empty());
+  EXPECT_FALSE(DatabaseContents(Db(3)).empty());
+  EXPECT_EQ(DatabaseContents(Db(3)), DatabaseContents(Db(4)));
   EXPECT_TRUE(r.out.ends_with("Logfile fertig... Datenbank 3 fertig... Datenbank 4 fertig...\n"));
 
   Result deleted = Run({"--database", "3", "--delete", "--list"});
   EXPECT_EQ(deleted.exit_code, 0);
   EXPECT_EQ(deleted.out, "");
-  EXPECT_TRUE(ListEntryNames(Db(3)).empty());
-  EXPECT_FALSE(ListEntryNames(Db(4)).empty());
+  EXPECT_TRUE(DatabaseContents(Db(3)).empty());
+  EXPECT_FALSE(DatabaseContents(Db(4)).empty());
 }
 
 TEST_F(Cli, FailureKeepsEarlierWorkAndNamesTheFile) {
@@ -132,20 +135,24 @@ TEST_F(Cli, FailureKeepsEarlierWorkAndNamesTheFile) {
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_EQ(r.out, "");
   EXPECT_NE(r.err.find(missing), std::string::npos);
-  EXPECT_FALSE(ListEntryNames(Db(1)).empty());  // the first update stays
+  EXPECT_FALSE(DatabaseContents(Db(1)).empty());  // the first update stays
 
   Result show = Run({"--show", "nobody.db"});
   EXPECT_EQ(show.exit_code, 1);
   EXPECT_NE(show.err.find((Db(1) / "nobody.db").string()), std::string::npos);
 
-  // A player id with "/" stops the update naming the file, inside the database.
+  // A player id with "/" (typed into chat, say) passes its line over, counted
+  // as unreadable; nothing is written outside the database.
   WriteBytes(program_ / "evil.log",
              "L 03/15/2003 - 20:00:00: \"A<1><ok><>\" entered the game\r\n"
              "L 03/15/2003 - 20:00:01: \"B<2><../../x><>\" entered the game\r\n");
   Result evil = Run({"--database", "2", "--load", (program_ / "evil.log").string(), "--update"});
-  EXPECT_EQ(evil.exit_code, 1);
-  EXPECT_NE(evil.err.find(Db(2).string() + "/../../x.db"), std::string::npos);
-  EXPECT_EQ(ListEntryNames(Db(2)), (std::vector<std::string>{"ok.db"}));
+  EXPECT_EQ(evil.exit_code, 0);
+  EXPECT_NE(evil.err.find("2 Zeilen gelesen, 1 eingelesen, 1 \u00fcbersprungen (0 bereits in der "
+                          "Datenbank, 1 unlesbar)"),
+            std::string::npos);
+  EXPECT_EQ(DatabaseContents(Db(2)).size(), 1u);
+  EXPECT_TRUE(fs::exists(Db(2) / "ok.db"));
   EXPECT_FALSE(fs::exists(program_.path() / "x.db"));
 }
 

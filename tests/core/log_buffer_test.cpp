@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <random>
+
 #include "base/file_io.h"
+#include "log/line_count.h"
 #include "log/line_events.h"
 #include "log/log_lines.h"
 #include "tests/core/test_support.h"
@@ -77,6 +80,21 @@ TEST(LogBuffer, MissingFileLeavesTheBufferAlone) {
   EXPECT_THROW(LoadLogFile(buffer, dir / "pipe.log"), FileError);  // no wait for a writer
   EXPECT_EQ(buffer.text(), "kept");
   EXPECT_EQ(buffer.file_count(), 1u);
+}
+
+TEST(LogBuffer, CountingAndFindingLineEnds) {
+  std::mt19937 random(7);
+  for (size_t size : {0, 1, 15, 16, 17, 4079, 4080, 4081, 70000}) {
+    std::string text(size, 'x');
+    for (char& c : text) c = random() % 5 == 0 ? '\n' : 'x';
+    std::vector<size_t> ends;
+    for (size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == '\n') ends.push_back(i);
+    }
+    EXPECT_EQ(CountLineEnds(text), ends.size()) << size;
+    for (size_t n = 0; n < ends.size(); n += 1 + n / 3) EXPECT_EQ(FindLineEnd(text, n), ends[n]);
+    EXPECT_EQ(FindLineEnd(text, ends.size()), std::string_view::npos);
+  }
 }
 
 TEST(LogBuffer, LinesAndMiddleLine) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/text_lines.h"
+#include "log/line_events.h"
 #include "tests/core/literal_recognisers.h"
 #include "tests/core/test_support.h"
 #include "tools/loggen/log_generator.h"
@@ -143,6 +144,33 @@ TEST(Recognisers, WeaponNumbersFollowTheTable) {
 // Lines of a realistic log, and the same lines cut, shuffled and sprinkled
 // with the characters the scans look for: every recogniser must give what
 // its literal step-by-step definition gives.
+// Whatever a player types, a chat line reports nothing: no forged kill, team
+// join, objective, entry or leave, and no forged id that could stop a run.
+TEST(LineEvents, ChatLinesReportNothing) {
+  const std::string said = LogLine("20:00:00", kBob + " say \"");
+  const std::string team_said = LogLine("20:00:00", kBob + " say_team \"");
+  for (const std::string& typed :
+       {std::string("x\" killed \"Bob<9><942><TERRORIST>\" with \"awp\""),
+        std::string("go\" joined team \"CT\""), std::string("<2><943><CT>\"Planted_The_Bomb\""),
+        std::string("<1><../../x><>\"Touched_A_Hostage\""), std::string("hi\" entered the game"),
+        std::string("bye\" disconnected")}) {
+    for (const std::string& prefix : {said, team_said}) {
+      const std::string line = prefix + typed;
+      EXPECT_TRUE(IsChatLine(line)) << line;
+      const std::optional<LineEvents> events = AnalyseLine(line);
+      ASSERT_TRUE(events) << line;
+      EXPECT_FALSE(events->entered || events->team_join != Team::kNone || events->kill ||
+                   events->objective || events->disconnected)
+          << line;
+    }
+  }
+  // Not chat: the same words after other text, or a player without quote at 25.
+  EXPECT_FALSE(IsChatLine(LogLine("20:00:00", kBob + " triggered \"say \"x\"")));
+  EXPECT_FALSE(IsChatLine(LogLine("20:00:00", "Bob say \"x\" disconnected")));
+  EXPECT_FALSE(IsChatLine(LogLine("20:00:00", "\"Bob<12><4711><CT> say \"x\"")));
+  EXPECT_TRUE(AnalyseLine(LogLine("20:00:00", kBob + " disconnected"))->disconnected);
+}
+
 TEST(Recognisers, AgreeWithLiteralScansOnRealAndMutatedLines) {
   loggen::LogGenOptions options;
   options.lines = 3000;

@@ -60,6 +60,15 @@ inline std::map<std::string, std::string> FolderContents(const std::filesystem::
   return contents;
 }
 
+// FolderContents of a database folder without the database's own
+// bookkeeping (ledger, lock file, staging folder, commit record): its player
+// files, and whatever else was put there.
+inline std::map<std::string, std::string> DatabaseContents(const std::filesystem::path& dir) {
+  std::map<std::string, std::string> contents = FolderContents(dir);
+  for (const char* name : {".ledger", ".lock", ".staging", ".commit"}) contents.erase(name);
+  return contents;
+}
+
 // "L 03/15/2003 - 20:00:00: " + event, the standard line prefix.
 inline std::string LogLine(std::string_view time, std::string_view event,
                            std::string_view date = "03/15/2003") {

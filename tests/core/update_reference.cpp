@@ -1,5 +1,7 @@
 #include "tests/core/update_reference.h"
 
+#include <vector>
+
 #include "base/file_io.h"
 #include "db/player_file.h"
 #include "db/player_record.h"
@@ -68,13 +70,31 @@ void IncrementField(const std::filesystem::path& database_dir, std::string_view 
   WriteFileAtomic(file, JoinFields(fields));
 }
 
+// True when every player the line names can have a file and every existing
+// file can be read (a folder there throws FileError before anything changes).
+bool PlayersReadable(const std::filesystem::path& dir, const LineEvents& e) {
+  const bool names_player =
+      e.entered || e.team_join != Team::kNone || e.kill || e.objective || e.disconnected;
+  if (!names_player) return true;
+  std::vector<std::string_view> ids{e.id};
+  if (e.kill) ids.push_back(e.killer);
+  for (std::string_view id : ids) {
+    if (!IsValidPlayerId(id)) return false;
+  }
+  for (std::string_view id : ids) {
+    const std::filesystem::path file = PlayerFilePath(dir, id);
+    if (PlayerFileExists(file)) ReadPlayerFile(file);
+  }
+  return true;
+}
+
 void DatabaseUpdateRunReference(const LogBuffer& buffer, const std::filesystem::path& database_dir,
                                 std::string& reference_line) {
   reference_line = std::string(MiddleLine(buffer.text()));
   const std::string& ref = reference_line;
   ForEachLine(buffer.text(), [&](std::string_view line) {
     std::optional<LineEvents> found = AnalyseLine(line);
-    if (!found) return;
+    if (!found || !PlayersReadable(database_dir, *found)) return;
     const LineEvents& e = *found;
     if (e.entered) EnteredUpdate(database_dir, e);
     if (e.team_join != Team::kNone)

@@ -1,9 +1,12 @@
 // The whole report run in a real program folder, and the colour settings.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "base/file_io.h"
 #include "report/colour_settings.h"
 #include "report/page_frame.h"
+#include "report/page_text.h"
 #include "report/report_run.h"
 #include "tests/report/report_test_util.h"
 
@@ -13,6 +16,7 @@ namespace {
 using testutil::Fixture;
 using testutil::ProgramFolder;
 using testutil::ReadBytes;
+using testutil::Template;
 
 ColourSet Colours() {
   return {"#101010", "#202020", "#303030", "#404040", "#505050", "#606060",
@@ -53,12 +57,50 @@ TEST(ReportRun, WritesTheWholeSiteAndTwoRunsAreIdentical) {
     EXPECT_EQ(ReadBytes(site.html() / files[i]), first[i]) << files[i];
 }
 
+TEST(ReportRun, SmallSiteMatchesTheStoredPages) {
+  // One page of each kind, stored whole in data/site/: they hold every fixed
+  // piece of markup, so a change to any of them shows here.
+  ProgramFolder site;
+  site.AddPlayer("4711", "Ann",
+                 {{7, "5"},
+                  {33, "3"},
+                  {20, "2"},
+                  {6, "2"},
+                  {19, "3725"},
+                  {4, "3"},
+                  {5, "1"},
+                  {8, "1"},
+                  {9, "2"},
+                  {10, "3"},
+                  {11, "4"},
+                  {12, "5"},
+                  {13, "6"},
+                  {14, "7"},
+                  {15, "8"},
+                  {16, "9"},
+                  {17, "11"}});
+  site.AddPlayer("4712", "Bob <b> & \"co\"",
+                 {{7, "4"}, {33, "3"}, {42, "1"}, {6, "4"}, {19, "7200"}});
+  site.AddPlayer("4713", "Cem", {{19, "7200"}});
+  site.AddPlayer("4714", "Dan", {{7, "5"}, {43, "4"}, {38, "1"}, {13, "1"}});
+  ReportRun(site.root(), site.database(), Colours());
+  if (const char* keep = std::getenv("VARNOKEL_KEEP_SITE"))
+    std::filesystem::copy(site.html(), keep, std::filesystem::copy_options::recursive);
+  for (const char* page : {"st.htm", "se.htm", "sp.htm", "wt.htm", ".ak47.htm", "4711.htm"})
+    EXPECT_TRUE(
+        testutil::SameBytes(Fixture(std::string("site/") + page), ReadBytes(site.html() / page)))
+        << page;
+}
+
 TEST(ReportRun, EmptyOrMissingDatabaseGivesEmptyTables) {
   ProgramFolder site;
   ReportRun(site.root(), site.database(), Colours());
-  EXPECT_EQ(ReadBytes(site.html() / "st.htm"), Fixture("st_head.htm") + testutil::TableFooter());
-  EXPECT_EQ(ReadBytes(site.html() / "se.htm"), Fixture("se_head.htm") + testutil::TableFooter());
-  EXPECT_EQ(ReadBytes(site.html() / "sp.htm"), Fixture("sp_head.htm") + testutil::TableFooter());
+  EXPECT_EQ(ReadBytes(site.html() / "st.htm"),
+            Template("skill_table_head.htm") + testutil::TableFooter());
+  EXPECT_EQ(ReadBytes(site.html() / "se.htm"),
+            Template("sessions_table_head.htm") + testutil::TableFooter());
+  EXPECT_EQ(ReadBytes(site.html() / "sp.htm"),
+            Template("player_list_head.htm") + testutil::TableFooter());
   EXPECT_EQ(SiteFiles(site.html()).size(), 4u + 24u + 1u);
   ReportRun(site.root(), site.root() / "no such folder", Colours());
   EXPECT_EQ(SiteFiles(site.html()).size(), 4u + 24u + 1u);
@@ -187,6 +229,22 @@ TEST(ShippedSite, RequiredPagesCarryTheCreditLineAndTheSitesStyleSheet) {
     EXPECT_NE(page.find(R"(<link rel="stylesheet" href="../style.css" type=text/css>)"),
               std::string::npos);
   }
+}
+
+TEST(ShippedSite, EveryPageDeclaresUtf8AndTheViewportFirstInItsHead) {
+  const std::string head =
+      R"(<head><meta charset="utf-8"><meta name="viewport" content="width=device-width, initial-scale=1">)";
+  const std::filesystem::path res = std::filesystem::path(VARNOKEL_SOURCE_DIR) / "res";
+  for (const char* name : {"site/html/req/skillber.htm", "site/html/req/about.htm",
+                           "site/html/req/impr.htm", "views/varnokel_design.htm"}) {
+    SCOPED_TRACE(name);
+    const std::string page = ReadBytes(res / name);
+    EXPECT_NE(page.find(head), std::string::npos);
+    EXPECT_TRUE(IsUtf8(page));
+  }
+  for (Page page : {Page::kSkillTable, Page::kSessionsTable, Page::kPlayerList, Page::kWeaponPage,
+                    Page::kWeaponSummary, Page::kPlayer})
+    EXPECT_EQ(PageHead(page).substr(0, 6 + head.size()), "<html>" + head);
 }
 
 TEST(ColourSettings, HtmlColour) {

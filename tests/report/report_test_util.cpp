@@ -13,6 +13,11 @@ std::string Fixture(std::string_view name) {
                        std::string(name));
 }
 
+std::string Template(std::string_view name) {
+  return ReadFileBytes(std::filesystem::path(VARNOKEL_SOURCE_DIR) / "report" / "templates" /
+                       std::string(name));
+}
+
 std::string Fill(std::string tpl, const std::vector<std::pair<std::string, std::string>>& values) {
   for (const auto& [key, value] : values) {
     const std::string marker = "{" + key + "}";
@@ -24,11 +29,11 @@ std::string Fill(std::string tpl, const std::vector<std::pair<std::string, std::
 }
 
 std::string TableFooter() {
-  return Fill(Fixture("table_footer.tpl"), {{"credit", std::string(kCredit)}});
+  return Fill(Template("table_page_footer.htm"), {{"credit", Template("credit_line.htm")}});
 }
 
 std::string PlayerFooter() {
-  return Fill(Fixture("player_footer.tpl"), {{"credit", std::string(kCredit)}});
+  return Fill(Template("player_page_footer.htm"), {{"credit", Template("credit_line.htm")}});
 }
 
 std::string PlayerFileBytes(const std::string& id, const std::string& name,
@@ -63,6 +68,17 @@ void ProgramFolder::AddPlayer(const std::string& id, const std::string& bytes) c
 
 std::string ReadBytes(const std::filesystem::path& file) {
   return ReadFileBytes(file);
+}
+
+::testing::AssertionResult SameBytes(std::string_view expected, std::string_view actual) {
+  if (expected == actual) return ::testing::AssertionSuccess();
+  size_t at = 0;
+  while (at < expected.size() && at < actual.size() && expected[at] == actual[at]) ++at;
+  const size_t from = at < 60 ? 0 : at - 60;
+  return ::testing::AssertionFailure()
+         << "sizes " << expected.size() << " and " << actual.size() << ", first difference at "
+         << at << "\nexpected ..." << expected.substr(from, 120) << "\nactual   ..."
+         << actual.substr(from, 120);
 }
 
 }  // namespace varnokel::testutil

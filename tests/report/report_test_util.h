@@ -1,6 +1,9 @@
-// Helpers of the report tests: expected page pieces read from the fixture
-// files in data/, player files written into real temporary folders.
+// Helpers of the report tests: expected page pieces read from the page
+// templates the program embeds (report/templates/) and whole pages from
+// data/, player files written into real temporary folders.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <map>
@@ -13,15 +16,16 @@
 
 namespace varnokel::testutil {
 
-inline constexpr std::string_view kCredit =
-    R"(erstellt mit Varnokel Stats - <a href="https://varnokel.example/" target=_blank>varnokel.example</a>)";
-
 // The bytes of tests/report/data/<name>.
 std::string Fixture(std::string_view name);
+
+// The bytes of report/templates/<name>, the file the program embeds.
+std::string Template(std::string_view name);
 
 // `tpl` with every "{key}" replaced by its value.
 std::string Fill(std::string tpl, const std::vector<std::pair<std::string, std::string>>& values);
 
+// The footers of the table pages and of the player pages, with the credit line.
 std::string TableFooter();
 std::string PlayerFooter();
 
@@ -64,5 +68,9 @@ class ProgramFolder {
 };
 
 std::string ReadBytes(const std::filesystem::path& file);
+
+// Success when the texts are equal; otherwise the first differing offset and
+// the bytes around it on both sides.
+::testing::AssertionResult SameBytes(std::string_view expected, std::string_view actual);
 
 }  // namespace varnokel::testutil

@@ -11,7 +11,9 @@
 #include <set>
 
 #include "base/file_io.h"
+#include "report/colour_settings.h"
 #include "report/html_escape.h"
+#include "report/report_run.h"
 #include "tests/report/report_test_util.h"
 
 namespace varnokel {
@@ -76,6 +78,16 @@ void AppendUrlPath(std::string& url, const fs::path& path) {
   }
 }
 
+// The page's DOM as headless Chromium builds it, serialised as UTF-8.
+std::string DumpDom(const std::string& chromium, const fs::path& profile, const fs::path& page,
+                    int* status) {
+  std::string url = "file://";
+  AppendUrlPath(url, page);
+  return Shell(chromium + " --headless --no-sandbox --disable-gpu --user-data-dir=" +
+                   Quote(profile) + " --dump-dom '" + url + "' 2>/dev/null",
+               status);
+}
+
 void CopyShippedFiles(const fs::path& target) {
   fs::create_directories(target / "html");
   fs::copy(kStaged / "html" / "req", target / "html" / "req", fs::copy_options::recursive);
@@ -116,12 +128,7 @@ TEST(SiteEndToEnd, EveryPageOpensWithWorkingLinksAndImagesAndNoScript) {
   std::set<fs::path> linked;
   for (const fs::path& page : pages) {
     SCOPED_TRACE(page.string());
-    std::string url = "file://";
-    AppendUrlPath(url, page);
-    const std::string dom =
-        Shell(chromium + " --headless --no-sandbox --disable-gpu --user-data-dir=" +
-                  Quote(dir.path() / "chromium") + " --dump-dom '" + url + "' 2>/dev/null",
-              &status);
+    const std::string dom = DumpDom(chromium, dir.path() / "chromium", page, &status);
     ASSERT_EQ(status, 0);
     ASSERT_NE(dom.find("</html>"), std::string::npos) << dom.substr(0, 200);
     EXPECT_EQ(dom.find("<script"), std::string::npos);
@@ -139,6 +146,64 @@ TEST(SiteEndToEnd, EveryPageOpensWithWorkingLinksAndImagesAndNoScript) {
   }
   // Every page of the site is reached by some link.
   for (const fs::path& page : pages) EXPECT_TRUE(linked.count(page)) << page;
+}
+
+TEST(SiteEndToEnd, UnicodeAndWindows1252NamesShowWithEveryLabelIntact) {
+  const std::string chromium = FindChromium();
+  ASSERT_FALSE(chromium.empty()) << "chromium is needed (tools/install-deps.sh installs it)";
+  struct Player {
+    std::string id, name, shown;
+  };
+  // A UTF-8 name, a Windows-1252 name (and id: its page keeps the raw byte in
+  // its file name) and a name with 0x81, which Windows-1252 leaves undefined.
+  const Player players[] = {{"utf8", "J\xC3\xBCrgen", "J\xC3\xBCrgen"},
+                            {"J\xFC", "J\xF6rg \x80", "J\xC3\xB6rg \xE2\x82\xAC"},
+                            {"c1", "Ctrl\x81X", "Ctrl\xC2\x81X"}};
+  testutil::ProgramFolder site;
+  for (const Player& player : players) site.AddPlayer(player.id, player.name, {{7, "1"}});
+  ColourSet colours;
+  colours.fill("#808080");
+  ReportRun(site.root(), site.database(), colours);
+
+  const char* const labels[] = {"Spielverhalten",
+                                "Waffenverhalten",
+                                "Skill:",
+                                "Spielzeit:",
+                                "Kills:",
+                                "Death:",
+                                "Team T gewählt:",
+                                "Team CT gewählt:",
+                                "Geisel angesprochen:",
+                                "Geisel getötet:",
+                                "Geisel gerettet:",
+                                "Aufgewacht mit Bombe:",
+                                "Bomben gelegt:",
+                                "Bomben entschärft:",
+                                "Angefangen zu entschärfen + Kit:",
+                                "Angefangen zu entschärfen - Kit:",
+                                "Bombe aufgelesen:",
+                                "Bombe fallengelassen:",
+                                "erstellt mit Varnokel Stats"};
+  int status = 0;
+  for (const Player& player : players) {
+    SCOPED_TRACE(player.shown);
+    const std::string dom =
+        DumpDom(chromium, site.root() / "chromium", site.html() / (player.id + ".htm"), &status);
+    ASSERT_EQ(status, 0);
+    ASSERT_NE(dom.find("</html>"), std::string::npos) << dom.substr(0, 200);
+    EXPECT_NE(dom.find("<b>" + player.shown + "</b>"), std::string::npos);
+    for (const char* label : labels) EXPECT_NE(dom.find(label), std::string::npos) << label;
+    EXPECT_EQ(dom.find("\xEF\xBF\xBD"), std::string::npos) << "a replacement character";
+    EXPECT_EQ(dom.find("\xC3\x83"), std::string::npos) << "UTF-8 read as Windows-1252";
+  }
+  const std::string table =
+      DumpDom(chromium, site.root() / "chromium", site.html() / "st.htm", &status);
+  for (const Player& player : players) {
+    std::string link = "<a href=\"";
+    AppendPercentEncoded(link, player.id);
+    EXPECT_NE(table.find(link + ".htm\">" + player.shown + "</a>"), std::string::npos)
+        << player.shown;
+  }
 }
 
 }  // namespace

@@ -2,34 +2,46 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <stdexcept>
 
+#include "base/file_io.h"
 #include "report/html_escape.h"
 #include "report/page_frame.h"
+#include "report/page_template.h"
+#include "report/page_templates.h"
 #include "report/player_list.h"
 #include "report/sessions_table.h"
 #include "report/skill_table.h"
+#include "tests/report/embed_check.h"
 #include "tests/report/report_test_util.h"
 
 namespace varnokel {
 namespace {
 
 using testutil::Fill;
-using testutil::Fixture;
 using testutil::ProgramFolder;
+using testutil::Template;
 
+// A row of the skill table (value: the skill), the sessions table (value: the
+// time text) or the player list (place: the running number).
 std::string Row(const char* tpl, int place, const std::string& id, const std::string& name,
                 const std::string& value = {}) {
-  return Fill(Fixture(tpl),
-              {{"place", std::to_string(place)}, {"id", id}, {"name", name}, {"value", value}});
+  const std::string number = std::to_string(place);
+  return Fill(Template(tpl), {{"place", number},
+                              {"number", number},
+                              {"id", id},
+                              {"name", name},
+                              {"skill", value},
+                              {"time", value}});
 }
 
 TEST(PageFrame, HeadsAndFootersAreTheSitesOwnTexts) {
-  EXPECT_EQ(PageHead(Page::kSkillTable), Fixture("st_head.htm"));
-  EXPECT_EQ(PageHead(Page::kSessionsTable), Fixture("se_head.htm"));
-  EXPECT_EQ(PageHead(Page::kPlayerList), Fixture("sp_head.htm"));
-  EXPECT_EQ(PageHead(Page::kWeaponPage), Fixture("weapon_head.htm"));
-  EXPECT_EQ(PageHead(Page::kWeaponSummary), Fixture("wt_head.htm"));
-  EXPECT_EQ(PageHead(Page::kPlayer), Fixture("player_head.htm"));
+  EXPECT_EQ(PageHead(Page::kSkillTable), Template("skill_table_head.htm"));
+  EXPECT_EQ(PageHead(Page::kSessionsTable), Template("sessions_table_head.htm"));
+  EXPECT_EQ(PageHead(Page::kPlayerList), Template("player_list_head.htm"));
+  EXPECT_EQ(PageHead(Page::kWeaponPage), Template("weapon_page_head.htm"));
+  EXPECT_EQ(PageHead(Page::kWeaponSummary), Template("weapon_summary_head.htm"));
+  EXPECT_EQ(PageHead(Page::kPlayer), Template("player_page_head.htm"));
   EXPECT_EQ(TablePageFooter(), testutil::TableFooter());
   EXPECT_EQ(PlayerPageFooter(), testutil::PlayerFooter());
   EXPECT_NE(CreditLine().find(" - <a href=\"https://"), std::string_view::npos);
@@ -37,6 +49,30 @@ TEST(PageFrame, HeadsAndFootersAreTheSitesOwnTexts) {
   for (Page page : {Page::kSkillTable, Page::kSessionsTable, Page::kPlayerList, Page::kWeaponPage,
                     Page::kWeaponSummary, Page::kPlayer})
     EXPECT_EQ(PageHead(page).find_first_of("\r\n"), std::string_view::npos);
+}
+
+TEST(PageTemplates, EmbeddedByteForByteWithoutLineBreaks) {
+  const std::filesystem::path source = VARNOKEL_SOURCE_DIR;
+  for (const auto& [file_name, text] : templates::kFiles) {
+    SCOPED_TRACE(file_name);
+    EXPECT_EQ(text, Template(file_name));
+    EXPECT_EQ(text.find_first_of("\r\n"), std::string_view::npos);
+  }
+  // Every byte value, and escapes followed by digits, quotes and "??".
+  EXPECT_EQ(testdata::kEmbedCheck,
+            ReadFileBytes(source / "tests" / "report" / "data" / "embed_check.bin"));
+}
+
+TEST(PageTemplates, SlotsFilledByName) {
+  std::string out = "x";
+  const PageTemplate tpl("<{a}|{b_c}|{a}|{A}|{}|{ a}|{a|}{", {"b_c", "a", "unused"});
+  tpl.Append(out, {"2", "{b_c}", "3"});
+  EXPECT_EQ(out, "x<{b_c}|2|{b_c}|{A}|{}|{ a}|{a|}{");
+  out.clear();
+  PageTemplate("no slots {", {}).Append(out, {});
+  EXPECT_EQ(out, "no slots {");
+  EXPECT_THROW(PageTemplate("<{missing}>", {"a"}), std::logic_error);
+  EXPECT_THROW(tpl.Append(out, {"2", "1"}), std::logic_error);
 }
 
 TEST(HtmlEscape, NamesAndIds) {
@@ -60,21 +96,24 @@ TEST(SkillTable, RanksWithSharedPlacesAndListingOrderForTies) {
   site.AddPlayer("p6", "Fay", {{20, "1"}, {6, "2"}});
   site.AddPlayer("p7", "Gus", {});
   const std::string expected =
-      Fixture("st_head.htm") + Row("st_row.tpl", 1, "p2", "Ann", "500") +
-      Row("st_row.tpl", 2, "p1", "Carl", "300") + Row("st_row.tpl", 2, "p4", "Dan", "300") +
-      Row("st_row.tpl", 4, "p5", "Eve", "188") + Row("st_row.tpl", 5, "p3", "Bea", "100") +
-      Row("st_row.tpl", 6, "p6", "Fay", "40") + Row("st_row.tpl", 7, "p7", "Gus", "0") +
-      testutil::TableFooter();
+      Template("skill_table_head.htm") + Row("skill_table_row.htm", 1, "p2", "Ann", "500") +
+      Row("skill_table_row.htm", 2, "p1", "Carl", "300") +
+      Row("skill_table_row.htm", 2, "p4", "Dan", "300") +
+      Row("skill_table_row.htm", 4, "p5", "Eve", "188") +
+      Row("skill_table_row.htm", 5, "p3", "Bea", "100") +
+      Row("skill_table_row.htm", 6, "p6", "Fay", "40") +
+      Row("skill_table_row.htm", 7, "p7", "Gus", "0") + testutil::TableFooter();
   EXPECT_EQ(SkillTablePage(site.Listing()), expected);
 }
 
 TEST(SkillTable, EmptyDatabaseAndSinglePlayer) {
   ProgramFolder site;
-  EXPECT_EQ(SkillTablePage(site.Listing()), Fixture("st_head.htm") + testutil::TableFooter());
+  EXPECT_EQ(SkillTablePage(site.Listing()),
+            Template("skill_table_head.htm") + testutil::TableFooter());
   site.AddPlayer("4711", "Solo", {});
-  EXPECT_EQ(
-      SkillTablePage(site.Listing()),
-      Fixture("st_head.htm") + Row("st_row.tpl", 1, "4711", "Solo", "0") + testutil::TableFooter());
+  EXPECT_EQ(SkillTablePage(site.Listing()), Template("skill_table_head.htm") +
+                                                Row("skill_table_row.htm", 1, "4711", "Solo", "0") +
+                                                testutil::TableFooter());
 }
 
 TEST(SessionsTable, TimeTexts) {
@@ -97,12 +136,14 @@ TEST(SessionsTable, RanksByPlayingTime) {
   site.AddPlayer("d", "Broken", {{19, "abc"}});
   site.AddPlayer("e", "Odd", {{19, "3725"}});
   site.AddPlayer("f", "Empty", {{19, ""}});
-  const std::string expected =
-      Fixture("se_head.htm") + Row("se_row.tpl", 1, "b", "Long", "2:00:00") +
-      Row("se_row.tpl", 1, "c", "Also long", "2:00:00") +
-      Row("se_row.tpl", 3, "e", "Odd", "1:02:05") + Row("se_row.tpl", 4, "a", "Short", "0:01:00") +
-      Row("se_row.tpl", 5, "d", "Broken", "0:00:00") +
-      Row("se_row.tpl", 5, "f", "Empty", "0:00:00") + testutil::TableFooter();
+  const std::string expected = Template("sessions_table_head.htm") +
+                               Row("sessions_table_row.htm", 1, "b", "Long", "2:00:00") +
+                               Row("sessions_table_row.htm", 1, "c", "Also long", "2:00:00") +
+                               Row("sessions_table_row.htm", 3, "e", "Odd", "1:02:05") +
+                               Row("sessions_table_row.htm", 4, "a", "Short", "0:01:00") +
+                               Row("sessions_table_row.htm", 5, "d", "Broken", "0:00:00") +
+                               Row("sessions_table_row.htm", 5, "f", "Empty", "0:00:00") +
+                               testutil::TableFooter();
   EXPECT_EQ(SessionsTablePage(site.Listing()), expected);
 }
 
@@ -116,12 +157,18 @@ TEST(PlayerList, SortsByUnsignedBytes) {
   site.AddPlayer("6", "", {});
   site.AddPlayer("7", "\xE4rger", {});
   site.AddPlayer("8", "Zed", {});
+  // By the raw bytes, not by the UTF-8 shown: the Windows-1252 euro sign
+  // (0x80, shown E2 82 AC) comes before the UTF-8 letter D0 98.
+  site.AddPlayer("9", "\xD0\x98", {});
+  site.AddPlayer("\x80", "\x80", {});  // the link keeps the raw id byte
   const std::string expected =
-      Fixture("sp_head.htm") + Row("sp_row.tpl", 1, "6", "") + Row("sp_row.tpl", 2, "2", "Alice") +
-      Row("sp_row.tpl", 3, "5", "Max") + Row("sp_row.tpl", 4, "4", "Max2") +
-      Row("sp_row.tpl", 5, "8", "Zed") + Row("sp_row.tpl", 6, "3", "alice") +
-      Row("sp_row.tpl", 7, "1", "bob") + Row("sp_row.tpl", 8, "7", "\xE4rger") +
-      testutil::TableFooter();
+      Template("player_list_head.htm") + Row("player_list_row.htm", 1, "6", "") +
+      Row("player_list_row.htm", 2, "2", "Alice") + Row("player_list_row.htm", 3, "5", "Max") +
+      Row("player_list_row.htm", 4, "4", "Max2") + Row("player_list_row.htm", 5, "8", "Zed") +
+      Row("player_list_row.htm", 6, "3", "alice") + Row("player_list_row.htm", 7, "1", "bob") +
+      Row("player_list_row.htm", 8, "%80", "\xE2\x82\xAC") +
+      Row("player_list_row.htm", 9, "9", "\xD0\x98") +
+      Row("player_list_row.htm", 10, "7", "\xC3\xA4rger") + testutil::TableFooter();
   EXPECT_EQ(PlayerListPage(site.Listing()), expected);
 }
 
@@ -174,11 +221,12 @@ TEST(Tables, HostileNamesAndIdsAreEscaped) {
   site.AddPlayer("STEAM_0:1:4711", "<script>alert('x')</script> & \"co\"", {});
   const std::string name = "&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt; &amp; &quot;co&quot;";
   const PlayerListing listing = site.Listing();
-  EXPECT_EQ(SkillTablePage(listing), Fixture("st_head.htm") +
-                                         Row("st_row.tpl", 1, "STEAM_0%3A1%3A4711", name, "0") +
-                                         testutil::TableFooter());
-  EXPECT_EQ(PlayerListPage(listing), Fixture("sp_head.htm") +
-                                         Row("sp_row.tpl", 1, "STEAM_0%3A1%3A4711", name) +
+  EXPECT_EQ(SkillTablePage(listing),
+            Template("skill_table_head.htm") +
+                Row("skill_table_row.htm", 1, "STEAM_0%3A1%3A4711", name, "0") +
+                testutil::TableFooter());
+  EXPECT_EQ(PlayerListPage(listing), Template("player_list_head.htm") +
+                                         Row("player_list_row.htm", 1, "STEAM_0%3A1%3A4711", name) +
                                          testutil::TableFooter());
 }
 

@@ -1,0 +1,75 @@
+#include "base/content_hash.h"
+
+#include <openssl/evp.h>
+
+#include <stdexcept>
+
+namespace varnokel {
+
+struct ContentHash::State {
+  EVP_MD_CTX* context = EVP_MD_CTX_new();
+  State() {
+    if (context == nullptr || EVP_DigestInit_ex(context, EVP_sha256(), nullptr) != 1)
+      throw std::runtime_error("SHA-256 is not available");
+  }
+  State(const State& other) {
+    if (context == nullptr || EVP_MD_CTX_copy_ex(context, other.context) != 1)
+      throw std::runtime_error("SHA-256 state cannot be copied");
+  }
+  ~State() { EVP_MD_CTX_free(context); }
+};
+
+ContentHash::ContentHash() : state_(std::make_unique<State>()) {}
+ContentHash::ContentHash(const ContentHash& other)
+    : state_(std::make_unique<State>(*other.state_)) {}
+ContentHash& ContentHash::operator=(const ContentHash& other) {
+  if (this != &other) state_ = std::make_unique<State>(*other.state_);
+  return *this;
+}
+ContentHash::~ContentHash() = default;
+
+void ContentHash::Add(std::string_view bytes) {
+  EVP_DigestUpdate(state_->context, bytes.data(), bytes.size());
+}
+
+Digest ContentHash::Value() const {
+  State copy(*state_);
+  Digest digest{};
+  unsigned int length = 0;
+  EVP_DigestFinal_ex(copy.context, digest.data(), &length);
+  return digest;
+}
+
+Digest HashOf(std::string_view bytes) {
+  ContentHash hash;
+  hash.Add(bytes);
+  return hash.Value();
+}
+
+std::string DigestHex(const Digest& digest) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string hex;
+  hex.reserve(digest.size() * 2);
+  for (uint8_t byte : digest) {
+    hex += kHex[byte >> 4];
+    hex += kHex[byte & 0xF];
+  }
+  return hex;
+}
+
+bool ParseDigestHex(std::string_view hex, Digest& digest) {
+  if (hex.size() != digest.size() * 2) return false;
+  auto nibble = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+  };
+  for (size_t i = 0; i < digest.size(); ++i) {
+    const int high = nibble(hex[2 * i]), low = nibble(hex[2 * i + 1]);
+    if (high < 0 || low < 0) return false;
+    digest[i] = static_cast<uint8_t>(high << 4 | low);
+  }
+  return true;
+}
+
+}  // namespace varnokel

@@ -1,0 +1,47 @@
+#include "db/database_lock.h"
+
+#include "base/file_io.h"
+#include "db/staged_commit.h"
+
+namespace varnokel {
+
+DatabaseBusy::DatabaseBusy(const std::filesystem::path& database_dir)
+    : std::runtime_error("database " + database_dir.string() + " is in use by another process"),
+      database_dir_(database_dir) {}
+
+DatabaseLock::DatabaseLock(std::filesystem::path database_dir, Access access, LockWait wait,
+                           const std::function<void()>& on_wait)
+    : dir_(std::move(database_dir)), access_(access) {
+  try {
+    lock_ = std::make_unique<FileLock>(dir_ / kLockFileName);
+  } catch (const FileError&) {
+    if (access == Access::kWrite) throw;
+    return;  // see the header: nothing to lock against
+  }
+  if (access == Access::kWrite) {
+    Take(FileLock::Mode::kExclusive, wait, on_wait);
+    if (NeedsRecovery(dir_)) RecoverDatabase(dir_);
+    return;
+  }
+  // Recovering writes: for a moment the reader becomes a writer. Another
+  // writer may slip in when the lock changes mode, so look again each time.
+  for (;;) {
+    Take(FileLock::Mode::kShared, wait, on_wait);
+    if (!NeedsRecovery(dir_)) return;
+    lock_->Unlock();
+    Take(FileLock::Mode::kExclusive, wait, on_wait);
+    if (NeedsRecovery(dir_)) RecoverDatabase(dir_);
+    lock_->Unlock();
+  }
+}
+
+DatabaseLock::~DatabaseLock() = default;
+
+void DatabaseLock::Take(FileLock::Mode mode, LockWait wait, const std::function<void()>& on_wait) {
+  if (lock_->TryLock(mode)) return;
+  if (wait == LockWait::kNoWait) throw DatabaseBusy(dir_);
+  if (on_wait) on_wait();
+  lock_->Lock(mode);
+}
+
+}  // namespace varnokel

@@ -1,0 +1,56 @@
+// One writer per database: the update run and the deletion hold an exclusive
+// lock on the database folder's lock file ".lock", listings, details and the
+// report a shared one, so a reader never sees a half-committed update. The
+// system drops the lock of a process that dies, and the next command to take
+// the lock completes or rolls back what that process left (RecoverDatabase).
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string_view>
+
+#include "base/file_lock.h"
+
+namespace varnokel {
+
+inline constexpr std::string_view kLockFileName = ".lock";
+
+enum class LockWait { kWait, kNoWait };
+
+// The database is locked by another process and the caller would not wait.
+class DatabaseBusy : public std::runtime_error {
+ public:
+  explicit DatabaseBusy(const std::filesystem::path& database_dir);
+  const std::filesystem::path& database_dir() const { return database_dir_; }
+
+ private:
+  std::filesystem::path database_dir_;
+};
+
+class DatabaseLock {
+ public:
+  enum class Access { kRead, kWrite };
+
+  // Takes the lock, waiting as `wait` says (`on_wait` is called once when it
+  // has to wait), then recovers an interrupted commit. Throws DatabaseBusy,
+  // or FileError naming the lock file when a writer cannot create it. A
+  // reader of a folder that does not exist or cannot hold a lock file reads
+  // unlocked: nobody can write there either.
+  DatabaseLock(std::filesystem::path database_dir, Access access, LockWait wait = LockWait::kWait,
+               const std::function<void()>& on_wait = {});
+  ~DatabaseLock();
+
+  const std::filesystem::path& database_dir() const { return dir_; }
+  Access access() const { return access_; }
+
+ private:
+  void Take(FileLock::Mode mode, LockWait wait, const std::function<void()>& on_wait);
+
+  std::filesystem::path dir_;
+  Access access_;
+  std::unique_ptr<FileLock> lock_;
+};
+
+}  // namespace varnokel

@@ -1,0 +1,76 @@
+#include "db/new_logs.h"
+
+#include <algorithm>
+#include <system_error>
+
+#include "base/file_io.h"
+#include "db/update_plan.h"
+#include "log/log_buffer.h"
+#include "log/log_line_layout.h"
+
+namespace varnokel {
+
+namespace {
+
+bool HasLogSuffix(std::string_view name) {
+  constexpr std::string_view kSuffix = ".log";
+  if (name.size() <= kSuffix.size()) return false;
+  const std::string_view end = name.substr(name.size() - kSuffix.size());
+  return std::equal(end.begin(), end.end(), kSuffix.begin(),
+                    [](char a, char b) { return (a | 0x20) == b; });
+}
+
+bool AllDigits(std::string_view text) {
+  return !text.empty() &&
+         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// YYYYMMDDHHMMSS from a first line "L MM/DD/YYYY - HH:MM:SS: ...", or empty.
+std::string WrittenAt(std::string_view first_line) {
+  const std::string_view date = log_line::Date(first_line);
+  const std::string_view time = log_line::Time(first_line);
+  if (date.size() != log_line::kDateLength || time.size() != log_line::kTimeLength) return {};
+  std::string key;
+  key.append(date.substr(6, 4)).append(date.substr(0, 2)).append(date.substr(3, 2));
+  key.append(time.substr(0, 2)).append(time.substr(3, 2)).append(time.substr(6, 2));
+  return AllDigits(key) ? key : std::string();
+}
+
+struct Candidate {
+  std::filesystem::path file;
+  std::string written_at;  // empty: unknown, sorts last
+  std::string name;
+};
+
+}  // namespace
+
+NewLogs FindNewLogs(const std::filesystem::path& folder, const Ledger& ledger) {
+  std::error_code error;
+  if (!std::filesystem::is_directory(folder, error))
+    throw FileError(FileError::Kind::kOpen, folder, "not a folder");
+  NewLogs result;
+  std::vector<Candidate> candidates;
+  for (const std::string& name : ListEntryNames(folder)) {
+    const std::filesystem::path file = folder / name;
+    if (!HasLogSuffix(name) || !IsRegularFile(file)) continue;
+    LogBuffer buffer;
+    buffer.AppendFile(file, LoadMode::kCompleteLines);
+    const UpdatePlan plan = PlanUpdate(buffer, ledger, /*again=*/false);
+    const PlannedLog& log = plan.logs.front();
+    if (!log.fold || log.content.size() == 0) {
+      if (log.WhollyFolded()) ++result.wholly_folded;
+      continue;
+    }
+    const std::string_view text = log.content.text;
+    candidates.push_back({file, WrittenAt(text.substr(0, text.find('\n'))), name});
+  }
+  std::sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
+    if (a.written_at.empty() != b.written_at.empty()) return b.written_at.empty();
+    if (a.written_at != b.written_at) return a.written_at < b.written_at;
+    return a.name < b.name;
+  });
+  for (Candidate& candidate : candidates) result.files.push_back(std::move(candidate.file));
+  return result;
+}
+
+}  // namespace varnokel

@@ -1,0 +1,266 @@
+// Every log line folded exactly once: the ledger, the staged commit under
+// write failures, symbolic links, and the folder intake.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "db/database_commands.h"
+#include "db/database_lock.h"
+#include "db/ledger.h"
+#include "db/new_logs.h"
+#include "db/player_file.h"
+#include "db/staged_commit.h"
+#include "db/update_run.h"
+#include "log/log_buffer.h"
+#include "tests/core/test_support.h"
+#include "tools/loggen/log_generator.h"
+
+namespace varnokel {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::DatabaseContents;
+using testing::FolderContents;
+using testing::LogLine;
+using testing::ReadBytes;
+using testing::TempDir;
+using testing::WriteBytes;
+
+std::string Generated(uint64_t seed, size_t lines) {
+  loggen::LogGenOptions options;
+  options.seed = seed;
+  options.lines = lines;
+  options.players = 12;
+  return loggen::GenerateLog(options);
+}
+
+class ExactlyOnce : public ::testing::Test {
+ protected:
+  // Loads `files` (names in the log folder) and updates database `db`.
+  UpdateSummary Fold(const fs::path& db, const std::vector<std::string>& files,
+                     bool again = false) {
+    LogBuffer buffer;
+    for (const std::string& name : files) LoadLogFile(buffer, logs_ / name);
+    UpdateOptions options;
+    options.again = again;
+    std::string reference_line;
+    return DatabaseUpdateRun(buffer, db, reference_line, options);
+  }
+  // The database's files, its ledger included (not the lock file).
+  std::map<std::string, std::string> Everything(const fs::path& db) {
+    std::map<std::string, std::string> all = FolderContents(db);
+    all.erase(".lock");
+    return all;
+  }
+
+  TempDir logs_, db_, other_;
+};
+
+TEST_F(ExactlyOnce, SameContentFoldsOnceWhateverItsNameOrPlace) {
+  const std::string log = Generated(1, 600);
+  WriteBytes(logs_ / "a.log", log);
+  WriteBytes(logs_ / "copy-of-a.log", log);
+  const UpdateSummary first = Fold(db_.path(), {"a.log"});
+  EXPECT_EQ(first.lines_folded, 600u);
+  const auto after_first = Everything(db_.path());
+  EXPECT_NE(ReadBytes(db_ / ".ledger").find(" " + std::to_string(log.size()) + " a.log\n"),
+            std::string::npos);
+
+  // Again, renamed, twice in one buffer: nothing changes, not even the ledger.
+  const UpdateSummary again = Fold(db_.path(), {"copy-of-a.log", "a.log"});
+  EXPECT_EQ(again.lines_folded, 0u);
+  EXPECT_EQ(again.lines_already, 1200u);
+  EXPECT_EQ(again.players_changed + again.players_new, 0u);
+  EXPECT_EQ(Everything(db_.path()), after_first);
+
+  // Loaded twice into a fresh database in one run: folded once.
+  Fold(other_.path(), {"a.log", "copy-of-a.log"});
+  EXPECT_EQ(Everything(other_.path()), after_first);
+
+  // Another database has its own ledger.
+  TempDir third;
+  EXPECT_EQ(Fold(third.path(), {"a.log"}).lines_folded, 600u);
+
+  // --again folds everything once more and the ledger still holds one entry.
+  Fold(db_.path(), {"a.log"}, /*again=*/true);
+  auto deaths = [](const std::map<std::string, std::string>& files) {
+    int32_t sum = 0;
+    for (const auto& [name, bytes] : files)
+      sum += Atoi(FieldAt(SplitFields(bytes), field::kDeaths));
+    return sum;
+  };
+  EXPECT_GT(deaths(DatabaseContents(db_.path())), deaths(DatabaseContents(other_.path())));
+  EXPECT_EQ(Ledger::Read(db_.path()).entries().size(), 1u);
+}
+
+TEST_F(ExactlyOnce, AGrownLogFoldsOnlyItsNewLines) {
+  const std::string log = Generated(2, 900);
+  const size_t cut = log.find('\n', log.size() / 2) + 1;  // a line end
+  WriteBytes(logs_ / "current.log", log.substr(0, cut));
+  const UpdateSummary first = Fold(db_.path(), {"current.log"});
+  WriteBytes(logs_ / "current.log", log);
+  const UpdateSummary second = Fold(db_.path(), {"current.log"});
+  EXPECT_EQ(first.lines_folded + second.lines_folded, 900u);
+  EXPECT_EQ(second.lines_already, first.lines_folded);
+
+  // The same as folding the two halves as two logs.
+  WriteBytes(logs_ / "first.log", log.substr(0, cut));
+  WriteBytes(logs_ / "second.log", log.substr(cut));
+  Fold(other_.path(), {"first.log"});
+  Fold(other_.path(), {"second.log"});
+  EXPECT_EQ(DatabaseContents(db_.path()), DatabaseContents(other_.path()));
+  EXPECT_EQ(Ledger::Read(db_.path()).entries().size(), 1u);
+
+  // A last line without its line end is folded as the log stands; when it
+  // is completed later, its rest is not folded as a line of its own.
+  TempDir partial;
+  const std::string kBob = "\"Bob<1><7><CT>\"";
+  WriteBytes(logs_ / "p.log", LogLine("20:00:00", kBob + " entered the game\r\n") +
+                                  LogLine("20:01:00", kBob + " joined team \"CT\""));
+  Fold(partial.path(), {"p.log"});
+  WriteBytes(logs_ / "p.log", LogLine("20:00:00", kBob + " entered the game\r\n") +
+                                  LogLine("20:01:00", kBob + " joined team \"CT\"\r\n") +
+                                  LogLine("20:02:00", kBob + " joined team \"CT\"\r\n"));
+  const UpdateSummary grown = Fold(partial.path(), {"p.log"});
+  EXPECT_EQ(grown.lines_folded, 1u);  // only the new line
+  EXPECT_EQ(SplitFields(ReadBytes(partial / "7.db"))[field::kCtJoins], "2");
+}
+
+TEST_F(ExactlyOnce, DamagedLedgerStopsTheRunNamingIt) {
+  WriteBytes(logs_ / "a.log", Generated(3, 50));
+  WriteBytes(db_ / ".ledger", "# comment\nnot a ledger line\n");
+  try {
+    Fold(db_.path(), {"a.log"});
+    ADD_FAILURE() << "no error";
+  } catch (const FileError& error) {
+    EXPECT_EQ(error.file(), db_ / ".ledger");
+    EXPECT_NE(std::string(error.what()).find("line 2"), std::string::npos);
+  }
+  EXPECT_TRUE(DatabaseContents(db_.path()).empty());
+  // Names with blanks, line ends and "%" survive the ledger.
+  Ledger ledger;
+  ledger.Record({}, HashOf("x"), 1, "a b\n%c.log");
+  EXPECT_EQ(Ledger::Parse(ledger.Format(), "l").entries().front().name, "a b\n%c.log");
+}
+
+// The n-th write or rename fails, for every n a run has: the database is
+// left as before, the error says nothing was folded (or that the next
+// command completes a recorded commit), and the same run afterwards gives
+// exactly the database of an uninterrupted run.
+TEST_F(ExactlyOnce, EveryFailingWriteLeavesAllOrNothing) {
+  WriteBytes(logs_ / "a.log", Generated(4, 400));
+  WriteBytes(logs_ / "b.log", Generated(5, 300));
+  Fold(db_.path(), {"a.log"});
+  const auto before = Everything(db_.path());
+  for (const auto& [name, bytes] : before) WriteBytes(other_ / name, bytes);
+  SetFileFault({});  // counts the writes of the uninterrupted run
+  Fold(other_.path(), {"b.log"});
+  const long total = FileWriteOperationsSoFar();
+  const auto want = Everything(other_.path());
+  ASSERT_GT(total, 10);
+  const int errors[] = {ENOSPC, EACCES, EIO};
+  for (long n = 1; n <= total; ++n) {
+    TempDir db;
+    for (const auto& [name, bytes] : before) WriteBytes(db / name, bytes);
+    SetFileFault({n, errors[n % 3], false});
+    bool recorded = false;
+    try {
+      Fold(db.path(), {"b.log"});
+      ADD_FAILURE() << "write " << n << " did not fail";
+    } catch (const CommitIncomplete&) {
+      recorded = true;
+    } catch (const FileError& error) {
+      EXPECT_NE(std::string(error.what()).find("nothing was folded"), std::string::npos) << n;
+      EXPECT_EQ(Everything(db.path()), before) << "write " << n;
+    }
+    SetFileFault({});
+    const UpdateSummary rerun = Fold(db.path(), {"b.log"});
+    EXPECT_EQ(rerun.lines_folded == 0, recorded) << n;
+    EXPECT_EQ(Everything(db.path()), want) << "write " << n;
+  }
+}
+
+TEST_F(ExactlyOnce, SymbolicLinksAreNoPlayers) {
+  WriteBytes(other_ / "secret.txt", "root:x:0:0\n");
+  fs::create_symlink(other_ / "secret.txt", db_ / "evil.db");
+  WriteBytes(db_ / "real.db", "real\r\n");
+  EXPECT_EQ(ListPlayers(db_.path()), std::vector<std::string>{"real.db"});
+  EXPECT_THROW(ReadPlayerDetails(db_.path(), "evil.db"), FileError);
+  WriteBytes(logs_ / "a.log", LogLine("20:00:00", "\"E<1><evil><>\" entered the game\r\n"));
+  try {
+    Fold(db_.path(), {"a.log"});
+    ADD_FAILURE() << "no error";
+  } catch (const UpdateStopped& stopped) {
+    EXPECT_EQ(stopped.file(), db_ / "evil.db");
+    EXPECT_EQ(stopped.line_number(), 1u);
+  }
+  EXPECT_EQ(ReadBytes(other_ / "secret.txt"), "root:x:0:0\n");
+  DeleteDatabase(db_.path());  // removes the link, not what it points to
+  EXPECT_FALSE(fs::exists(fs::symlink_status(db_ / "evil.db")));
+  EXPECT_TRUE(fs::exists(other_ / "secret.txt"));
+}
+
+// A run stopped by an unreadable player file keeps the lines before it; once
+// the cause is gone the same command folds the rest, each line once.
+TEST_F(ExactlyOnce, StoppedRunResumesAfterTheFix) {
+  const std::string kA = "\"A<1><a><CT>\"", kB = "\"B<2><b><TERRORIST>\"";
+  WriteBytes(logs_ / "a.log", LogLine("20:00:00", kA + " joined team \"CT\"\r\n") +
+                                  LogLine("20:00:01", kA + " joined team \"CT\"\r\n") +
+                                  LogLine("20:00:02", kB + " joined team \"CT\"\r\n") +
+                                  LogLine("20:00:03", kA + " joined team \"CT\"\r\n"));
+  fs::create_directory(db_ / "b.db");
+  try {
+    Fold(db_.path(), {"a.log"});
+    ADD_FAILURE() << "no error";
+  } catch (const UpdateStopped& stopped) {
+    EXPECT_EQ(stopped.line_number(), 3u);
+    EXPECT_EQ(stopped.lines_folded(), 2u);
+    EXPECT_EQ(stopped.log_name(), "a.log");
+  }
+  EXPECT_EQ(SplitFields(ReadBytes(db_ / "a.db"))[field::kCtJoins], "1");
+  fs::remove(db_ / "b.db");
+  const UpdateSummary rest = Fold(db_.path(), {"a.log"});
+  EXPECT_EQ(rest.lines_already, 2u);
+  EXPECT_EQ(SplitFields(ReadBytes(db_ / "a.db"))[field::kCtJoins], "2");
+  EXPECT_TRUE(fs::exists(db_ / "b.db"));
+}
+
+TEST_F(ExactlyOnce, FolderIntakeTakesNewCompleteLinesOldestFirst) {
+  loggen::LogGenOptions later;
+  later.lines = 40;
+  later.day = 20;
+  loggen::LogGenOptions earlier = later;
+  earlier.seed = 9;
+  earlier.day = 10;
+  WriteBytes(logs_ / "a.log", loggen::GenerateLog(later));
+  WriteBytes(logs_ / "B.LOG", loggen::GenerateLog(earlier));
+  WriteBytes(logs_ / "notes.txt", "not a log");
+  WriteBytes(logs_ / "z.log", "no date here\n");
+  const std::string growing = Generated(6, 30);
+  WriteBytes(logs_ / "live.log", growing + "L 03/15/2003 - 20:14:07: \"half a li");
+  fs::create_directory(logs_ / "dir.log");
+
+  NewLogs found = FindNewLogs(logs_.path(), Ledger());
+  std::vector<fs::path> order;
+  for (const fs::path& file : found.files) order.push_back(file.filename());
+  EXPECT_EQ(order, (std::vector<fs::path>{"B.LOG", "live.log", "a.log", "z.log"}));
+
+  LogBuffer buffer;
+  for (const fs::path& file : found.files) LoadLogFile(buffer, file, LoadMode::kCompleteLines);
+  EXPECT_EQ(buffer.LogText(buffer.logs()[1]), growing.substr(0, growing.size() - 2));
+  std::string reference_line;
+  DatabaseUpdateRun(buffer, db_.path(), reference_line);
+
+  found = FindNewLogs(logs_.path(), Ledger::Read(db_.path()));
+  EXPECT_TRUE(found.files.empty());
+  EXPECT_EQ(found.wholly_folded, 4u);
+  WriteBytes(logs_ / "live.log", growing + LogLine("20:14:07", "\"half a line\r\n"));
+  found = FindNewLogs(logs_.path(), Ledger::Read(db_.path()));
+  ASSERT_EQ(found.files.size(), 1u);
+  EXPECT_EQ(found.files.front().filename(), "live.log");
+  EXPECT_THROW(FindNewLogs(logs_ / "missing", Ledger()), FileError);
+}
+
+}  // namespace
+}  // namespace varnokel

@@ -1,1 +1,0 @@
-<tr><td align=right class=color3><span class=text>{place}</span></td><td align=left class=color3><span class=text><a href="{id}.htm">{name}</a></span></td><td align=right class=color3><span class=text>{value}</span></td></tr>

@@ -101,7 +101,11 @@ FileError::FileError(Kind kind, std::filesystem::path file, const std::string& d
       file_(std::move(file)),
       detail_(detail) {}
 
-void AppendFileBytes(std::string& out, const std::filesystem::path& file, bool follow_links) {
+namespace {
+
+// Reads the whole file into the end of `out` (a std::string or a ByteBuffer).
+template <typename Bytes>
+void AppendFileBytesTo(Bytes& out, const std::filesystem::path& file, bool follow_links) {
   // O_NONBLOCK: opening a named pipe would otherwise wait for a writer; it is
   // refused below like every other file that is not a regular one. Reads of a
   // regular file are not affected by the flag.
@@ -141,6 +145,16 @@ void AppendFileBytes(std::string& out, const std::filesystem::path& file, bool f
     }
   }
   out.resize(done);
+}
+
+}  // namespace
+
+void AppendFileBytes(std::string& out, const std::filesystem::path& file, bool follow_links) {
+  AppendFileBytesTo(out, file, follow_links);
+}
+
+void AppendFileBytes(ByteBuffer& out, const std::filesystem::path& file, bool follow_links) {
+  AppendFileBytesTo(out, file, follow_links);
 }
 
 std::string ReadFileBytes(const std::filesystem::path& file) {

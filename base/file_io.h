@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/byte_buffer.h"
+
 namespace varnokel {
 
 // A file that could not be opened, read or written. Carries the file's path so
@@ -36,6 +38,7 @@ std::string ReadFileBytes(const std::filesystem::path& file);
 // copy). Throws FileError(kOpen) like ReadFileBytes; `out` is then unchanged.
 // With `follow_links` false a symbolic link is refused like a folder.
 void AppendFileBytes(std::string& out, const std::filesystem::path& file, bool follow_links = true);
+void AppendFileBytes(ByteBuffer& out, const std::filesystem::path& file, bool follow_links = true);
 
 // Like ReadFileBytes, then cut at the first NUL byte (the text ends there).
 std::string ReadFileText(const std::filesystem::path& file, bool follow_links = true);

@@ -24,7 +24,8 @@ std::string UpdateDoneStatus(std::string_view database_number);
 using UpdateProgress = std::function<void(size_t, size_t)>;
 
 struct UpdateOptions {
-  bool again = false;  // fold every loaded log whole, whatever the ledger says
+  bool again = false;  // fold every loaded log whole, whatever the ledger says (for the
+                       // overload that plans; a given plan carries its own)
   bool sync = false;   // make the commit survive a power loss (costs time)
   UpdateProgress progress;
 };

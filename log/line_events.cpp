@@ -1,5 +1,7 @@
 #include "log/line_events.h"
 
+#include <cstring>
+
 #include "log/log_line_layout.h"
 #include "log/recognisers.h"
 
@@ -22,8 +24,13 @@ bool IsChatLine(std::string_view line) {
   if (line.size() <= log_line::kFirstPlayerStart || line[log_line::kFirstPlayerStart] != '"')
     return false;
   constexpr std::string_view kTokenEnd = ">\" ";
-  const size_t end = line.find(kTokenEnd, log_line::kNameStart);
-  if (end == std::string_view::npos) return false;
+  size_t end = log_line::kNameStart;
+  for (;; ++end) {  // the first ">" followed by a double quote and a space
+    const void* found = std::memchr(line.data() + end, '>', line.size() - end);
+    if (found == nullptr) return false;
+    end = static_cast<size_t>(static_cast<const char*>(found) - line.data());
+    if (line.substr(end, kTokenEnd.size()) == kTokenEnd) break;
+  }
   const std::string_view after = line.substr(end + kTokenEnd.size());
   return after.starts_with("say \"") || after.starts_with("say_team \"");
 }
@@ -31,15 +38,19 @@ bool IsChatLine(std::string_view line) {
 std::optional<LineEvents> AnalyseLine(std::string_view line) {
   LineEvents events;
   if (IsChatLine(line)) return events;  // what a player types reports nothing
-  events.entered = EndsWith(line, "entered the game");
+  // The last character decides which of the tests on the end can pass.
+  const char last = line.empty() ? '\0' : line.back();
+  events.entered = last == 'e' && EndsWith(line, "entered the game");
   if (IsTeamJoin(line)) events.team_join = TeamOfJoin(line) == "CT" ? Team::kCt : Team::kOther;
   events.kill = IsKill(line);
-  if (line.ends_with('"')) {
+  if (last == '"') {
+    const std::string_view word = LastQuotedWord(line);
     for (const ObjectiveName& named : kObjectiveNames) {
-      if (EndsWith(line, named.quoted_name)) events.objective = named.objective;
+      if (named.quoted_name.substr(1, named.quoted_name.size() - 2) == word)
+        events.objective = named.objective;
     }
   }
-  events.disconnected = EndsWith(line, "disconnected");
+  events.disconnected = last == 'd' && EndsWith(line, "disconnected");
 
   const bool needs_id = events.entered || events.team_join != Team::kNone || events.kill ||
                         events.objective || events.disconnected;

@@ -23,9 +23,9 @@ std::string_view StripFinalLineEnd(std::string_view bytes) {
 }  // namespace
 
 void LogBuffer::Append(std::string_view contribution) {
-  if (!logs_.empty()) text_ += kJoin;
+  if (!logs_.empty()) text_.append(kJoin);
   const size_t offset = text_.size();
-  text_ += CutAtNul(contribution);
+  text_.append(CutAtNul(contribution));
   LoadedLog log;
   log.offset = offset;
   log.size = text_.size() - offset;
@@ -35,7 +35,7 @@ void LogBuffer::Append(std::string_view contribution) {
 
 void LogBuffer::AppendFile(const std::filesystem::path& file, LoadMode mode) {
   const size_t before = text_.size();
-  if (!logs_.empty()) text_ += kJoin;
+  if (!logs_.empty()) text_.append(kJoin);
   const size_t offset = text_.size();
   try {
     AppendFileBytes(text_, file);
@@ -47,7 +47,7 @@ void LogBuffer::AppendFile(const std::filesystem::path& file, LoadMode mode) {
 }
 
 void LogBuffer::FinishLog(std::string name, size_t offset, LoadMode mode) {
-  std::string_view bytes = std::string_view(text_).substr(offset);
+  std::string_view bytes = text().substr(offset);
   if (mode == LoadMode::kCompleteLines) {
     bytes = CutAtNul(bytes);
     const void* lf = bytes.empty() ? nullptr : ::memrchr(bytes.data(), '\n', bytes.size());
@@ -68,7 +68,6 @@ void LogBuffer::FinishLog(std::string name, size_t offset, LoadMode mode) {
 
 void LogBuffer::Clear() {
   text_.clear();
-  text_.shrink_to_fit();
   logs_.clear();
 }
 

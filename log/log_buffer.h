@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/byte_buffer.h"
+
 namespace varnokel {
 
 // Status text after a log file was loaded (replaces the status line).
@@ -46,11 +48,11 @@ class LogBuffer {
   // Empties the buffer ("Logfile reset").
   void Clear();
 
-  const std::string& text() const { return text_; }
+  std::string_view text() const { return text_.view(); }
   size_t file_count() const { return logs_.size(); }
   const std::vector<LoadedLog>& logs() const { return logs_; }
   std::string_view LogText(const LoadedLog& log) const {
-    return std::string_view(text_).substr(log.offset, log.size);
+    return text().substr(log.offset, log.size);
   }
 
  private:
@@ -58,7 +60,7 @@ class LogBuffer {
   // contribution rules say.
   void FinishLog(std::string name, size_t offset, LoadMode mode);
 
-  std::string text_;
+  ByteBuffer text_;
   std::vector<LoadedLog> logs_;
 };
 

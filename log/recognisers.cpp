@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstring>
 
 #include "log/log_line_layout.h"
 #include "log/weapon_names.h"
@@ -61,6 +62,29 @@ size_t LastBefore(std::string_view line, char c, size_t from) {
                           : static_cast<size_t>(static_cast<const char*>(found) - line.data());
 }
 
+// The first start at or after `from` of the kill marker, or npos. Looks for
+// its "k" with memchr (rarer than the double quotes a plain search stops at).
+size_t FindKillMarker(std::string_view line, size_t from) {
+  constexpr size_t kK = 2;  // the marker's "k", after a double quote and a space
+  size_t at = from + kK;
+  while (at < line.size()) {
+    const void* k = std::memchr(line.data() + at, 'k', line.size() - at);
+    if (k == nullptr) return std::string_view::npos;
+    const size_t start = static_cast<size_t>(static_cast<const char*>(k) - line.data()) - kK;
+    if (line.substr(start, kKillMarker.size()) == kKillMarker) return start;
+    at = start + kK + 1;
+  }
+  return std::string_view::npos;
+}
+
+// The last double quote or "L" at or below `from`, or npos.
+size_t LastQuoteOrL(std::string_view line, size_t from) {
+  for (size_t i = std::min(from, line.size() - 1) + 1; i-- > 0;) {
+    if (line[i] == '"' || line[i] == 'L') return i;
+  }
+  return std::string_view::npos;
+}
+
 // Backward search for "<" from p: p itself when it holds "<", otherwise one
 // below the nearest "<" under p. No "<" there: the scan would never end.
 std::optional<Pos> BackScan(std::string_view line, Pos p) {
@@ -82,7 +106,8 @@ bool WeaponMarkerBeforeLastWord(std::string_view line) {
   Pos n = Length(line) - 1;
   for (int pass = 0; pass < 2; ++pass) {
     if (CharAt(line, n) != '"') {
-      size_t j = n < 0 ? std::string_view::npos : line.find_last_of("\"L", static_cast<size_t>(n));
+      size_t j = n < 0 || line.empty() ? std::string_view::npos
+                                       : LastQuoteOrL(line, static_cast<size_t>(n));
       // The kill marker holds two double quotes below every start of a pass,
       // so the scan always finds one.
       if (j == std::string_view::npos || line[j] == 'L') return false;
@@ -94,6 +119,13 @@ bool WeaponMarkerBeforeLastWord(std::string_view line) {
 }
 
 }  // namespace
+
+std::string_view LastQuotedWord(std::string_view line) {
+  if (line.size() < 2 || line.back() != '"') return {};
+  const size_t open = LastBefore(line, '"', line.size() - 2);
+  if (open == std::string_view::npos) return {};
+  return line.substr(open + 1, line.size() - open - 2);
+}
 
 bool EndsWith(std::string_view line, std::string_view literal) {
   return line.ends_with(literal);
@@ -112,7 +144,7 @@ std::string_view TeamOfJoin(std::string_view line) {
 bool IsKill(std::string_view line) {
   // The two tests are independent; the one near the end is cheaper and rules
   // out most lines, so the marker is looked for only after it.
-  return WeaponMarkerBeforeLastWord(line) && line.find(kKillMarker) != std::string_view::npos;
+  return WeaponMarkerBeforeLastWord(line) && FindKillMarker(line, 0) != std::string_view::npos;
 }
 
 std::optional<std::string_view> ExtractPlayerId(std::string_view line) {
@@ -126,7 +158,7 @@ std::optional<std::string_view> ExtractPlayerId(std::string_view line) {
 std::optional<std::string_view> ExtractKillerId(std::string_view line) {
   // Forward to the kill marker, starting at position 1: a marker at 1 leaves
   // a at 1, a marker further on leaves a one place behind its start.
-  size_t k = line.find(kKillMarker, 1);
+  size_t k = FindKillMarker(line, 1);
   if (k == std::string_view::npos) return std::nullopt;
   Pos a = k == 1 ? 1 : static_cast<Pos>(k) + 1;
   // Back to "><": found at a itself leaves a; found below leaves a one place
@@ -154,14 +186,7 @@ std::optional<std::string_view> ExtractPlayerName(std::string_view line) {
 int WeaponNumber(std::string_view line) {
   // EndsWith("\"" + name + "\"") for a name without double quotes is the same
   // as: the text between the last two double quotes is the name.
-  if (line.size() < 2 || line.back() != '"') return 0;
-  size_t open = line.rfind('"', line.size() - 2);
-  if (open == std::string_view::npos) return 0;
-  std::string_view name = line.substr(open + 1, line.size() - open - 2);
-  for (int i = 0; i < kWeaponCount; ++i) {
-    if (kWeaponNames[static_cast<size_t>(i)] == name) return i + 1;
-  }
-  return 0;
+  return WeaponNumberOf(LastQuotedWord(line));
 }
 
 }  // namespace varnokel

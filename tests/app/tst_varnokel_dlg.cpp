@@ -576,7 +576,7 @@ class TestVarnokelDlg : public QObject {
     }
     QVERIFY(list.find(cyrillic + kCrLf) != std::string::npos);
     QCOMPARE(dlg->Member(kLoadedFiles), list);
-    QCOMPARE(values_.log_buffer.text(), buffer);
+    QCOMPARE(std::string(values_.log_buffer.text()), buffer);
     QCOMPARE(Edit(*dlg, kStatusLine)->text(), QString("Logfile fertig..."));
     TypeInto(*dlg, kStatusLine, "vorher");
     {
@@ -588,7 +588,7 @@ class TestVarnokelDlg : public QObject {
     QCOMPARE(picked.size(), 3);
     QVERIFY(picked[1].endsWith("c.log"));
     QCOMPARE(dlg->Member(kLoadedFiles), list + "b.log" + kCrLf);
-    QCOMPARE(values_.log_buffer.text(), buffer + kCrLf + "L b.log");
+    QCOMPARE(std::string(values_.log_buffer.text()), buffer + kCrLf + "L b.log");
     QCOMPARE(Edit(*dlg, kStatusLine)->text(), QString("Logfile fertig..."));
   }
 

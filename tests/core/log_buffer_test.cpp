@@ -26,7 +26,7 @@ std::string Loaded(std::initializer_list<std::string_view> files) {
     WriteBytes(file, bytes);
     LoadLogFile(buffer, file);
   }
-  return buffer.text();
+  return std::string(buffer.text());
 }
 
 TEST(LogBuffer, EachFileLosesOnlyItsFinalLineEnd) {

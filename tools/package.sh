@@ -11,7 +11,11 @@ cmake -S "$root" -B "$release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTA
   -DVARNOKEL_BENCH=OFF "$@"
 cmake --build "$release" -j "$(nproc)"
 rm -rf "$release/package"
-(cd "$release" && cpack -G DEB -B "$release/package" >/dev/null)
+mkdir -p "$release/package"
+if ! (cd "$release" && cpack -G DEB -B "$release/package" >"$release/package/cpack.log" 2>&1); then
+  cat "$release/package/cpack.log" >&2
+  exit 1
+fi
 debs=("$release"/package/varnokel_*_amd64.deb)
 mkdir -p "$root/build"
 cp "${debs[0]}" "$root/build/"

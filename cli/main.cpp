@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "base/file_io.h"
-#include "base/program_dir.h"
+#include "base/user_program_dir.h"
 #include "db/database.h"
 #include "db/database_commands.h"
 #include "db/database_lock.h"
@@ -199,7 +199,8 @@ constexpr std::array<Action, 12> kActions = {{
 void PrintHelp(std::ostream& out) {
   out << "usage: varnokel-cli [--program-dir DIR] [--no-wait] [--sync] [--database N] ACTION...\n\n"
          "Runs the actions in the order given, in one process, on the program folder\n"
-         "DIR (default: the folder of this executable). On success the final status\n"
+         "DIR (default: the folder of this executable when it holds Datenbanken, else\n"
+         "$XDG_DATA_HOME/varnokel, set up on first use). On success the final status\n"
          "line is printed; on a failure the error names the file and the exit status\n"
          "is 1, with the work done before the failure kept. Usage errors exit with 2.\n"
          "A database another program is writing into is waited for; with --no-wait\n"
@@ -208,11 +209,12 @@ void PrintHelp(std::ostream& out) {
          "Actions:\n";
   for (const Action& action : kActions) {
     std::string left = std::string(action.option);
-    if (!action.argument.empty()) left += " " + std::string(action.argument);
+    if (!action.argument.empty()) left.append(" ").append(action.argument);
     out << "  " << left << std::string(left.size() < 16 ? 16 - left.size() : 1, ' ') << action.help
         << '\n';
   }
-  out << "  --help          show this text\n\n"
+  out << "  --help          show this text\n"
+         "  --version       show the version\n\n"
       << kListenOptionsHelp
       << "\nColours for --report and --refresh come from <program>/color.no unless\n"
          "--colours came before them.\n";
@@ -246,6 +248,10 @@ int Main(int argc, char** argv) {
     }
     if (arg == "--help" || arg == "-h") {
       PrintHelp(std::cout);
+      return 0;
+    }
+    if (arg == "--version") {
+      std::cout << "varnokel-cli " << VARNOKEL_VERSION << '\n';
       return 0;
     }
     if (arg == "--no-wait") {
@@ -292,12 +298,12 @@ int Main(int argc, char** argv) {
   }
 
   Session session;
-  session.program_dir = program_dir ? *program_dir : ProgramDir();
   session.show_progress = ::isatty(STDERR_FILENO) == 1;
   session.wait = no_wait ? LockWait::kNoWait : LockWait::kWait;
   session.sync = sync;
   session.listen = std::move(listen);
   try {
+    session.program_dir = program_dir ? *program_dir : ChooseProgramFolder().folder;
     for (const Step& step : steps) step.action->run(session, step.argument);
   } catch (const DatabaseBusy& busy) {
     std::cout.flush();

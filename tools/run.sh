@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds the program folder and starts the window from it. Without a display
-# it says so and runs the batch tool over the shipped sample logs instead.
+# it says so and runs the batch tool over the shipped sample logs instead, as
+# an installed program in a demo folder of its own (build/demo/varnokel/), so
+# the databases of build/program/ stay as the user left them.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/tools/install-deps.sh"
@@ -12,8 +14,13 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x ./varnokel ]; then
   exec ./varnokel
 fi
 echo "No display found (DISPLAY and WAYLAND_DISPLAY are unset): running the batch tool instead."
+installed="$root/build/installed"
+cmake --install "$root/build" --prefix "$installed" >/dev/null
+demo="$root/build/demo"
+rm -rf "$demo"
 args=()
-for log in "$program"/samples/*.log; do [ -e "$log" ] && args+=(--load "$log"); done
-./varnokel-cli --database 1 "${args[@]}" --update --report
-echo "The statistics site is in $program/html/ - open $program/html/st.htm in a browser,"
-echo "for example: chromium --headless --screenshot $program/html/st.htm"
+for log in "$installed"/share/varnokel/samples/*.log; do [ -e "$log" ] && args+=(--load "$log"); done
+XDG_DATA_HOME="$demo" "$installed/bin/varnokel-cli" --database 1 "${args[@]}" --update --report
+site="$demo/varnokel/html"
+echo "The statistics site is in $site/ - open $site/st.htm in a browser,"
+echo "for example: chromium --headless --screenshot $site/st.htm"

@@ -50,7 +50,7 @@ class Cli : public ::testing::Test {
 
   Result Run(const std::vector<std::string>& args) {
     std::string command = Quote(VARNOKEL_CLI) + " --program-dir " + Quote(program_.path());
-    for (const std::string& arg : args) command += " " + Quote(arg);
+    for (const std::string& arg : args) command.append(" ").append(Quote(arg));
     command += " >" + Quote(output_ / "out") + " 2>" + Quote(output_ / "err");
     int status = std::system(command.c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadBytes(output_ / "out"),

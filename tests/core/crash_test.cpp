@@ -72,7 +72,8 @@ class CrashSafety : public ::testing::Test {
       options.players = 40;
       options.max_online = 20;
       options.day = static_cast<int>(10 + seed);
-      WriteBytes(program_ / ("l" + std::to_string(seed) + ".log"), loggen::GenerateLog(options));
+      WriteBytes(program_ / std::string("l").append(std::to_string(seed)).append(".log"),
+                 loggen::GenerateLog(options));
     }
   }
   fs::path Db() const { return program_.path() / "Datenbanken/db1"; }

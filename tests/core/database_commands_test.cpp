@@ -37,7 +37,8 @@ TEST(DatabaseCommands, ListingIsSortedAndSkipsDotEntries) {
 TEST(DatabaseCommands, DetailsShowTheFieldsAsStored) {
   TempDir db;
   Fields f(44);
-  for (int i = 0; i < 44; ++i) f[static_cast<size_t>(i)] = "f" + std::to_string(i);
+  for (int i = 0; i < 44; ++i)
+    f[static_cast<size_t>(i)] = std::string("f").append(std::to_string(i));
   f[38] = "5";  // awp
   f[37] = "7";  // scout
   WriteBytes(db / "p.db", JoinFields(f));

@@ -22,7 +22,7 @@ std::string Loaded(std::initializer_list<std::string_view> files) {
   LogBuffer buffer;
   int i = 0;
   for (std::string_view bytes : files) {
-    std::filesystem::path file = dir / ("f" + std::to_string(i++) + ".log");
+    std::filesystem::path file = dir / std::string("f").append(std::to_string(i++)).append(".log");
     WriteBytes(file, bytes);
     LoadLogFile(buffer, file);
   }

@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <stdexcept>
+
+#include "base/file_io.h"
+#include "base/user_program_dir.h"
+#include "tests/core/test_support.h"
 
 namespace varnokel {
 namespace {
@@ -21,6 +26,76 @@ TEST(ProgramDir, AddressesEscapeOnlyWhatWouldChangeTheirMeaning) {
   EXPECT_EQ(DesignPageAddress("/opt/Clan #1 100% ?"),
             "file:///opt/Clan%20%231%20100%25%20%3F/varnokel_design.htm");
   EXPECT_EQ(DesignPageAddress("/opt/\xe4rger"), "file:///opt/\xe4rger/varnokel_design.htm");
+}
+
+TEST(UserProgramDir, FollowsTheXdgDataHomeRule) {
+  EXPECT_EQ(UserProgramDir("/data", "/home/u"), "/data/varnokel");
+  EXPECT_EQ(UserProgramDir("/data/", "/home/u"), "/data/varnokel");
+  EXPECT_EQ(UserProgramDir("", "/home/u"), "/home/u/.local/share/varnokel");
+  EXPECT_EQ(UserProgramDir("relative/data", "/home/u"), "/home/u/.local/share/varnokel");
+  EXPECT_THROW(UserProgramDir("", ""), std::runtime_error);
+  EXPECT_THROW(UserProgramDir("data", "home"), std::runtime_error);
+  EXPECT_EQ(SharedFilesDir("/usr/bin"), "/usr/share/varnokel");
+  EXPECT_EQ(SharedFilesDir("/tmp/root/opt/x/bin"), "/tmp/root/opt/x/share/varnokel");
+}
+
+// A per-user folder made from an installation's shared files: copies of what
+// the program writes or a user copies away (state files, site), links to the
+// large read-only parts, the nine empty databases; the installation untouched.
+TEST(UserProgramDir, SetUpCopiesSharedFilesOnceAndNeverWritesThere) {
+  namespace fs = std::filesystem;
+  testing::TempDir root;
+  const fs::path shared = root / "share";
+  fs::create_directories(shared / "html/req");
+  fs::create_directories(shared / "ruffle");
+  testing::WriteBytes(shared / "color.no", "#000000\r\n");
+  testing::WriteBytes(shared / "buffer.no", "\r\n\r\n");
+  testing::WriteBytes(shared / "html/req/about.htm", "<html>");
+  testing::WriteBytes(shared / "html/usp.gif", "GIF89a");
+  testing::WriteBytes(shared / "ruffle/ruffle.js", "player");
+  fs::permissions(shared / "color.no", fs::perms::owner_read | fs::perms::group_read);
+  const auto shipped = testing::FolderContents(shared);
+  const auto shipped_html = testing::FolderContents(shared / "html");
+
+  const fs::path user = root / "home/.local/share/varnokel";
+  SetUpUserProgramDir(user, shared);
+  EXPECT_TRUE(IsProgramFolder(user));
+  for (int n = 1; n <= kDatabaseCount; ++n)
+    EXPECT_TRUE(fs::is_empty(user / ("Datenbanken/db" + std::to_string(n)))) << n;
+  EXPECT_FALSE(fs::exists(user / "Datenbanken/db10"));
+  EXPECT_EQ(ReadFileBytes(user / "color.no"), "#000000\r\n");
+  EXPECT_FALSE(fs::is_symlink(user / "color.no"));
+  EXPECT_NE(fs::status(user / "color.no").permissions() & fs::perms::owner_write, fs::perms::none);
+  EXPECT_EQ(testing::FolderContents(user / "html"), shipped_html);
+  EXPECT_FALSE(fs::is_symlink(user / "html"));
+  EXPECT_EQ(fs::read_symlink(user / "ruffle"), shared / "ruffle");
+  EXPECT_FALSE(fs::exists(user / "samples"));                           // not shipped, not linked
+  EXPECT_EQ(testing::FolderContents(user).size(), shipped.size() + 1);  // + Datenbanken
+
+  // A set-up folder is the user's: a later start changes nothing in it.
+  WriteFileAtomic(user / "color.no", "#ffffff\r\n");
+  fs::remove(user / "buffer.no");
+  SetUpUserProgramDir(user, shared);
+  EXPECT_EQ(ReadFileBytes(user / "color.no"), "#ffffff\r\n");
+  EXPECT_FALSE(fs::exists(user / "buffer.no"));
+
+  // A start that stopped before the databases: the next one adds what is
+  // missing and keeps what is there.
+  fs::remove_all(user / "Datenbanken");
+  SetUpUserProgramDir(user, shared);
+  EXPECT_TRUE(IsProgramFolder(user));
+  EXPECT_EQ(ReadFileBytes(user / "color.no"), "#ffffff\r\n");
+  EXPECT_EQ(ReadFileBytes(user / "buffer.no"), "\r\n\r\n");
+  EXPECT_EQ(testing::FolderContents(shared), shipped);
+  EXPECT_EQ(testing::FolderContents(shared / "html"), shipped_html);
+
+  try {
+    SetUpUserProgramDir(root / "other", root / "missing");
+    ADD_FAILURE() << "no error without shared files";
+  } catch (const FileError& error) {
+    EXPECT_EQ(error.file(), root / "missing");
+    EXPECT_FALSE(fs::exists(root / "other"));
+  }
 }
 
 }  // namespace

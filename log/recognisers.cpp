@@ -79,10 +79,13 @@ size_t FindKillMarker(std::string_view line, size_t from) {
 
 // The last double quote or "L" at or below `from`, or npos.
 size_t LastQuoteOrL(std::string_view line, size_t from) {
-  for (size_t i = std::min(from, line.size() - 1) + 1; i-- > 0;) {
-    if (line[i] == '"' || line[i] == 'L') return i;
-  }
-  return std::string_view::npos;
+  const size_t quote = LastBefore(line, '"', from);
+  // An "L" counts only above the quote: look there alone.
+  const size_t above = quote == std::string_view::npos ? 0 : quote + 1;
+  const size_t end = std::min(from, line.size() - 1) + 1;
+  if (above >= end) return quote;
+  const void* l = ::memrchr(line.data() + above, 'L', end - above);
+  return l == nullptr ? quote : static_cast<size_t>(static_cast<const char*>(l) - line.data());
 }
 
 // Backward search for "<" from p: p itself when it holds "<", otherwise one

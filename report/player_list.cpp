@@ -3,11 +3,9 @@
 #include <algorithm>
 #include <numeric>
 
-#include "report/html_escape.h"
 #include "report/page_frame.h"
 #include "report/page_template.h"
 #include "report/page_templates.h"
-#include "report/page_text.h"
 
 namespace varnokel {
 
@@ -160,10 +158,16 @@ std::string PlayerListPage(const PlayerListing& listing) {
   int32_t number = 0;
   for (size_t index : PlayerListOrder(names)) {
     const ListedPlayer& player = listing[index];
-    kRow.Append(page, {NumberText(++number), PercentEncode(player.id), PageText(player.name)});
+    kRow.Append(page, {NumberText(++number), player.link, player.shown_name});
   }
   page += TablePageFooter();
   return page;
+}
+
+Fingerprint PlayerListInput(const PlayerListing& listing) {
+  PageInput input("player list");
+  for (const ListedPlayer& player : listing) input.Text(player.id).Text(player.name);
+  return input.Value();
 }
 
 }  // namespace varnokel

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "report/page_input.h"
 #include "report/player_listing.h"
 
 namespace varnokel {
@@ -21,5 +22,9 @@ std::vector<size_t> PlayerListOrder(const std::vector<std::string_view>& names);
 std::vector<size_t> ExchangeSortOrder(const std::vector<std::string_view>& names);
 
 std::string PlayerListPage(const PlayerListing& listing);
+
+// Everything the player list shows: each player's id and name, in listing
+// order (the exchange sort's order depends on it).
+Fingerprint PlayerListInput(const PlayerListing& listing);
 
 }  // namespace varnokel

@@ -1,6 +1,8 @@
 #include "report/player_listing.h"
 
 #include "base/file_io.h"
+#include "report/html_escape.h"
+#include "report/page_text.h"
 
 namespace varnokel {
 
@@ -24,20 +26,28 @@ std::vector<std::string> PlayerEntryNames(const std::filesystem::path& database_
   return names;
 }
 
-ListedPlayer ReadListedPlayer(const std::filesystem::path& database_dir,
-                              const std::string& entry_name) {
+ListedPlayer ListedPlayerOf(std::string stem, std::string bytes) {
   ListedPlayer player;
-  player.stem = entry_name.substr(0, entry_name.size() - kPlayerSuffix.size());
-  player.bytes = ReadFileText(database_dir / entry_name, /*follow_links=*/false);
-  player.bytes.shrink_to_fit();  // the reader leaves room for growth; many are kept
+  player.stem = std::move(stem);
+  player.bytes = std::move(bytes);
   const Fields fields = SplitFields(player.bytes);
   player.id = FieldAt(fields, field::kId);
   player.name = FieldAt(fields, field::kName);
+  player.link = PercentEncode(player.id);
+  player.shown_name = PageText(player.name);
   player.skill = SkillValue(fields);
   player.play_time = Atoi(FieldAt(fields, field::kPlayTime));
   for (int w = 0; w < kWeaponCount; ++w)
     player.weapon_kills[w] = Atoi(FieldAt(fields, WeaponKillsField(w + 1)));
   return player;
+}
+
+ListedPlayer ReadListedPlayer(const std::filesystem::path& database_dir,
+                              const std::string& entry_name) {
+  std::string bytes = ReadFileText(database_dir / entry_name, /*follow_links=*/false);
+  bytes.shrink_to_fit();  // the reader leaves room for growth; many are kept
+  return ListedPlayerOf(entry_name.substr(0, entry_name.size() - kPlayerSuffix.size()),
+                        std::move(bytes));
 }
 
 PlayerListing BuildPlayerListing(const std::filesystem::path& database_dir) {

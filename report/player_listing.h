@@ -13,13 +13,16 @@
 namespace varnokel {
 
 // One player file of the database, read whole. The texts and numbers the
-// tables show are taken out once; the player page splits `bytes` again when
-// it is written, so that a large database is not held as 44 texts a player.
+// tables show are taken out once, and made page text once for the 27 tables
+// that show them; the player page splits `bytes` again when it is written, so
+// that a large database is not held as 44 texts a player.
 struct ListedPlayer {
-  std::string stem;   // entry name without ".db": the name of the player's page
-  std::string bytes;  // the file's text, cut at a NUL byte
-  std::string id;     // field 0, the target of every link to the player's page
-  std::string name;   // field 3
+  std::string stem;        // entry name without ".db": the name of the player's page
+  std::string bytes;       // the file's text, cut at a NUL byte
+  std::string id;          // field 0, the target of every link to the player's page
+  std::string name;        // field 3
+  std::string link;        // `id` as a link target (PercentEncode)
+  std::string shown_name;  // `name` as page text (PageText)
   int32_t skill = 0;
   int32_t play_time = 0;                             // field 19, seconds
   std::array<int32_t, kWeaponCount> weapon_kills{};  // fields 20..43
@@ -31,6 +34,9 @@ using PlayerListing = std::vector<ListedPlayer>;
 // symbolic links) whose names end in ".db" and do not begin with ".", in ListEntryNames order (by
 // unsigned bytes). Folders and other files are not players and are passed over.
 std::vector<std::string> PlayerEntryNames(const std::filesystem::path& database_dir);
+
+// The listing entry of a player file named `stem` + ".db" holding `bytes`.
+ListedPlayer ListedPlayerOf(std::string stem, std::string bytes);
 
 // Reads one player file whole (cut at a NUL byte) into a listing entry.
 // Throws FileError naming the file when it cannot be read.

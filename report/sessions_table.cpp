@@ -2,11 +2,9 @@
 
 #include <cstdlib>
 
-#include "report/html_escape.h"
 #include "report/page_frame.h"
 #include "report/page_template.h"
 #include "report/page_templates.h"
-#include "report/page_text.h"
 #include "report/ranked_table.h"
 
 namespace varnokel {
@@ -60,11 +58,18 @@ std::string SessionsTablePage(const PlayerListing& listing) {
   page.reserve(page.size() + listing.size() * 220 + TablePageFooter().size());
   for (const RankedRow& row : RankedTable(times)) {
     const ListedPlayer& player = listing[row.index];
-    kRow.Append(page, {NumberText(row.place), PercentEncode(player.id), PageText(player.name),
+    kRow.Append(page, {NumberText(row.place), player.link, player.shown_name,
                        SessionTimeText(player.play_time)});
   }
   page += TablePageFooter();
   return page;
+}
+
+Fingerprint SessionsTableInput(const PlayerListing& listing) {
+  PageInput input("sessions table");
+  for (const ListedPlayer& player : listing)
+    input.Text(player.id).Text(player.name).Number(player.play_time);
+  return input.Value();
 }
 
 }  // namespace varnokel

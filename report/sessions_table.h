@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "report/page_input.h"
 #include "report/player_listing.h"
 
 namespace varnokel {
@@ -18,5 +19,9 @@ std::string SessionTimeText(int32_t seconds);
 std::string PlayerTimeText(int32_t seconds);
 
 std::string SessionsTablePage(const PlayerListing& listing);
+
+// Everything the sessions table shows: each player's id, name and playing
+// time, in listing order.
+Fingerprint SessionsTableInput(const PlayerListing& listing);
 
 }  // namespace varnokel

@@ -1,10 +1,8 @@
 #include "report/skill_table.h"
 
-#include "report/html_escape.h"
 #include "report/page_frame.h"
 #include "report/page_template.h"
 #include "report/page_templates.h"
-#include "report/page_text.h"
 #include "report/ranked_table.h"
 
 namespace varnokel {
@@ -24,11 +22,18 @@ std::string SkillTablePage(const PlayerListing& listing) {
   page.reserve(page.size() + listing.size() * 220 + TablePageFooter().size());
   for (const RankedRow& row : RankedTable(skills)) {
     const ListedPlayer& player = listing[row.index];
-    kRow.Append(page, {NumberText(row.place), PercentEncode(player.id), PageText(player.name),
-                       NumberText(player.skill)});
+    kRow.Append(page,
+                {NumberText(row.place), player.link, player.shown_name, NumberText(player.skill)});
   }
   page += TablePageFooter();
   return page;
+}
+
+Fingerprint SkillTableInput(const PlayerListing& listing) {
+  PageInput input("skill table");
+  for (const ListedPlayer& player : listing)
+    input.Text(player.id).Text(player.name).Number(player.skill);
+  return input.Value();
 }
 
 }  // namespace varnokel

@@ -2,12 +2,9 @@
 
 #include <vector>
 
-#include "base/file_io.h"
-#include "report/html_escape.h"
 #include "report/page_frame.h"
 #include "report/page_template.h"
 #include "report/page_templates.h"
-#include "report/page_text.h"
 #include "report/ranked_table.h"
 
 namespace varnokel {
@@ -45,9 +42,9 @@ std::string WeaponPage(const PlayerListing& listing, int weapon, int32_t total) 
     if (kills == 0) continue;  // no row, but counted in the places of negative counts
     const ListedPlayer& player = listing[row.index];
     const int32_t share = SharePercent(kills, total);
-    kWeaponRow.Append(
-        page, {NumberText(row.place), PercentEncode(player.id), PageText(player.name),
-               NumberText(share), NumberText(WrapSub(100, share)), name, NumberText(kills)});
+    kWeaponRow.Append(page,
+                      {NumberText(row.place), player.link, player.shown_name, NumberText(share),
+                       NumberText(WrapSub(100, share)), name, NumberText(kills)});
   }
   page += TablePageFooter();
   return page;
@@ -73,11 +70,18 @@ std::string WeaponSummaryPage(const WeaponTotals& totals) {
   return page;
 }
 
-void WriteWeaponPages(const std::filesystem::path& html_dir, const PlayerListing& listing) {
-  const WeaponTotals totals = SumWeaponKills(listing);
-  for (int w = 0; w < kWeaponCount; ++w)
-    WriteFileAtomic(html_dir / WeaponPageName(w), WeaponPage(listing, w, totals[w]));
-  WriteFileAtomic(html_dir / "wt.htm", WeaponSummaryPage(totals));
+Fingerprint WeaponPageInput(const PlayerListing& listing, int weapon) {
+  PageInput input("weapon page");
+  input.Number(weapon);
+  for (const ListedPlayer& player : listing)
+    input.Text(player.id).Text(player.name).Number(player.weapon_kills[weapon]);
+  return input.Value();
+}
+
+Fingerprint WeaponSummaryInput(const WeaponTotals& totals) {
+  PageInput input("weapon summary");
+  for (int32_t total : totals) input.Number(total);
+  return input.Value();
 }
 
 }  // namespace varnokel

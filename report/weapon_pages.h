@@ -4,9 +4,9 @@
 
 #include <array>
 #include <cstdint>
-#include <filesystem>
 #include <string>
 
+#include "report/page_input.h"
 #include "report/player_listing.h"
 
 namespace varnokel {
@@ -24,11 +24,14 @@ std::string WeaponPage(const PlayerListing& listing, int weapon, int32_t total);
 // no row and is left out of the grand total).
 std::string WeaponSummaryPage(const WeaponTotals& totals);
 
+// Everything the page of `weapon` shows: each player's id, name and count
+// with the weapon, in listing order (the total is their sum).
+Fingerprint WeaponPageInput(const PlayerListing& listing, int weapon);
+
+// Everything the summary shows: the totals.
+Fingerprint WeaponSummaryInput(const WeaponTotals& totals);
+
 // The file name of a weapon's page: "." + name + ".htm".
 std::string WeaponPageName(int weapon);
-
-// Writes the 24 weapon pages into `html_dir` in weapon order, then "wt.htm".
-// Throws FileError naming the page that cannot be written.
-void WriteWeaponPages(const std::filesystem::path& html_dir, const PlayerListing& listing);
 
 }  // namespace varnokel

@@ -10,7 +10,9 @@ namespace {
 constexpr size_t kHashPieceBytes = 64 * 1024;
 
 void AppendLittleEndian(std::string& out, uint64_t value) {
-  for (int k = 0; k < 8; ++k) out += static_cast<char>(value >> (8 * k) & 0xff);
+  char bytes[sizeof value];
+  for (size_t k = 0; k < sizeof value; ++k) bytes[k] = static_cast<char>(value >> (8 * k) & 0xff);
+  out.append(bytes, sizeof bytes);
 }
 
 }  // namespace
@@ -61,6 +63,10 @@ PageInput& PageInput::Number(int64_t value) {
   AppendLittleEndian(pending_, static_cast<uint64_t>(value));
   if (pending_.size() >= kHashPieceBytes) Flush();
   return *this;
+}
+
+PageInput& PageInput::Input(const Fingerprint& part) {
+  return Text(std::string_view(reinterpret_cast<const char*>(part.data()), part.size()));
 }
 
 Fingerprint PageInput::Value() {

@@ -31,6 +31,8 @@ class PageInput {
 
   PageInput& Text(std::string_view text);
   PageInput& Number(int64_t value);
+  // The input of something the page shows as it is (the names of a listing).
+  PageInput& Input(const Fingerprint& part);
 
   Fingerprint Value();
 

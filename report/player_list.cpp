@@ -148,26 +148,23 @@ std::vector<size_t> PlayerListOrder(const std::vector<std::string_view>& names) 
   return result;
 }
 
-std::string PlayerListPage(const PlayerListing& listing) {
+void AppendPlayerListPage(std::string& page, const PlayerListing& listing) {
   std::vector<std::string_view> names;
   names.reserve(listing.size());
   for (const ListedPlayer& player : listing) names.push_back(player.name);
 
-  std::string page(PageHead(Page::kPlayerList));
+  const ListedTexts texts(listing);
+  page += PageHead(Page::kPlayerList);
   page.reserve(page.size() + listing.size() * 180 + TablePageFooter().size());
   int32_t number = 0;
   for (size_t index : PlayerListOrder(names)) {
-    const ListedPlayer& player = listing[index];
-    kRow.Append(page, {NumberText(++number), player.link, player.shown_name});
+    kRow.Append(page, {NumberText(++number), texts.Link(index), texts.ShownName(index)});
   }
   page += TablePageFooter();
-  return page;
 }
 
-Fingerprint PlayerListInput(const PlayerListing& listing) {
-  PageInput input("player list");
-  for (const ListedPlayer& player : listing) input.Text(player.id).Text(player.name);
-  return input.Value();
+Fingerprint PlayerListInput(const Fingerprint& names) {
+  return PageInput("player list").Input(names).Value();
 }
 
 }  // namespace varnokel

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "db/player_file.h"
+#include "report/page_input.h"
 
 namespace varnokel {
 
@@ -30,21 +31,41 @@ struct ListedPlayer {
 
 using PlayerListing = std::vector<ListedPlayer>;
 
+// The link target and shown name of every player in listing order, side by
+// side in one block. A ranked table visits the players in the order of their
+// values; it finds their texts close together here (a few megabytes for
+// 100 000 players) instead of spread over the listing and the heap.
+class ListedTexts {
+ public:
+  explicit ListedTexts(const PlayerListing& listing);
+  std::string_view Link(size_t index) const { return Piece(2 * index); }
+  std::string_view ShownName(size_t index) const { return Piece(2 * index + 1); }
+
+ private:
+  std::string_view Piece(size_t k) const {
+    return std::string_view(block_).substr(starts_[k], starts_[k + 1] - starts_[k]);
+  }
+
+  std::string block_;
+  std::vector<size_t> starts_;  // where each piece begins, and the end of the last
+};
+
 // The entry names of `database_dir` that are players: regular files (not
-// symbolic links) whose names end in ".db" and do not begin with ".", in ListEntryNames order (by
-// unsigned bytes). Folders and other files are not players and are passed over.
+// symbolic links) whose names end in ".db" and do not begin with ".", in
+// ListEntryNames order (by unsigned bytes). Folders and other files are not
+// players and are passed over.
 std::vector<std::string> PlayerEntryNames(const std::filesystem::path& database_dir);
 
 // The listing entry of a player file named `stem` + ".db" holding `bytes`.
 ListedPlayer ListedPlayerOf(std::string stem, std::string bytes);
 
-// Reads one player file whole (cut at a NUL byte) into a listing entry.
-// Throws FileError naming the file when it cannot be read.
-ListedPlayer ReadListedPlayer(const std::filesystem::path& database_dir,
-                              const std::string& entry_name);
-
-// Every player of the database, in listing order. Throws FileError naming the
-// first player file that cannot be read; nothing is written by this.
+// Every player of the database, in listing order, each file read whole (cut
+// at a NUL byte). Throws FileError naming the first player file that cannot
+// be read; nothing is written by this.
 PlayerListing BuildPlayerListing(const std::filesystem::path& database_dir);
+
+// The fingerprint of every player's id and name in listing order: all the
+// tables show of a player besides the one value each ranks him by.
+Fingerprint ListedNamesInput(const PlayerListing& listing);
 
 }  // namespace varnokel

@@ -21,22 +21,27 @@ SiteChanges ReportRun(const std::filesystem::path& program_dir,
   // that cannot be read stops the run with every page of the last run intact.
   const PlayerListing listing = BuildPlayerListing(database_dir);
 
-  site.Add("st.htm", SkillTableInput(listing), [&] { return SkillTablePage(listing); });
-  site.Add("se.htm", SessionsTableInput(listing), [&] { return SessionsTablePage(listing); });
-  site.Add("sp.htm", PlayerListInput(listing), [&] { return PlayerListPage(listing); });
+  const Fingerprint names = ListedNamesInput(listing);
+  site.Add("st.htm", SkillTableInput(listing, names),
+           [&](std::string& page) { AppendSkillTablePage(page, listing); });
+  site.Add("se.htm", SessionsTableInput(listing, names),
+           [&](std::string& page) { AppendSessionsTablePage(page, listing); });
+  site.Add("sp.htm", PlayerListInput(names),
+           [&](std::string& page) { AppendPlayerListPage(page, listing); });
   const WeaponTotals totals = SumWeaponKills(listing);
   for (int w = 0; w < kWeaponCount; ++w)
-    site.Add(WeaponPageName(w), WeaponPageInput(listing, w),
-             [&, w] { return WeaponPage(listing, w, totals[w]); });
-  site.Add("wt.htm", WeaponSummaryInput(totals), [&] { return WeaponSummaryPage(totals); });
+    site.Add(WeaponPageName(w), WeaponPageInput(listing, names, w),
+             [&, w](std::string& page) { AppendWeaponPage(page, listing, w, totals[w]); });
+  site.Add("wt.htm", WeaponSummaryInput(totals),
+           [&](std::string& page) { page += WeaponSummaryPage(totals); });
   for (const ListedPlayer& player : listing) {
     if (IsReservedPageStem(player.stem)) continue;
     site.Add(PlayerPageName(player), PlayerPageInput(player),
-             [&player] { return PlayerPage(player); });
+             [&player](std::string& page) { page += PlayerPage(player); });
   }
   const std::string style_sheet = StyleSheetText(colours);
   site.Add("style.css", PageInput("style sheet").Text(style_sheet).Value(),
-           [&] { return style_sheet; });
+           [&](std::string& page) { page += style_sheet; });
   return site.Commit();
 }
 

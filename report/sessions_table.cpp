@@ -49,26 +49,25 @@ std::string PlayerTimeText(int32_t seconds) {
   return TimeText(seconds, true);
 }
 
-std::string SessionsTablePage(const PlayerListing& listing) {
+void AppendSessionsTablePage(std::string& page, const PlayerListing& listing) {
   std::vector<int32_t> times;
   times.reserve(listing.size());
   for (const ListedPlayer& player : listing) times.push_back(player.play_time);
 
-  std::string page(PageHead(Page::kSessionsTable));
+  const ListedTexts texts(listing);
+  page += PageHead(Page::kSessionsTable);
   page.reserve(page.size() + listing.size() * 220 + TablePageFooter().size());
   for (const RankedRow& row : RankedTable(times)) {
-    const ListedPlayer& player = listing[row.index];
-    kRow.Append(page, {NumberText(row.place), player.link, player.shown_name,
-                       SessionTimeText(player.play_time)});
+    kRow.Append(page, {NumberText(row.place), texts.Link(row.index), texts.ShownName(row.index),
+                       SessionTimeText(times[row.index])});
   }
   page += TablePageFooter();
-  return page;
 }
 
-Fingerprint SessionsTableInput(const PlayerListing& listing) {
+Fingerprint SessionsTableInput(const PlayerListing& listing, const Fingerprint& names) {
   PageInput input("sessions table");
-  for (const ListedPlayer& player : listing)
-    input.Text(player.id).Text(player.name).Number(player.play_time);
+  input.Input(names);
+  for (const ListedPlayer& player : listing) input.Number(player.play_time);
   return input.Value();
 }
 

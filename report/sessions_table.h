@@ -18,10 +18,16 @@ std::string SessionTimeText(int32_t seconds);
 // page shows the playing time: 3725 seconds give "01:02:05".
 std::string PlayerTimeText(int32_t seconds);
 
-std::string SessionsTablePage(const PlayerListing& listing);
+// Appends the page to `page`, whose capacity a run keeps from page to page.
+void AppendSessionsTablePage(std::string& page, const PlayerListing& listing);
+inline std::string SessionsTablePage(const PlayerListing& listing) {
+  std::string page;
+  AppendSessionsTablePage(page, listing);
+  return page;
+}
 
-// Everything the sessions table shows: each player's id, name and playing
-// time, in listing order.
-Fingerprint SessionsTableInput(const PlayerListing& listing);
+// Everything the sessions table shows: each player's id and name (`names`,
+// ListedNamesInput) and playing time, in listing order.
+Fingerprint SessionsTableInput(const PlayerListing& listing, const Fingerprint& names);
 
 }  // namespace varnokel

@@ -39,8 +39,7 @@ SiteWriter::SiteWriter(const std::filesystem::path& html_dir, const Fingerprint&
   }
 }
 
-void SiteWriter::Add(std::string name, const Fingerprint& input,
-                     std::function<std::string()> build) {
+void SiteWriter::Add(std::string name, const Fingerprint& input, PageBuilder build) {
   planned_.push_back({std::move(name), input, std::move(build)});
 }
 
@@ -97,7 +96,9 @@ SiteChanges SiteWriter::Commit() {
   if (!to_write.empty() || next.pages.size() > planned_count) WriteIndex(next);
   for (size_t k : to_write) {
     const PlannedPage& page = planned_[k];
-    WriteFileAtomic(folder_.path() / page.name, page.build());
+    page_.clear();
+    page.build(page_);
+    WriteFileAtomic(folder_.path() / page.name, page_);
     SiteIndexEntry& entry = next.pages[k].second;
     entry.file = folder_.Identity(page.name);
     if (entry.file) entry.input = page.input;

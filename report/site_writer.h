@@ -34,10 +34,14 @@ class SiteWriter {
   // the folder.
   SiteWriter(const std::filesystem::path& html_dir, const Fingerprint& format);
 
+  // Appends a page's bytes to an empty text, whose capacity is kept from page
+  // to page (the largest pages are tens of megabytes).
+  using PageBuilder = std::function<void(std::string& page)>;
+
   // Adds the page `name` (a file name ending in ".htm" or ".css", added once)
   // whose bytes are all determined by `input` and the format; `build` makes
   // them when the page has to be written and must stay callable until Commit.
-  void Add(std::string name, const Fingerprint& input, std::function<std::string()> build);
+  void Add(std::string name, const Fingerprint& input, PageBuilder build);
 
   // Writes the changed pages in the order they were added (each replaced
   // atomically), then removes the pages of the last runs not added, then
@@ -50,7 +54,7 @@ class SiteWriter {
   struct PlannedPage {
     std::string name;
     Fingerprint input;
-    std::function<std::string()> build;
+    PageBuilder build;
   };
 
   bool Unchanged(const PlannedPage& page, const SiteIndexEntry& entry) const;
@@ -62,6 +66,7 @@ class SiteWriter {
   std::string index_bytes_;  // the index as read, to leave it alone when nothing changed
   std::optional<SiteIndex> last_;
   std::vector<PlannedPage> planned_;
+  std::string page_;  // the page being written
 };
 
 // True for the names the site's pages may have: a file name (no "/") ending in

@@ -13,26 +13,25 @@ const PageTemplate kRow(templates::kSkillTableRow, {"place", "id", "name", "skil
 
 }  // namespace
 
-std::string SkillTablePage(const PlayerListing& listing) {
+void AppendSkillTablePage(std::string& page, const PlayerListing& listing) {
   std::vector<int32_t> skills;
   skills.reserve(listing.size());
   for (const ListedPlayer& player : listing) skills.push_back(player.skill);
 
-  std::string page(PageHead(Page::kSkillTable));
+  const ListedTexts texts(listing);
+  page += PageHead(Page::kSkillTable);
   page.reserve(page.size() + listing.size() * 220 + TablePageFooter().size());
   for (const RankedRow& row : RankedTable(skills)) {
-    const ListedPlayer& player = listing[row.index];
-    kRow.Append(page,
-                {NumberText(row.place), player.link, player.shown_name, NumberText(player.skill)});
+    kRow.Append(page, {NumberText(row.place), texts.Link(row.index), texts.ShownName(row.index),
+                       NumberText(skills[row.index])});
   }
   page += TablePageFooter();
-  return page;
 }
 
-Fingerprint SkillTableInput(const PlayerListing& listing) {
+Fingerprint SkillTableInput(const PlayerListing& listing, const Fingerprint& names) {
   PageInput input("skill table");
-  for (const ListedPlayer& player : listing)
-    input.Text(player.id).Text(player.name).Number(player.skill);
+  input.Input(names);
+  for (const ListedPlayer& player : listing) input.Number(player.skill);
   return input.Value();
 }
 

@@ -8,10 +8,16 @@
 
 namespace varnokel {
 
-std::string SkillTablePage(const PlayerListing& listing);
+// Appends the page to `page`, whose capacity a run keeps from page to page.
+void AppendSkillTablePage(std::string& page, const PlayerListing& listing);
+inline std::string SkillTablePage(const PlayerListing& listing) {
+  std::string page;
+  AppendSkillTablePage(page, listing);
+  return page;
+}
 
-// Everything the skill table shows: each player's id, name and skill, in
-// listing order (the order of equal skills).
-Fingerprint SkillTableInput(const PlayerListing& listing);
+// Everything the skill table shows: each player's id and name (`names`,
+// ListedNamesInput) and skill, in listing order (the order of equal skills).
+Fingerprint SkillTableInput(const PlayerListing& listing, const Fingerprint& names);
 
 }  // namespace varnokel

@@ -29,25 +29,24 @@ std::string WeaponPageName(int weapon) {
   return "." + std::string(kWeapons[weapon].name) + ".htm";
 }
 
-std::string WeaponPage(const PlayerListing& listing, int weapon, int32_t total) {
+void AppendWeaponPage(std::string& page, const PlayerListing& listing, int weapon, int32_t total) {
   std::vector<int32_t> counts;
   counts.reserve(listing.size());
   for (const ListedPlayer& player : listing) counts.push_back(player.weapon_kills[weapon]);
 
+  const ListedTexts texts(listing);
   const std::string_view name = kWeapons[weapon].name;
-  std::string page(PageHead(Page::kWeaponPage));
+  page += PageHead(Page::kWeaponPage);
   page.reserve(page.size() + listing.size() * 700 + TablePageFooter().size());
   for (const RankedRow& row : RankedTable(counts)) {
     const int32_t kills = counts[row.index];
     if (kills == 0) continue;  // no row, but counted in the places of negative counts
-    const ListedPlayer& player = listing[row.index];
     const int32_t share = SharePercent(kills, total);
-    kWeaponRow.Append(page,
-                      {NumberText(row.place), player.link, player.shown_name, NumberText(share),
-                       NumberText(WrapSub(100, share)), name, NumberText(kills)});
+    kWeaponRow.Append(
+        page, {NumberText(row.place), texts.Link(row.index), texts.ShownName(row.index),
+               NumberText(share), NumberText(WrapSub(100, share)), name, NumberText(kills)});
   }
   page += TablePageFooter();
-  return page;
 }
 
 std::string WeaponSummaryPage(const WeaponTotals& totals) {
@@ -70,11 +69,10 @@ std::string WeaponSummaryPage(const WeaponTotals& totals) {
   return page;
 }
 
-Fingerprint WeaponPageInput(const PlayerListing& listing, int weapon) {
+Fingerprint WeaponPageInput(const PlayerListing& listing, const Fingerprint& names, int weapon) {
   PageInput input("weapon page");
-  input.Number(weapon);
-  for (const ListedPlayer& player : listing)
-    input.Text(player.id).Text(player.name).Number(player.weapon_kills[weapon]);
+  input.Number(weapon).Input(names);
+  for (const ListedPlayer& player : listing) input.Number(player.weapon_kills[weapon]);
   return input.Value();
 }
 

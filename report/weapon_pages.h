@@ -18,15 +18,23 @@ WeaponTotals SumWeaponKills(const PlayerListing& listing);
 
 // The page of weapon `weapon` (0 = usp .. 23 = grenade): every player with a
 // count other than 0, by place; equal counts keep listing order.
-std::string WeaponPage(const PlayerListing& listing, int weapon, int32_t total);
+// AppendWeaponPage appends it to `page`, whose capacity a run keeps from page
+// to page (a page of 100 000 players is 63 MB).
+void AppendWeaponPage(std::string& page, const PlayerListing& listing, int weapon, int32_t total);
+inline std::string WeaponPage(const PlayerListing& listing, int weapon, int32_t total) {
+  std::string page;
+  AppendWeaponPage(page, listing, weapon, total);
+  return page;
+}
 
 // The summary: the weapons ranked by total (the grenade takes a place but has
 // no row and is left out of the grand total).
 std::string WeaponSummaryPage(const WeaponTotals& totals);
 
-// Everything the page of `weapon` shows: each player's id, name and count
-// with the weapon, in listing order (the total is their sum).
-Fingerprint WeaponPageInput(const PlayerListing& listing, int weapon);
+// Everything the page of `weapon` shows: each player's id and name (`names`,
+// ListedNamesInput) and count with the weapon, in listing order (the total
+// is their sum).
+Fingerprint WeaponPageInput(const PlayerListing& listing, const Fingerprint& names, int weapon);
 
 // Everything the summary shows: the totals.
 Fingerprint WeaponSummaryInput(const WeaponTotals& totals);

@@ -94,11 +94,12 @@ SiteChanges SiteWriter::Commit() {
   SiteChanges changes;
   changes.kept = planned_.size() - to_write.size();
   if (!to_write.empty() || next.pages.size() > planned_count) WriteIndex(next);
+  std::vector<const PageBuilder*> builds;
+  for (size_t k : to_write) builds.push_back(&planned_[k].build);
+  PagePipeline pipeline(std::move(builds));
   for (size_t k : to_write) {
     const PlannedPage& page = planned_[k];
-    page_.clear();
-    page.build(page_);
-    WriteFileAtomic(folder_.path() / page.name, page_);
+    WriteFileAtomic(folder_.path() / page.name, pipeline.Next());
     SiteIndexEntry& entry = next.pages[k].second;
     entry.file = folder_.Identity(page.name);
     if (entry.file) entry.input = page.input;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "report/page_input.h"
+#include "report/page_pipeline.h"
 #include "report/site_folder.h"
 #include "report/site_index.h"
 
@@ -35,8 +36,9 @@ class SiteWriter {
   SiteWriter(const std::filesystem::path& html_dir, const Fingerprint& format);
 
   // Appends a page's bytes to an empty text, whose capacity is kept from page
-  // to page (the largest pages are tens of megabytes).
-  using PageBuilder = std::function<void(std::string& page)>;
+  // to page (the largest pages are tens of megabytes). Builders run on a
+  // second thread, one page ahead of the writing (PagePipeline).
+  using PageBuilder = PagePipeline::Build;
 
   // Adds the page `name` (a file name ending in ".htm" or ".css", added once)
   // whose bytes are all determined by `input` and the format; `build` makes
@@ -66,7 +68,6 @@ class SiteWriter {
   std::string index_bytes_;  // the index as read, to leave it alone when nothing changed
   std::optional<SiteIndex> last_;
   std::vector<PlannedPage> planned_;
-  std::string page_;  // the page being written
 };
 
 // True for the names the site's pages may have: a file name (no "/") ending in

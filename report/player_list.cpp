@@ -148,12 +148,12 @@ std::vector<size_t> PlayerListOrder(const std::vector<std::string_view>& names) 
   return result;
 }
 
-void AppendPlayerListPage(std::string& page, const PlayerListing& listing) {
+void AppendPlayerListPage(std::string& page, const PlayerListing& listing,
+                          const ListedTexts& texts) {
   std::vector<std::string_view> names;
   names.reserve(listing.size());
   for (const ListedPlayer& player : listing) names.push_back(player.name);
 
-  const ListedTexts texts(listing);
   page += PageHead(Page::kPlayerList);
   page.reserve(page.size() + listing.size() * 180 + TablePageFooter().size());
   int32_t number = 0;

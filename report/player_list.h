@@ -21,11 +21,13 @@ std::vector<size_t> PlayerListOrder(const std::vector<std::string_view>& names);
 // The exchange sort itself, quadratic: the definition PlayerListOrder follows.
 std::vector<size_t> ExchangeSortOrder(const std::vector<std::string_view>& names);
 
-// Appends the page to `page`, whose capacity a run keeps from page to page.
-void AppendPlayerListPage(std::string& page, const PlayerListing& listing);
+// Appends the page to `page`, whose capacity a run keeps from page to page;
+// `texts` are those of `listing`.
+void AppendPlayerListPage(std::string& page, const PlayerListing& listing,
+                          const ListedTexts& texts);
 inline std::string PlayerListPage(const PlayerListing& listing) {
   std::string page;
-  AppendPlayerListPage(page, listing);
+  AppendPlayerListPage(page, listing, ListedTexts(listing));
   return page;
 }
 

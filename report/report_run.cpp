@@ -22,16 +22,17 @@ SiteChanges ReportRun(const std::filesystem::path& program_dir,
   const PlayerListing listing = BuildPlayerListing(database_dir);
 
   const Fingerprint names = ListedNamesInput(listing);
+  const ListedTexts texts(listing);
   site.Add("st.htm", SkillTableInput(listing, names),
-           [&](std::string& page) { AppendSkillTablePage(page, listing); });
+           [&](std::string& page) { AppendSkillTablePage(page, listing, texts); });
   site.Add("se.htm", SessionsTableInput(listing, names),
-           [&](std::string& page) { AppendSessionsTablePage(page, listing); });
+           [&](std::string& page) { AppendSessionsTablePage(page, listing, texts); });
   site.Add("sp.htm", PlayerListInput(names),
-           [&](std::string& page) { AppendPlayerListPage(page, listing); });
+           [&](std::string& page) { AppendPlayerListPage(page, listing, texts); });
   const WeaponTotals totals = SumWeaponKills(listing);
   for (int w = 0; w < kWeaponCount; ++w)
     site.Add(WeaponPageName(w), WeaponPageInput(listing, names, w),
-             [&, w](std::string& page) { AppendWeaponPage(page, listing, w, totals[w]); });
+             [&, w](std::string& page) { AppendWeaponPage(page, listing, texts, w, totals[w]); });
   site.Add("wt.htm", WeaponSummaryInput(totals),
            [&](std::string& page) { page += WeaponSummaryPage(totals); });
   for (const ListedPlayer& player : listing) {

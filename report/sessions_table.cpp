@@ -49,12 +49,12 @@ std::string PlayerTimeText(int32_t seconds) {
   return TimeText(seconds, true);
 }
 
-void AppendSessionsTablePage(std::string& page, const PlayerListing& listing) {
+void AppendSessionsTablePage(std::string& page, const PlayerListing& listing,
+                             const ListedTexts& texts) {
   std::vector<int32_t> times;
   times.reserve(listing.size());
   for (const ListedPlayer& player : listing) times.push_back(player.play_time);
 
-  const ListedTexts texts(listing);
   page += PageHead(Page::kSessionsTable);
   page.reserve(page.size() + listing.size() * 220 + TablePageFooter().size());
   for (const RankedRow& row : RankedTable(times)) {

@@ -18,11 +18,13 @@ std::string SessionTimeText(int32_t seconds);
 // page shows the playing time: 3725 seconds give "01:02:05".
 std::string PlayerTimeText(int32_t seconds);
 
-// Appends the page to `page`, whose capacity a run keeps from page to page.
-void AppendSessionsTablePage(std::string& page, const PlayerListing& listing);
+// Appends the page to `page`, whose capacity a run keeps from page to page;
+// `texts` are those of `listing`.
+void AppendSessionsTablePage(std::string& page, const PlayerListing& listing,
+                             const ListedTexts& texts);
 inline std::string SessionsTablePage(const PlayerListing& listing) {
   std::string page;
-  AppendSessionsTablePage(page, listing);
+  AppendSessionsTablePage(page, listing, ListedTexts(listing));
   return page;
 }
 

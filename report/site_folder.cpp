@@ -25,11 +25,9 @@ SiteFolder::SiteFolder(std::filesystem::path dir) : dir_(std::move(dir)) {
   if (error) throw FileError(FileError::Kind::kCreate, dir_, error.message());
   fd_ = ::open(dir_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd_ < 0) throw FileError(FileError::Kind::kCreate, dir_, std::strerror(errno));
-  while (::flock(fd_, LOCK_EX) != 0) {
-    if (errno == EINTR) continue;
-    const int err = errno;
-    ::close(fd_);
-    throw FileError(FileError::Kind::kCreate, dir_, std::strerror(err));
+  // A file system that cannot lock folders (some network ones) is written
+  // unlocked, as before there was a lock.
+  while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
   }
 }
 

@@ -25,7 +25,8 @@ class SiteFolder {
   // Creates `dir` when it is missing (a symbolic link to a folder is used as
   // that folder and stays a link), opens it and waits until no other report
   // run holds it: two runs writing one site at once could each record the
-  // other's pages as their own. Throws FileError(kCreate) naming `dir`.
+  // other's pages as their own. Throws FileError(kCreate) naming `dir` when
+  // it cannot be made or opened.
   explicit SiteFolder(std::filesystem::path dir);
   SiteFolder(const SiteFolder&) = delete;
   SiteFolder& operator=(const SiteFolder&) = delete;

@@ -13,12 +13,12 @@ const PageTemplate kRow(templates::kSkillTableRow, {"place", "id", "name", "skil
 
 }  // namespace
 
-void AppendSkillTablePage(std::string& page, const PlayerListing& listing) {
+void AppendSkillTablePage(std::string& page, const PlayerListing& listing,
+                          const ListedTexts& texts) {
   std::vector<int32_t> skills;
   skills.reserve(listing.size());
   for (const ListedPlayer& player : listing) skills.push_back(player.skill);
 
-  const ListedTexts texts(listing);
   page += PageHead(Page::kSkillTable);
   page.reserve(page.size() + listing.size() * 220 + TablePageFooter().size());
   for (const RankedRow& row : RankedTable(skills)) {

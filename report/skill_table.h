@@ -8,11 +8,13 @@
 
 namespace varnokel {
 
-// Appends the page to `page`, whose capacity a run keeps from page to page.
-void AppendSkillTablePage(std::string& page, const PlayerListing& listing);
+// Appends the page to `page`, whose capacity a run keeps from page to page;
+// `texts` are those of `listing`.
+void AppendSkillTablePage(std::string& page, const PlayerListing& listing,
+                          const ListedTexts& texts);
 inline std::string SkillTablePage(const PlayerListing& listing) {
   std::string page;
-  AppendSkillTablePage(page, listing);
+  AppendSkillTablePage(page, listing, ListedTexts(listing));
   return page;
 }
 

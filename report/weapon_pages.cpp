@@ -29,12 +29,12 @@ std::string WeaponPageName(int weapon) {
   return "." + std::string(kWeapons[weapon].name) + ".htm";
 }
 
-void AppendWeaponPage(std::string& page, const PlayerListing& listing, int weapon, int32_t total) {
+void AppendWeaponPage(std::string& page, const PlayerListing& listing, const ListedTexts& texts,
+                      int weapon, int32_t total) {
   std::vector<int32_t> counts;
   counts.reserve(listing.size());
   for (const ListedPlayer& player : listing) counts.push_back(player.weapon_kills[weapon]);
 
-  const ListedTexts texts(listing);
   const std::string_view name = kWeapons[weapon].name;
   page += PageHead(Page::kWeaponPage);
   page.reserve(page.size() + listing.size() * 700 + TablePageFooter().size());

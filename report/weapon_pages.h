@@ -19,11 +19,12 @@ WeaponTotals SumWeaponKills(const PlayerListing& listing);
 // The page of weapon `weapon` (0 = usp .. 23 = grenade): every player with a
 // count other than 0, by place; equal counts keep listing order.
 // AppendWeaponPage appends it to `page`, whose capacity a run keeps from page
-// to page (a page of 100 000 players is 63 MB).
-void AppendWeaponPage(std::string& page, const PlayerListing& listing, int weapon, int32_t total);
+// to page (a page of 100 000 players is 63 MB); `texts` are those of `listing`.
+void AppendWeaponPage(std::string& page, const PlayerListing& listing, const ListedTexts& texts,
+                      int weapon, int32_t total);
 inline std::string WeaponPage(const PlayerListing& listing, int weapon, int32_t total) {
   std::string page;
-  AppendWeaponPage(page, listing, weapon, total);
+  AppendWeaponPage(page, listing, ListedTexts(listing), weapon, total);
   return page;
 }
 

@@ -57,6 +57,24 @@ TEST(ReportRun, WritesTheWholeSiteAndTwoRunsAreIdentical) {
     EXPECT_EQ(ReadBytes(site.html() / files[i]), first[i]) << files[i];
 }
 
+TEST(PlayerListing, FilesReadWholeUpToANulAndLinksPassedOver) {
+  ProgramFolder site;
+  const std::string long_name(5000, 'x');  // more than one piece of reading
+  site.AddPlayer("a", testutil::PlayerFileBytes("a", long_name, {{7, "3"}}));
+  std::string cut = testutil::PlayerFileBytes("b", "Bob", {{7, "3"}});
+  const size_t nul = cut.find("\r\n3") + 2;
+  cut[nul] = '\0';
+  site.AddPlayer("b", cut);
+  std::filesystem::create_symlink(site.database() / "a.db", site.database() / "link.db");
+  const PlayerListing listing = site.Listing();
+  ASSERT_EQ(listing.size(), 2u);
+  EXPECT_EQ(listing[0].bytes, testutil::PlayerFileBytes("a", long_name, {{7, "3"}}));
+  EXPECT_EQ(listing[0].shown_name, long_name);
+  EXPECT_EQ(listing[1].bytes, cut.substr(0, nul));
+  EXPECT_EQ(listing[1].stem, "b");
+  EXPECT_EQ(listing[1].link, "b");
+}
+
 TEST(ReportRun, SmallSiteMatchesTheStoredPages) {
   // One page of each kind, stored whole in data/site/: they hold every fixed
   // piece of markup, so a change to any of them shows here.

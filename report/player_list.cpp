@@ -157,8 +157,10 @@ void AppendPlayerListPage(std::string& page, const PlayerListing& listing,
   page += PageHead(Page::kPlayerList);
   page.reserve(page.size() + listing.size() * 180 + TablePageFooter().size());
   int32_t number = 0;
-  for (size_t index : PlayerListOrder(names)) {
-    kRow.Append(page, {NumberText(++number), texts.Link(index), texts.ShownName(index)});
+  const std::vector<size_t> order = PlayerListOrder(names);
+  for (size_t k = 0; k < order.size(); ++k) {
+    texts.FetchAhead(k, order.size(), [&](size_t j) { return order[j]; });
+    kRow.Append(page, {NumberText(++number), texts.Link(order[k]), texts.ShownName(order[k])});
   }
   page += TablePageFooter();
 }

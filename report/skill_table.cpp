@@ -21,7 +21,10 @@ void AppendSkillTablePage(std::string& page, const PlayerListing& listing,
 
   page += PageHead(Page::kSkillTable);
   page.reserve(page.size() + listing.size() * 220 + TablePageFooter().size());
-  for (const RankedRow& row : RankedTable(skills)) {
+  const std::vector<RankedRow> rows = RankedTable(skills);
+  for (size_t k = 0; k < rows.size(); ++k) {
+    texts.FetchAhead(k, rows.size(), [&](size_t j) { return rows[j].index; });
+    const RankedRow& row = rows[k];
     kRow.Append(page, {NumberText(row.place), texts.Link(row.index), texts.ShownName(row.index),
                        NumberText(skills[row.index])});
   }

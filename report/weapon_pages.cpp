@@ -38,7 +38,10 @@ void AppendWeaponPage(std::string& page, const PlayerListing& listing, const Lis
   const std::string_view name = kWeapons[weapon].name;
   page += PageHead(Page::kWeaponPage);
   page.reserve(page.size() + listing.size() * 700 + TablePageFooter().size());
-  for (const RankedRow& row : RankedTable(counts)) {
+  const std::vector<RankedRow> rows = RankedTable(counts);
+  for (size_t k = 0; k < rows.size(); ++k) {
+    texts.FetchAhead(k, rows.size(), [&](size_t j) { return rows[j].index; });
+    const RankedRow& row = rows[k];
     const int32_t kills = counts[row.index];
     if (kills == 0) continue;  // no row, but counted in the places of negative counts
     const int32_t share = SharePercent(kills, total);

@@ -21,13 +21,15 @@ namespace {
 constexpr std::string_view kPageSuffix = ".htm";
 constexpr std::string_view kStyleSheetSuffix = ".css";
 
-}  // namespace
-
+// True for the names the site's pages may have: a file name (no "/") ending in
+// ".htm" or ".css". Only such names are ever removed, whatever an index says.
 bool IsSitePageName(std::string_view name) {
   return name.find('/') == std::string_view::npos && name != kSiteIndexName &&
          ((name.size() > kPageSuffix.size() && name.ends_with(kPageSuffix)) ||
           (name.size() > kStyleSheetSuffix.size() && name.ends_with(kStyleSheetSuffix)));
 }
+
+}  // namespace
 
 SiteWriter::SiteWriter(const std::filesystem::path& html_dir, const Fingerprint& format)
     : folder_(html_dir), format_(format) {

@@ -70,8 +70,4 @@ class SiteWriter {
   std::vector<PlannedPage> planned_;
 };
 
-// True for the names the site's pages may have: a file name (no "/") ending in
-// ".htm" or ".css". Only such names are ever removed.
-bool IsSitePageName(std::string_view name);
-
 }  // namespace varnokel

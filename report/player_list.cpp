@@ -3,11 +3,9 @@
 #include <algorithm>
 #include <numeric>
 
-#include "report/html_escape.h"
 #include "report/page_frame.h"
 #include "report/page_template.h"
 #include "report/page_templates.h"
-#include "report/page_text.h"
 
 namespace varnokel {
 
@@ -150,20 +148,25 @@ std::vector<size_t> PlayerListOrder(const std::vector<std::string_view>& names) 
   return result;
 }
 
-std::string PlayerListPage(const PlayerListing& listing) {
+void AppendPlayerListPage(std::string& page, const PlayerListing& listing,
+                          const ListedTexts& texts) {
   std::vector<std::string_view> names;
   names.reserve(listing.size());
   for (const ListedPlayer& player : listing) names.push_back(player.name);
 
-  std::string page(PageHead(Page::kPlayerList));
+  page += PageHead(Page::kPlayerList);
   page.reserve(page.size() + listing.size() * 180 + TablePageFooter().size());
   int32_t number = 0;
-  for (size_t index : PlayerListOrder(names)) {
-    const ListedPlayer& player = listing[index];
-    kRow.Append(page, {NumberText(++number), PercentEncode(player.id), PageText(player.name)});
+  const std::vector<size_t> order = PlayerListOrder(names);
+  for (size_t k = 0; k < order.size(); ++k) {
+    texts.FetchAhead(k, order.size(), [&](size_t j) { return order[j]; });
+    kRow.Append(page, {NumberText(++number), texts.Link(order[k]), texts.ShownName(order[k])});
   }
   page += TablePageFooter();
-  return page;
+}
+
+Fingerprint PlayerListInput(const Fingerprint& names) {
+  return PageInput("player list").Input(names).Value();
 }
 
 }  // namespace varnokel

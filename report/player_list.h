@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "report/page_input.h"
 #include "report/player_listing.h"
 
 namespace varnokel {
@@ -20,6 +21,19 @@ std::vector<size_t> PlayerListOrder(const std::vector<std::string_view>& names);
 // The exchange sort itself, quadratic: the definition PlayerListOrder follows.
 std::vector<size_t> ExchangeSortOrder(const std::vector<std::string_view>& names);
 
-std::string PlayerListPage(const PlayerListing& listing);
+// Appends the page to `page`, whose capacity a run keeps from page to page;
+// `texts` are those of `listing`.
+void AppendPlayerListPage(std::string& page, const PlayerListing& listing,
+                          const ListedTexts& texts);
+inline std::string PlayerListPage(const PlayerListing& listing) {
+  std::string page;
+  AppendPlayerListPage(page, listing, ListedTexts(listing));
+  return page;
+}
+
+// Everything the player list shows: each player's id and name in listing
+// order (the exchange sort's order depends on it), that is `names`
+// (ListedNamesInput).
+Fingerprint PlayerListInput(const Fingerprint& names);
 
 }  // namespace varnokel

@@ -1,38 +1,104 @@
 #include "report/player_listing.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <exception>
+#include <thread>
+
 #include "base/file_io.h"
+#include "report/html_escape.h"
+#include "report/page_text.h"
 
 namespace varnokel {
 
 namespace {
 
 constexpr std::string_view kPlayerSuffix = ".db";
+constexpr size_t kReadPieceBytes = 4096;  // a player file is read in pieces of this size
 
 bool IsPlayerEntryName(std::string_view name) {
   return name.size() > kPlayerSuffix.size() && name.front() != '.' &&
          name.substr(name.size() - kPlayerSuffix.size()) == kPlayerSuffix;
 }
 
+// The database folder held open while its player files are read: each file
+// is opened by its name within the folder, which spares the kernel walking
+// the whole path once per player.
+class OpenFolder {
+ public:
+  explicit OpenFolder(const std::filesystem::path& dir)
+      : dir_(dir), fd_(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    if (fd_ < 0) throw FileError(FileError::Kind::kOpen, dir_, std::strerror(errno));
+  }
+  OpenFolder(const OpenFolder&) = delete;
+  OpenFolder& operator=(const OpenFolder&) = delete;
+  ~OpenFolder() { ::close(fd_); }
+
+  // The bytes of the file `name`, cut at a NUL byte. A symbolic link is
+  // refused (it could show any file of the machine on a page), and a named
+  // pipe put in place of a file is not waited for. Throws FileError(kOpen).
+  std::string ReadText(const std::string& name) const {
+    const int fd = ::openat(fd_, name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+    if (fd < 0) {
+      const int err = errno;
+      throw FileError(FileError::Kind::kOpen, dir_ / name,
+                      err == ELOOP ? "a symbolic link, not a file" : std::strerror(err));
+    }
+    std::string bytes;
+    char piece[kReadPieceBytes];
+    for (;;) {
+      const ssize_t n = ::read(fd, piece, sizeof piece);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        const int err = errno;
+        ::close(fd);
+        throw FileError(FileError::Kind::kOpen, dir_ / name, std::strerror(err));
+      }
+      if (n == 0) break;
+      bytes.append(piece, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    bytes.resize(CutAtNul(bytes).size());
+    return bytes;
+  }
+
+ private:
+  std::filesystem::path dir_;
+  int fd_;
+};
+
 }  // namespace
 
 std::vector<std::string> PlayerEntryNames(const std::filesystem::path& database_dir) {
-  std::vector<std::string> names = ListEntryNames(database_dir);
-  std::erase_if(names, [&](const std::string& name) {
-    return !IsPlayerEntryName(name) || IsSymbolicLink(database_dir / name) ||
-           !IsRegularFile(database_dir / name);
-  });
+  std::vector<std::string> names;
+  std::error_code error;
+  for (std::filesystem::directory_iterator entry(database_dir, error), end; !error && entry != end;
+       entry.increment(error)) {
+    std::string name = entry->path().filename().string();
+    // The listing tells the type of most entries itself: no call per entry.
+    std::error_code type_error;
+    if (IsPlayerEntryName(name) && !entry->is_symlink(type_error) &&
+        entry->is_regular_file(type_error))
+      names.push_back(std::move(name));
+  }
+  // std::string compares its bytes as unsigned values.
+  std::sort(names.begin(), names.end());
   return names;
 }
 
-ListedPlayer ReadListedPlayer(const std::filesystem::path& database_dir,
-                              const std::string& entry_name) {
+ListedPlayer ListedPlayerOf(std::string stem, std::string bytes) {
   ListedPlayer player;
-  player.stem = entry_name.substr(0, entry_name.size() - kPlayerSuffix.size());
-  player.bytes = ReadFileText(database_dir / entry_name, /*follow_links=*/false);
-  player.bytes.shrink_to_fit();  // the reader leaves room for growth; many are kept
+  player.stem = std::move(stem);
+  player.bytes = std::move(bytes);
   const Fields fields = SplitFields(player.bytes);
   player.id = FieldAt(fields, field::kId);
   player.name = FieldAt(fields, field::kName);
+  player.link = PercentEncode(player.id);
+  player.shown_name = PageText(player.name);
   player.skill = SkillValue(fields);
   player.play_time = Atoi(FieldAt(fields, field::kPlayTime));
   for (int w = 0; w < kWeaponCount; ++w)
@@ -41,11 +107,58 @@ ListedPlayer ReadListedPlayer(const std::filesystem::path& database_dir,
 }
 
 PlayerListing BuildPlayerListing(const std::filesystem::path& database_dir) {
-  PlayerListing listing;
   const std::vector<std::string> names = PlayerEntryNames(database_dir);
-  listing.reserve(names.size());
-  for (const std::string& name : names) listing.push_back(ReadListedPlayer(database_dir, name));
+  PlayerListing listing(names.size());
+  if (names.empty()) return listing;
+  const OpenFolder folder(database_dir);
+  auto read = [&](size_t from, size_t to) {
+    for (size_t k = from; k < to; ++k) {
+      const std::string& name = names[k];
+      listing[k] =
+          ListedPlayerOf(name.substr(0, name.size() - kPlayerSuffix.size()), folder.ReadText(name));
+    }
+  };
+  // Opening and reading many small files is mostly the kernel's work, which
+  // two threads share: each reads one half of the files. The first file in
+  // listing order that cannot be read is the one reported.
+  const size_t half = names.size() / 2;
+  std::exception_ptr second_half_error;
+  std::thread second_half([&] {
+    try {
+      read(half, names.size());
+    } catch (...) {
+      second_half_error = std::current_exception();
+    }
+  });
+  try {
+    read(0, half);
+  } catch (...) {
+    second_half.join();
+    throw;
+  }
+  second_half.join();
+  if (second_half_error) std::rethrow_exception(second_half_error);
   return listing;
+}
+
+ListedTexts::ListedTexts(const PlayerListing& listing) {
+  size_t size = 0;
+  for (const ListedPlayer& player : listing) size += player.link.size() + player.shown_name.size();
+  block_.reserve(size);
+  starts_.reserve(2 * listing.size() + 1);
+  for (const ListedPlayer& player : listing) {
+    for (const std::string* text : {&player.link, &player.shown_name}) {
+      starts_.push_back(block_.size());
+      block_ += *text;
+    }
+  }
+  starts_.push_back(block_.size());
+}
+
+Fingerprint ListedNamesInput(const PlayerListing& listing) {
+  PageInput input("listed names");
+  for (const ListedPlayer& player : listing) input.Text(player.id).Text(player.name);
+  return input.Value();
 }
 
 }  // namespace varnokel

@@ -4,7 +4,6 @@
 #include <array>
 #include <vector>
 
-#include "base/file_io.h"
 #include "report/page_frame.h"
 #include "report/page_template.h"
 #include "report/page_templates.h"
@@ -93,11 +92,12 @@ bool IsReservedPageStem(std::string_view stem) {
   return stem == "st" || stem == "se" || stem == "sp" || stem == "wt";
 }
 
-void WritePlayerPages(const std::filesystem::path& html_dir, const PlayerListing& listing) {
-  for (const ListedPlayer& player : listing) {
-    if (IsReservedPageStem(player.stem)) continue;
-    WriteFileAtomic(html_dir / (player.stem + ".htm"), PlayerPage(player));
-  }
+Fingerprint PlayerPageInput(const ListedPlayer& player) {
+  return PageInput("player page").Text(player.bytes).Value();
+}
+
+std::string PlayerPageName(const ListedPlayer& player) {
+  return player.stem + ".htm";
 }
 
 }  // namespace varnokel

@@ -1,12 +1,10 @@
 #include "report/report_run.h"
 
-#include <system_error>
-
-#include "base/file_io.h"
 #include "report/player_list.h"
 #include "report/player_listing.h"
 #include "report/player_pages.h"
 #include "report/sessions_table.h"
+#include "report/site_format.h"
 #include "report/skill_table.h"
 #include "report/weapon_pages.h"
 
@@ -16,22 +14,36 @@ std::string ReportDoneStatus(std::string_view database_number) {
   return " HTML - Ausgabe " + std::string(database_number) + " fertig...";
 }
 
-void ReportRun(const std::filesystem::path& program_dir, const std::filesystem::path& database_dir,
-               const ColourSet& colours) {
-  const std::filesystem::path html_dir = program_dir / "html";
-  std::error_code error;
-  std::filesystem::create_directories(html_dir, error);
-  if (error) throw FileError(FileError::Kind::kCreate, html_dir, error.message());
-
+SiteChanges ReportRun(const std::filesystem::path& program_dir,
+                      const std::filesystem::path& database_dir, const ColourSet& colours) {
+  SiteWriter site(program_dir / "html", SiteFormatFingerprint());
   // Every player file is read once, before the first page is written: a file
   // that cannot be read stops the run with every page of the last run intact.
   const PlayerListing listing = BuildPlayerListing(database_dir);
-  WriteFileAtomic(html_dir / "st.htm", SkillTablePage(listing));
-  WriteFileAtomic(html_dir / "se.htm", SessionsTablePage(listing));
-  WriteFileAtomic(html_dir / "sp.htm", PlayerListPage(listing));
-  WriteWeaponPages(html_dir, listing);
-  WritePlayerPages(html_dir, listing);
-  WriteFileAtomic(html_dir / "style.css", StyleSheetText(colours));
+
+  const Fingerprint names = ListedNamesInput(listing);
+  const ListedTexts texts(listing);
+  site.Add("st.htm", SkillTableInput(listing, names),
+           [&](std::string& page) { AppendSkillTablePage(page, listing, texts); });
+  site.Add("se.htm", SessionsTableInput(listing, names),
+           [&](std::string& page) { AppendSessionsTablePage(page, listing, texts); });
+  site.Add("sp.htm", PlayerListInput(names),
+           [&](std::string& page) { AppendPlayerListPage(page, listing, texts); });
+  const WeaponTotals totals = SumWeaponKills(listing);
+  for (int w = 0; w < kWeaponCount; ++w)
+    site.Add(WeaponPageName(w), WeaponPageInput(listing, names, w),
+             [&, w](std::string& page) { AppendWeaponPage(page, listing, texts, w, totals[w]); });
+  site.Add("wt.htm", WeaponSummaryInput(totals),
+           [&](std::string& page) { page += WeaponSummaryPage(totals); });
+  for (const ListedPlayer& player : listing) {
+    if (IsReservedPageStem(player.stem)) continue;
+    site.Add(PlayerPageName(player), PlayerPageInput(player),
+             [&player](std::string& page) { page += PlayerPage(player); });
+  }
+  const std::string style_sheet = StyleSheetText(colours);
+  site.Add("style.css", PageInput("style sheet").Text(style_sheet).Value(),
+           [&](std::string& page) { page += style_sheet; });
+  return site.Commit();
 }
 
 }  // namespace varnokel

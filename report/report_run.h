@@ -2,23 +2,26 @@
 #pragma once
 
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <string_view>
 
 #include "report/colour_settings.h"
+#include "report/site_writer.h"
 
 namespace varnokel {
 
 // " HTML - Ausgabe " + number + " fertig...", appended to the status line.
 std::string ReportDoneStatus(std::string_view database_number);
 
-// Writes, below program_dir + "/html/": st.htm, se.htm, sp.htm, the 24 weapon
-// pages and wt.htm, one page per player, then style.css from `colours`.
-// Throws FileError naming the file when a player file cannot be read or a page
-// cannot be written; pages written before stay. Navigation of the HTML view
-// and the status text are the caller's.
-void ReportRun(const std::filesystem::path& program_dir, const std::filesystem::path& database_dir,
-               const ColourSet& colours);
+// Brings program_dir + "/html/" to st.htm, se.htm, sp.htm, the 24 weapon
+// pages and wt.htm, one page per player and style.css from `colours`, all
+// byte for byte as if written whole, but writes only the pages whose bytes
+// change (SiteWriter) and removes the pages of players who are gone. Waits
+// while another report run writes the same folder. Throws FileError naming
+// the file when a player file cannot be read (before any page is written) or
+// a page cannot be written (the pages written before stay). Navigation of
+// the HTML view and the status text are the caller's.
+SiteChanges ReportRun(const std::filesystem::path& program_dir,
+                      const std::filesystem::path& database_dir, const ColourSet& colours);
 
 }  // namespace varnokel

@@ -2,11 +2,9 @@
 
 #include <cstdlib>
 
-#include "report/html_escape.h"
 #include "report/page_frame.h"
 #include "report/page_template.h"
 #include "report/page_templates.h"
-#include "report/page_text.h"
 #include "report/ranked_table.h"
 
 namespace varnokel {
@@ -51,20 +49,29 @@ std::string PlayerTimeText(int32_t seconds) {
   return TimeText(seconds, true);
 }
 
-std::string SessionsTablePage(const PlayerListing& listing) {
+void AppendSessionsTablePage(std::string& page, const PlayerListing& listing,
+                             const ListedTexts& texts) {
   std::vector<int32_t> times;
   times.reserve(listing.size());
   for (const ListedPlayer& player : listing) times.push_back(player.play_time);
 
-  std::string page(PageHead(Page::kSessionsTable));
+  page += PageHead(Page::kSessionsTable);
   page.reserve(page.size() + listing.size() * 220 + TablePageFooter().size());
-  for (const RankedRow& row : RankedTable(times)) {
-    const ListedPlayer& player = listing[row.index];
-    kRow.Append(page, {NumberText(row.place), PercentEncode(player.id), PageText(player.name),
-                       SessionTimeText(player.play_time)});
+  const std::vector<RankedRow> rows = RankedTable(times);
+  for (size_t k = 0; k < rows.size(); ++k) {
+    texts.FetchAhead(k, rows.size(), [&](size_t j) { return rows[j].index; });
+    const RankedRow& row = rows[k];
+    kRow.Append(page, {NumberText(row.place), texts.Link(row.index), texts.ShownName(row.index),
+                       SessionTimeText(times[row.index])});
   }
   page += TablePageFooter();
-  return page;
+}
+
+Fingerprint SessionsTableInput(const PlayerListing& listing, const Fingerprint& names) {
+  PageInput input("sessions table");
+  input.Input(names);
+  for (const ListedPlayer& player : listing) input.Number(player.play_time);
+  return input.Value();
 }
 
 }  // namespace varnokel

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "report/page_input.h"
 #include "report/player_listing.h"
 
 namespace varnokel {
@@ -17,6 +18,18 @@ std::string SessionTimeText(int32_t seconds);
 // page shows the playing time: 3725 seconds give "01:02:05".
 std::string PlayerTimeText(int32_t seconds);
 
-std::string SessionsTablePage(const PlayerListing& listing);
+// Appends the page to `page`, whose capacity a run keeps from page to page;
+// `texts` are those of `listing`.
+void AppendSessionsTablePage(std::string& page, const PlayerListing& listing,
+                             const ListedTexts& texts);
+inline std::string SessionsTablePage(const PlayerListing& listing) {
+  std::string page;
+  AppendSessionsTablePage(page, listing, ListedTexts(listing));
+  return page;
+}
+
+// Everything the sessions table shows: each player's id and name (`names`,
+// ListedNamesInput) and playing time, in listing order.
+Fingerprint SessionsTableInput(const PlayerListing& listing, const Fingerprint& names);
 
 }  // namespace varnokel

@@ -3,10 +3,23 @@
 
 #include <string>
 
+#include "report/page_input.h"
 #include "report/player_listing.h"
 
 namespace varnokel {
 
-std::string SkillTablePage(const PlayerListing& listing);
+// Appends the page to `page`, whose capacity a run keeps from page to page;
+// `texts` are those of `listing`.
+void AppendSkillTablePage(std::string& page, const PlayerListing& listing,
+                          const ListedTexts& texts);
+inline std::string SkillTablePage(const PlayerListing& listing) {
+  std::string page;
+  AppendSkillTablePage(page, listing, ListedTexts(listing));
+  return page;
+}
+
+// Everything the skill table shows: each player's id and name (`names`,
+// ListedNamesInput) and skill, in listing order (the order of equal skills).
+Fingerprint SkillTableInput(const PlayerListing& listing, const Fingerprint& names);
 
 }  // namespace varnokel

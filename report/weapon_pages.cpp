@@ -2,12 +2,9 @@
 
 #include <vector>
 
-#include "base/file_io.h"
-#include "report/html_escape.h"
 #include "report/page_frame.h"
 #include "report/page_template.h"
 #include "report/page_templates.h"
-#include "report/page_text.h"
 #include "report/ranked_table.h"
 
 namespace varnokel {
@@ -41,25 +38,27 @@ std::string WeaponPageName(int weapon) {
   return page;
 }
 
-std::string WeaponPage(const PlayerListing& listing, int weapon, int32_t total) {
+void AppendWeaponPage(std::string& page, const PlayerListing& listing, const ListedTexts& texts,
+                      int weapon, int32_t total) {
   std::vector<int32_t> counts;
   counts.reserve(listing.size());
   for (const ListedPlayer& player : listing) counts.push_back(player.weapon_kills[weapon]);
 
   const std::string_view name = kWeapons[weapon].name;
-  std::string page(PageHead(Page::kWeaponPage));
+  page += PageHead(Page::kWeaponPage);
   page.reserve(page.size() + listing.size() * 700 + TablePageFooter().size());
-  for (const RankedRow& row : RankedTable(counts)) {
+  const std::vector<RankedRow> rows = RankedTable(counts);
+  for (size_t k = 0; k < rows.size(); ++k) {
+    texts.FetchAhead(k, rows.size(), [&](size_t j) { return rows[j].index; });
+    const RankedRow& row = rows[k];
     const int32_t kills = counts[row.index];
     if (kills == 0) continue;  // no row, but counted in the places of negative counts
-    const ListedPlayer& player = listing[row.index];
     const int32_t share = SharePercent(kills, total);
     kWeaponRow.Append(
-        page, {NumberText(row.place), PercentEncode(player.id), PageText(player.name),
+        page, {NumberText(row.place), texts.Link(row.index), texts.ShownName(row.index),
                NumberText(share), NumberText(WrapSub(100, share)), name, NumberText(kills)});
   }
   page += TablePageFooter();
-  return page;
 }
 
 std::string WeaponSummaryPage(const WeaponTotals& totals) {
@@ -82,11 +81,17 @@ std::string WeaponSummaryPage(const WeaponTotals& totals) {
   return page;
 }
 
-void WriteWeaponPages(const std::filesystem::path& html_dir, const PlayerListing& listing) {
-  const WeaponTotals totals = SumWeaponKills(listing);
-  for (int w = 0; w < kWeaponCount; ++w)
-    WriteFileAtomic(html_dir / WeaponPageName(w), WeaponPage(listing, w, totals[w]));
-  WriteFileAtomic(html_dir / "wt.htm", WeaponSummaryPage(totals));
+Fingerprint WeaponPageInput(const PlayerListing& listing, const Fingerprint& names, int weapon) {
+  PageInput input("weapon page");
+  input.Number(weapon).Input(names);
+  for (const ListedPlayer& player : listing) input.Number(player.weapon_kills[weapon]);
+  return input.Value();
+}
+
+Fingerprint WeaponSummaryInput(const WeaponTotals& totals) {
+  PageInput input("weapon summary");
+  for (int32_t total : totals) input.Number(total);
+  return input.Value();
 }
 
 }  // namespace varnokel

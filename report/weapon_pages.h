@@ -4,9 +4,9 @@
 
 #include <array>
 #include <cstdint>
-#include <filesystem>
 #include <string>
 
+#include "report/page_input.h"
 #include "report/player_listing.h"
 
 namespace varnokel {
@@ -18,17 +18,29 @@ WeaponTotals SumWeaponKills(const PlayerListing& listing);
 
 // The page of weapon `weapon` (0 = usp .. 23 = grenade): every player with a
 // count other than 0, by place; equal counts keep listing order.
-std::string WeaponPage(const PlayerListing& listing, int weapon, int32_t total);
+// AppendWeaponPage appends it to `page`, whose capacity a run keeps from page
+// to page (a page of 100 000 players is 63 MB); `texts` are those of `listing`.
+void AppendWeaponPage(std::string& page, const PlayerListing& listing, const ListedTexts& texts,
+                      int weapon, int32_t total);
+inline std::string WeaponPage(const PlayerListing& listing, int weapon, int32_t total) {
+  std::string page;
+  AppendWeaponPage(page, listing, ListedTexts(listing), weapon, total);
+  return page;
+}
 
 // The summary: the weapons ranked by total (the grenade takes a place but has
 // no row and is left out of the grand total).
 std::string WeaponSummaryPage(const WeaponTotals& totals);
 
+// Everything the page of `weapon` shows: each player's id and name (`names`,
+// ListedNamesInput) and count with the weapon, in listing order (the total
+// is their sum).
+Fingerprint WeaponPageInput(const PlayerListing& listing, const Fingerprint& names, int weapon);
+
+// Everything the summary shows: the totals.
+Fingerprint WeaponSummaryInput(const WeaponTotals& totals);
+
 // The file name of a weapon's page: "." + name + ".htm".
 std::string WeaponPageName(int weapon);
-
-// Writes the 24 weapon pages into `html_dir` in weapon order, then "wt.htm".
-// Throws FileError naming the page that cannot be written.
-void WriteWeaponPages(const std::filesystem::path& html_dir, const PlayerListing& listing);
 
 }  // namespace varnokel

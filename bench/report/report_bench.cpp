@@ -1,26 +1,48 @@
-// Speed and memory of the report run over generated databases.
+// Speed and memory of the report run over generated databases: the first
+// report (an empty site folder) and the report after a small change (100
+// players changed since the last report), side by side, for each size.
 //
-//   report_bench [PLAYERS...]      (default: 100 1000 10000 100000)
+//   report_bench [--dir DIR] [--runs N] [PLAYERS...]
+//       (default: the folder of this program, 5 runs, 1000 10000 100000)
 //
-// Each size runs in a child process of its own so that its peak memory is
-// its own: the child writes a database of that many players into a fresh
-// temporary program folder, times ReportRun over it and removes the folder.
+// The sites go into DIR, which must be a real file system (a RAM disk would
+// hide what the report run costs the kernel). Each timed run is a child
+// process of its own, so that its times and peak memory are its own. The
+// runs are interleaved: round after round, every size gets one first report
+// and one report after a change, so that a burst of load from the other users
+// of the machine falls on all of them alike. Before each timed run the file
+// system is synced, so no run pays for writing back the last one's pages.
+// The site of the last first report is moved aside, not deleted, until the
+// end: ext4 allocating an inode passes over those freed in the last 30 s one
+// by one, which would make the next first report pay for the deletion.
 #include <sys/resource.h>
+#include <sys/statfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/file_io.h"
+#include "db/player_file.h"
 #include "report/report_run.h"
 
+namespace fs = std::filesystem;
+
 namespace {
+
+constexpr int kChangedPlayers = 100;
+constexpr int kDefaultRuns = 5;
+constexpr long kTmpfsMagic = 0x01021994;
+constexpr int kWeaponsPlayedInASession = 3;
 
 // A player file as the update run leaves it after a leave: 44 fields with
 // CR LF and the skill line. Names repeat now and then, as on a real server.
@@ -36,65 +58,204 @@ std::string PlayerBytes(int n, std::mt19937& random) {
   return bytes + "100";
 }
 
-double CpuSeconds(bool system) {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  const timeval& t = system ? usage.ru_stime : usage.ru_utime;
+std::string PlayerFileName(int n) {
+  return "STEAM_0:" + std::to_string(n % 2) + ":" + std::to_string(n) + ".db";
+}
+
+// One session more for `count` players spread over the database, as an update
+// run leaves them: a few kills with a few weapons, deaths, playing time.
+void ChangePlayers(const fs::path& database, int players, int count, int round) {
+  std::mt19937 random(1000 + round);
+  for (int k = 0; k < count; ++k) {
+    const int n = (round * 7 + k * (players / count)) % players;
+    const fs::path file = database / PlayerFileName(n);
+    varnokel::Fields fields = varnokel::SplitFields(varnokel::ReadFileText(file));
+    int32_t kills = 0;
+    for (int w = 0; w < kWeaponsPlayedInASession; ++w) {
+      const int field = varnokel::kFirstWeaponField + static_cast<int>(random() % 24);
+      const int32_t more = 1 + static_cast<int32_t>(random() % 5);
+      fields[field] = std::to_string(varnokel::Atoi(fields[field]) + more);
+      kills += more;
+    }
+    using namespace varnokel::field;
+    fields[kKills] = std::to_string(varnokel::Atoi(fields[kKills]) + kills);
+    fields[kDeaths] = std::to_string(varnokel::Atoi(fields[kDeaths]) + 2);
+    fields[kPlayTime] = std::to_string(varnokel::Atoi(fields[kPlayTime]) + 600);
+    fields[kLeaveDate] = "03/17/2003";
+    const std::string skill = fields.size() > 44 ? fields[44] : "";
+    varnokel::WriteFileAtomic(file, varnokel::JoinFields(fields) + skill);
+  }
+}
+
+struct Sample {
+  double wall = 0, user = 0, system = 0;  // seconds
+  double peak_mb = 0;
+  varnokel::SiteChanges changes;
+};
+
+double Seconds(const timeval& t) {
   return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
 }
 
-long PeakKilobytes() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
+// Runs the report in a child process and returns what it measured.
+Sample TimedReport(const fs::path& program_dir, const fs::path& database) {
+  ::sync();
+  int pipe_ends[2];
+  if (::pipe(pipe_ends) != 0) std::exit(1);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    varnokel::ColourSet colours;
+    colours.fill("#123456");
+    Sample sample;
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    const auto start = std::chrono::steady_clock::now();
+    sample.changes = varnokel::ReportRun(program_dir, database, colours);
+    sample.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    sample.user = Seconds(after.ru_utime) - Seconds(before.ru_utime);
+    sample.system = Seconds(after.ru_stime) - Seconds(before.ru_stime);
+    sample.peak_mb = static_cast<double>(after.ru_maxrss) / 1024.0;
+    const bool sent = ::write(pipe_ends[1], &sample, sizeof sample) == sizeof sample;
+    std::_Exit(sent ? 0 : 1);
+  }
+  ::close(pipe_ends[1]);
+  Sample sample;
+  const bool received = ::read(pipe_ends[0], &sample, sizeof sample) == sizeof sample;
+  ::close(pipe_ends[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  if (!received || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "report run in %s failed\n", program_dir.c_str());
+    std::exit(1);
+  }
+  return sample;
 }
 
-int RunOne(int players) {
-  const std::filesystem::path root = std::filesystem::temp_directory_path() /
-                                     ("varnokel-report-bench-" + std::to_string(::getpid()));
-  const std::filesystem::path database = root / "Datenbanken" / "db1";
-  std::filesystem::create_directories(database);
+struct Spread {
+  double min, median;
+};
+
+Spread SpreadOf(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const size_t n = values.size();
+  return {values.front(), (values[(n - 1) / 2] + values[n / 2]) / 2};
+}
+
+// One size: a database, a site rewritten from nothing each round ("first")
+// and a site kept up to date across rounds ("changed").
+struct Size {
+  int players;
+  fs::path root;
+  std::vector<Sample> first, changed;
+
+  fs::path Database() const { return root / "Datenbanken" / "db1"; }
+  fs::path FirstSite() const { return root / "first"; }
+  fs::path ChangedSite() const { return root / "changed"; }
+};
+
+void SetUp(Size& size) {
+  fs::create_directories(size.Database());
   std::mt19937 random(4711);
-  for (int n = 0; n < players; ++n) {
-    const std::string bytes = PlayerBytes(n, random);
-    varnokel::WriteFileAtomic(database / (bytes.substr(0, bytes.find('\r')) + ".db"), bytes);
+  for (int n = 0; n < size.players; ++n)
+    varnokel::WriteFileAtomic(size.Database() / PlayerFileName(n), PlayerBytes(n, random));
+  TimedReport(size.ChangedSite(), size.Database());  // the last report before the changes
+}
+
+void PrintRow(const Size& size, std::string_view what, const std::vector<Sample>& samples) {
+  std::vector<double> wall, user, system, peak;
+  for (const Sample& s : samples) {
+    wall.push_back(s.wall);
+    user.push_back(s.user);
+    system.push_back(s.system);
+    peak.push_back(s.peak_mb);
   }
-  varnokel::ColourSet colours;
-  colours.fill("#123456");
-  const long before = PeakKilobytes();
-  const double user_before = CpuSeconds(false), system_before = CpuSeconds(true);
-  const auto start = std::chrono::steady_clock::now();
-  varnokel::ReportRun(root, database, colours);
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  // User time is this program's own work; system time is mostly the file
-  // system creating and filling one new file per page.
-  const double user = CpuSeconds(false) - user_before;
-  const double system = CpuSeconds(true) - system_before;
+  const Spread w = SpreadOf(wall), u = SpreadOf(user), k = SpreadOf(system), p = SpreadOf(peak);
+  const varnokel::SiteChanges& c = samples.back().changes;
   std::printf(
-      "%7d players  %8.3f s  %7.1f us/player  (user %6.1f us/player, system %6.1f us/player)  "
-      "peak %7.1f MB (%.1f MB before the run)\n",
-      players, seconds, seconds * 1e6 / players, user * 1e6 / players, system * 1e6 / players,
-      PeakKilobytes() / 1024.0, before / 1024.0);
-  std::fflush(stdout);
-  std::filesystem::remove_all(root);
-  return 0;
+      "%7d  %-14s %7.3f / %7.3f  %7.3f / %7.3f  %7.3f / %7.3f  %8.1f  %7.1f  %6zu %6zu %3zu\n",
+      size.players, std::string(what).c_str(), w.min, w.median, u.min, u.median, k.min, k.median,
+      w.median * 1e6 / size.players, p.median, c.written, c.kept, c.removed);
+}
+
+double MedianWall(const std::vector<Sample>& samples) {
+  std::vector<double> wall;
+  for (const Sample& s : samples) wall.push_back(s.wall);
+  return SpreadOf(wall).median;
+}
+
+double MedianCpu(const std::vector<Sample>& samples) {
+  std::vector<double> cpu;
+  for (const Sample& s : samples) cpu.push_back(s.user + s.system);
+  return SpreadOf(cpu).median;
+}
+
+fs::path ProgramFolder() {
+  std::error_code error;
+  const fs::path self = fs::read_symlink("/proc/self/exe", error);
+  return error ? fs::current_path() : self.parent_path();
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<int> sizes = {100, 1000, 10000, 100000};
-  if (argc > 1) {
-    sizes.clear();
-    for (int i = 1; i < argc; ++i) sizes.push_back(std::atoi(argv[i]));
+  fs::path dir = ProgramFolder();
+  int runs = kDefaultRuns;
+  std::vector<int> players;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--dir" && i + 1 < argc) {
+      dir = argv[++i];
+    } else if (arg == "--runs" && i + 1 < argc) {
+      runs = std::max(1, std::atoi(argv[++i]));
+    } else {
+      players.push_back(std::atoi(arg.c_str()));
+    }
   }
-  for (int players : sizes) {
-    const pid_t child = fork();
-    if (child == 0) std::_Exit(RunOne(players));
-    int status = 0;
-    waitpid(child, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return 1;
+  if (players.empty()) players = {1000, 10000, 100000};
+
+  const fs::path work = dir / ("report-bench-" + std::to_string(::getpid()));
+  fs::create_directories(work / "trash");
+  struct statfs file_system {};
+  if (::statfs(work.c_str(), &file_system) == 0 && file_system.f_type == kTmpfsMagic)
+    std::fprintf(stderr, "warning: %s is a RAM disk; the kernel's share is not the real one\n",
+                 work.c_str());
+
+  std::vector<Size> sizes;
+  for (int n : players) sizes.push_back({n, work / std::to_string(n), {}, {}});
+  for (Size& size : sizes) SetUp(size);
+  for (int round = 0; round < runs; ++round) {
+    for (Size& size : sizes) {
+      if (fs::exists(size.FirstSite() / "html"))
+        fs::rename(size.FirstSite() / "html",
+                   work / "trash" / (std::to_string(size.players) + "-" + std::to_string(round)));
+      size.first.push_back(TimedReport(size.FirstSite(), size.Database()));
+      ChangePlayers(size.Database(), size.players, std::min(kChangedPlayers, size.players), round);
+      size.changed.push_back(TimedReport(size.ChangedSite(), size.Database()));
+    }
   }
+
+  std::printf("report run, %d runs each, interleaved; site in %s\n", runs, work.c_str());
+  std::printf("%7s  %-14s %17s  %17s  %17s  %8s  %7s  %6s %6s %3s\n", "players", "run",
+              "wall s min / med", "user s min / med", "kernel s min/med", "us/plyr", "peak MB",
+              "wrote", "kept", "rm");
+  for (const Size& size : sizes) {
+    PrintRow(size, "first report", size.first);
+    PrintRow(size, "after change", size.changed);
+  }
+  // The targets: a small change to a large database against a first report
+  // of a tenth of it, and a first report costing the same per player at
+  // every size.
+  for (const Size& large : sizes) {
+    for (const Size& small : sizes) {
+      if (large.players != 10 * small.players) continue;
+      std::printf("%d players after %d changed / first report of %d: %.2f wall, %.2f user+kernel\n",
+                  large.players, kChangedPlayers, small.players,
+                  MedianWall(large.changed) / MedianWall(small.first),
+                  MedianCpu(large.changed) / MedianCpu(small.first));
+    }
+  }
+  fs::remove_all(work);
   return 0;
 }

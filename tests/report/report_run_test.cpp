@@ -40,7 +40,7 @@ TEST(ReportRun, WritesTheWholeSiteAndTwoRunsAreIdentical) {
 
   ReportRun(site.root(), site.database(), Colours());
   const std::vector<std::string> files = SiteFiles(site.html());
-  EXPECT_EQ(files.size(), 4u + 24u + 2u + 1u);
+  EXPECT_EQ(files.size(), 4u + 24u + 2u + 1u + 1u);  // and the site index
   for (const char* name : {"st.htm", "se.htm", "sp.htm", "wt.htm", ".usp.htm", ".grenade.htm",
                            "4711.htm", "STEAM_0:1:5.htm", "style.css"})
     EXPECT_TRUE(std::filesystem::is_regular_file(site.html() / name)) << name;
@@ -55,6 +55,24 @@ TEST(ReportRun, WritesTheWholeSiteAndTwoRunsAreIdentical) {
   ASSERT_EQ(SiteFiles(site.html()), files);
   for (size_t i = 0; i < files.size(); ++i)
     EXPECT_EQ(ReadBytes(site.html() / files[i]), first[i]) << files[i];
+}
+
+TEST(PlayerListing, FilesReadWholeUpToANulAndLinksPassedOver) {
+  ProgramFolder site;
+  const std::string long_name(5000, 'x');  // more than one piece of reading
+  site.AddPlayer("a", testutil::PlayerFileBytes("a", long_name, {{7, "3"}}));
+  std::string cut = testutil::PlayerFileBytes("b", "Bob", {{7, "3"}});
+  const size_t nul = cut.find("\r\n3") + 2;
+  cut[nul] = '\0';
+  site.AddPlayer("b", cut);
+  std::filesystem::create_symlink(site.database() / "a.db", site.database() / "link.db");
+  const PlayerListing listing = site.Listing();
+  ASSERT_EQ(listing.size(), 2u);
+  EXPECT_EQ(listing[0].bytes, testutil::PlayerFileBytes("a", long_name, {{7, "3"}}));
+  EXPECT_EQ(listing[0].shown_name, long_name);
+  EXPECT_EQ(listing[1].bytes, cut.substr(0, nul));
+  EXPECT_EQ(listing[1].stem, "b");
+  EXPECT_EQ(listing[1].link, "b");
 }
 
 TEST(ReportRun, SmallSiteMatchesTheStoredPages) {
@@ -101,9 +119,9 @@ TEST(ReportRun, EmptyOrMissingDatabaseGivesEmptyTables) {
             Template("sessions_table_head.htm") + testutil::TableFooter());
   EXPECT_EQ(ReadBytes(site.html() / "sp.htm"),
             Template("player_list_head.htm") + testutil::TableFooter());
-  EXPECT_EQ(SiteFiles(site.html()).size(), 4u + 24u + 1u);
+  EXPECT_EQ(SiteFiles(site.html()).size(), 4u + 24u + 1u + 1u);
   ReportRun(site.root(), site.root() / "no such folder", Colours());
-  EXPECT_EQ(SiteFiles(site.html()).size(), 4u + 24u + 1u);
+  EXPECT_EQ(SiteFiles(site.html()).size(), 4u + 24u + 1u + 1u);
 }
 
 TEST(ReportRun, PlayerFilesNamedLikeTablesDoNotReplaceThem) {
@@ -131,7 +149,8 @@ TEST(ReportRun, FailedPageStopsTheRunAndKeepsEarlierPages) {
   EXPECT_FALSE(std::filesystem::exists(site.html() / "wt.htm"));
   EXPECT_FALSE(std::filesystem::exists(site.html() / "a.htm"));
   EXPECT_FALSE(std::filesystem::exists(site.html() / "style.css"));
-  for (const std::string& name : SiteFiles(site.html())) EXPECT_NE(name[0], '.') << name;
+  for (const std::string& name : SiteFiles(site.html()))  // no temporary file left
+    EXPECT_TRUE(name == kSiteIndexName || name[0] != '.') << name;
 }
 
 TEST(ReportRun, StatusText) {

@@ -1,6 +1,7 @@
 // Weapon pages and the weapon summary, byte for byte.
 #include <gtest/gtest.h>
 
+#include "report/report_run.h"
 #include "report/weapon_pages.h"
 #include "tests/report/report_test_util.h"
 
@@ -120,8 +121,7 @@ TEST(WeaponSummary, FewestKillsAloneAtPlace24IsTheLastRow) {
 TEST(WeaponPages, TwentyFivePagesWithDottedNames) {
   ProgramFolder site;
   site.AddPlayer("a", "A", {{43, "4"}});
-  std::filesystem::create_directories(site.html());
-  WriteWeaponPages(site.html(), site.Listing());
+  ReportRun(site.root(), site.database(), ColourSet{});
   EXPECT_EQ(WeaponPageName(kUsp), ".usp.htm");
   EXPECT_EQ(WeaponPageName(kGrenade), ".grenade.htm");
   for (int w = 0; w < kWeaponCount; ++w)

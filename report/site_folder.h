@@ -1,0 +1,50 @@
+// The folder a report run writes the site into, held open and locked for the
+// run: which pages are still the files the last run wrote, and removing the
+// pages of players who are gone.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace varnokel {
+
+// What tells one file of a name from another written under that name later:
+// every page is written to a new file that is renamed over the old one (a new
+// inode), and a change in place changes the size or the modification time.
+struct FileIdentity {
+  uint64_t inode = 0;
+  uint64_t size = 0;
+  int64_t modified_ns = 0;  // nanoseconds since 1970
+  bool operator==(const FileIdentity&) const = default;
+};
+
+class SiteFolder {
+ public:
+  // Creates `dir` when it is missing (a symbolic link to a folder is used as
+  // that folder and stays a link), opens it and waits until no other report
+  // run holds it: two runs writing one site at once could each record the
+  // other's pages as their own. Throws FileError(kCreate) naming `dir` when
+  // it cannot be made or opened.
+  explicit SiteFolder(std::filesystem::path dir);
+  SiteFolder(const SiteFolder&) = delete;
+  SiteFolder& operator=(const SiteFolder&) = delete;
+  ~SiteFolder();  // releases the lock
+
+  const std::filesystem::path& path() const { return dir_; }
+
+  // The identity of the regular file `name` in the folder; none when there is
+  // no such file or it is something else (a folder, a symbolic link).
+  std::optional<FileIdentity> Identity(const std::string& name) const;
+
+  // Removes the file `name`; a file that is already gone is fine. Throws
+  // FileError(kCreate) naming it when it stays.
+  void Remove(const std::string& name) const;
+
+ private:
+  std::filesystem::path dir_;
+  int fd_ = -1;
+};
+
+}  // namespace varnokel

@@ -1,0 +1,49 @@
+// The site index ".varnokel-index" beside the pages: for every page a report
+// run wrote, the fingerprint of the input it was written from and the
+// identity of the file, plus the fingerprint of the site format (templates
+// and program) of that run. It decides which pages a run may leave as they
+// are, and which files of the folder are the site's own to remove.
+//
+// The file is text, one page a line:
+//   "varnokel site index 1" LF
+//   "format " <32 hex digits> LF
+//   <input: 32 hex digits, or "-"> " " <inode> " " <size> " " <mtime ns> " "
+//       <name length> " " <name bytes> LF                      (once per page)
+//   "end " <32 hex digits: fingerprint of every byte before this line> LF
+// An inode of 0 stands for "no identity". Names are counted, not escaped: a
+// player file may be named with any bytes but "/" and NUL.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "report/page_input.h"
+#include "report/site_folder.h"
+
+namespace varnokel {
+
+inline constexpr std::string_view kSiteIndexName = ".varnokel-index";
+
+struct SiteIndexEntry {
+  // None: the page's bytes match no known input (a run was about to rewrite
+  // it and may have stopped before or after doing so).
+  std::optional<Fingerprint> input;
+  // None: any regular file of that name is the site's own.
+  std::optional<FileIdentity> file;
+};
+
+struct SiteIndex {
+  Fingerprint format{};
+  std::vector<std::pair<std::string, SiteIndexEntry>> pages;  // in the order written
+};
+
+std::string FormatSiteIndex(const SiteIndex& index);
+
+// None when `bytes` is not a whole index as FormatSiteIndex writes it (cut
+// short, changed, of another version): the caller then trusts no page.
+std::optional<SiteIndex> ParseSiteIndex(std::string_view bytes);
+
+}  // namespace varnokel

@@ -1,0 +1,122 @@
+#include "report/site_writer.h"
+
+#include <unordered_map>
+
+#include "base/file_io.h"
+
+namespace varnokel {
+
+// What is on disk at every moment, whatever the point at which a run stops:
+// - an index entry with an input names a file (by identity) holding exactly
+//   the bytes built from that input under the index's format;
+// - every page a run may have written or left half removed is named in the
+//   index on disk before it is touched, without an input.
+// So a run that dies leaves an index whose every trusted entry is still true,
+// and names every file the site owns. The index is replaced atomically, first
+// before the first change (pages about to change lose their input) and last
+// with the inputs and identities of the pages written.
+
+namespace {
+
+constexpr std::string_view kPageSuffix = ".htm";
+constexpr std::string_view kStyleSheetSuffix = ".css";
+
+// True for the names the site's pages may have: a file name (no "/") ending in
+// ".htm" or ".css". Only such names are ever removed, whatever an index says.
+bool IsSitePageName(std::string_view name) {
+  return name.find('/') == std::string_view::npos && name != kSiteIndexName &&
+         ((name.size() > kPageSuffix.size() && name.ends_with(kPageSuffix)) ||
+          (name.size() > kStyleSheetSuffix.size() && name.ends_with(kStyleSheetSuffix)));
+}
+
+}  // namespace
+
+SiteWriter::SiteWriter(const std::filesystem::path& html_dir, const Fingerprint& format)
+    : folder_(html_dir), format_(format) {
+  try {
+    AppendFileBytes(index_bytes_, folder_.path() / kSiteIndexName, /*follow_links=*/false);
+    last_ = ParseSiteIndex(index_bytes_);
+  } catch (const FileError&) {
+    // No index: nothing is known about the pages in the folder.
+  }
+}
+
+void SiteWriter::Add(std::string name, const Fingerprint& input, PageBuilder build) {
+  planned_.push_back({std::move(name), input, std::move(build)});
+}
+
+bool SiteWriter::Unchanged(const PlannedPage& page, const SiteIndexEntry& entry) const {
+  return last_->format == format_ && entry.input == page.input && entry.file &&
+         folder_.Identity(page.name) == entry.file;
+}
+
+bool SiteWriter::StillOwn(const std::string& name, const SiteIndexEntry& entry) const {
+  const std::optional<FileIdentity> file = folder_.Identity(name);
+  return file && (!entry.file || file == entry.file);
+}
+
+void SiteWriter::WriteIndex(const SiteIndex& index) {
+  std::string bytes = FormatSiteIndex(index);
+  if (bytes == index_bytes_) return;
+  WriteFileAtomic(folder_.path() / kSiteIndexName, bytes);
+  index_bytes_ = std::move(bytes);
+}
+
+SiteChanges SiteWriter::Commit() {
+  std::unordered_map<std::string_view, const SiteIndexEntry*> last_pages;
+  if (last_) {
+    last_pages.reserve(last_->pages.size());
+    for (const auto& [name, entry] : last_->pages) last_pages.emplace(name, &entry);
+  }
+
+  // The index as it stands after the run: the planned pages in order, those
+  // to write without an input until they are written.
+  SiteIndex next{format_, {}};
+  next.pages.reserve(planned_.size());
+  std::vector<size_t> to_write;
+  for (size_t k = 0; k < planned_.size(); ++k) {
+    const PlannedPage& page = planned_[k];
+    SiteIndexEntry entry;
+    if (const auto found = last_pages.find(page.name); found != last_pages.end()) {
+      if (Unchanged(page, *found->second)) entry = *found->second;
+      last_pages.erase(found);
+    }
+    if (!entry.input) to_write.push_back(k);
+    next.pages.emplace_back(page.name, entry);
+  }
+  // Pages of the last runs that this run does not write, in the index until
+  // they are gone.
+  const size_t planned_count = next.pages.size();
+  if (last_) {
+    for (const auto& [name, entry] : last_->pages)
+      if (last_pages.contains(name) && IsSitePageName(name))
+        next.pages.emplace_back(name, SiteIndexEntry{std::nullopt, entry.file});
+  }
+
+  SiteChanges changes;
+  changes.kept = planned_.size() - to_write.size();
+  if (!to_write.empty() || next.pages.size() > planned_count) WriteIndex(next);
+  std::vector<const PageBuilder*> builds;
+  for (size_t k : to_write) builds.push_back(&planned_[k].build);
+  PagePipeline pipeline(std::move(builds));
+  for (size_t k : to_write) {
+    const PlannedPage& page = planned_[k];
+    WriteFileAtomic(folder_.path() / page.name, pipeline.Next());
+    SiteIndexEntry& entry = next.pages[k].second;
+    entry.file = folder_.Identity(page.name);
+    if (entry.file) entry.input = page.input;
+    ++changes.written;
+  }
+  for (size_t k = planned_count; k < next.pages.size(); ++k) {
+    const auto& [name, entry] = next.pages[k];
+    if (!StillOwn(name, entry)) continue;  // gone, or replaced by somebody else
+    folder_.Remove(name);
+    ++changes.removed;
+  }
+  next.pages.erase(next.pages.begin() + static_cast<std::ptrdiff_t>(planned_count),
+                   next.pages.end());
+  WriteIndex(next);
+  return changes;
+}
+
+}  // namespace varnokel

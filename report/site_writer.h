@@ -1,0 +1,73 @@
+// Writes the pages of the site, each only when its bytes change: a page whose
+// input has the fingerprint the site index holds for it, and whose file is
+// still the one that run wrote, is left as it is, without reading it back.
+// Pages the last runs wrote that this run does not write are removed; no
+// other file of the folder is touched.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "report/page_input.h"
+#include "report/page_pipeline.h"
+#include "report/site_folder.h"
+#include "report/site_index.h"
+
+namespace varnokel {
+
+struct SiteChanges {
+  size_t written = 0;  // pages written
+  size_t kept = 0;     // pages left as they were
+  size_t removed = 0;  // pages of the last runs removed
+};
+
+class SiteWriter {
+ public:
+  // Locks the folder `html_dir` (creating it) and reads its index. `format`
+  // stands for everything every page depends on besides its input (the
+  // templates, the program): an index of another format still says which
+  // files are the site's, but no page of it is kept. A missing or damaged
+  // index keeps no page and removes none. Throws FileError(kCreate) naming
+  // the folder.
+  SiteWriter(const std::filesystem::path& html_dir, const Fingerprint& format);
+
+  // Appends a page's bytes to an empty text, whose capacity is kept from page
+  // to page (the largest pages are tens of megabytes). Builders run on a
+  // second thread, one page ahead of the writing (PagePipeline).
+  using PageBuilder = PagePipeline::Build;
+
+  // Adds the page `name` (a file name ending in ".htm" or ".css", added once)
+  // whose bytes are all determined by `input` and the format; `build` makes
+  // them when the page has to be written and must stay callable until Commit.
+  void Add(std::string name, const Fingerprint& input, PageBuilder build);
+
+  // Writes the changed pages in the order they were added (each replaced
+  // atomically), then removes the pages of the last runs not added, then
+  // writes the index. Throws FileError naming the page or index that cannot
+  // be written; the pages written before stay, and the index then names every
+  // page this run may have changed as one to write again.
+  SiteChanges Commit();
+
+ private:
+  struct PlannedPage {
+    std::string name;
+    Fingerprint input;
+    PageBuilder build;
+  };
+
+  bool Unchanged(const PlannedPage& page, const SiteIndexEntry& entry) const;
+  bool StillOwn(const std::string& name, const SiteIndexEntry& entry) const;
+  void WriteIndex(const SiteIndex& index);
+
+  SiteFolder folder_;
+  Fingerprint format_;
+  std::string index_bytes_;  // the index as read, to leave it alone when nothing changed
+  std::optional<SiteIndex> last_;
+  std::vector<PlannedPage> planned_;
+};
+
+}  // namespace varnokel

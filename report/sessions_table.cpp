@@ -5,7 +5,7 @@
 #include "report/page_frame.h"
 #include "report/page_template.h"
 #include "report/page_templates.h"
-#include "report/ranked_table.h"
+#include "report/ranked_player_table.h"
 
 namespace varnokel {
 
@@ -49,29 +49,24 @@ std::string PlayerTimeText(int32_t seconds) {
   return TimeText(seconds, true);
 }
 
+namespace {
+
+int32_t PlayTime(const ListedPlayer& player) {
+  return player.play_time;
+}
+
+const RankedPlayerTable kSessionsTable{Page::kSessionsTable, kRow, PlayTime, SessionTimeText,
+                                       "sessions table"};
+
+}  // namespace
+
 void AppendSessionsTablePage(std::string& page, const PlayerListing& listing,
                              const ListedTexts& texts) {
-  std::vector<int32_t> times;
-  times.reserve(listing.size());
-  for (const ListedPlayer& player : listing) times.push_back(player.play_time);
-
-  page += PageHead(Page::kSessionsTable);
-  page.reserve(page.size() + listing.size() * 220 + TablePageFooter().size());
-  const std::vector<RankedRow> rows = RankedTable(times);
-  for (size_t k = 0; k < rows.size(); ++k) {
-    texts.FetchAhead(k, rows.size(), [&](size_t j) { return rows[j].index; });
-    const RankedRow& row = rows[k];
-    kRow.Append(page, {NumberText(row.place), texts.Link(row.index), texts.ShownName(row.index),
-                       SessionTimeText(times[row.index])});
-  }
-  page += TablePageFooter();
+  AppendRankedPlayerTablePage(page, listing, texts, kSessionsTable);
 }
 
 Fingerprint SessionsTableInput(const PlayerListing& listing, const Fingerprint& names) {
-  PageInput input("sessions table");
-  input.Input(names);
-  for (const ListedPlayer& player : listing) input.Number(player.play_time);
-  return input.Value();
+  return RankedPlayerTableInput(listing, names, kSessionsTable);
 }
 
 }  // namespace varnokel

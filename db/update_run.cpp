@@ -4,11 +4,11 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <mutex>
 #include <optional>
 #include <thread>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -28,13 +28,15 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr size_t kProgressEvery = 1 << 16;  // lines between progress calls
-constexpr size_t kLinesPerChunk = 1 << 13;  // lines analysed in one go on the second thread
-constexpr size_t kChunksAhead = 8;          // chunks the analysis may run ahead
+constexpr size_t kStretchBytes = 1 << 20;   // log text analysed in one go
+constexpr size_t kChunksAhead = 8;          // analysed stretches waiting for the fold at most
+constexpr unsigned kMaxAnalysisThreads = 4;
+constexpr size_t kShortestLine = 64;  // for reserving room: game lines are rarely shorter
 
-struct StringHash {
-  using is_transparent = void;
-  size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
-};
+// The hash the player cache finds an id by; the analysis threads work it out.
+size_t IdHash(std::string_view id) {
+  return std::hash<std::string_view>{}(id);
+}
 
 // The player files of one database as the run makes them. Each file is read
 // once, on the first event for its player; nothing is written until the
@@ -42,6 +44,8 @@ struct StringHash {
 class PlayerCache {
  public:
   struct Entry {
+    std::string id;
+    size_t hash = 0;   // IdHash(id)
     std::string name;  // the file's name in the database folder
     PlayerRecord record;
     bool existed = false;  // on disk before the run
@@ -50,19 +54,28 @@ class PlayerCache {
   };
 
   PlayerCache(const std::filesystem::path& dir, const std::string& reference_line)
-      : dir_(dir), reference_line_(reference_line) {}
+      : dir_(dir), reference_line_(reference_line), slots_(kFirstSlots, 0) {}
 
-  // The player's entry, reading the file on the first call. Throws FileError
-  // naming the file when it cannot be read (a folder, a symbolic link, ...).
-  Entry& Find(std::string_view id) {
-    auto it = entries_.find(id);
-    if (it != entries_.end()) return it->second;
+  // The entry of the player `id` (whose IdHash is `hash`), reading the file on
+  // the first call. Throws FileError naming the file when it cannot be read
+  // (a folder, a symbolic link, ...).
+  Entry& Find(std::string_view id, size_t hash) {
+    size_t slot = hash & (slots_.size() - 1);
+    for (; slots_[slot] != 0; slot = (slot + 1) & (slots_.size() - 1)) {
+      Entry& entry = entries_[slots_[slot] - 1];
+      if (entry.hash == hash && entry.id == id) return entry;
+    }
     Entry entry;
+    entry.id = id;
+    entry.hash = hash;
     const std::filesystem::path path = PlayerFilePath(dir_, id);
     entry.name = path.filename().string();
     entry.existed = entry.exists = PlayerFileExists(path);
     if (entry.exists) entry.record = RecordFromFields(ReadPlayerFile(path));
-    return entries_.emplace(std::string(id), std::move(entry)).first->second;
+    entries_.push_back(std::move(entry));
+    slots_[slot] = static_cast<uint32_t>(entries_.size());
+    if (entries_.size() * 2 > slots_.size()) Rehash();
+    return entries_.back();
   }
 
   void Entered(Entry& entry, const LineEvents& e) {
@@ -92,7 +105,7 @@ class PlayerCache {
   // The changed entries, in the order of their file names.
   std::vector<const Entry*> ChangedEntries() const {
     std::vector<const Entry*> changed;
-    for (const auto& [id, entry] : entries_) {
+    for (const Entry& entry : entries_) {
       if (entry.changed) changed.push_back(&entry);
     }
     std::sort(changed.begin(), changed.end(),
@@ -106,18 +119,42 @@ class PlayerCache {
     entry.changed = true;
   }
 
+  // Twice as many slots, every entry placed anew.
+  void Rehash() {
+    slots_.assign(slots_.size() * 2, 0);
+    for (size_t i = 0; i < entries_.size(); ++i) {
+      size_t slot = entries_[i].hash & (slots_.size() - 1);
+      while (slots_[slot] != 0) slot = (slot + 1) & (slots_.size() - 1);
+      slots_[slot] = static_cast<uint32_t>(i + 1);
+    }
+  }
+
+  static constexpr size_t kFirstSlots = 1024;  // a power of two
+
   const std::filesystem::path& dir_;
   const std::string& reference_line_;
-  std::unordered_map<std::string, Entry, StringHash, std::equal_to<>> entries_;
+  std::deque<Entry> entries_;    // in the order met; a deque keeps them in place
+  std::vector<uint32_t> slots_;  // open addressing by hash: entry number + 1, 0 for none
 };
 
 // A line as the analysis leaves it for the fold: only lines that change
 // something or are passed over as unreadable are kept.
 struct AnalysedLine {
   LineEvents events;
-  size_t offset = 0;       // where the line starts in its log's text
-  size_t line_number = 0;  // 1-based, in its log
+  size_t offset = 0;         // where the line starts in its log's text
+  size_t line_in_chunk = 0;  // 1-based, counted from the chunk's first line
+  size_t id_hash = 0;        // IdHash of the ids
+  size_t killer_hash = 0;
   bool unreadable = false;
+};
+
+// A stretch of one log's text, cut right after a line end; the last stretch
+// of a log runs to its end and holds the text after its last line end.
+struct Stretch {
+  size_t log = 0;  // index in the plan
+  size_t begin = 0;
+  size_t end = 0;
+  bool last = false;
 };
 
 struct Chunk {
@@ -140,14 +177,46 @@ bool Analyse(std::string_view line, AnalysedLine& out) {
   if (!NamesAPlayer(*found)) return false;
   out.events = *found;
   out.unreadable = !IsValidPlayerId(found->id) || (found->kill && !IsValidPlayerId(found->killer));
+  out.id_hash = IdHash(found->id);
+  if (found->kill) out.killer_hash = IdHash(found->killer);
   return true;
 }
 
-// The analysis of every planned line on a second thread, handed over chunk
-// by chunk in log order; the fold applies them on the first thread.
+// Every planned log from where it folds, cut into stretches of about
+// kStretchBytes; their lines are exactly the lines of the whole text.
+std::vector<Stretch> CutIntoStretches(const UpdatePlan& plan) {
+  std::vector<Stretch> stretches;
+  for (size_t i = 0; i < plan.logs.size(); ++i) {
+    const PlannedLog& log = plan.logs[i];
+    if (!log.fold) continue;
+    const std::string_view text = log.content.text;
+    size_t begin = log.fold_from;
+    for (;;) {
+      const size_t lf =
+          text.size() - begin > kStretchBytes ? text.find('\n', begin + kStretchBytes) : text.npos;
+      if (lf == text.npos) {
+        stretches.push_back({i, begin, text.size(), true});
+        break;
+      }
+      stretches.push_back({i, begin, lf + 1, false});
+      begin = lf + 1;
+    }
+  }
+  return stretches;
+}
+
+// The analysis of every planned line, stretch by stretch on as many threads
+// as the machine has cores; the fold takes the chunks in log order and applies
+// them on its own thread. The analysis runs at most kChunksAhead chunks ahead.
 class LineAnalysis {
  public:
-  explicit LineAnalysis(const UpdatePlan& plan) : thread_([this, &plan] { Run(plan); }) {}
+  explicit LineAnalysis(const UpdatePlan& plan)
+      : plan_(plan), stretches_(CutIntoStretches(plan)), chunks_(stretches_.size()) {
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const size_t threads =
+        std::min<size_t>(std::min(cores, kMaxAnalysisThreads), stretches_.size());
+    for (size_t t = 0; t < threads; ++t) threads_.emplace_back([this] { Work(); });
+  }
   LineAnalysis(const LineAnalysis&) = delete;
   LineAnalysis& operator=(const LineAnalysis&) = delete;
   ~LineAnalysis() {
@@ -156,76 +225,91 @@ class LineAnalysis {
       stopped_ = true;
     }
     space_.notify_all();
-    thread_.join();
+    for (std::thread& thread : threads_) thread.join();
   }
 
-  // The next chunk, or nothing when all are handed over.
+  // The next chunk in log order, or nothing when all are handed over.
   std::optional<Chunk> Next() {
     std::unique_lock<std::mutex> lock(mutex_);
-    ready_.wait(lock, [this] { return !chunks_.empty() || finished_; });
-    if (chunks_.empty()) return std::nullopt;
-    Chunk chunk = std::move(chunks_.front());
-    chunks_.pop_front();
-    space_.notify_one();
+    if (taken_ == chunks_.size()) return std::nullopt;
+    ready_.wait(lock, [this] { return chunks_[taken_].has_value(); });
+    Chunk chunk = std::move(*chunks_[taken_]);
+    chunks_[taken_++].reset();
+    space_.notify_all();
     return chunk;
   }
 
- private:
-  void Run(const UpdatePlan& plan) {
-    for (size_t i = 0; i < plan.logs.size(); ++i) {
-      const PlannedLog& log = plan.logs[i];
-      if (!log.fold) continue;
-      const std::string_view text = log.content.text;
-      Chunk chunk{i, 0, {}};
-      size_t line_number = log.lines_already;
-      AnalysedLine analysed;
-      bool go_on = true;
-      ForEachLine(text.substr(log.fold_from), [&](std::string_view line) {
-        if (!go_on) return;
-        ++line_number;
-        ++chunk.lines;
-        if (Analyse(line, analysed)) {
-          analysed.offset = static_cast<size_t>(line.data() - text.data());
-          analysed.line_number = line_number;
-          chunk.kept.push_back(analysed);
-          analysed = AnalysedLine();
-        }
-        if (chunk.lines == kLinesPerChunk) {
-          go_on = Hand(std::exchange(chunk, Chunk{i, 0, {}}));
-        }
-      });
-      if (!go_on || !Hand(std::move(chunk))) return;
-    }
+  // Gives back the lines of a chunk the fold is done with, for reuse.
+  void Recycle(Chunk&& chunk) {
+    chunk.kept.clear();
     std::lock_guard<std::mutex> lock(mutex_);
-    finished_ = true;
-    ready_.notify_all();
+    spare_.push_back(std::move(chunk.kept));
   }
 
-  // Queues a chunk, waiting while the fold is far behind; false once the
-  // fold has stopped.
-  bool Hand(Chunk chunk) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    space_.wait(lock, [this] { return chunks_.size() < kChunksAhead || stopped_; });
-    if (stopped_) return false;
-    chunks_.push_back(std::move(chunk));
-    ready_.notify_one();
-    return true;
+ private:
+  void Work() {
+    for (;;) {
+      size_t index = 0;
+      Chunk chunk;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        space_.wait(lock, [this] {
+          return stopped_ || next_ == stretches_.size() || next_ < taken_ + kChunksAhead;
+        });
+        if (stopped_ || next_ == stretches_.size()) return;
+        index = next_++;
+        if (!spare_.empty()) {
+          chunk.kept = std::move(spare_.back());
+          spare_.pop_back();
+        }
+      }
+      Analyse(stretches_[index], chunk);
+      std::lock_guard<std::mutex> lock(mutex_);
+      chunks_[index] = std::move(chunk);
+      ready_.notify_all();
+    }
   }
 
+  void Analyse(const Stretch& stretch, Chunk& chunk) const {
+    const std::string_view text = plan_.logs[stretch.log].content.text;
+    const std::string_view piece = text.substr(stretch.begin, stretch.end - stretch.begin);
+    const char* const piece_end = piece.data() + piece.size();
+    chunk.log = stretch.log;
+    chunk.kept.reserve(kStretchBytes / kShortestLine);
+    ForEachLine(piece, [&](std::string_view line) {
+      // A stretch cut after a line end: the empty text behind it is the next
+      // stretch's first line.
+      if (!stretch.last && line.data() == piece_end) return;
+      ++chunk.lines;
+      AnalysedLine& analysed = chunk.kept.emplace_back();
+      if (varnokel::Analyse(line, analysed)) {
+        analysed.offset = static_cast<size_t>(line.data() - text.data());
+        analysed.line_in_chunk = chunk.lines;
+      } else {
+        chunk.kept.pop_back();
+      }
+    });
+  }
+
+  const UpdatePlan& plan_;
+  const std::vector<Stretch> stretches_;
   std::mutex mutex_;
   std::condition_variable ready_, space_;
-  std::deque<Chunk> chunks_;
-  bool finished_ = false;  // every chunk is queued
-  bool stopped_ = false;   // the fold wants no more
-  std::thread thread_;
+  std::vector<std::optional<Chunk>> chunks_;  // by stretch, while analysed and not taken
+  std::vector<std::vector<AnalysedLine>> spare_;
+  size_t next_ = 0;       // the next stretch to analyse
+  size_t taken_ = 0;      // chunks the fold has taken
+  bool stopped_ = false;  // the fold wants no more
+  std::vector<std::thread> threads_;
 };
 
 // Folds one analysed line: every player it names is looked up before any
 // count changes, so a line is folded whole or not at all. Throws FileError
 // when a player file cannot be read (the line then has no effect).
-void FoldLine(PlayerCache& cache, const LineEvents& e) {
-  PlayerCache::Entry& player = cache.Find(e.id);
-  PlayerCache::Entry* killer = e.kill ? &cache.Find(e.killer) : nullptr;
+void FoldLine(PlayerCache& cache, const AnalysedLine& line) {
+  const LineEvents& e = line.events;
+  PlayerCache::Entry& player = cache.Find(e.id, line.id_hash);
+  PlayerCache::Entry* killer = e.kill ? &cache.Find(e.killer, line.killer_hash) : nullptr;
 
   if (e.entered) cache.Entered(player, e);
   if (e.team_join != Team::kNone) cache.Increment(player, e.id, TeamJoinField(e.team_join));
@@ -338,27 +422,35 @@ UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer&
   size_t done = 0;
   {
     LineAnalysis analysis(plan);
+    std::optional<size_t> log;  // the log of the last chunk
+    size_t lines_before = 0;    // lines of that log before the chunk
     while (!stop) {
       std::optional<Chunk> chunk = analysis.Next();
       if (!chunk) break;
+      if (chunk->log != log) {
+        log = chunk->log;
+        lines_before = plan.logs[chunk->log].lines_already;
+      }
       for (const AnalysedLine& line : chunk->kept) {
         if (line.unreadable) {
           ++summary.lines_unreadable;
           continue;
         }
         try {
-          FoldLine(cache, line.events);
+          FoldLine(cache, line);
         } catch (const FileError& error) {
-          stop = StopPoint{chunk->log, line.offset, line.line_number};
+          stop = StopPoint{chunk->log, line.offset, lines_before + line.line_in_chunk};
           cause = error;
           break;
         }
       }
       if (stop) break;
+      lines_before += chunk->lines;
       const size_t previous = done;
       done += chunk->lines;
       if (options.progress && done / kProgressEvery != previous / kProgressEvery)
         options.progress(done, total);
+      analysis.Recycle(std::move(*chunk));
     }
   }
   if (stop) {

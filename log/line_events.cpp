@@ -37,7 +37,6 @@ bool IsChatLine(std::string_view line) {
 
 std::optional<LineEvents> AnalyseLine(std::string_view line) {
   LineEvents events;
-  if (IsChatLine(line)) return events;  // what a player types reports nothing
   // The last character decides which of the tests on the end can pass.
   const char last = line.empty() ? '\0' : line.back();
   events.entered = last == 'e' && EndsWith(line, "entered the game");
@@ -55,6 +54,9 @@ std::optional<LineEvents> AnalyseLine(std::string_view line) {
   const bool needs_id = events.entered || events.team_join != Team::kNone || events.kill ||
                         events.objective || events.disconnected;
   if (!needs_id) return events;
+  // What a player types reports nothing (tested last: most lines report
+  // nothing anyway).
+  if (IsChatLine(line)) return LineEvents();
   std::optional<std::string_view> id = ExtractPlayerId(line);
   if (!id) return std::nullopt;
   events.id = *id;

@@ -16,12 +16,44 @@ inline constexpr std::array<std::string_view, kWeaponCount> kWeaponNames = {
     "aug",     "scout",   "awp",    "g3",    "sg550",       "para",      "knife", "grenade",
 };
 
+namespace weapon_lookup {
+
+// A slot for every weapon name, found from its length and its first and last
+// letters (no two of the 24 names share one), so that a name is compared once.
+inline constexpr size_t kSlots = 64;
+
+constexpr size_t SlotOf(std::string_view name) {
+  if (name.empty()) return 0;
+  return (name.size() + 3 * (static_cast<unsigned char>(name.front()) +
+                             static_cast<unsigned char>(name.back()))) %
+         kSlots;
+}
+
+// Weapon number + 1 by slot (0: no weapon there).
+constexpr std::array<int, kSlots> MakeSlots() {
+  std::array<int, kSlots> table{};
+  for (size_t i = 0; i < kWeaponNames.size(); ++i) {
+    int& slot = table[SlotOf(kWeaponNames[i])];
+    slot = slot == 0 ? static_cast<int>(i) + 1 : -1;  // -1 marks two names in one slot
+  }
+  return table;
+}
+inline constexpr std::array<int, kSlots> kSlotWeapon = MakeSlots();
+
+constexpr bool EverySlotHoldsOneName() {
+  for (int weapon : kSlotWeapon) {
+    if (weapon < 0) return false;
+  }
+  return true;
+}
+static_assert(EverySlotHoldsOneName(), "two weapon names share a slot: change SlotOf");
+
+}  // namespace weapon_lookup
+
 // The number (1..24) of the weapon named `name`, 0 for none of them.
 constexpr int WeaponNumberOf(std::string_view name) {
-  for (size_t i = 0; i < kWeaponNames.size(); ++i) {
-    if (kWeaponNames[i] == name) return static_cast<int>(i) + 1;
-  }
-  return 0;
+  const int weapon = weapon_lookup::kSlotWeapon[weapon_lookup::SlotOf(name)];
+  return weapon != 0 && kWeaponNames[static_cast<size_t>(weapon - 1)] == name ? weapon : 0;
 }
 
 }  // namespace varnokel

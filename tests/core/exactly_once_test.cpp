@@ -225,27 +225,32 @@ TEST_F(ExactlyOnce, SymbolicLinksAreNoPlayers) {
 }
 
 // A run stopped by an unreadable player file keeps the lines before it; once
-// the cause is gone the same command folds the rest, each line once.
+// the cause is gone the same command folds the rest, each line once. The log
+// is long enough to be analysed in several pieces at once.
 TEST_F(ExactlyOnce, StoppedRunResumesAfterTheFix) {
   const std::string kA = "\"A<1><a><CT>\"", kB = "\"B<2><b><TERRORIST>\"";
-  WriteBytes(logs_ / "a.log", LogLine("20:00:00", kA + " joined team \"CT\"\r\n") +
-                                  LogLine("20:00:01", kA + " joined team \"CT\"\r\n") +
-                                  LogLine("20:00:02", kB + " joined team \"CT\"\r\n") +
-                                  LogLine("20:00:03", kA + " joined team \"CT\"\r\n"));
+  constexpr size_t kBefore = 60000;  // lines before B's, over 3 MB
+  std::string log;
+  for (size_t i = 0; i < kBefore; ++i) log += LogLine("20:00:00", kA + " joined team \"CT\"\r\n");
+  log += LogLine("20:00:02", kB + " joined team \"CT\"\r\n") +
+         LogLine("20:00:03", kA + " joined team \"CT\"\r\n");
+  ASSERT_GT(log.size(), size_t{3} << 20);
+  WriteBytes(logs_ / "a.log", log);
   fs::create_directory(db_ / "b.db");
   try {
     Fold(db_.path(), {"a.log"});
     ADD_FAILURE() << "no error";
   } catch (const UpdateStopped& stopped) {
-    EXPECT_EQ(stopped.line_number(), 3u);
-    EXPECT_EQ(stopped.lines_folded(), 2u);
+    EXPECT_EQ(stopped.line_number(), kBefore + 1);
+    EXPECT_EQ(stopped.lines_folded(), kBefore);
     EXPECT_EQ(stopped.log_name(), "a.log");
   }
-  EXPECT_EQ(SplitFields(ReadBytes(db_ / "a.db"))[field::kCtJoins], "1");
+  // The first join creates the file, every later one counts.
+  EXPECT_EQ(SplitFields(ReadBytes(db_ / "a.db"))[field::kCtJoins], std::to_string(kBefore - 1));
   fs::remove(db_ / "b.db");
   const UpdateSummary rest = Fold(db_.path(), {"a.log"});
-  EXPECT_EQ(rest.lines_already, 2u);
-  EXPECT_EQ(SplitFields(ReadBytes(db_ / "a.db"))[field::kCtJoins], "2");
+  EXPECT_EQ(rest.lines_already, kBefore);
+  EXPECT_EQ(SplitFields(ReadBytes(db_ / "a.db"))[field::kCtJoins], std::to_string(kBefore));
   EXPECT_TRUE(fs::exists(db_ / "b.db"));
 }
 

@@ -97,6 +97,7 @@ void PlanLog(UpdatePlan& plan, const LoadedLog& loaded, const LogContent& conten
   log.content = content;
   log.match = plan.ledger_before.Match(log.content);
   log.lines = loaded.line_ends + 1;
+  log.line_index = &loaded.line_index;
   // What earlier logs of this run fold counts as folded too (whole logs only:
   // parts are the ends of different logs).
   uint64_t folded = log.match.folded;
@@ -120,7 +121,7 @@ void PlanLog(UpdatePlan& plan, const LoadedLog& loaded, const LogContent& conten
   } else if (from < log.content.text.size()) {
     log.fold = true;
     log.fold_from = static_cast<size_t>(from);
-    log.lines_already = CountLineEnds(log.content.text.substr(0, log.fold_from));
+    log.lines_already = loaded.line_index.CountBefore(log.content.text, log.fold_from);
     log.line_ends_to_fold = loaded.line_ends - log.lines_already;
   } else {
     log.lines_already = log.lines;

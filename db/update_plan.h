@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "db/ledger.h"
+#include "log/line_count.h"
 
 namespace varnokel {
 
@@ -28,6 +29,7 @@ struct PlannedLog {
   size_t lines = 0;              // lines of its text
   size_t lines_already = 0;      // of them, lines already in the database
   size_t line_ends_to_fold = 0;  // LF characters in what it folds
+  const LineIndex* line_index = nullptr;  // of its text
 
   bool WhollyFolded() const { return !fold && lines_already > 0; }
   bool PartlyFolded() const { return fold && lines_already > 0; }

@@ -322,6 +322,28 @@ void FoldLine(PlayerCache& cache, const AnalysedLine& line) {
   if (e.disconnected) cache.Disconnected(player, e);
 }
 
+// The line unknown players take their first date and time from: line n / 2
+// of the text the folded parts of the logs make when joined by CR LF, n being
+// the LF characters in it.
+std::string_view ReferenceLine(const UpdatePlan& plan) {
+  size_t line_ends = 0;
+  size_t parts = 0;
+  for (const PlannedLog& log : plan.logs) {
+    if (!log.fold) continue;
+    line_ends += log.line_ends_to_fold;
+    ++parts;
+  }
+  if (parts == 0) return {};
+  size_t target = (line_ends + parts - 1) / 2;  // the joins are line ends too
+  for (const PlannedLog& log : plan.logs) {
+    if (!log.fold) continue;
+    if (target <= log.line_ends_to_fold)
+      return LineOf(log.content.text, *log.line_index, log.lines_already + target);
+    target -= log.line_ends_to_fold + 1;
+  }
+  return {};
+}
+
 // Where a run stopped: the log, the start of the failing line in its text,
 // and that line's number.
 struct StopPoint {
@@ -403,29 +425,23 @@ UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer&
   const std::filesystem::path& dir = write_lock.database_dir();
   const auto fold_start = Clock::now();
   UpdateSummary summary;
-  std::vector<std::string_view> pieces;
-  std::vector<size_t> piece_line_ends;
   for (const PlannedLog& log : plan.logs) {
     summary.lines_read += log.lines;
     summary.lines_already += log.lines_already;
-    if (!log.fold) continue;
-    pieces.push_back(log.content.text.substr(log.fold_from));
-    piece_line_ends.push_back(log.line_ends_to_fold);
   }
-  reference_line = std::string(MiddleLine(pieces, piece_line_ends));
-
   WholeDigests whole(plan);
+  std::optional<LineAnalysis> analysis(std::in_place, plan);
+  reference_line = std::string(ReferenceLine(plan));  // while the analysis starts
   const size_t total = plan.LinesToFold();
   PlayerCache cache(dir, reference_line);
   std::optional<StopPoint> stop;
   std::optional<FileError> cause;
   size_t done = 0;
   {
-    LineAnalysis analysis(plan);
     std::optional<size_t> log;  // the log of the last chunk
     size_t lines_before = 0;    // lines of that log before the chunk
     while (!stop) {
-      std::optional<Chunk> chunk = analysis.Next();
+      std::optional<Chunk> chunk = analysis->Next();
       if (!chunk) break;
       if (chunk->log != log) {
         log = chunk->log;
@@ -450,8 +466,9 @@ UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer&
       done += chunk->lines;
       if (options.progress && done / kProgressEvery != previous / kProgressEvery)
         options.progress(done, total);
-      analysis.Recycle(std::move(*chunk));
+      analysis->Recycle(std::move(*chunk));
     }
+    analysis.reset();  // stops what is left of the analysis
   }
   if (stop) {
     // Every line of the stopping log before the failing one is folded, and

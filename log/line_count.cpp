@@ -105,4 +105,26 @@ size_t FindLineEnd(std::string_view text, size_t n) {
   return std::string_view::npos;
 }
 
+LineIndex::LineIndex(std::string_view text) {
+  for (size_t at = 0; at < text.size(); at += kStep) {
+    total_ += CountLineEnds(text.substr(at, kStep));
+    if (at + kStep < text.size()) before_.push_back(total_);
+  }
+}
+
+size_t LineIndex::CountBefore(std::string_view text, size_t pos) const {
+  pos = std::min(pos, text.size());
+  const size_t step = std::min(pos / kStep, before_.size() - 1);
+  return before_[step] + CountLineEnds(text.substr(step * kStep, pos - step * kStep));
+}
+
+size_t LineIndex::Find(std::string_view text, size_t n) const {
+  if (n >= total_) return std::string_view::npos;
+  // The last step with no more than n line ends before it holds LF n.
+  const size_t step =
+      static_cast<size_t>(std::upper_bound(before_.begin(), before_.end(), n) - before_.begin()) -
+      1;
+  return step * kStep + FindLineEnd(text.substr(step * kStep), n - before_[step]);
+}
+
 }  // namespace varnokel

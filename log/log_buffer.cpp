@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "base/file_io.h"
-#include "log/line_count.h"
 
 namespace varnokel {
 
@@ -29,7 +28,8 @@ void LogBuffer::Append(std::string_view contribution) {
   LoadedLog log;
   log.offset = offset;
   log.size = text_.size() - offset;
-  log.line_ends = CountLineEnds(LogText(log));
+  log.line_index = LineIndex(LogText(log));
+  log.line_ends = log.line_index.line_ends();
   logs_.push_back(std::move(log));
 }
 
@@ -82,7 +82,8 @@ void LogBuffer::FinishLog(std::string name, size_t offset, LoadMode mode) {
   const std::string_view stripped = StripFinalLineEnd(bytes);
   if (log.size == stripped.size()) log.line_end = std::string(bytes.substr(stripped.size()));
   text_.resize(offset + log.size);
-  log.line_ends = CountLineEnds(LogText(log));
+  log.line_index = LineIndex(LogText(log));
+  log.line_ends = log.line_index.line_ends();
   logs_.push_back(std::move(log));
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/byte_buffer.h"
+#include "log/line_count.h"
 
 namespace varnokel {
 
@@ -24,6 +25,7 @@ struct LoadedLog {
   size_t size = 0;               // bytes of text
   std::string line_end;          // the final line end taken off ("\r\n", "\n" or "")
   size_t line_ends = 0;          // LF characters in its text: it has line_ends + 1 lines
+  LineIndex line_index;          // where in its text they are
   std::filesystem::path source;  // the file it was loaded from (empty: appended text)
 };
 

@@ -5,6 +5,8 @@
 #include <span>
 #include <string_view>
 
+#include "log/line_count.h"
+
 namespace varnokel {
 
 // Calls `fn(line)` for every line of `text`: a line ends at LF, and one CR
@@ -26,6 +28,10 @@ size_t ForEachLine(std::string_view text, Fn&& fn) {
     start = lf + 1;
   }
 }
+
+// Line `n` (0-based) of `text`, found through its line index; `text` has more
+// than n lines.
+std::string_view LineOf(std::string_view text, const LineIndex& index, size_t n);
 
 // Line n / 2 of `text`, n being the number of LF characters in it.
 std::string_view MiddleLine(std::string_view text);

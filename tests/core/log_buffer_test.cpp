@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <random>
 
 #include "base/file_io.h"
@@ -95,6 +96,25 @@ TEST(LogBuffer, CountingAndFindingLineEnds) {
     for (size_t n = 0; n < ends.size(); n += 1 + n / 3) EXPECT_EQ(FindLineEnd(text, n), ends[n]);
     EXPECT_EQ(FindLineEnd(text, ends.size()), std::string_view::npos);
   }
+  // The index over a text of several steps, with a step of no line ends.
+  std::string text(3 * LineIndex::kStep + 12345, 'x');
+  for (char& c : text) c = random() % 97 == 0 ? '\n' : 'x';
+  std::fill_n(text.begin() + LineIndex::kStep, LineIndex::kStep + 1, 'x');
+  std::vector<size_t> ends;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n') ends.push_back(i);
+  }
+  const LineIndex index(text);
+  EXPECT_EQ(index.line_ends(), ends.size());
+  for (size_t n = 0; n < ends.size(); n += 1 + n / 50) EXPECT_EQ(index.Find(text, n), ends[n]);
+  EXPECT_EQ(index.Find(text, ends.size()), std::string_view::npos);
+  for (size_t pos : {size_t{0}, LineIndex::kStep - 1, LineIndex::kStep, 2 * LineIndex::kStep + 1,
+                     ends.back(), ends.back() + 1, text.size()}) {
+    EXPECT_EQ(index.CountBefore(text, pos),
+              static_cast<size_t>(std::lower_bound(ends.begin(), ends.end(), pos) - ends.begin()))
+        << pos;
+  }
+  EXPECT_EQ(LineIndex("").line_ends(), 0u);
 }
 
 TEST(LogBuffer, PartsOfAGrowingFileAreItsCompleteLinesFromAnOffset) {

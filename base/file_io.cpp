@@ -42,6 +42,9 @@ class Descriptor {
   int fd_;
 };
 
+// Files from this size on are large enough for freeing their pages to matter.
+constexpr size_t kLargeFileBytes = size_t{1} << 20;
+
 // The fault seam (see FileFault): the write operations so far and the fault
 // to inject, taken from the environment on first use.
 std::atomic<long> g_write_operations{0};
@@ -220,6 +223,11 @@ void WriteFileAtomic(const std::filesystem::path& file, std::string_view bytes) 
     }
     done += static_cast<size_t>(n);
   }
+  // The file a large file replaces is held open over the rename: its pages
+  // are then freed when it is closed here, not inside the rename while the
+  // folder is locked, where writers of other files in it would wait.
+  Descriptor replaced(
+      bytes.size() >= kLargeFileBytes ? ::open(file.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC) : -1);
   if (::close(fd.release()) != 0 || ::rename(temp.c_str(), file.c_str()) != 0) {
     int err = errno;
     ::unlink(temp.c_str());

@@ -98,15 +98,14 @@ SiteChanges SiteWriter::Commit() {
   if (!to_write.empty() || next.pages.size() > planned_count) WriteIndex(next);
   std::vector<const PageBuilder*> builds;
   for (size_t k : to_write) builds.push_back(&planned_[k].build);
-  PagePipeline pipeline(std::move(builds));
-  for (size_t k : to_write) {
-    const PlannedPage& page = planned_[k];
-    WriteFileAtomic(folder_.path() / page.name, pipeline.Next());
-    SiteIndexEntry& entry = next.pages[k].second;
+  BuildAndWritePages(builds, [&](size_t j, const std::string& bytes) {
+    const PlannedPage& page = planned_[to_write[j]];
+    WriteFileAtomic(folder_.path() / page.name, bytes);
+    SiteIndexEntry& entry = next.pages[to_write[j]].second;  // this thread's alone
     entry.file = folder_.Identity(page.name);
     if (entry.file) entry.input = page.input;
-    ++changes.written;
-  }
+  });
+  changes.written = to_write.size();
   for (size_t k = planned_count; k < next.pages.size(); ++k) {
     const auto& [name, entry] = next.pages[k];
     if (!StillOwn(name, entry)) continue;  // gone, or replaced by somebody else

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "report/page_input.h"
-#include "report/page_pipeline.h"
+#include "report/page_workers.h"
 #include "report/site_folder.h"
 #include "report/site_index.h"
 
@@ -35,21 +35,20 @@ class SiteWriter {
   // the folder.
   SiteWriter(const std::filesystem::path& html_dir, const Fingerprint& format);
 
-  // Appends a page's bytes to an empty text, whose capacity is kept from page
-  // to page (the largest pages are tens of megabytes). Builders run on a
-  // second thread, one page ahead of the writing (PagePipeline).
-  using PageBuilder = PagePipeline::Build;
+  // Appends a page's bytes to an empty text. The builders of several pages
+  // run at once, on threads of their own (BuildAndWritePages).
+  using PageBuilder = PageBuild;
 
   // Adds the page `name` (a file name ending in ".htm" or ".css", added once)
   // whose bytes are all determined by `input` and the format; `build` makes
   // them when the page has to be written and must stay callable until Commit.
   void Add(std::string name, const Fingerprint& input, PageBuilder build);
 
-  // Writes the changed pages in the order they were added (each replaced
-  // atomically), then removes the pages of the last runs not added, then
-  // writes the index. Throws FileError naming the page or index that cannot
-  // be written; the pages written before stay, and the index then names every
-  // page this run may have changed as one to write again.
+  // Writes the changed pages in the order they were added, several at once
+  // (each replaced atomically), then removes the pages of the last runs not
+  // added, then writes the index. Throws FileError naming the page or index
+  // that cannot be written; the pages before it are written, and the index
+  // then names every page this run may have changed as one to write again.
   SiteChanges Commit();
 
  private:

@@ -194,22 +194,24 @@ TEST_F(SiteUpdate, RunStoppedHalfWayTrustsNoPageItMayHaveChanged) {
   Run();
   const std::string old_b = ReadBytes(site.database() / "b.db");
 
-  // The run writes the index naming what it will write, then st.htm, then
-  // fails on .usp.htm; the player file goes back to what it was.
+  // The run writes the index naming what it will write, then st.htm and
+  // .usp.htm at once, and one of them fails; the player file goes back to
+  // what it was.
   site.AddPlayer("b", "Bob", {{7, "1"}, {20, "1"}});
   SetFileFault({.at = 3, .error = EIO});
   try {
     Run();
     ADD_FAILURE() << "the run went through";
   } catch (const FileError& error) {
-    EXPECT_EQ(error.file(), site.html() / ".usp.htm");
+    EXPECT_TRUE(error.file() == site.html() / ".usp.htm" || error.file() == site.html() / "st.htm")
+        << error.file();
   }
   SetFileFault({});
   WriteFileAtomic(site.database() / "b.db", old_b);
 
-  // st.htm shows b's kill now, though its input is the one of the last
-  // whole run again: it must be written anew, and so must every page the
-  // stopped run was about to write.
+  // The page the stopped run wrote shows b's kill, though its input is the
+  // one of the last whole run again: it must be written anew, and so must
+  // every page the stopped run was about to write.
   EXPECT_EQ(Run().written, 4u);  // st.htm, .usp.htm, wt.htm, b.htm
   ExpectSameAsFullRewrite();
 }

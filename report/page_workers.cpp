@@ -1,7 +1,7 @@
 #include "report/page_workers.h"
 
 #include <algorithm>
-#include <atomic>
+#include <condition_variable>
 #include <exception>
 #include <limits>
 #include <mutex>
@@ -12,22 +12,37 @@ namespace varnokel {
 
 namespace {
 
-constexpr unsigned kMaxThreads = 4;  // beyond this the folder's lock is the limit
+constexpr unsigned kMaxThreads = 4;         // beyond this the folder's lock is the limit
+constexpr size_t kPagesAheadPerThread = 4;  // how far past the first unfinished page work may go
 
 }  // namespace
 
 void BuildAndWritePages(std::span<const PageBuild* const> builds, const PageWrite& write) {
-  std::atomic<size_t> next{0};
-  std::atomic<bool> failed{false};
+  const size_t threads = std::min<size_t>(
+      {std::max(1u, std::thread::hardware_concurrency()), kMaxThreads, builds.size()});
+  const size_t ahead = threads * kPagesAheadPerThread;
+
   std::mutex mutex;
+  std::condition_variable changed;
+  size_t next = 0;              // the next page to begin
+  size_t first_unfinished = 0;  // every page before it is written
+  std::vector<char> finished(builds.size(), 0);
+  bool failed = false;
   std::exception_ptr error;  // the failure of page `error_page`
   size_t error_page = std::numeric_limits<size_t>::max();
 
   auto work = [&] {
-    std::string page;
-    while (!failed) {
-      const size_t k = next++;
-      if (k >= builds.size()) return;
+    std::string page;  // capacity kept from page to page
+    for (;;) {
+      size_t k = 0;
+      {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] {
+          return failed || next == builds.size() || next < first_unfinished + ahead;
+        });
+        if (failed || next == builds.size()) return;
+        k = next++;
+      }
       try {
         page.clear();
         (*builds[k])(page);
@@ -39,12 +54,16 @@ void BuildAndWritePages(std::span<const PageBuild* const> builds, const PageWrit
           error_page = k;
         }
         failed = true;
+        changed.notify_all();
+        return;
       }
+      const std::lock_guard lock(mutex);
+      finished[k] = 1;
+      while (first_unfinished < builds.size() && finished[first_unfinished]) ++first_unfinished;
+      changed.notify_all();
     }
   };
 
-  const size_t threads = std::min<size_t>(
-      {std::max(1u, std::thread::hardware_concurrency()), kMaxThreads, builds.size()});
   {
     std::vector<std::jthread> helpers;  // joined when this block ends, however it ends
     for (size_t t = 1; t < threads; ++t) helpers.emplace_back(work);

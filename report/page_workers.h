@@ -17,12 +17,13 @@ using PageWrite = std::function<void(size_t k, const std::string& bytes)>;
 
 // Builds page k with builds[k] and hands it to `write`, for k = 0, 1, ...:
 // the threads take the pages in that order, each building into a text of its
-// own whose capacity it keeps (the largest pages are tens of megabytes). The
-// builders and `write` must be safe to call at once for different pages.
-// When one of them throws, no page is begun after that, the pages under way
-// are finished, and the failure of the lowest page number is rethrown: every
-// page before it is written, and of those after it at most the ones the other
-// threads were busy with.
+// own whose capacity it keeps (the largest pages are tens of megabytes), and
+// none begins a page more than a few pages per thread past the first page not
+// yet written. The builders and `write` must be safe to call at once for
+// different pages. When one of them throws, no page is begun after that, the
+// pages under way are finished, and the failure of the lowest page number is
+// rethrown: every page before it is written, and of the pages after it only
+// some of those few.
 void BuildAndWritePages(std::span<const PageBuild* const> builds, const PageWrite& write);
 
 }  // namespace varnokel

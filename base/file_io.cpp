@@ -42,9 +42,6 @@ class Descriptor {
   int fd_;
 };
 
-// Files from this size on are large enough for freeing their pages to matter.
-constexpr size_t kLargeFileBytes = size_t{1} << 20;
-
 // The fault seam (see FileFault): the write operations so far and the fault
 // to inject, taken from the environment on first use.
 std::atomic<long> g_write_operations{0};
@@ -194,7 +191,7 @@ std::string ReadFileText(const std::filesystem::path& file, bool follow_links) {
   return bytes;
 }
 
-void WriteFileAtomic(const std::filesystem::path& file, std::string_view bytes) {
+ReplacedFile WriteFileAtomic(const std::filesystem::path& file, std::string_view bytes) {
   if (int injected = NextWriteOperation())
     throw FileError(FileError::Kind::kCreate, file, DescribeErrno(injected));
   const std::filesystem::path dir = file.parent_path().empty() ? "." : file.parent_path();
@@ -223,16 +220,20 @@ void WriteFileAtomic(const std::filesystem::path& file, std::string_view bytes) 
     }
     done += static_cast<size_t>(n);
   }
-  // The file a large file replaces is held open over the rename: its pages
-  // are then freed when it is closed here, not inside the rename while the
-  // folder is locked, where writers of other files in it would wait.
-  Descriptor replaced(
-      bytes.size() >= kLargeFileBytes ? ::open(file.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC) : -1);
+  // When the rename replaces a file, ext4 places the new file's blocks and
+  // frees the old file's (waiting for the disk to discard them) inside the
+  // rename, holding the folder's lock, so that every other writer in the
+  // folder waits. Neither happens there: the new file's writeback starts
+  // now, and the old file stays open over the rename; the caller frees it.
+  ReplacedFile replaced(::open(file.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+  if (replaced.open())
+    ::sync_file_range(fd.get(), 0, 0, SYNC_FILE_RANGE_WRITE);  // a hint: failure is no error
   if (::close(fd.release()) != 0 || ::rename(temp.c_str(), file.c_str()) != 0) {
     int err = errno;
     ::unlink(temp.c_str());
     throw FileError(FileError::Kind::kCreate, file, DescribeErrno(err));
   }
+  return replaced;
 }
 
 void WriteNewFile(const std::filesystem::path& file, std::string_view bytes, bool sync) {

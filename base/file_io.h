@@ -7,7 +7,9 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+
 #include <vector>
+#include "base/replaced_file.h"
 
 #include "base/byte_buffer.h"
 
@@ -56,8 +58,9 @@ std::string_view CutAtNul(std::string_view bytes);
 // Replaces `file` with exactly `bytes`: written whole to a hidden temporary
 // file in the same folder (name starts with ".") and renamed over the target,
 // so that a crash leaves the old or the new file, never a truncated one.
+// Returns the old file, still open: it is freed when that is dropped.
 // Throws FileError(kCreate) when the temporary file cannot be made or renamed.
-void WriteFileAtomic(const std::filesystem::path& file, std::string_view bytes);
+ReplacedFile WriteFileAtomic(const std::filesystem::path& file, std::string_view bytes);
 
 // Creates or truncates `file` and writes exactly `bytes`, then closes it; no
 // temporary file (for files that are themselves staged and renamed later).

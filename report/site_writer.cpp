@@ -98,9 +98,12 @@ SiteChanges SiteWriter::Commit() {
   if (!to_write.empty() || next.pages.size() > planned_count) WriteIndex(next);
   std::vector<const PageBuilder*> builds;
   for (size_t k : to_write) builds.push_back(&planned_[k].build);
+  // Frees the replaced pages meanwhile; waits for the last of them when the
+  // commit ends.
+  ReplacedFileCloser replaced_pages;
   BuildAndWritePages(builds, [&](size_t j, const std::string& bytes) {
     const PlannedPage& page = planned_[to_write[j]];
-    WriteFileAtomic(folder_.path() / page.name, bytes);
+    replaced_pages.Close(WriteFileAtomic(folder_.path() / page.name, bytes));
     SiteIndexEntry& entry = next.pages[to_write[j]].second;  // this thread's alone
     entry.file = folder_.Identity(page.name);
     if (entry.file) entry.input = page.input;

@@ -1,0 +1,44 @@
+#include "base/replaced_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "base/file_io.h"
+#include "tests/core/test_support.h"
+
+namespace varnokel {
+namespace {
+
+size_t OpenDescriptors() {
+  size_t count = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+    ++count;
+  return count;
+}
+
+// The replaced file lives on, unnamed, until it is let go of; the closer lets
+// go of every one it was given, and the new file is in place meanwhile.
+TEST(ReplacedFile, OldFileIsFreedByTheCloser) {
+  testing::TempDir dir;
+  const size_t before = OpenDescriptors();
+  {
+    ReplacedFileCloser closer;
+    for (int round = 0; round < 20; ++round) {
+      const std::filesystem::path page = dir / ("p" + std::to_string(round % 4) + ".htm");
+      ReplacedFile replaced = WriteFileAtomic(page, std::string(round + 1, 'x'));
+      EXPECT_EQ(replaced.open(), round >= 4) << round;  // the first write of a page replaces none
+      closer.Close(std::move(replaced));
+      EXPECT_EQ(ReadFileBytes(page), std::string(round + 1, 'x'));
+    }
+  }
+  EXPECT_EQ(OpenDescriptors(), before);
+  size_t files = 0;  // the four pages, no temporary file left
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path()))
+    ++files;
+  EXPECT_EQ(files, 4u);
+}
+
+}  // namespace
+}  // namespace varnokel

@@ -96,7 +96,7 @@ void PlanLog(UpdatePlan& plan, const LoadedLog& loaded, const LogContent& conten
   log.name = loaded.name;
   log.content = content;
   log.match = plan.ledger_before.Match(log.content);
-  log.lines = loaded.line_ends + 1;
+  log.lines = loaded.line_index.line_ends() + 1;
   log.line_index = &loaded.line_index;
   // What earlier logs of this run fold counts as folded too (whole logs only:
   // parts are the ends of different logs).
@@ -117,12 +117,12 @@ void PlanLog(UpdatePlan& plan, const LoadedLog& loaded, const LogContent& conten
   const uint64_t from = start - content.skipped;  // in the loaded text
   if (from == 0) {
     log.fold = true;  // never seen (an empty log too: it is one empty line)
-    log.line_ends_to_fold = loaded.line_ends;
+    log.line_ends_to_fold = loaded.line_index.line_ends();
   } else if (from < log.content.text.size()) {
     log.fold = true;
     log.fold_from = static_cast<size_t>(from);
     log.lines_already = loaded.line_index.CountBefore(log.content.text, log.fold_from);
-    log.line_ends_to_fold = loaded.line_ends - log.lines_already;
+    log.line_ends_to_fold = loaded.line_index.line_ends() - log.lines_already;
   } else {
     log.lines_already = log.lines;
   }

@@ -263,14 +263,14 @@ class LineAnalysis {
           spare_.pop_back();
         }
       }
-      Analyse(stretches_[index], chunk);
+      AnalyseStretch(stretches_[index], chunk);
       std::lock_guard<std::mutex> lock(mutex_);
       chunks_[index] = std::move(chunk);
       ready_.notify_all();
     }
   }
 
-  void Analyse(const Stretch& stretch, Chunk& chunk) const {
+  void AnalyseStretch(const Stretch& stretch, Chunk& chunk) const {
     const std::string_view text = plan_.logs[stretch.log].content.text;
     const std::string_view piece = text.substr(stretch.begin, stretch.end - stretch.begin);
     const char* const piece_end = piece.data() + piece.size();
@@ -282,7 +282,7 @@ class LineAnalysis {
       if (!stretch.last && line.data() == piece_end) return;
       ++chunk.lines;
       AnalysedLine& analysed = chunk.kept.emplace_back();
-      if (varnokel::Analyse(line, analysed)) {
+      if (Analyse(line, analysed)) {
         analysed.offset = static_cast<size_t>(line.data() - text.data());
         analysed.line_in_chunk = chunk.lines;
       } else {

@@ -24,8 +24,7 @@ struct LoadedLog {
   size_t offset = 0;             // where its text starts in LogBuffer::text()
   size_t size = 0;               // bytes of text
   std::string line_end;          // the final line end taken off ("\r\n", "\n" or "")
-  size_t line_ends = 0;          // LF characters in its text: it has line_ends + 1 lines
-  LineIndex line_index;          // where in its text they are
+  LineIndex line_index;          // its LF characters: it has line_ends() + 1 lines
   std::filesystem::path source;  // the file it was loaded from (empty: appended text)
 };
 

@@ -31,23 +31,4 @@ std::string_view MiddleLine(std::string_view text) {
   return LineAt(text, CountLineEnds(text) / 2);
 }
 
-std::string_view MiddleLine(std::span<const std::string_view> pieces) {
-  std::vector<size_t> line_ends;
-  for (std::string_view piece : pieces) line_ends.push_back(CountLineEnds(piece));
-  return MiddleLine(pieces, line_ends);
-}
-
-std::string_view MiddleLine(std::span<const std::string_view> pieces,
-                            std::span<const size_t> line_ends) {
-  if (pieces.empty()) return {};
-  size_t total = pieces.size() - 1;  // the joins
-  for (size_t count : line_ends) total += count;
-  size_t target = total / 2;
-  for (size_t i = 0; i < pieces.size(); ++i) {
-    if (target <= line_ends[i]) return LineAt(pieces[i], target);
-    target -= line_ends[i] + 1;  // its lines, the last one ended by the join
-  }
-  return {};
-}
-
 }  // namespace varnokel

@@ -36,11 +36,4 @@ std::string_view LineOf(std::string_view text, const LineIndex& index, size_t n)
 // Line n / 2 of `text`, n being the number of LF characters in it.
 std::string_view MiddleLine(std::string_view text);
 
-// The same for the text the pieces make when joined by CR LF (as the logs of
-// the LogBuffer are), without joining them.
-std::string_view MiddleLine(std::span<const std::string_view> pieces);
-// The same with the number of LF characters of each piece known.
-std::string_view MiddleLine(std::span<const std::string_view> pieces,
-                            std::span<const size_t> line_ends);
-
 }  // namespace varnokel

@@ -236,6 +236,13 @@ ReplacedFile WriteFileAtomic(const std::filesystem::path& file, std::string_view
   return replaced;
 }
 
+bool IsAtomicWriteTemporary(std::string_view name) {
+  const size_t tmp = name.rfind(".tmp");
+  if (name.size() < 2 || name[0] != '.' || tmp == std::string_view::npos || tmp == 0) return false;
+  const std::string_view digits = name.substr(tmp + 4);
+  return !digits.empty() && digits.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
 void WriteNewFile(const std::filesystem::path& file, std::string_view bytes, bool sync) {
   if (int injected = NextWriteOperation())
     throw FileError(FileError::Kind::kCreate, file, DescribeErrno(injected));

@@ -62,6 +62,10 @@ std::string_view CutAtNul(std::string_view bytes);
 // Throws FileError(kCreate) when the temporary file cannot be made or renamed.
 ReplacedFile WriteFileAtomic(const std::filesystem::path& file, std::string_view bytes);
 
+// True for the name of a temporary file WriteFileAtomic makes ("." + name +
+// ".tmp" + digits), which a crash may leave behind.
+bool IsAtomicWriteTemporary(std::string_view name);
+
 // Creates or truncates `file` and writes exactly `bytes`, then closes it; no
 // temporary file (for files that are themselves staged and renamed later).
 // With `sync`, the data reaches the disk before it returns. Throws

@@ -21,14 +21,6 @@ namespace fs = std::filesystem;
 constexpr std::string_view kHeader = "varnokel journal 1\n";
 constexpr std::string_view kEnd = "end ";
 
-// A temporary file of WriteFileAtomic: "." + name + ".tmp" + digits.
-bool IsLeftoverTemporary(std::string_view name) {
-  const size_t tmp = name.rfind(".tmp");
-  if (name.size() < 2 || name[0] != '.' || tmp == std::string_view::npos || tmp == 0) return false;
-  const std::string_view digits = name.substr(tmp + 4);
-  return !digits.empty() && digits.find_first_not_of("0123456789") == std::string_view::npos;
-}
-
 bool Exists(const fs::path& path) {
   std::error_code error;
   return fs::exists(fs::symlink_status(path, error));
@@ -117,7 +109,7 @@ bool NeedsRecovery(const fs::path& database_dir) {
   if (Exists(database_dir / kJournalName) || Exists(database_dir / kPendingJournalName))
     return true;
   for (const std::string& name : ListEntryNames(database_dir)) {
-    if (IsLeftoverTemporary(name)) return true;
+    if (IsAtomicWriteTemporary(name)) return true;
   }
   return false;
 }
@@ -130,7 +122,7 @@ void RecoverDatabase(const fs::path& database_dir) {
   }
   ::unlink((database_dir / kPendingJournalName).c_str());
   for (const std::string& name : ListEntryNames(database_dir)) {
-    if (IsLeftoverTemporary(name)) ::unlink((database_dir / name).c_str());
+    if (IsAtomicWriteTemporary(name)) ::unlink((database_dir / name).c_str());
   }
 }
 

@@ -6,10 +6,21 @@
 
 namespace varnokel {
 
+namespace {
+
+// SHA-256 looked up once: naming it at every start looks it up again, which
+// costs more than hashing a player's page input.
+const EVP_MD* Sha256() {
+  static const EVP_MD* const fetched = EVP_MD_fetch(nullptr, "SHA256", nullptr);
+  return fetched != nullptr ? fetched : EVP_sha256();
+}
+
+}  // namespace
+
 struct ContentHash::State {
   EVP_MD_CTX* context = EVP_MD_CTX_new();
   State() {
-    if (context == nullptr || EVP_DigestInit_ex(context, EVP_sha256(), nullptr) != 1)
+    if (context == nullptr || EVP_DigestInit_ex(context, Sha256(), nullptr) != 1)
       throw std::runtime_error("SHA-256 is not available");
   }
   State(const State& other) {
@@ -40,10 +51,19 @@ Digest ContentHash::Value() const {
   return digest;
 }
 
+Digest ContentHash::Final() {
+  Digest digest{};
+  unsigned int length = 0;
+  if (EVP_DigestFinal_ex(state_->context, digest.data(), &length) != 1 ||
+      EVP_DigestInit_ex(state_->context, Sha256(), nullptr) != 1)
+    throw std::runtime_error("SHA-256 failed");
+  return digest;
+}
+
 Digest HashOf(std::string_view bytes) {
   ContentHash hash;
   hash.Add(bytes);
-  return hash.Value();
+  return hash.Final();
 }
 
 std::string DigestHex(const Digest& digest) {

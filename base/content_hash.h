@@ -22,6 +22,8 @@ class ContentHash {
   void Add(std::string_view bytes);
   // The digest of everything added so far; the state stays usable.
   Digest Value() const;
+  // The same without keeping the state (cheaper): the hash starts again empty.
+  Digest Final();
 
  private:
   struct State;

@@ -18,6 +18,12 @@ namespace varnokel {
 
 namespace {
 
+// The hidden temporary file of an atomic write: "." + up to this many bytes
+// of the target's name + ".tmp" + a random number below kTemporaryNameNumbers.
+constexpr size_t kTemporaryNameStemBytes = 64;
+constexpr uint64_t kTemporaryNameNumbers = 100000000;
+constexpr int kTemporaryNameAttempts = 16;
+
 std::string DescribeErrno(int err) {
   return err == 0 ? std::string() : std::strerror(err);
 }
@@ -191,49 +197,78 @@ std::string ReadFileText(const std::filesystem::path& file, bool follow_links) {
   return bytes;
 }
 
-ReplacedFile WriteFileAtomic(const std::filesystem::path& file, std::string_view bytes) {
+AtomicFileWriter::AtomicFileWriter(std::filesystem::path file) : file_(std::move(file)) {
   if (int injected = NextWriteOperation())
-    throw FileError(FileError::Kind::kCreate, file, DescribeErrno(injected));
-  const std::filesystem::path dir = file.parent_path().empty() ? "." : file.parent_path();
+    throw FileError(FileError::Kind::kCreate, file_, DescribeErrno(injected));
+  const std::filesystem::path dir = file_.parent_path().empty() ? "." : file_.parent_path();
   static thread_local std::mt19937_64 random{std::random_device{}()};
-  std::filesystem::path temp;
-  int raw = -1;
-  for (int attempt = 0; attempt < 16 && raw < 0; ++attempt) {
+  for (int attempt = 0; attempt < kTemporaryNameAttempts && fd_ < 0; ++attempt) {
     std::string name = ".";
-    name.append(file.filename().string(), 0, 64);
+    name.append(file_.filename().string(), 0, kTemporaryNameStemBytes);
     name.append(".tmp");
-    name.append(std::to_string(random() % 100000000));
-    temp = dir / name;
-    raw = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (raw < 0 && errno != EEXIST) break;
+    name.append(std::to_string(random() % kTemporaryNameNumbers));
+    temp_ = dir / name;
+    fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd_ < 0 && errno != EEXIST) break;
   }
-  if (raw < 0) throw FileError(FileError::Kind::kCreate, file, DescribeErrno(errno));
-  Descriptor fd(raw);
+  if (fd_ < 0) throw FileError(FileError::Kind::kCreate, file_, DescribeErrno(errno));
+}
+
+AtomicFileWriter::AtomicFileWriter(AtomicFileWriter&& other) noexcept
+    : file_(std::move(other.file_)), temp_(std::move(other.temp_)), fd_(other.fd_) {
+  other.fd_ = -1;
+}
+
+AtomicFileWriter::~AtomicFileWriter() {
+  if (fd_ < 0) return;
+  ::close(fd_);
+  ::unlink(temp_.c_str());
+}
+
+void AtomicFileWriter::Fail(int err) {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  ::unlink(temp_.c_str());
+  throw FileError(FileError::Kind::kCreate, file_, DescribeErrno(err));
+}
+
+void AtomicFileWriter::Write(std::string_view bytes) {
+  if (fd_ < 0) Fail(EBADF);
   size_t done = 0;
   while (done < bytes.size()) {
-    ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
+    const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
-      int err = errno;
-      ::unlink(temp.c_str());
-      throw FileError(FileError::Kind::kCreate, file, DescribeErrno(err));
+      Fail(errno);
     }
     done += static_cast<size_t>(n);
   }
+}
+
+ReplacedFile AtomicFileWriter::Commit() {
+  if (fd_ < 0) Fail(EBADF);
   // When the rename replaces a file, ext4 places the new file's blocks and
   // frees the old file's (waiting for the disk to discard them) inside the
   // rename, holding the folder's lock, so that every other writer in the
   // folder waits. Neither happens there: the new file's writeback starts
   // now, and the old file stays open over the rename; the caller frees it.
-  ReplacedFile replaced(::open(file.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+  ReplacedFile replaced(::open(file_.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
   if (replaced.open())
-    ::sync_file_range(fd.get(), 0, 0, SYNC_FILE_RANGE_WRITE);  // a hint: failure is no error
-  if (::close(fd.release()) != 0 || ::rename(temp.c_str(), file.c_str()) != 0) {
-    int err = errno;
-    ::unlink(temp.c_str());
-    throw FileError(FileError::Kind::kCreate, file, DescribeErrno(err));
+    ::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);  // a hint: failure is no error
+  const int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0 || ::rename(temp_.c_str(), file_.c_str()) != 0) {
+    const int err = errno;
+    ::unlink(temp_.c_str());
+    throw FileError(FileError::Kind::kCreate, file_, DescribeErrno(err));
   }
   return replaced;
+}
+
+ReplacedFile WriteFileAtomic(const std::filesystem::path& file, std::string_view bytes) {
+  AtomicFileWriter writer(file);
+  writer.Write(bytes);
+  return writer.Commit();
 }
 
 bool IsAtomicWriteTemporary(std::string_view name) {

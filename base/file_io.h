@@ -62,6 +62,33 @@ std::string_view CutAtNul(std::string_view bytes);
 // Throws FileError(kCreate) when the temporary file cannot be made or renamed.
 ReplacedFile WriteFileAtomic(const std::filesystem::path& file, std::string_view bytes);
 
+// WriteFileAtomic for bytes that come in pieces: each Write goes straight to
+// the hidden temporary file, and Commit renames it over the target. A writer
+// dropped without Commit removes its temporary file and leaves the target as
+// it was. Throws FileError(kCreate) naming the target.
+class AtomicFileWriter {
+ public:
+  explicit AtomicFileWriter(std::filesystem::path file);
+  AtomicFileWriter(AtomicFileWriter&& other) noexcept;
+  AtomicFileWriter& operator=(AtomicFileWriter&& other) = delete;
+  AtomicFileWriter(const AtomicFileWriter&) = delete;
+  AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+  ~AtomicFileWriter();
+
+  const std::filesystem::path& file() const { return file_; }
+  void Write(std::string_view bytes);
+  // Puts the written bytes in the target's place; returns the old file, still
+  // open. Nothing more may be written.
+  ReplacedFile Commit();
+
+ private:
+  void Fail(int err);  // removes the temporary file and throws
+
+  std::filesystem::path file_;
+  std::filesystem::path temp_;
+  int fd_ = -1;
+};
+
 // True for the name of a temporary file WriteFileAtomic makes ("." + name +
 // ".tmp" + digits), which a crash may leave behind.
 bool IsAtomicWriteTemporary(std::string_view name);

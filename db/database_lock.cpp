@@ -25,9 +25,11 @@ DatabaseLock::DatabaseLock(std::filesystem::path database_dir, Access access, Lo
   }
   // Recovering writes: for a moment the reader becomes a writer. Another
   // writer may slip in when the lock changes mode, so look again each time.
+  // Leftover temporary files do not disturb a reader; the next writer
+  // removes them.
   for (;;) {
     Take(FileLock::Mode::kShared, wait, on_wait);
-    if (!NeedsRecovery(dir_)) return;
+    if (!HasInterruptedCommit(dir_)) return;
     lock_->Unlock();
     Take(FileLock::Mode::kExclusive, wait, on_wait);
     if (NeedsRecovery(dir_)) RecoverDatabase(dir_);

@@ -105,11 +105,16 @@ void JournaledCommit::Commit() {
   }
 }
 
+bool HasInterruptedCommit(const fs::path& database_dir) {
+  return Exists(database_dir / kJournalName) || Exists(database_dir / kPendingJournalName);
+}
+
 bool NeedsRecovery(const fs::path& database_dir) {
-  if (Exists(database_dir / kJournalName) || Exists(database_dir / kPendingJournalName))
-    return true;
-  for (const std::string& name : ListEntryNames(database_dir)) {
-    if (IsAtomicWriteTemporary(name)) return true;
+  if (HasInterruptedCommit(database_dir)) return true;
+  std::error_code error;
+  for (fs::directory_iterator entry(database_dir, error), end; !error && entry != end;
+       entry.increment(error)) {
+    if (IsAtomicWriteTemporary(entry->path().filename().native())) return true;
   }
   return false;
 }

@@ -58,7 +58,13 @@ class CommitIncomplete : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// True when `database_dir` holds what an interrupted commit left behind.
+// True when `database_dir` holds the journal of an interrupted commit: a
+// reader must not look before it is recovered.
+bool HasInterruptedCommit(const std::filesystem::path& database_dir);
+
+// True when `database_dir` holds anything an interrupted commit or atomic
+// write left behind. Leftover temporary files (hidden, so no listing shows
+// them) are only looked for here: that takes a pass over the whole folder.
 bool NeedsRecovery(const std::filesystem::path& database_dir);
 
 // Completes an interrupted commit (journal present) or rolls it back

@@ -71,7 +71,7 @@ PageInput& PageInput::Input(const Fingerprint& part) {
 
 Fingerprint PageInput::Value() {
   Flush();
-  const Digest digest = hash_.Value();
+  const Digest digest = hash_.Final();
   Fingerprint fingerprint{};
   std::copy_n(digest.begin(), kFingerprintBytes, fingerprint.begin());
   return fingerprint;

@@ -1,6 +1,7 @@
 #include "report/page_template.h"
 
 #include <algorithm>
+#include <cstring>
 #include <stdexcept>
 
 namespace varnokel {
@@ -38,15 +39,28 @@ PageTemplate::PageTemplate(std::string_view text, std::span<const std::string_vi
     open = done - 1;
   }
   pieces_.push_back(text.substr(done));
+  for (std::string_view piece : pieces_) fixed_bytes_ += piece.size();
 }
 
 void PageTemplate::Append(std::string& out, std::span<const std::string_view> values) const {
   if (values.size() != value_count_)
     throw std::logic_error("page template filled with the wrong number of values");
-  out += pieces_[0];
+  // The row's length first, then its pieces copied into place: a table of
+  // 100 000 rows spends its time here.
+  size_t size = fixed_bytes_;
+  for (size_t value : values_) size += values[value].size();
+  const size_t start = out.size();
+  out.resize(start + size);
+  char* at = out.data() + start;
+  auto put = [&at](std::string_view text) {
+    if (text.empty()) return;
+    std::memcpy(at, text.data(), text.size());
+    at += text.size();
+  };
+  put(pieces_[0]);
   for (size_t k = 0; k < values_.size(); ++k) {
-    out += values[values_[k]];
-    out += pieces_[k + 1];
+    put(values[values_[k]]);
+    put(pieces_[k + 1]);
   }
 }
 

@@ -36,6 +36,7 @@ class PageTemplate {
   std::vector<std::string_view> pieces_;  // the fixed text before each slot, and after the last
   std::vector<size_t> values_;            // for each slot, the position of its value
   size_t value_count_;
+  size_t fixed_bytes_ = 0;  // the pieces' length
 };
 
 }  // namespace varnokel

@@ -17,7 +17,8 @@ constexpr size_t kPagesAheadPerThread = 4;  // how far past the first unfinished
 
 }  // namespace
 
-void BuildAndWritePages(std::span<const PageBuild* const> builds, const PageWrite& write) {
+void BuildAndWritePages(std::span<const PageBuild* const> builds, const PageOpen& open,
+                        const PageDone& done) {
   const size_t threads = std::min<size_t>(
       {std::max(1u, std::thread::hardware_concurrency()), kMaxThreads, builds.size()});
   const size_t ahead = threads * kPagesAheadPerThread;
@@ -45,8 +46,11 @@ void BuildAndWritePages(std::span<const PageBuild* const> builds, const PageWrit
       }
       try {
         page.clear();
-        (*builds[k])(page);
-        write(k, page);
+        AtomicFileWriter file = open(k);
+        PageOutput out(page, [&file](std::string_view bytes) { file.Write(bytes); });
+        (*builds[k])(out);
+        out.Finish();
+        done(k, file);
       } catch (...) {
         const std::lock_guard lock(mutex);
         if (k < error_page) {

@@ -6,24 +6,30 @@
 #include <cstddef>
 #include <functional>
 #include <span>
-#include <string>
+
+#include "base/file_io.h"
+#include "report/page_output.h"
 
 namespace varnokel {
 
-// Appends a page's bytes to an empty text.
-using PageBuild = std::function<void(std::string& page)>;
-// Stores page `k`'s bytes.
-using PageWrite = std::function<void(size_t k, const std::string& bytes)>;
+// Appends a page's bytes to an empty output.
+using PageBuild = std::function<void(PageOutput& page)>;
+// Opens the file page `k` goes to.
+using PageOpen = std::function<AtomicFileWriter(size_t k)>;
+// Page `k`'s bytes are all in `file`: puts it in place.
+using PageDone = std::function<void(size_t k, AtomicFileWriter& file)>;
 
-// Builds page k with builds[k] and hands it to `write`, for k = 0, 1, ...:
-// the threads take the pages in that order, each building into a text of its
-// own whose capacity it keeps (the largest pages are tens of megabytes), and
+// For k = 0, 1, ...: opens page k's file with `open`, builds the page into it
+// with builds[k] and hands it to `done`. The threads take the pages in that
+// order, each building into a text of its own whose capacity it keeps, and
 // none begins a page more than a few pages per thread past the first page not
-// yet written. The builders and `write` must be safe to call at once for
-// different pages. When one of them throws, no page is begun after that, the
-// pages under way are finished, and the failure of the lowest page number is
-// rethrown: every page before it is written, and of the pages after it only
-// some of those few.
-void BuildAndWritePages(std::span<const PageBuild* const> builds, const PageWrite& write);
+// yet done. The builders, `open` and `done` must be safe to call at once for
+// different pages. When one of them throws, the file of that page is dropped
+// (its target left as it was), no page is begun after that, the pages under
+// way are finished, and the failure of the lowest page number is rethrown:
+// every page before it is done, and of the pages after it only some of those
+// few.
+void BuildAndWritePages(std::span<const PageBuild* const> builds, const PageOpen& open,
+                        const PageDone& done);
 
 }  // namespace varnokel

@@ -148,19 +148,19 @@ std::vector<size_t> PlayerListOrder(const std::vector<std::string_view>& names) 
   return result;
 }
 
-void AppendPlayerListPage(std::string& page, const PlayerListing& listing,
-                          const ListedTexts& texts) {
+void AppendPlayerListPage(PageOutput& out, const PlayerListing& listing, const ListedTexts& texts) {
   std::vector<std::string_view> names;
   names.reserve(listing.size());
   for (const ListedPlayer& player : listing) names.push_back(player.name);
 
+  std::string& page = out.text();
   page += PageHead(Page::kPlayerList);
-  page.reserve(page.size() + listing.size() * 180 + TablePageFooter().size());
   int32_t number = 0;
   const std::vector<size_t> order = PlayerListOrder(names);
   for (size_t k = 0; k < order.size(); ++k) {
     texts.FetchAhead(k, order.size(), [&](size_t j) { return order[j]; });
     kRow.Append(page, {NumberText(++number), texts.Link(order[k]), texts.ShownName(order[k])});
+    out.Spill();
   }
   page += TablePageFooter();
 }

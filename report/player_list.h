@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "report/page_input.h"
+#include "report/page_output.h"
 #include "report/player_listing.h"
 
 namespace varnokel {
@@ -23,11 +24,11 @@ std::vector<size_t> ExchangeSortOrder(const std::vector<std::string_view>& names
 
 // Appends the page to `page`, whose capacity a run keeps from page to page;
 // `texts` are those of `listing`.
-void AppendPlayerListPage(std::string& page, const PlayerListing& listing,
-                          const ListedTexts& texts);
+void AppendPlayerListPage(PageOutput& out, const PlayerListing& listing, const ListedTexts& texts);
 inline std::string PlayerListPage(const PlayerListing& listing) {
   std::string page;
-  AppendPlayerListPage(page, listing, ListedTexts(listing));
+  PageOutput out(page);
+  AppendPlayerListPage(out, listing, ListedTexts(listing));
   return page;
 }
 

@@ -6,26 +6,21 @@
 
 namespace varnokel {
 
-namespace {
-
-constexpr size_t kRowBytes = 220;  // about what one row takes, for reserving
-
-}  // namespace
-
-void AppendRankedPlayerTablePage(std::string& page, const PlayerListing& listing,
+void AppendRankedPlayerTablePage(PageOutput& out, const PlayerListing& listing,
                                  const ListedTexts& texts, const RankedPlayerTable& table) {
   std::vector<int32_t> values;
   values.reserve(listing.size());
   for (const ListedPlayer& player : listing) values.push_back(table.value(player));
 
+  std::string& page = out.text();
   page += PageHead(table.page);
-  page.reserve(page.size() + listing.size() * kRowBytes + TablePageFooter().size());
   const std::vector<RankedRow> rows = RankedTable(values);
   for (size_t k = 0; k < rows.size(); ++k) {
     texts.FetchAhead(k, rows.size(), [&](size_t j) { return rows[j].index; });
     const RankedRow& row = rows[k];
     table.row.Append(page, {NumberText(row.place), texts.Link(row.index),
                             texts.ShownName(row.index), table.value_text(values[row.index])});
+    out.Spill();
   }
   page += TablePageFooter();
 }

@@ -8,6 +8,7 @@
 
 #include "report/page_frame.h"
 #include "report/page_input.h"
+#include "report/page_output.h"
 #include "report/page_template.h"
 #include "report/player_listing.h"
 
@@ -21,8 +22,8 @@ struct RankedPlayerTable {
   std::string_view name;  // of the page's input, for its fingerprint
 };
 
-// Appends the page to `page`; `texts` are those of `listing`.
-void AppendRankedPlayerTablePage(std::string& page, const PlayerListing& listing,
+// Appends the page to `out`; `texts` are those of `listing`.
+void AppendRankedPlayerTablePage(PageOutput& out, const PlayerListing& listing,
                                  const ListedTexts& texts, const RankedPlayerTable& table);
 
 // Everything the page shows: each player's id and name (`names`,

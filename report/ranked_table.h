@@ -17,8 +17,7 @@ struct RankedRow {
 
 // One row per value, in order of place (greatest value first); rows with equal
 // values keep their order. A page that shows only some rows (the weapon pages
-// leave out counts of 0) filters these: the places still count every value. A stable sort gives the
-// same places and order as comparing every pair, in n log n.
+// leave out counts of 0) filters these: the places still count every value.
 std::vector<RankedRow> RankedTable(std::span<const int32_t> values);
 
 }  // namespace varnokel

@@ -24,25 +24,25 @@ SiteChanges ReportRun(const std::filesystem::path& program_dir,
   const Fingerprint names = ListedNamesInput(listing);
   const ListedTexts texts(listing);
   site.Add("st.htm", SkillTableInput(listing, names),
-           [&](std::string& page) { AppendSkillTablePage(page, listing, texts); });
+           [&](PageOutput& page) { AppendSkillTablePage(page, listing, texts); });
   site.Add("se.htm", SessionsTableInput(listing, names),
-           [&](std::string& page) { AppendSessionsTablePage(page, listing, texts); });
+           [&](PageOutput& page) { AppendSessionsTablePage(page, listing, texts); });
   site.Add("sp.htm", PlayerListInput(names),
-           [&](std::string& page) { AppendPlayerListPage(page, listing, texts); });
+           [&](PageOutput& page) { AppendPlayerListPage(page, listing, texts); });
   const WeaponTotals totals = SumWeaponKills(listing);
   for (int w = 0; w < kWeaponCount; ++w)
     site.Add(WeaponPageName(w), WeaponPageInput(listing, names, w),
-             [&, w](std::string& page) { AppendWeaponPage(page, listing, texts, w, totals[w]); });
+             [&, w](PageOutput& page) { AppendWeaponPage(page, listing, texts, w, totals[w]); });
   site.Add("wt.htm", WeaponSummaryInput(totals),
-           [&](std::string& page) { page += WeaponSummaryPage(totals); });
+           [&](PageOutput& page) { page.text() += WeaponSummaryPage(totals); });
   for (const ListedPlayer& player : listing) {
     if (IsReservedPageStem(player.stem)) continue;
     site.Add(PlayerPageName(player), PlayerPageInput(player),
-             [&player](std::string& page) { page += PlayerPage(player); });
+             [&player](PageOutput& page) { page.text() += PlayerPage(player); });
   }
   const std::string style_sheet = StyleSheetText(colours);
   site.Add("style.css", PageInput("style sheet").Text(style_sheet).Value(),
-           [&](std::string& page) { page += style_sheet; });
+           [&](PageOutput& page) { page.text() += style_sheet; });
   return site.Commit();
 }
 

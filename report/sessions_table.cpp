@@ -60,9 +60,9 @@ const RankedPlayerTable kSessionsTable{Page::kSessionsTable, kRow, PlayTime, Ses
 
 }  // namespace
 
-void AppendSessionsTablePage(std::string& page, const PlayerListing& listing,
+void AppendSessionsTablePage(PageOutput& out, const PlayerListing& listing,
                              const ListedTexts& texts) {
-  AppendRankedPlayerTablePage(page, listing, texts, kSessionsTable);
+  AppendRankedPlayerTablePage(out, listing, texts, kSessionsTable);
 }
 
 Fingerprint SessionsTableInput(const PlayerListing& listing, const Fingerprint& names) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "report/page_input.h"
+#include "report/page_output.h"
 #include "report/player_listing.h"
 
 namespace varnokel {
@@ -20,11 +21,12 @@ std::string PlayerTimeText(int32_t seconds);
 
 // Appends the page to `page`, whose capacity a run keeps from page to page;
 // `texts` are those of `listing`.
-void AppendSessionsTablePage(std::string& page, const PlayerListing& listing,
+void AppendSessionsTablePage(PageOutput& out, const PlayerListing& listing,
                              const ListedTexts& texts);
 inline std::string SessionsTablePage(const PlayerListing& listing) {
   std::string page;
-  AppendSessionsTablePage(page, listing, ListedTexts(listing));
+  PageOutput out(page);
+  AppendSessionsTablePage(out, listing, ListedTexts(listing));
   return page;
 }
 

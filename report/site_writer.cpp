@@ -101,13 +101,16 @@ SiteChanges SiteWriter::Commit() {
   // Frees the replaced pages meanwhile; waits for the last of them when the
   // commit ends.
   ReplacedFileCloser replaced_pages;
-  BuildAndWritePages(builds, [&](size_t j, const std::string& bytes) {
-    const PlannedPage& page = planned_[to_write[j]];
-    replaced_pages.Close(WriteFileAtomic(folder_.path() / page.name, bytes));
-    SiteIndexEntry& entry = next.pages[to_write[j]].second;  // this thread's alone
-    entry.file = folder_.Identity(page.name);
-    if (entry.file) entry.input = page.input;
-  });
+  BuildAndWritePages(
+      builds,
+      [&](size_t j) { return AtomicFileWriter(folder_.path() / planned_[to_write[j]].name); },
+      [&](size_t j, AtomicFileWriter& file) {
+        const PlannedPage& page = planned_[to_write[j]];
+        replaced_pages.Close(file.Commit());
+        SiteIndexEntry& entry = next.pages[to_write[j]].second;  // this thread's alone
+        entry.file = folder_.Identity(page.name);
+        if (entry.file) entry.input = page.input;
+      });
   changes.written = to_write.size();
   for (size_t k = planned_count; k < next.pages.size(); ++k) {
     const auto& [name, entry] = next.pages[k];

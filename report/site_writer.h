@@ -35,7 +35,7 @@ class SiteWriter {
   // the folder.
   SiteWriter(const std::filesystem::path& html_dir, const Fingerprint& format);
 
-  // Appends a page's bytes to an empty text. The builders of several pages
+  // Appends a page's bytes to an empty output. The builders of several pages
   // run at once, on threads of their own (BuildAndWritePages).
   using PageBuilder = PageBuild;
 

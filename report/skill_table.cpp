@@ -19,9 +19,8 @@ const RankedPlayerTable kSkillTable{Page::kSkillTable, kRow, Skill, NumberText, 
 
 }  // namespace
 
-void AppendSkillTablePage(std::string& page, const PlayerListing& listing,
-                          const ListedTexts& texts) {
-  AppendRankedPlayerTablePage(page, listing, texts, kSkillTable);
+void AppendSkillTablePage(PageOutput& out, const PlayerListing& listing, const ListedTexts& texts) {
+  AppendRankedPlayerTablePage(out, listing, texts, kSkillTable);
 }
 
 Fingerprint SkillTableInput(const PlayerListing& listing, const Fingerprint& names) {

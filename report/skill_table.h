@@ -4,17 +4,18 @@
 #include <string>
 
 #include "report/page_input.h"
+#include "report/page_output.h"
 #include "report/player_listing.h"
 
 namespace varnokel {
 
 // Appends the page to `page`, whose capacity a run keeps from page to page;
 // `texts` are those of `listing`.
-void AppendSkillTablePage(std::string& page, const PlayerListing& listing,
-                          const ListedTexts& texts);
+void AppendSkillTablePage(PageOutput& out, const PlayerListing& listing, const ListedTexts& texts);
 inline std::string SkillTablePage(const PlayerListing& listing) {
   std::string page;
-  AppendSkillTablePage(page, listing, ListedTexts(listing));
+  PageOutput out(page);
+  AppendSkillTablePage(out, listing, ListedTexts(listing));
   return page;
 }
 

@@ -38,15 +38,15 @@ std::string WeaponPageName(int weapon) {
   return page;
 }
 
-void AppendWeaponPage(std::string& page, const PlayerListing& listing, const ListedTexts& texts,
+void AppendWeaponPage(PageOutput& out, const PlayerListing& listing, const ListedTexts& texts,
                       int weapon, int32_t total) {
   std::vector<int32_t> counts;
   counts.reserve(listing.size());
   for (const ListedPlayer& player : listing) counts.push_back(player.weapon_kills[weapon]);
 
   const std::string_view name = kWeapons[weapon].name;
+  std::string& page = out.text();
   page += PageHead(Page::kWeaponPage);
-  page.reserve(page.size() + listing.size() * 700 + TablePageFooter().size());
   const std::vector<RankedRow> rows = RankedTable(counts);
   for (size_t k = 0; k < rows.size(); ++k) {
     texts.FetchAhead(k, rows.size(), [&](size_t j) { return rows[j].index; });
@@ -57,6 +57,7 @@ void AppendWeaponPage(std::string& page, const PlayerListing& listing, const Lis
     kWeaponRow.Append(
         page, {NumberText(row.place), texts.Link(row.index), texts.ShownName(row.index),
                NumberText(share), NumberText(WrapSub(100, share)), name, NumberText(kills)});
+    out.Spill();
   }
   page += TablePageFooter();
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "report/page_input.h"
+#include "report/page_output.h"
 #include "report/player_listing.h"
 
 namespace varnokel {
@@ -18,13 +19,14 @@ WeaponTotals SumWeaponKills(const PlayerListing& listing);
 
 // The page of weapon `weapon` (0 = usp .. 23 = grenade): every player with a
 // count other than 0, by place; equal counts keep listing order.
-// AppendWeaponPage appends it to `page`, whose capacity a run keeps from page
-// to page (a page of 100 000 players is 63 MB); `texts` are those of `listing`.
-void AppendWeaponPage(std::string& page, const PlayerListing& listing, const ListedTexts& texts,
+// AppendWeaponPage appends it to `out` (a page of 100 000 players is 63 MB);
+// `texts` are those of `listing`.
+void AppendWeaponPage(PageOutput& out, const PlayerListing& listing, const ListedTexts& texts,
                       int weapon, int32_t total);
 inline std::string WeaponPage(const PlayerListing& listing, int weapon, int32_t total) {
   std::string page;
-  AppendWeaponPage(page, listing, ListedTexts(listing), weapon, total);
+  PageOutput out(page);
+  AppendWeaponPage(out, listing, ListedTexts(listing), weapon, total);
   return page;
 }
 

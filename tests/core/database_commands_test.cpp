@@ -5,6 +5,7 @@
 
 #include "base/file_io.h"
 #include "db/database.h"
+#include "db/database_lock.h"
 #include "db/player_file.h"
 #include "db/player_record.h"
 #include "tests/core/test_support.h"
@@ -91,6 +92,21 @@ TEST(DatabaseCommands, DeletionKeepsFoldersAndHiddenFiles) {
   EXPECT_TRUE(fs::exists(db / ".keep"));
   EXPECT_TRUE(fs::exists(db / "sub" / "inner.db"));
   DeleteDatabase(db / "missing");  // nothing happens
+}
+
+// A crash in an atomic write leaves a hidden temporary file: readers pass it
+// by without a look through the whole folder, the next writer removes it.
+TEST(DatabaseLock, LeftoverTemporaryGoesWithTheNextWriter) {
+  TempDir db;
+  WriteBytes(db / "a.db", "x");
+  const fs::path leftover = db / ".a.db.tmp12345678";
+  WriteBytes(leftover, "half");
+  { const DatabaseLock reader(db.path(), DatabaseLock::Access::kRead); }
+  EXPECT_TRUE(fs::exists(leftover));
+  EXPECT_EQ(ListPlayers(db.path()), (std::vector<std::string>{"a.db"}));
+  { const DatabaseLock writer(db.path(), DatabaseLock::Access::kWrite); }
+  EXPECT_FALSE(fs::exists(leftover));
+  EXPECT_TRUE(fs::exists(db / "a.db"));
 }
 
 }  // namespace

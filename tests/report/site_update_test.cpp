@@ -237,7 +237,7 @@ TEST(SiteWriter, IndexOfAnotherFormatKeepsNoPageButStillNamesTheSitesFiles) {
   const Fingerprint format_a = PageInput("format").Text("a").Value();
   const Fingerprint format_b = PageInput("format").Text("b").Value();
   const Fingerprint input = PageInput("page").Text("x").Value();
-  auto page = [](std::string& bytes) { bytes += "page"; };
+  auto page = [](PageOutput& out) { out.text() += "page"; };
   {
     SiteWriter site(dir.path(), format_a);
     site.Add("a.htm", input, page);

@@ -1,6 +1,9 @@
 // The skill table, sessions table and player list, byte for byte.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
+#include <numeric>
 #include <random>
 #include <stdexcept>
 
@@ -10,6 +13,7 @@
 #include "report/page_template.h"
 #include "report/page_templates.h"
 #include "report/player_list.h"
+#include "report/ranked_table.h"
 #include "report/sessions_table.h"
 #include "report/skill_table.h"
 #include "tests/report/embed_check.h"
@@ -114,6 +118,34 @@ TEST(SkillTable, EmptyDatabaseAndSinglePlayer) {
   EXPECT_EQ(SkillTablePage(site.Listing()), Template("skill_table_head.htm") +
                                                 Row("skill_table_row.htm", 1, "4711", "Solo", "0") +
                                                 testutil::TableFooter());
+}
+
+// Large tables are ordered by counting bytes: the rows must be those of a
+// stable comparison sort, for negative and extreme values and ties too.
+TEST(RankedTable, LargeTablesRankAsAStableSortDoes) {
+  std::mt19937 random(7);
+  for (size_t n : {size_t{511}, size_t{512}, size_t{20000}}) {
+    std::vector<int32_t> values(n);
+    for (int32_t& value : values) {
+      const uint32_t r = static_cast<uint32_t>(random());
+      value = r % 4 == 0   ? static_cast<int32_t>(r % 5)
+              : r % 4 == 1 ? -static_cast<int32_t>(r % 300)
+              : r % 4 == 2 ? static_cast<int32_t>(r)
+                           : (r & 4 ? INT32_MAX : INT32_MIN);
+    }
+    std::vector<size_t> order(n);
+    std::iota(order.begin(), order.end(), size_t{0});
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return values[a] > values[b]; });
+    const std::vector<RankedRow> rows = RankedTable(values);
+    ASSERT_EQ(rows.size(), n);
+    int32_t place = 0;
+    for (size_t k = 0; k < n; ++k) {
+      if (k == 0 || values[order[k]] != values[order[k - 1]]) place = static_cast<int32_t>(k + 1);
+      ASSERT_EQ(rows[k].index, order[k]) << n << " values, row " << k;
+      ASSERT_EQ(rows[k].place, place) << n << " values, row " << k;
+    }
+  }
 }
 
 TEST(SessionsTable, TimeTexts) {

@@ -39,4 +39,8 @@ class PageTemplate {
   size_t fixed_bytes_ = 0;  // the pieces' length
 };
 
+// `text` with every "{slot}" replaced by `value`: a template with one of its
+// slots filled for a whole page.
+std::string FillSlot(std::string_view text, std::string_view slot, std::string_view value);
+
 }  // namespace varnokel

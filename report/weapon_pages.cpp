@@ -11,8 +11,6 @@ namespace varnokel {
 
 namespace {
 
-const PageTemplate kWeaponRow(templates::kWeaponPageRow,
-                              {"place", "id", "name", "share", "rest", "weapon", "kills"});
 const PageTemplate kSummaryRow(templates::kWeaponSummaryRow,
                                {"place", "share", "rest", "weapon", "total", "grand_total"});
 
@@ -45,6 +43,9 @@ void AppendWeaponPage(PageOutput& out, const PlayerListing& listing, const Liste
   for (const ListedPlayer& player : listing) counts.push_back(player.weapon_kills[weapon]);
 
   const std::string_view name = kWeapons[weapon].name;
+  // The weapon's name is the same in every row: filled in once.
+  const std::string row_text = FillSlot(templates::kWeaponPageRow, "weapon", name);
+  const PageTemplate weapon_row(row_text, {"place", "id", "name", "share", "rest", "kills"});
   std::string& page = out.text();
   page += PageHead(Page::kWeaponPage);
   const std::vector<RankedRow> rows = RankedTable(counts);
@@ -54,9 +55,9 @@ void AppendWeaponPage(PageOutput& out, const PlayerListing& listing, const Liste
     const int32_t kills = counts[row.index];
     if (kills == 0) continue;  // no row, but counted in the places of negative counts
     const int32_t share = SharePercent(kills, total);
-    kWeaponRow.Append(
-        page, {NumberText(row.place), texts.Link(row.index), texts.ShownName(row.index),
-               NumberText(share), NumberText(WrapSub(100, share)), name, NumberText(kills)});
+    weapon_row.Append(page,
+                      {NumberText(row.place), texts.Link(row.index), texts.ShownName(row.index),
+                       NumberText(share), NumberText(WrapSub(100, share)), NumberText(kills)});
     out.Spill();
   }
   page += TablePageFooter();

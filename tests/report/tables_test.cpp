@@ -77,6 +77,18 @@ TEST(PageTemplates, SlotsFilledByName) {
   EXPECT_EQ(out, "no slots {");
   EXPECT_THROW(PageTemplate("<{missing}>", {"a"}), std::logic_error);
   EXPECT_THROW(tpl.Append(out, {"2", "1"}), std::logic_error);
+  // Values and pieces of every length a row has, and one slot filled ahead.
+  for (size_t length = 0; length <= 100; ++length) {
+    const std::string value(length, static_cast<char>('a' + length % 26));
+    const std::string piece(length, '-');
+    // Appended piece by piece: GCC 12 at -O3 misreads "a" + b + ... as overlapping.
+    std::string text, expected = "x";
+    text.append(piece).append("{v}").append(piece).append("{w}{v}");
+    expected.append(piece).append(value).append(piece).append("W").append(value);
+    out.assign(1, 'x');
+    PageTemplate(FillSlot(text, "w", "W"), {"v"}).Append(out, {value});
+    EXPECT_EQ(out, expected) << length;
+  }
 }
 
 TEST(HtmlEscape, NamesAndIds) {

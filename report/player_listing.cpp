@@ -6,10 +6,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <exception>
-#include <thread>
 
 #include "base/file_io.h"
+#include "base/parallel_stretches.h"
 #include "report/html_escape.h"
 #include "report/page_text.h"
 
@@ -111,33 +110,16 @@ PlayerListing BuildPlayerListing(const std::filesystem::path& database_dir) {
   PlayerListing listing(names.size());
   if (names.empty()) return listing;
   const OpenFolder folder(database_dir);
-  auto read = [&](size_t from, size_t to) {
+  // Opening and reading many small files is mostly the kernel's work, which
+  // the cores share. The first file in listing order that cannot be read is
+  // the one reported.
+  ForEachStretch(names.size(), [&](size_t from, size_t to) {
     for (size_t k = from; k < to; ++k) {
       const std::string& name = names[k];
       listing[k] =
           ListedPlayerOf(name.substr(0, name.size() - kPlayerSuffix.size()), folder.ReadText(name));
     }
-  };
-  // Opening and reading many small files is mostly the kernel's work, which
-  // two threads share: each reads one half of the files. The first file in
-  // listing order that cannot be read is the one reported.
-  const size_t half = names.size() / 2;
-  std::exception_ptr second_half_error;
-  std::thread second_half([&] {
-    try {
-      read(half, names.size());
-    } catch (...) {
-      second_half_error = std::current_exception();
-    }
   });
-  try {
-    read(0, half);
-  } catch (...) {
-    second_half.join();
-    throw;
-  }
-  second_half.join();
-  if (second_half_error) std::rethrow_exception(second_half_error);
   return listing;
 }
 

@@ -1,5 +1,6 @@
 #include "report/report_run.h"
 
+#include "base/parallel_stretches.h"
 #include "report/player_list.h"
 #include "report/player_listing.h"
 #include "report/player_pages.h"
@@ -35,9 +36,14 @@ SiteChanges ReportRun(const std::filesystem::path& program_dir,
              [&, w](PageOutput& page) { AppendWeaponPage(page, listing, texts, w, totals[w]); });
   site.Add("wt.htm", WeaponSummaryInput(totals),
            [&](PageOutput& page) { page.text() += WeaponSummaryPage(totals); });
-  for (const ListedPlayer& player : listing) {
+  std::vector<Fingerprint> player_inputs(listing.size());
+  ForEachStretch(listing.size(), [&](size_t from, size_t to) {
+    for (size_t k = from; k < to; ++k) player_inputs[k] = PlayerPageInput(listing[k]);
+  });
+  for (size_t k = 0; k < listing.size(); ++k) {
+    const ListedPlayer& player = listing[k];
     if (IsReservedPageStem(player.stem)) continue;
-    site.Add(PlayerPageName(player), PlayerPageInput(player),
+    site.Add(PlayerPageName(player), player_inputs[k],
              [&player](PageOutput& page) { page.text() += PlayerPage(player); });
   }
   const std::string style_sheet = StyleSheetText(colours);

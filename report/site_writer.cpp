@@ -3,6 +3,7 @@
 #include <unordered_map>
 
 #include "base/file_io.h"
+#include "base/parallel_stretches.h"
 
 namespace varnokel {
 
@@ -73,16 +74,24 @@ SiteChanges SiteWriter::Commit() {
   // to write without an input until they are written.
   SiteIndex next{format_, {}};
   next.pages.reserve(planned_.size());
-  std::vector<size_t> to_write;
+  std::vector<const SiteIndexEntry*> last_entries(planned_.size(), nullptr);
   for (size_t k = 0; k < planned_.size(); ++k) {
-    const PlannedPage& page = planned_[k];
-    SiteIndexEntry entry;
-    if (const auto found = last_pages.find(page.name); found != last_pages.end()) {
-      if (Unchanged(page, *found->second)) entry = *found->second;
+    if (const auto found = last_pages.find(planned_[k].name); found != last_pages.end()) {
+      last_entries[k] = found->second;
       last_pages.erase(found);
     }
+  }
+  // A look at the file of every page the last run left, shared by the cores.
+  std::vector<char> unchanged(planned_.size(), 0);
+  ForEachStretch(planned_.size(), [&](size_t from, size_t to) {
+    for (size_t k = from; k < to; ++k)
+      unchanged[k] = last_entries[k] != nullptr && Unchanged(planned_[k], *last_entries[k]);
+  });
+  std::vector<size_t> to_write;
+  for (size_t k = 0; k < planned_.size(); ++k) {
+    const SiteIndexEntry entry = unchanged[k] ? *last_entries[k] : SiteIndexEntry{};
     if (!entry.input) to_write.push_back(k);
-    next.pages.emplace_back(page.name, entry);
+    next.pages.emplace_back(planned_[k].name, entry);
   }
   // Pages of the last runs that this run does not write, in the index until
   // they are gone.

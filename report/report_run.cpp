@@ -30,10 +30,11 @@ SiteChanges ReportRun(const std::filesystem::path& program_dir,
            [&](PageOutput& page) { AppendSessionsTablePage(page, listing, texts); });
   site.Add("sp.htm", PlayerListInput(names),
            [&](PageOutput& page) { AppendPlayerListPage(page, listing, texts); });
-  const WeaponTotals totals = SumWeaponKills(listing);
+  const WeaponCounts counts(listing);
+  const WeaponTotals totals = SumWeaponKills(counts);
   for (int w = 0; w < kWeaponCount; ++w)
-    site.Add(WeaponPageName(w), WeaponPageInput(listing, names, w),
-             [&, w](PageOutput& page) { AppendWeaponPage(page, listing, texts, w, totals[w]); });
+    site.Add(WeaponPageName(w), WeaponPageInput(counts, names, w),
+             [&, w](PageOutput& page) { AppendWeaponPage(page, counts, texts, w, totals[w]); });
   site.Add("wt.htm", WeaponSummaryInput(totals),
            [&](PageOutput& page) { page.text() += WeaponSummaryPage(totals); });
   std::vector<Fingerprint> player_inputs(listing.size());

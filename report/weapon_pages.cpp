@@ -16,10 +16,17 @@ const PageTemplate kSummaryRow(templates::kWeaponSummaryRow,
 
 }  // namespace
 
-WeaponTotals SumWeaponKills(const PlayerListing& listing) {
+WeaponCounts::WeaponCounts(const PlayerListing& listing)
+    : players_(listing.size()), counts_(kWeaponCount * listing.size()) {
+  for (size_t p = 0; p < players_; ++p)
+    for (int w = 0; w < kWeaponCount; ++w)
+      counts_[static_cast<size_t>(w) * players_ + p] = listing[p].weapon_kills[w];
+}
+
+WeaponTotals SumWeaponKills(const WeaponCounts& counts) {
   WeaponTotals totals{};
-  for (const ListedPlayer& player : listing)
-    for (int w = 0; w < kWeaponCount; ++w) totals[w] = WrapAdd(totals[w], player.weapon_kills[w]);
+  for (int w = 0; w < kWeaponCount; ++w)
+    for (int32_t count : counts.of(w)) totals[w] = WrapAdd(totals[w], count);
   return totals;
 }
 
@@ -36,11 +43,9 @@ std::string WeaponPageName(int weapon) {
   return page;
 }
 
-void AppendWeaponPage(PageOutput& out, const PlayerListing& listing, const ListedTexts& texts,
+void AppendWeaponPage(PageOutput& out, const WeaponCounts& weapon_counts, const ListedTexts& texts,
                       int weapon, int32_t total) {
-  std::vector<int32_t> counts;
-  counts.reserve(listing.size());
-  for (const ListedPlayer& player : listing) counts.push_back(player.weapon_kills[weapon]);
+  const std::span<const int32_t> counts = weapon_counts.of(weapon);
 
   const std::string_view name = kWeapons[weapon].name;
   // The weapon's name is the same in every row: filled in once.
@@ -83,10 +88,10 @@ std::string WeaponSummaryPage(const WeaponTotals& totals) {
   return page;
 }
 
-Fingerprint WeaponPageInput(const PlayerListing& listing, const Fingerprint& names, int weapon) {
+Fingerprint WeaponPageInput(const WeaponCounts& counts, const Fingerprint& names, int weapon) {
   PageInput input("weapon page");
   input.Number(weapon).Input(names);
-  for (const ListedPlayer& player : listing) input.Number(player.weapon_kills[weapon]);
+  for (int32_t count : counts.of(weapon)) input.Number(count);
   return input.Value();
 }
 

@@ -7,15 +7,10 @@
 
 namespace varnokel {
 
-namespace {
-
-constexpr size_t kMinItemsPerStretch = 256;  // fewer are not worth a thread
-
-}  // namespace
-
-void ForEachStretch(size_t count, const std::function<void(size_t from, size_t to)>& work) {
+void ForEachStretch(size_t count, const std::function<void(size_t from, size_t to)>& work,
+                    size_t min_items) {
   const size_t cores = std::max(1u, std::thread::hardware_concurrency());
-  const size_t stretches = std::clamp<size_t>(count / kMinItemsPerStretch, 1, cores);
+  const size_t stretches = std::clamp<size_t>(count / std::max<size_t>(min_items, 1), 1, cores);
   std::vector<std::exception_ptr> errors(stretches);
   auto run = [&](size_t s) {
     try {

@@ -8,10 +8,13 @@
 namespace varnokel {
 
 // Calls work(from, to) for consecutive stretches that together cover
-// [0, count), one per core, each on a thread of its own (the first on the
-// caller's). When calls throw, every stretch still runs to its end, and the
-// exception of the first stretch that threw is rethrown: an error about an
-// earlier item is reported before one about a later item.
-void ForEachStretch(size_t count, const std::function<void(size_t from, size_t to)>& work);
+// [0, count), one per core but none shorter than `min_items` (unless it is
+// the only one), each on a thread of its own (the first on the caller's).
+// When calls throw, every stretch still runs to its end, and the exception
+// of the first stretch that threw is rethrown: an error about an earlier item
+// is reported before one about a later item.
+inline constexpr size_t kDefaultMinItemsPerStretch = 256;
+void ForEachStretch(size_t count, const std::function<void(size_t from, size_t to)>& work,
+                    size_t min_items = kDefaultMinItemsPerStretch);
 
 }  // namespace varnokel

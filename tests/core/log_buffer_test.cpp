@@ -66,6 +66,20 @@ TEST(LogBuffer, LoadingReturnsTheListLineAndReadsWholeFiles) {
   EXPECT_EQ(buffer.text().size(), 600002u);
 }
 
+// A file of many megabytes is read by several threads, a stretch each: the
+// bytes must arrive in their places, from the start or from an offset.
+TEST(LogBuffer, LargeFilesArriveWholeAndInOrder) {
+  TempDir dir;
+  std::string bytes(17 * 1024 * 1024 + 12345, '\0');
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 131 + i / 4099);
+  WriteBytes(dir / "large.log", bytes);
+  std::string whole = "x", tail;
+  AppendFileBytes(whole, dir / "large.log");
+  EXPECT_TRUE(whole == "x" + bytes);
+  AppendFileBytesFrom(tail, dir / "large.log", 777);
+  EXPECT_TRUE(tail == bytes.substr(777));
+}
+
 TEST(LogBuffer, MissingFileLeavesTheBufferAlone) {
   TempDir dir;
   LogBuffer buffer;

@@ -59,6 +59,9 @@ class OpenFolder {
       }
       if (n == 0) break;
       bytes.append(piece, static_cast<size_t>(n));
+      // A read of a regular file that gives less than asked for has reached
+      // its end (the lock keeps writers out): no read more to learn that.
+      if (static_cast<size_t>(n) < sizeof piece) break;
     }
     ::close(fd);
     bytes.resize(CutAtNul(bytes).size());

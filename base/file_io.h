@@ -75,7 +75,6 @@ class AtomicFileWriter {
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
   ~AtomicFileWriter();
 
-  const std::filesystem::path& file() const { return file_; }
   void Write(std::string_view bytes);
   // Puts the written bytes in the target's place; returns the old file, still
   // open. Nothing more may be written.

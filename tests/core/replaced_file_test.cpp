@@ -43,5 +43,25 @@ TEST(ReplacedFile, OldFileIsFreedByTheCloser) {
   EXPECT_EQ(files, 4u);
 }
 
+// A file written in pieces is in place only once committed; a writer given
+// up on halfway leaves the old file and no temporary file.
+TEST(AtomicFileWriter, PiecesAppearAtCommitAndNothingWhenGivenUp) {
+  testing::TempDir dir;
+  const std::filesystem::path page = dir / "page.htm";
+  WriteFileAtomic(page, "old");
+  {
+    AtomicFileWriter half(page);
+    half.Write("new, but ");
+  }
+  EXPECT_EQ(ReadFileBytes(page), "old");
+  AtomicFileWriter whole(page);
+  whole.Write("new, ");
+  whole.Write("whole");
+  EXPECT_EQ(ReadFileBytes(page), "old");
+  EXPECT_TRUE(whole.Commit().open());
+  EXPECT_EQ(ReadFileBytes(page), "new, whole");
+  EXPECT_EQ(testing::FolderContents(dir.path()).size(), 1u);
+}
+
 }  // namespace
 }  // namespace varnokel

@@ -111,6 +111,15 @@ class TestVarnokelDlg : public QObject {
     Click(dlg, kLoadLogFileButton);
   }
 
+  // A window on an otherwise empty folder with the evening's log (kLog) in
+  // logs/abend.log, loaded.
+  std::unique_ptr<CVarnokelDlg> OpenWithLogLoaded(TestProgramFolder& folder) {
+    folder.Write("logs/abend.log", kLog);
+    auto dlg = Open(folder, &kNineEmptyNotes, &kColours);
+    LoadLog(*dlg, folder.file("logs/abend.log"));
+    return dlg;
+  }
+
   // Presses "bearbeiten", answering a question with `answer`; the texts of
   // the boxes shown.
   QStringList Update(CVarnokelDlg& dlg, const QString& answer = {}) {
@@ -596,10 +605,8 @@ class TestVarnokelDlg : public QObject {
   // and only "Alles nochmals einlesen" folds the same lines again.
   void updatingAgainAsksAndFoldsEachLineOnce() {
     TestProgramFolder folder;
-    folder.Write("logs/abend.log", kLog);
     const std::filesystem::path bob = folder.file("Datenbanken/db1/4711.db");
-    auto dlg = Open(folder, &kNineEmptyNotes, &kColours);
-    LoadLog(*dlg, folder.file("logs/abend.log"));
+    auto dlg = OpenWithLogLoaded(folder);
     QCOMPARE(Update(*dlg), QStringList());
     const auto once = DatabaseFiles(folder.file("Datenbanken/db1"));
     QCOMPARE(PlayerField(bob, 7), std::string("1"));
@@ -649,9 +656,7 @@ class TestVarnokelDlg : public QObject {
   // next command. Each ends like one uninterrupted run.
   void aFailedUpdateSaysHowFarItGot() {
     TestProgramFolder folder;
-    folder.Write("logs/abend.log", kLog);
-    auto dlg = Open(folder, &kNineEmptyNotes, &kColours);
-    LoadLog(*dlg, folder.file("logs/abend.log"));
+    auto dlg = OpenWithLogLoaded(folder);
     Click(*dlg, kDatabase2Button);
     varnokel::SetFileFault({});
     QCOMPARE(Update(*dlg), QStringList());
@@ -700,10 +705,8 @@ class TestVarnokelDlg : public QObject {
   // command off it with a message, and nothing changes.
   void aBusyDatabaseIsReportedAndLeftAlone() {
     TestProgramFolder folder;
-    folder.Write("logs/abend.log", kLog);
     const std::filesystem::path db1 = folder.file("Datenbanken/db1");
-    auto dlg = Open(folder, &kNineEmptyNotes, &kColours);
-    LoadLog(*dlg, folder.file("logs/abend.log"));
+    auto dlg = OpenWithLogLoaded(folder);
     QCOMPARE(Update(*dlg), QStringList());
     Click(*dlg, kListPlayersButton);
     auto* list = qobject_cast<QListWidget*>(dlg->Control(kPlayerList));

@@ -49,7 +49,6 @@ struct Session {
   std::optional<ColourSet> colours;  // read from color.no on first need
   bool show_progress = false;        // stderr is a terminal
   bool again = false;                // --again: the next --update folds everything
-  bool sync = false;                 // --sync
   LockWait wait = LockWait::kWait;   // --no-wait: kNoWait
   ListenOptions listen;              // --allow, --report-every, --secret, --once
 
@@ -112,7 +111,6 @@ void PrintSummary(const UpdateSummary& summary, const std::string& number) {
 void Update(Session& s, const std::string&) {
   UpdateOptions options;
   options.again = std::exchange(s.again, false);
-  options.sync = s.sync;
   const std::string& number = s.values.database_number;
   if (s.show_progress) {
     options.progress = [&number](size_t done, size_t total) {
@@ -197,15 +195,15 @@ constexpr std::array<Action, 12> kActions = {{
 }};
 
 void PrintHelp(std::ostream& out) {
-  out << "usage: varnokel-cli [--program-dir DIR] [--no-wait] [--sync] [--database N] ACTION...\n\n"
+  out << "usage: varnokel-cli [--program-dir DIR] [--no-wait] [--database N] ACTION...\n\n"
          "Runs the actions in the order given, in one process, on the program folder\n"
          "DIR (default: the folder of this executable when it holds Datenbanken, else\n"
          "$XDG_DATA_HOME/varnokel, set up on first use). On success the final status\n"
          "line is printed; on a failure the error names the file and the exit status\n"
          "is 1, with the work done before the failure kept. Usage errors exit with 2.\n"
          "A database another program is writing into is waited for; with --no-wait\n"
-         "the tool gives up at once with exit status 3. --sync makes every update\n"
-         "survive a power loss (slower).\n\n"
+         "the tool gives up at once with exit status 3. Every update survives a\n"
+         "power loss.\n\n"
          "Actions:\n";
   for (const Action& action : kActions) {
     std::string left = std::string(action.option);
@@ -233,7 +231,6 @@ struct Step {
 int Main(int argc, char** argv) {
   std::optional<fs::path> program_dir;
   bool no_wait = false;
-  bool sync = false;
   std::vector<Step> steps;
   ListenOptions listen;
   bool listen_options_given = false;
@@ -258,10 +255,7 @@ int Main(int argc, char** argv) {
       no_wait = true;
       continue;
     }
-    if (arg == "--sync") {
-      sync = true;
-      continue;
-    }
+    if (arg == "--sync") continue;  // older scripts give it; every update is durable now
     if (arg == "--program-dir") {
       if (i + 1 >= argc || argv[i + 1][0] == '\0')
         return UsageError("--program-dir needs a folder");
@@ -300,7 +294,6 @@ int Main(int argc, char** argv) {
   Session session;
   session.show_progress = ::isatty(STDERR_FILENO) == 1;
   session.wait = no_wait ? LockWait::kNoWait : LockWait::kWait;
-  session.sync = sync;
   session.listen = std::move(listen);
   try {
     session.program_dir = program_dir ? *program_dir : ChooseProgramFolder().folder;

@@ -379,8 +379,8 @@ class WholeDigests {
 
 // Writes the changed player files and the ledger in one commit.
 void Commit(const std::filesystem::path& dir, const PlayerCache& cache, const Ledger& before,
-            const Ledger& after, bool sync, UpdateSummary& summary) {
-  JournaledCommit commit(dir, sync);
+            const Ledger& after, UpdateSummary& summary) {
+  JournaledCommit commit(dir);
   try {
     for (const PlayerCache::Entry* entry : cache.ChangedEntries()) {
       commit.Add(entry->name, SerializeRecord(entry->record));
@@ -486,12 +486,11 @@ UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer&
   const std::vector<Digest>& digests = whole.Get();
   if (stop) {
     Commit(dir, cache, plan.ledger_before, LedgerAfter(plan, digests, stop->log, stop->offset),
-           options.sync, summary);
+           summary);
     throw UpdateStopped(*cause, std::string(plan.logs[stop->log].name), stop->line_number,
                         summary.lines_folded);
   }
-  Commit(dir, cache, plan.ledger_before, LedgerAfter(plan, digests, plan.logs.size(), 0),
-         options.sync, summary);
+  Commit(dir, cache, plan.ledger_before, LedgerAfter(plan, digests, plan.logs.size(), 0), summary);
   summary.commit_seconds = SecondsSince(commit_start);
   if (options.progress) options.progress(total, total);
   return summary;

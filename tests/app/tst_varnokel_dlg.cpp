@@ -28,6 +28,7 @@
 #include "app/views/animation_view.h"
 #include "app/views/html_view.h"
 #include "app_test_support.h"
+#include "base/file_calls_testing.h"
 #include "base/file_io.h"
 #include "base/program_dir.h"
 #include "db/database_lock.h"

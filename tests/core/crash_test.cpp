@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "base/file_calls_testing.h"
 #include "base/file_lock.h"
 #include "db/update_run.h"
 #include "log/log_buffer.h"
@@ -31,7 +32,7 @@ struct Child {
   pid_t pid = -1;
 };
 
-// Starts varnokel-cli with `args`; `fault` goes into VARNOKEL_FILE_FAULT.
+// Starts the tests' varnokel-cli with `args`; `fault` goes into VARNOKEL_FILE_FAULT.
 Child Start(const std::vector<std::string>& args, const std::string& fault = {}) {
   const pid_t pid = ::fork();
   if (pid == 0) {
@@ -39,10 +40,10 @@ Child Start(const std::vector<std::string>& args, const std::string& fault = {})
     const int null = ::open("/dev/null", O_WRONLY);
     ::dup2(null, STDOUT_FILENO);
     ::dup2(null, STDERR_FILENO);
-    std::vector<char*> argv{const_cast<char*>(VARNOKEL_CLI)};
+    std::vector<char*> argv{const_cast<char*>(VARNOKEL_CLI_WITH_FAULTS)};
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
-    ::execv(VARNOKEL_CLI, argv.data());
+    ::execv(VARNOKEL_CLI_WITH_FAULTS, argv.data());
     ::_exit(127);
   }
   return Child{pid};

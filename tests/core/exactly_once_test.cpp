@@ -5,6 +5,7 @@
 
 #include <cerrno>
 
+#include "base/file_calls_testing.h"
 #include "db/database_commands.h"
 #include "db/database_lock.h"
 #include "db/journaled_commit.h"

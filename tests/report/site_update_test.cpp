@@ -10,6 +10,7 @@
 #include <optional>
 #include <set>
 
+#include "base/file_calls_testing.h"
 #include "base/file_io.h"
 #include "report/report_run.h"
 #include "report/site_index.h"

@@ -205,6 +205,52 @@ TEST_F(ExactlyOnce, EveryFailingWriteLeavesAllOrNothing) {
   }
 }
 
+// A journal cut while it was written (a power loss before its sync) was
+// never committed: it is dropped and the database stays as it was; a whole
+// one is completed. A lock file, journal or ledger that is a symbolic link is
+// refused by readers and writers alike.
+TEST_F(ExactlyOnce, JournalNotWrittenWholeIsDroppedAndLinkedOnesRefused) {
+  WriteBytes(logs_ / "a.log", Generated(4, 200));
+  WriteBytes(logs_ / "b.log", Generated(5, 100));
+  Fold(db_.path(), {"a.log"});
+  const auto before = Everything(db_.path());
+  Fold(other_.path(), {"a.log", "b.log"});
+  const auto after = Everything(other_.path());
+  // The first write that fails after the commit point leaves a whole journal.
+  for (long n = 1; !fs::exists(db_ / ".commit"); ++n) {
+    SetFileFault({n, EIO, false});
+    EXPECT_ANY_THROW(Fold(db_.path(), {"b.log"}));
+    SetFileFault({});
+  }
+  const std::string whole = ReadBytes(db_ / ".commit");
+  const std::string zero_filled = whole.substr(0, whole.size() - 100) + std::string(100, '\0');
+  for (const std::string& cut :
+       {std::string(), whole.substr(0, whole.size() / 2), whole.substr(0, whole.size() - 1),
+        zero_filled}) {
+    for (const auto& [name, bytes] : before) WriteBytes(db_ / name, bytes);
+    WriteBytes(db_ / ".commit", cut);
+    DatabaseLock reader(db_.path(), DatabaseLock::Access::kRead);
+    EXPECT_EQ(Everything(db_.path()), before) << cut.size() << " of " << whole.size();
+  }
+  WriteBytes(db_ / ".commit", whole);
+  DatabaseLock(db_.path(), DatabaseLock::Access::kRead);
+  EXPECT_EQ(Everything(db_.path()), after);
+
+  WriteBytes(other_ / "elsewhere", "");
+  for (const char* name : {".lock", ".commit", ".commit-pending", ".ledger"}) {
+    TempDir db;
+    fs::create_symlink(other_ / "elsewhere", db / name);
+    for (const auto access : {DatabaseLock::Access::kRead, DatabaseLock::Access::kWrite}) {
+      try {
+        DatabaseLock lock(db.path(), access);
+        ADD_FAILURE() << name << " taken";
+      } catch (const FileError& error) {
+        EXPECT_EQ(error.file(), db / name);
+      }
+    }
+  }
+}
+
 TEST_F(ExactlyOnce, SymbolicLinksAreNoPlayers) {
   WriteBytes(other_ / "secret.txt", "root:x:0:0\n");
   fs::create_symlink(other_ / "secret.txt", db_ / "evil.db");

@@ -182,14 +182,19 @@ class TestVarnokelDlg : public QObject {
         QTest::mouseClick(about->findChild<QPushButton*>(ControlName(kOkButton)), Qt::LeftButton);
       }
     });
+    // The menu runs its own event loop: it is looked for until it is open,
+    // however long that takes.
     QStringList items;
-    QTimer::singleShot(50, [&items] {
+    QTimer menu_watch;
+    QObject::connect(&menu_watch, &QTimer::timeout, [&items, &menu_watch] {
       auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
       if (!menu) return;
+      menu_watch.stop();
       for (QAction* action : menu->actions()) items << action->text();
       menu->actions().first()->trigger();
       menu->close();
     });
+    menu_watch.start(10);
     const QPoint background(5, dlg->height() / 2);
     QContextMenuEvent event(QContextMenuEvent::Mouse, background, dlg->mapToGlobal(background));
     QApplication::sendEvent(dlg.get(), &event);

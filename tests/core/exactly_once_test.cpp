@@ -224,9 +224,8 @@ TEST_F(ExactlyOnce, JournalNotWrittenWholeIsDroppedAndLinkedOnesRefused) {
   }
   const std::string whole = ReadBytes(db_ / ".commit");
   const std::string zero_filled = whole.substr(0, whole.size() - 100) + std::string(100, '\0');
-  for (const std::string& cut :
-       {std::string(), whole.substr(0, whole.size() / 2), whole.substr(0, whole.size() - 1),
-        zero_filled}) {
+  for (const std::string& cut : {std::string(), whole.substr(0, whole.size() / 2),
+                                 whole.substr(0, whole.size() - 1), zero_filled}) {
     for (const auto& [name, bytes] : before) WriteBytes(db_ / name, bytes);
     WriteBytes(db_ / ".commit", cut);
     DatabaseLock reader(db_.path(), DatabaseLock::Access::kRead);
@@ -234,6 +233,14 @@ TEST_F(ExactlyOnce, JournalNotWrittenWholeIsDroppedAndLinkedOnesRefused) {
   }
   WriteBytes(db_ / ".commit", whole);
   DatabaseLock(db_.path(), DatabaseLock::Access::kRead);
+  EXPECT_EQ(Everything(db_.path()), after);
+  // A whole journal of the first version (no digest) an earlier program left.
+  const size_t header = whole.find('\n') + 1, end = whole.rfind("end ");
+  const std::string files = whole.substr(end, whole.rfind(' ') - end);
+  for (const auto& [name, bytes] : before) WriteBytes(db_ / name, bytes);
+  WriteBytes(db_ / ".commit",
+             "varnokel journal 1\n" + whole.substr(header, end - header) + files + "\n");
+  DatabaseLock(db_.path(), DatabaseLock::Access::kWrite);
   EXPECT_EQ(Everything(db_.path()), after);
 
   WriteBytes(other_ / "elsewhere", "");

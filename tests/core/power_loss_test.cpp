@@ -70,9 +70,8 @@ TEST_F(PowerLoss, EveryStepOfACommitLeavesTheDatabaseBeforeOrAfterIt) {
   for (long step = 1; step <= steps; ++step) {
     for (const Leftover leftover :
          {Leftover::kSyncedOnly, Leftover::kUnsyncedBytes, Leftover::kUnsyncedNames}) {
-      SCOPED_TRACE("power cut after step " + std::to_string(step) + " of " +
-                   std::to_string(steps) + ", leftover " +
-                   std::to_string(static_cast<int>(leftover)));
+      SCOPED_TRACE("power cut after step " + std::to_string(step) + " of " + std::to_string(steps) +
+                   ", leftover " + std::to_string(static_cast<int>(leftover)));
       Restore(db_.path(), before);
       power_loss::Watch(db_.path());
       power_loss::CutAfter(step);

@@ -696,7 +696,7 @@ class TestVarnokelDlg : public QObject {
     QCOMPARE(Edit(*dlg, kStatusLine)->text(), QString("vorher"));
 
     Click(*dlg, kDatabase4Button);
-    varnokel::SetFileFault({writes, EIO, false});  // the last rename
+    varnokel::SetFileFault({writes, EIO, false});  // the commit's last step
     boxes = Update(*dlg);
     varnokel::SetFileFault({});
     QCOMPARE(boxes.size(), 1);

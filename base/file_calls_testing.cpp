@@ -13,7 +13,6 @@
 #include <iterator>
 #include <mutex>
 #include <optional>
-#include <sstream>
 #include <string_view>
 #include <vector>
 

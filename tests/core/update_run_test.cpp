@@ -318,6 +318,11 @@ TEST_P(Differential, CachedRunWritesWhatTheReferenceWrites) {
     }
   }();
   if (!failure_line.empty()) lines.insert(lines.begin() + random() % lines.size(), failure_line);
+  // A player typing what reads like a team join and an objective: no event.
+  for (const std::string typed : {"joined team \"CT", "triggered \"Planted_The_Bomb"}) {
+    lines.insert(lines.begin() + random() % lines.size(),
+                 LogLine("23:00:00", "\"Eve<7><STEAM_0:1:5><CT>\" say \"" + typed + "\""));
+  }
 
   TempDir cached, reference;
   auto seed_files = [&](const fs::path& dir) {

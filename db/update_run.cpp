@@ -87,12 +87,10 @@ class PlayerCache {
     Changed(entry);
   }
 
+  // The event that creates a player's file counts like every later one.
   void Increment(Entry& entry, std::string_view id, int index) {
-    if (entry.exists) {
-      ApplyIncrement(entry.record, index);
-    } else {
-      entry.record = UnknownRecord(id, reference_line_);
-    }
+    if (!entry.exists) entry.record = UnknownRecord(id, reference_line_);
+    ApplyIncrement(entry.record, index);
     Changed(entry);
   }
 

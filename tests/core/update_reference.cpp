@@ -59,11 +59,9 @@ void DisconnectedUpdate(const std::filesystem::path& dir, const LineEvents& e) {
 void IncrementField(const std::filesystem::path& database_dir, std::string_view player_id,
                     int index, std::string_view reference_line) {
   std::filesystem::path file = PlayerFilePath(database_dir, player_id);
-  if (!PlayerFileExists(file)) {
-    WriteFileAtomic(file, UnknownPlayerRecord(player_id, reference_line));
-    return;
-  }
-  Fields fields = ReadPlayerFile(file);
+  Fields fields = PlayerFileExists(file)
+                      ? ReadPlayerFile(file)
+                      : SplitFields(UnknownPlayerRecord(player_id, reference_line));
   if (fields.size() < static_cast<size_t>(kFieldCount)) fields.resize(kFieldCount);
   std::string& count = fields[static_cast<size_t>(index)];
   count = IncrementedCount(count);

@@ -84,9 +84,8 @@ class UpdateRun : public ::testing::TestWithParam<bool> {
 TEST_P(UpdateRun, EveningOfOnePlayerGivesExactFiles) {
   Run(Join(kEvening));
   EXPECT_EQ(reference_line_, kEvening[1]);
-  EXPECT_EQ(
-      File("100.db"),
-      "100\r\n03/15/2003\r\n20:01:00\r\nUnknown\r\n" + Counts(39) + "0");  // death not counted
+  const std::string ann_head = "100\r\n03/15/2003\r\n20:01:00\r\nUnknown\r\n";
+  EXPECT_EQ(File("100.db"), ann_head + Counts(2) + Counts(1, "1") + Counts(37));
   const std::string bob = "4711\r\n03/15/2003\r\n20:00:00\r\nBob\r\n" + Counts(1, "1") + Counts(2) +
                           Counts(1, "1") + Counts(10) + "03/15/2003\r\n1800\r\n" + Counts(13) +
                           Counts(1, "1") + Counts(10) + "130";
@@ -98,8 +97,21 @@ TEST_P(UpdateRun, EveningOfOnePlayerGivesExactFiles) {
                                  Counts(2) + Counts(1, "2") + Counts(10) +
                                  "03/15/2003\r\n3600\r\n" + Counts(13) + Counts(1, "2") +
                                  Counts(10) + "260");
-  EXPECT_EQ(File("100.db"), "100\r\n03/15/2003\r\n20:01:00\r\nUnknown\r\n" + Counts(2) +
-                                Counts(1, "1") + Counts(37));
+  EXPECT_EQ(File("100.db"), ann_head + Counts(2) + Counts(1, "2") + Counts(37));
+}
+
+TEST_P(UpdateRun, FirstEventOfAnUnseenPlayerCounts) {
+  // A killer and a victim never seen entering, and a team join before the
+  // entry: each file is created by its first event, and that event counts.
+  Run(Join({LogLine("20:10:00", kAnn + " killed " + kBob + " with \"ak47\""),
+            LogLine("20:11:00", "\"Cy<5><77><>\" joined team \"TERRORIST\""),
+            LogLine("20:12:00", "\"Cy<5><77><>\" entered the game")}));
+  const std::string unknown = "\r\n03/15/2003\r\n20:11:00\r\nUnknown\r\n";
+  EXPECT_EQ(File("100.db"), "100" + unknown + Counts(3) + Counts(1, "1") + Counts(25) +
+                                Counts(1, "1") + Counts(10));
+  EXPECT_EQ(File("4711.db"), "4711" + unknown + Counts(2) + Counts(1, "1") + Counts(37));
+  EXPECT_EQ(File("77.db"),
+            "77\r\n03/15/2003\r\n20:12:00\r\nCy\r\n" + Counts(1) + Counts(1, "1") + Counts(38));
 }
 
 TEST_P(UpdateRun, BareLineFeedsGiveTheSameStatistics) {
@@ -172,7 +184,7 @@ TEST_P(UpdateRun, HostileNamesAndIdsStayInsideTheDatabase) {
             LogLine("20:00:02", "\"<script>\"<2><.><>\" entered the game")}));
   EXPECT_EQ(File("...db"), "..\r\n03/15/2003\r\n20:00:00\r\nEvil\"<b>\"\r\n" + Counts(39) + "0");
   EXPECT_EQ(File("..db"), ".\r\n03/15/2003\r\n20:00:02\r\n<script>\"\r\n" + Counts(39) + "0");
-  EXPECT_EQ(File(".db"), "\r\n03/15/2003\r\n20:00:01\r\nUnknown\r\n" + Counts(39) + "0");
+  EXPECT_EQ(File(".db"), "\r\n03/15/2003\r\n20:00:01\r\nUnknown\r\n" + Counts(1, "1") + Counts(39));
 
   // A line naming an id that can name no file ("/", too long) is passed over
   // whole, also its other player; the run goes on.

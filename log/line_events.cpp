@@ -2,8 +2,10 @@
 
 #include <cstring>
 
+#include "log/classic_line.h"
 #include "log/log_line_layout.h"
 #include "log/recognisers.h"
+#include "log/weapon_names.h"
 
 namespace varnokel {
 
@@ -36,6 +38,13 @@ bool IsChatLine(std::string_view line) {
 }
 
 std::optional<LineEvents> AnalyseLine(std::string_view line) {
+  thread_local std::string classic;
+  return AnalyseLine(line, classic);
+}
+
+std::optional<LineEvents> AnalyseLine(std::string_view original, std::string& classic) {
+  const ClassicLine read = ReadAsClassicLine(original, classic);
+  const std::string_view line = read.text;
   LineEvents events;
   // The last character decides which of the tests on the end can pass.
   const char last = line.empty() ? '\0' : line.back();
@@ -69,7 +78,9 @@ std::optional<LineEvents> AnalyseLine(std::string_view line) {
     std::optional<std::string_view> killer = ExtractKillerId(line);
     if (!killer) return std::nullopt;
     events.killer = *killer;
-    events.weapon = WeaponNumber(line);
+    events.weapon_name = LastQuotedWord(line);
+    events.weapon = WeaponNumberOf(events.weapon_name);
+    events.headshot = read.headshot;
   }
   events.date = log_line::Date(line);
   events.time = log_line::Time(line);

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace varnokel {
@@ -46,7 +47,9 @@ struct LineEvents {
   Team team_join = Team::kNone;
   bool kill = false;
   std::string_view killer;
-  int weapon = 0;  // 1..24, 0 when the weapon is none of them
+  int weapon = 0;                // 1..24, 0 when the weapon is none of them
+  std::string_view weapon_name;  // the quoted weapon of a kill, as the line writes it
+  bool headshot = false;         // the kill line carried a headshot mark
   // The quoted names never end one another, so a line reports one at most.
   std::optional<Objective> objective;
   bool disconnected = false;
@@ -59,8 +62,15 @@ struct LineEvents {
 // objective by typing one.
 bool IsChatLine(std::string_view line);
 
-// Applies every test to `line` (a chat line passes none). std::nullopt when a scan needed by a
-// passing test would never end: the line then has no effect at all.
+// Applies every test to `line` read as the classic line it reports
+// (log/classic_line.h); a chat line passes none. std::nullopt when a scan
+// needed by a passing test would never end: the line then has no effect at
+// all. The views point into `line`, or into `classic` when the reading had to
+// change the line.
+std::optional<LineEvents> AnalyseLine(std::string_view line, std::string& classic);
+
+// The same with a buffer of the calling thread's own: views into it hold
+// until the thread's next call.
 std::optional<LineEvents> AnalyseLine(std::string_view line);
 
 }  // namespace varnokel

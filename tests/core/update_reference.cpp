@@ -1,10 +1,12 @@
 #include "tests/core/update_reference.h"
 
+#include <deque>
 #include <vector>
 
 #include "base/file_io.h"
 #include "db/player_file.h"
 #include "db/player_record.h"
+#include "log/classic_line.h"
 #include "log/line_events.h"
 #include "log/log_buffer.h"
 #include "log/log_lines.h"
@@ -86,24 +88,38 @@ bool PlayersReadable(const std::filesystem::path& dir, const LineEvents& e) {
   return true;
 }
 
+void FoldEvents(const std::filesystem::path& database_dir, const LineEvents& e,
+                std::string_view ref) {
+  if (e.entered) EnteredUpdate(database_dir, e);
+  if (e.team_join != Team::kNone)
+    IncrementField(database_dir, e.id, TeamJoinField(e.team_join), ref);
+  if (e.kill) {
+    IncrementField(database_dir, e.id, field::kDeaths, ref);
+    IncrementField(database_dir, e.killer, field::kKills, ref);
+    if (e.weapon != 0) IncrementField(database_dir, e.killer, WeaponKillsField(e.weapon), ref);
+  }
+  if (e.objective) IncrementField(database_dir, e.id, ObjectiveField(*e.objective), ref);
+  if (e.disconnected) DisconnectedUpdate(database_dir, e);
+}
+
 void DatabaseUpdateRunReference(const LogBuffer& buffer, const std::filesystem::path& database_dir,
                                 std::string& reference_line) {
-  reference_line = std::string(MiddleLine(buffer.text()));
+  reference_line = ClassicReferenceLine(MiddleLine(buffer.text()));
   const std::string& ref = reference_line;
   ForEachLine(buffer.text(), [&](std::string_view line) {
-    std::optional<LineEvents> found = AnalyseLine(line);
-    if (!found || !PlayersReadable(database_dir, *found)) return;
-    const LineEvents& e = *found;
-    if (e.entered) EnteredUpdate(database_dir, e);
-    if (e.team_join != Team::kNone)
-      IncrementField(database_dir, e.id, TeamJoinField(e.team_join), ref);
-    if (e.kill) {
-      IncrementField(database_dir, e.id, field::kDeaths, ref);
-      IncrementField(database_dir, e.killer, field::kKills, ref);
-      if (e.weapon != 0) IncrementField(database_dir, e.killer, WeaponKillsField(e.weapon), ref);
+    // The parts a NUL run cuts a line into: every player they name is
+    // checked before any of them is folded.
+    std::deque<std::string> classic;
+    std::vector<LineEvents> parts;
+    ForEachPartBetweenNulRuns(line, [&](std::string_view part) {
+      std::optional<LineEvents> found = AnalyseLine(part, classic.emplace_back());
+      if (found) parts.push_back(*found);
+    });
+    std::vector<const LineEvents*> readable;
+    for (const LineEvents& e : parts) {
+      if (PlayersReadable(database_dir, e)) readable.push_back(&e);
     }
-    if (e.objective) IncrementField(database_dir, e.id, ObjectiveField(*e.objective), ref);
-    if (e.disconnected) DisconnectedUpdate(database_dir, e);
+    for (const LineEvents* e : readable) FoldEvents(database_dir, *e, ref);
   });
 }
 

@@ -114,6 +114,26 @@ TEST_P(UpdateRun, FirstEventOfAnUnseenPlayerCounts) {
             "77\r\n03/15/2003\r\n20:12:00\r\nCy\r\n" + Counts(1) + Counts(1, "1") + Counts(38));
 }
 
+TEST_P(UpdateRun, NewerEngineEveningGivesExactFiles) {
+  const std::string sas = "\"Sas<2><[U:1:6318168]>";
+  Run(Join(
+      {"03/15/2003 - 20:00:00.000 - " + sas + "<>\" entered the game",
+       "03/15/2003 - 20:00:05.125 - " + sas + "\" switched from team <Unassigned> to <TERRORIST>",
+       "03/15/2003 - 20:01:00.500 - " + sas + "<TERRORIST>\" [10 20 -30] killed " + kAnn +
+           " [-1 2 3] with \"elite\" (headshot)",
+       "03/15/2003 - 20:02:00.000 - " + sas +
+           "<TERRORIST>\" triggered \"Planted_The_Bomb\" at bombsite B",
+       "03/15/2003 - 20:30:00.999 - " + sas +
+           "<TERRORIST>\" disconnected (reason \"Disconnect\")"}));
+  EXPECT_EQ(File("[U:1:6318168].db"),
+            "[U:1:6318168]\r\n03/15/2003\r\n20:00:00\r\nSas\r\n" + Counts(1) + Counts(1, "1") +
+                Counts(1) + Counts(1, "1") + Counts(5) + Counts(1, "1") + Counts(4) +
+                "03/15/2003\r\n1800\r\n" + Counts(4) + Counts(1, "1") + Counts(19) + "220");
+  EXPECT_EQ(File("100.db"), "100\r\n03/15/2003\r\n20:01:00\r\nUnknown\r\n" + Counts(2) +
+                                Counts(1, "1") + Counts(37));
+  EXPECT_EQ(DatabaseContents(db_.path()).size(), 2u);
+}
+
 TEST_P(UpdateRun, BareLineFeedsGiveTheSameStatistics) {
   Run(Join(kEvening, "\n"));
   std::map<std::string, std::string> lf = DatabaseContents(db_.path());
@@ -214,12 +234,22 @@ TEST_P(UpdateRun, HugeLinesEmptyLogsAndNulBytes) {
   EXPECT_EQ(reference_line_, "");
   EXPECT_EQ(DatabaseContents(db_.path()).size(), 1u);
 
-  // A NUL put straight into the buffer ends the text there, as loading does.
-  LogBuffer with_nul;
-  with_nul.Append(LogLine("20:00:00", std::string("\"A\0B<1><nul><>\" entered the game", 32)));
-  EXPECT_EQ(with_nul.text(), LogLine("20:00:00", "\"A"));
-  RunBuffer(with_nul);
+  // Each NUL run ends the line it cuts, as a line end would (mid-line,
+  // between lines, at the end); the text after it is read on.
+  const std::string nul_log =
+      LogLine("20:00:00", "\"A<1><nul><>\" entered the ga") + std::string(4, '\0') +
+      LogLine("20:00:01", kBob + " entered the game") + "\r\n" + std::string(3, '\0') +
+      LogLine("20:00:02", "\"C<3><c><>\" entered the game") + "\r" + std::string(2, '\0');
+  Run(nul_log);
   EXPECT_FALSE(fs::exists(db_ / "nul.db"));
+  EXPECT_EQ(SplitFields(File("4711.db"))[field::kEnterTime], "20:00:01");
+  EXPECT_EQ(SplitFields(File("c.db"))[field::kName], "C");
+  if (GetParam()) {
+    TempDir other;
+    std::string reference_line;
+    EXPECT_EQ(DatabaseUpdateRun(BufferOf(nul_log), other.path(), reference_line).lines_unreadable,
+              3u);
+  }
 }
 
 TEST_P(UpdateRun, UnwritableFileStopsTheRun) {

@@ -471,7 +471,7 @@ UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer&
   }
   WholeDigests whole(plan);
   std::optional<LineAnalysis> analysis(std::in_place, plan);
-  reference_line = ClassicReferenceLine(ReferenceLine(plan));  // while the analysis starts
+  reference_line = ClassicLineText(ReferenceLine(plan));  // while the analysis starts
   const size_t total = plan.LinesToFold();
   PlayerCache cache(dir, reference_line);
   std::optional<StopPoint> stop;

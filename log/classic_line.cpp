@@ -11,6 +11,7 @@ constexpr std::string_view kClassicStampEnd = ": ";
 // The newer time stamp; 'd' stands for a digit.
 constexpr std::string_view kNewerStamp = "dd/dd/dddd - dd:dd:dd.ddd - ";
 constexpr size_t kStampDateAndTime = 21;  // "MM/DD/YYYY - HH:MM:SS"
+constexpr std::string_view kClassicStamp = "L dd/dd/dddd - dd:dd:dd: ";
 
 constexpr std::string_view kTokenEnd = ">\"";
 constexpr std::string_view kKillMarker = "\" killed \"";
@@ -27,13 +28,18 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
+// True when `text` begins with `pattern`, in which 'd' stands for a digit.
+bool StartsWithPattern(std::string_view text, std::string_view pattern) {
+  if (text.size() < pattern.size()) return false;
+  for (size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern[i] == 'd' ? !IsDigit(text[i]) : text[i] != pattern[i]) return false;
+  }
+  return true;
+}
+
 // A newer line starts with its time stamp with milliseconds.
 bool TimeStamp(std::string_view text, std::string& out) {
-  if (text.size() < kNewerStamp.size()) return false;
-  for (size_t i = 0; i < kNewerStamp.size(); ++i) {
-    const char want = kNewerStamp[i];
-    if (want == 'd' ? !IsDigit(text[i]) : text[i] != want) return false;
-  }
+  if (!StartsWithPattern(text, kNewerStamp)) return false;
   out.append(kClassicStart).append(text.substr(0, kStampDateAndTime)).append(kClassicStampEnd);
   out.append(text.substr(kNewerStamp.size()));
   return true;
@@ -167,11 +173,15 @@ ClassicLine ReadAsClassicLine(std::string_view line, std::string& storage) {
   return classic;
 }
 
-std::string ClassicReferenceLine(std::string_view line) {
+std::string ClassicLineText(std::string_view line) {
   const size_t nul = line.find('\0');
   if (nul != line.npos) line = line.substr(0, nul > 0 && line[nul - 1] == '\r' ? nul - 1 : nul);
   std::string storage;
   return std::string(ReadAsClassicLine(line, storage).text);
+}
+
+bool HasLogTimeStamp(std::string_view line) {
+  return StartsWithPattern(line, kClassicStamp) || StartsWithPattern(line, kNewerStamp);
 }
 
 }  // namespace varnokel

@@ -31,9 +31,12 @@ struct ClassicLine {
 // new text is written to `storage`, and the result's text points into it.
 ClassicLine ReadAsClassicLine(std::string_view line, std::string& storage);
 
-// The reference line unknown players take their first date and time from:
 // `line` up to a NUL run in it (as the update run cuts it), read as the
-// classic line.
-std::string ClassicReferenceLine(std::string_view line);
+// classic line: the reference line unknown players take their first date and
+// time from, the first line that dates a log.
+std::string ClassicLineText(std::string_view line);
+
+// True when `line` begins with a log time stamp, classic or newer.
+bool HasLogTimeStamp(std::string_view line);
 
 }  // namespace varnokel

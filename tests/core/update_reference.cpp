@@ -104,7 +104,7 @@ void FoldEvents(const std::filesystem::path& database_dir, const LineEvents& e,
 
 void DatabaseUpdateRunReference(const LogBuffer& buffer, const std::filesystem::path& database_dir,
                                 std::string& reference_line) {
-  reference_line = ClassicReferenceLine(MiddleLine(buffer.text()));
+  reference_line = ClassicLineText(MiddleLine(buffer.text()));
   const std::string& ref = reference_line;
   ForEachLine(buffer.text(), [&](std::string_view line) {
     // The parts a NUL run cuts a line into: every player they name is

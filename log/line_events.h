@@ -55,15 +55,20 @@ struct LineEvents {
   bool disconnected = false;
 };
 
+// The text after the first player token of `line` (from the double quote at
+// kFirstPlayerStart up to the first `>" ` after it), or std::nullopt when the
+// line has none.
+std::optional<std::string_view> AfterFirstPlayer(std::string_view line);
+
 // True for a line in which a player says something: its first player token
-// (from the double quote at kFirstPlayerStart up to the first `>" ` after it)
-// is followed by `say "` or `say_team "`. Whatever the text typed, such a
-// line reports no event: a player must not forge a kill, a team join or an
-// objective by typing one.
+// is followed by `say "` or `say_team "`.
 bool IsChatLine(std::string_view line);
 
 // Applies every test to `line` read as the classic line it reports
-// (log/classic_line.h); a chat line passes none. std::nullopt when a scan
+// (log/classic_line.h). An event counts only when the text after the first
+// player token begins with its verb (`entered the game`, `joined team "`,
+// `killed "`, `triggered "`, `disconnected`): whatever a player types or
+// names himself carries none. std::nullopt when a scan
 // needed by a passing test would never end: the line then has no effect at
 // all. The views point into `line`, or into `classic` when the reading had to
 // change the line.

@@ -152,7 +152,7 @@ TEST(Recognisers, WeaponNumbersFollowTheTable) {
 // its literal step-by-step definition gives.
 // Whatever a player types, a chat line reports nothing: no forged kill, team
 // join, objective, entry or leave, and no forged id that could stop a run.
-TEST(LineEvents, ChatLinesReportNothing) {
+TEST(LineEvents, WhatAPlayerTypesOrIsNamedReportsNothing) {
   const std::string said = LogLine("20:00:00", kBob + " say \"");
   const std::string team_said = LogLine("20:00:00", kBob + " say_team \"");
   for (const std::string& typed :
@@ -175,6 +175,20 @@ TEST(LineEvents, ChatLinesReportNothing) {
   EXPECT_FALSE(IsChatLine(LogLine("20:00:00", "Bob say \"x\" disconnected")));
   EXPECT_FALSE(IsChatLine(LogLine("20:00:00", "\"Bob<12><4711><CT> say \"x\"")));
   EXPECT_TRUE(AnalyseLine(LogLine("20:00:00", kBob + " disconnected"))->disconnected);
+
+  // An event counts only after its verb: a name change to an event's name, a
+  // name holding `>" ` that hides the chat, a line without a player.
+  for (const std::string& line :
+       {LogLine("20:00:00", kBob + " changed name to \"Planted_The_Bomb\""),
+        LogLine("20:00:00", "\"x>\" y<12><4711><T>\" say \"Planted_The_Bomb\""),
+        LogLine("20:00:00", "\"x>\" y<12><4711><T>\" say \"a\" disconnected"),
+        LogLine("20:00:00", "Team \"CT\" triggered \"Planted_The_Bomb\"")}) {
+    const std::optional<LineEvents> events = AnalyseLine(line);
+    ASSERT_TRUE(events) << line;
+    EXPECT_FALSE(events->objective || events->disconnected) << line;
+  }
+  EXPECT_TRUE(
+      AnalyseLine(LogLine("20:00:00", kBob + " triggered \"Planted_The_Bomb\""))->objective);
 }
 
 // Each form of the newer engines' lines, read as the classic line it reports.

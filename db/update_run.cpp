@@ -282,6 +282,7 @@ class LineAnalysis {
     chunk.log = stretch.log;
     chunk.kept.reserve(kStretchBytes / kShortestLine);
     const bool has_nul = std::memchr(piece.data(), '\0', piece.size()) != nullptr;
+    std::string scratch;
     ForEachLine(piece, [&](std::string_view line) {
       // A stretch cut after a line end: the empty text behind it is the next
       // stretch's first line.
@@ -289,11 +290,11 @@ class LineAnalysis {
       ++chunk.lines;
       const size_t offset = static_cast<size_t>(line.data() - text.data());
       if (!has_nul || std::memchr(line.data(), '\0', line.size()) == nullptr) {
-        AnalysePart(line, offset, false, chunk);
+        AnalysePart(line, offset, false, chunk, scratch);
         return;
       }
       const size_t runs = ForEachPartBetweenNulRuns(
-          line, [&](std::string_view part) { AnalysePart(part, offset, true, chunk); });
+          line, [&](std::string_view part) { AnalysePart(part, offset, true, chunk, scratch); });
       for (size_t run = 0; run < runs; ++run) {
         AnalysedLine& nul_run = chunk.kept.emplace_back();
         nul_run.unreadable = nul_run.part = true;
@@ -304,19 +305,21 @@ class LineAnalysis {
   }
 
   // Keeps the analysis of a line (or a part of one) starting at `offset` of
-  // its log when it changes something.
-  static void AnalysePart(std::string_view text, size_t offset, bool part, Chunk& chunk) {
+  // its log when it changes something. `scratch` takes the classic reading of
+  // a newer engine's line; a kept one is read again into the chunk's own
+  // storage, where its events can point.
+  static void AnalysePart(std::string_view text, size_t offset, bool part, Chunk& chunk,
+                          std::string& scratch) {
     AnalysedLine& analysed = chunk.kept.emplace_back();
-    std::string& classic = chunk.classic_lines.emplace_back();
-    const bool kept = Analyse(text, analysed, classic);
-    if (kept) {
-      analysed.offset = offset;
-      analysed.line_in_chunk = chunk.lines;
-      analysed.part = part;
-    } else {
+    scratch.clear();
+    if (!Analyse(text, analysed, scratch)) {
       chunk.kept.pop_back();
+      return;
     }
-    if (!kept || classic.empty()) chunk.classic_lines.pop_back();
+    if (!scratch.empty()) Analyse(text, analysed, chunk.classic_lines.emplace_back());
+    analysed.offset = offset;
+    analysed.line_in_chunk = chunk.lines;
+    analysed.part = part;
   }
 
   const UpdatePlan& plan_;

@@ -189,10 +189,10 @@ TEST_P(UpdateRun, DisconnectWithoutFileIsSkipped) {
 }
 
 TEST_P(UpdateRun, LineWhoseScanWouldNotEndHasNoEffect) {
-  // Passes IsKill and ends with a quoted event, but the killer scan finds no
-  // "><": the bomb plant of the victim is not counted either.
+  // A kill whose killer scan finds no "><" before the kill marker: the death
+  // of the victim is not counted either.
   Run(Join({LogLine("20:00:00", "\"B<1><2><T>\" entered the game"),
-            "x\" killed \"B<1><2><T>\" with \"Planted_The_Bomb\"",
+            LogLine("20:00:01", "\"x>\" killed \"B<1><2><T>\" with \"awp\""),
             LogLine("20:00:01", "Bob joined team \"CT\"")}));
   EXPECT_EQ(File("2.db"), "2\r\n03/15/2003\r\n20:00:00\r\nB\r\n" + Counts(39) + "0");
   EXPECT_EQ(DatabaseContents(db_.path()).size(), 1u);

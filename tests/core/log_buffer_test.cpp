@@ -47,24 +47,11 @@ TEST(LogBuffer, FilesAreJoinedByALineEnd) {
   EXPECT_EQ(Loaded({"a", "", "b"}), "a\r\n\r\nb");
 }
 
-// NUL bytes stay in the text (the ledger knows a log by all its bytes); a run
-// of them ends a line, and the part after it is read on.
-TEST(LogBuffer, NulRunsStayAndEndTheLinePartBeforeThem) {
+// NUL bytes stay in the text: the ledger knows a log by all its bytes (the
+// update run cuts lines at their runs).
+TEST(LogBuffer, NulBytesStayInTheText) {
   EXPECT_EQ(Loaded({std::string("x\r\ny\0z\r\n", 8), "w"}), std::string("x\r\ny\0z\r\nw", 9));
   EXPECT_EQ(LogContribution(std::string_view("a\r\n\0", 4)), std::string_view("a\r\n\0", 4));
-  std::vector<std::string> parts;
-  auto split = [&](std::string_view line) {
-    parts.clear();
-    return ForEachPartBetweenNulRuns(line,
-                                     [&](std::string_view part) { parts.emplace_back(part); });
-  };
-  EXPECT_EQ(split(std::string_view("ab\r\0\0\0cd\0e", 10)), 2u);  // mid-line
-  EXPECT_EQ(parts, (std::vector<std::string>{"ab", "cd", "e"}));
-  EXPECT_EQ(split(std::string_view("\0\0x", 3)), 1u);  // between lines
-  EXPECT_EQ(parts, (std::vector<std::string>{"", "x"}));
-  EXPECT_EQ(split(std::string_view("x\0\0", 3)), 1u);  // at the end
-  EXPECT_EQ(parts, (std::vector<std::string>{"x", ""}));
-  EXPECT_EQ(split("plain"), 0u);
 }
 
 TEST(LogBuffer, LoadingReturnsTheListLineAndReadsWholeFiles) {

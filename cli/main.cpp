@@ -49,6 +49,7 @@ struct Session {
   std::optional<ColourSet> colours;  // read from color.no on first need
   bool show_progress = false;        // stderr is a terminal
   bool again = false;                // --again: the next --update folds everything
+  bool file_passed_over = false;     // a file was passed over: exit 1 after the last action
   LockWait wait = LockWait::kWait;   // --no-wait: kNoWait
   ListenOptions listen;              // --allow, --report-every, --secret, --once
 
@@ -70,15 +71,39 @@ void Load(Session& s, const std::string& file) {
   s.status = kStatusLogLoaded;
 }
 
+// A log of a folder that could not be read: named, and the run goes on.
+void PassOver(Session& s, const FileError& error) {
+  std::fprintf(stderr,
+               "varnokel-cli: %s: nicht lesbar (%s), \xC3\xBC"
+               "bersprungen\n",
+               error.file().c_str(), error.detail().c_str());
+  s.file_passed_over = true;
+}
+
 // Loads the logs of a folder that the current database does not hold yet,
-// oldest first, each up to its last complete line.
+// oldest first, each up to its last complete line. A log that cannot be read
+// is named and passed over; the exit status tells of it at the end.
 void LoadNew(Session& s, const std::string& folder) {
   const NewLogs found = FindNewLogs(folder, Ledger::Read(s.DatabaseFolder()));
-  for (const fs::path& file : found.files)
-    LoadLogFile(s.values.log_buffer, file, LoadMode::kCompleteLines);
-  if (!found.files.empty()) s.status = kStatusLogLoaded;
+  for (const FileError& error : found.unreadable) PassOver(s, error);
+  for (const fs::path& file : found.not_logs) {
+    std::fprintf(stderr,
+                 "varnokel-cli: %s: kein Log (keine Zeile mit Zeitstempel), wird trotzdem "
+                 "geladen\n",
+                 file.c_str());
+  }
+  size_t loaded = 0;
+  for (const fs::path& file : found.files) {
+    try {
+      LoadLogFile(s.values.log_buffer, file, LoadMode::kCompleteLines);
+      ++loaded;
+    } catch (const FileError& error) {
+      PassOver(s, error);
+    }
+  }
+  if (loaded > 0) s.status = kStatusLogLoaded;
   std::fprintf(stderr, "%s: %zu neue Logs geladen, %zu bereits in Datenbank %s\n", folder.c_str(),
-               found.files.size(), found.wholly_folded, s.values.database_number.c_str());
+               loaded, found.wholly_folded, s.values.database_number.c_str());
 }
 
 void Again(Session& s, const std::string&) {
@@ -311,7 +336,7 @@ int Main(int argc, char** argv) {
   }
   if (!session.status.empty()) std::cout << session.status << '\n';
   std::cout.flush();
-  return std::cout ? 0 : kExitFailure;
+  return std::cout && !session.file_passed_over ? 0 : kExitFailure;
 }
 
 }  // namespace

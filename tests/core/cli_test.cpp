@@ -161,6 +161,27 @@ TEST_F(Cli, FailureKeepsEarlierWorkAndNamesTheFile) {
   EXPECT_FALSE(fs::exists(program_.path() / "x.db"));
 }
 
+// A scheduled run over a log folder: one unreadable log is named and passed
+// over, the others and the actions after it still run, and the exit status
+// tells of it at the end. A file without a single time-stamped line is named
+// as no log, and loaded all the same.
+TEST_F(Cli, UnreadableLogInAFolderStopsNothingElse) {
+  const fs::path logs = program_ / "logs";
+  fs::create_directory(logs);
+  fs::copy_file(program_ / "a.log", logs / "a.log");
+  fs::copy_file(program_ / "b.log", logs / "c.log");
+  WriteBytes(logs / "notes.log", "just some notes\n");
+  // Unreadable even for root: reading this link's target fails.
+  fs::create_symlink("/proc/self/mem", logs / "b.log");
+  Result r = Run({"--load-new", logs.string(), "--update", "--list"});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.err.find((logs / "b.log").string() + ": nicht lesbar"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find((logs / "notes.log").string() + ": kein Log"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("3 neue Logs geladen"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("Datenbank 1 fertig..."), std::string::npos);
+  EXPECT_FALSE(DatabaseContents(Db(1)).empty());
+}
+
 TEST_F(Cli, ColoursRefreshAndReport) {
   const std::string colours =
       "#000000\r\n#111111\r\n#222222\r\n#333333\r\n#444444\r\n#555555\r\n#666666\r\n#777777\r\n"

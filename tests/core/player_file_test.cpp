@@ -120,13 +120,13 @@ TEST(PlayerFile, PathsStayInsideTheDatabase) {
 
 TEST(PlayerFile, IncrementFieldCreatesThenCounts) {
   TempDir db;
+  // The creating event counts, written as every rewrite is (44 lines, CR LF).
   IncrementField(db.path(), "4711", 7, kReference);
-  const std::string created = "4711\r\n03/15/2003\r\n20:14:07\r\nUnknown\r\n" + Zeros(40, false);
-  EXPECT_EQ(ReadBytes(db / "4711.db"), created);  // the asked-for count stays 0
+  const std::string head = "4711\r\n03/15/2003\r\n20:14:07\r\nUnknown\r\n";
+  EXPECT_EQ(ReadBytes(db / "4711.db"), head + Zeros(3, true) + "1\r\n" + Zeros(36, true));
 
   IncrementField(db.path(), "4711", 7, kReference);
-  EXPECT_EQ(ReadBytes(db / "4711.db"), "4711\r\n03/15/2003\r\n20:14:07\r\nUnknown\r\n" +
-                                           Zeros(3, true) + "1\r\n" + Zeros(36, true));
+  EXPECT_EQ(ReadBytes(db / "4711.db"), head + Zeros(3, true) + "2\r\n" + Zeros(36, true));
 }
 
 TEST(PlayerFile, IncrementFieldKeepsOtherFieldsAndDropsSkillLine) {

@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <vector>
 
 #include "base/file_io.h"
 #include "db/player_file.h"
+#include "log/classic_line.h"
 #include "log/log_buffer.h"
 #include "log/log_lines.h"
 #include "log/weapon_names.h"
@@ -52,17 +54,26 @@ bool EndsQuoted(std::string_view line, std::string_view word) {
   return line.ends_with("\"" + std::string(word) + "\"");
 }
 
-// The first player token (from the double quote at 25 to the first `>" `)
-// followed by `say "` or `say_team "`.
-bool IsChat(std::string_view line) {
-  if (line.size() <= 25 || line[25] != '"') return false;
+// What follows the first player token (from the double quote at 25 to the
+// first `>" `); none without such a token.
+std::optional<std::string_view> AfterFirstPlayer(std::string_view line) {
+  if (line.size() <= 25 || line[25] != '"') return std::nullopt;
   const size_t end = line.find(">\" ", 26);
-  if (end == std::string_view::npos) return false;
-  const std::string_view after = line.substr(end + 3);
-  return after.starts_with("say \"") || after.starts_with("say_team \"");
+  if (end == std::string_view::npos) return std::nullopt;
+  return line.substr(end + 3);
 }
 
-std::optional<Events> Analyse(std::string_view line) {
+bool ReportsAnything(const Events& e) {
+  return e.entered || e.joined != Joined::kNone || e.kill || e.objective || e.disconnected;
+}
+
+// The servers' own names of three weapons of the table.
+const std::vector<std::pair<std::string, int>> kWeaponAliases = {
+    {"elite", 5}, {"g3sg1", 20}, {"m249", 22}};
+
+std::optional<Events> Analyse(std::string_view original) {
+  const std::string classic = ClassicLineText(original);
+  const std::string_view line = classic;
   Events e;
   e.entered = line.ends_with("entered the game");
   if (literal::IsTeamJoin(line)) e.joined = line.ends_with("\"CT\"") ? Joined::kCt : Joined::kOther;
@@ -71,9 +82,17 @@ std::optional<Events> Analyse(std::string_view line) {
     if (EndsQuoted(line, word)) e.objective = field;
   }
   e.disconnected = line.ends_with("disconnected");
-  if (!e.entered && e.joined == Joined::kNone && !e.kill && !e.objective && !e.disconnected)
-    return e;
-  if (IsChat(line)) return Events();
+  if (!ReportsAnything(e)) return e;
+  // An event counts only when its verb follows the first player: nothing a
+  // player names himself or types reports one.
+  const std::optional<std::string_view> after = AfterFirstPlayer(line);
+  if (!after) return Events();
+  e.entered = e.entered && after->starts_with("entered the game");
+  if (!after->starts_with("joined team \"")) e.joined = Joined::kNone;
+  e.kill = e.kill && after->starts_with("killed \"");
+  if (!after->starts_with("triggered \"")) e.objective.reset();
+  e.disconnected = e.disconnected && after->starts_with("disconnected");
+  if (!ReportsAnything(e)) return Events();
   const std::optional<std::string> id = literal::PlayerId(line);
   if (!id) return std::nullopt;
   e.id = *id;
@@ -88,6 +107,9 @@ std::optional<Events> Analyse(std::string_view line) {
     e.killer = *killer;
     for (size_t i = 0; i < kWeaponNames.size(); ++i) {
       if (EndsQuoted(line, kWeaponNames[i])) e.weapon = static_cast<int>(i) + 1;
+    }
+    for (const auto& [alias, weapon] : kWeaponAliases) {
+      if (EndsQuoted(line, alias)) e.weapon = weapon;
     }
   }
   e.date = literal::Mid(line, 2, 10);
@@ -218,11 +240,9 @@ void DisconnectedUpdate(const std::filesystem::path& dir, const Events& e) {
 void IncrementField(const std::filesystem::path& database_dir, std::string_view player_id,
                     int index, std::string_view reference_line) {
   std::filesystem::path file = PlayerFilePath(database_dir, player_id);
-  if (!PlayerFileExists(file)) {
-    WriteFileAtomic(file, UnknownRecordBytes(player_id, reference_line));
-    return;
-  }
-  Fields fields = ReadPlayerFile(file);
+  Fields fields = PlayerFileExists(file)
+                      ? ReadPlayerFile(file)
+                      : SplitFields(UnknownRecordBytes(player_id, reference_line));
   if (fields.size() < static_cast<size_t>(kFieldCount)) fields.resize(kFieldCount);
   std::string& count = fields[static_cast<size_t>(index)];
   count = IncrementedCount(count);
@@ -247,26 +267,39 @@ bool PlayersReadable(const std::filesystem::path& dir, const Events& e) {
   return true;
 }
 
+void FoldEvents(const std::filesystem::path& database_dir, const Events& e,
+                std::string_view ref) {
+  if (e.entered) EnteredUpdate(database_dir, e);
+  if (e.joined != Joined::kNone)
+    IncrementField(database_dir, e.id,
+                   e.joined == Joined::kCt ? field::kCtJoins : field::kOtherJoins, ref);
+  if (e.kill) {
+    IncrementField(database_dir, e.id, field::kDeaths, ref);
+    IncrementField(database_dir, e.killer, field::kKills, ref);
+    if (e.weapon != 0)
+      IncrementField(database_dir, e.killer, kFirstWeaponField + e.weapon - 1, ref);
+  }
+  if (e.objective) IncrementField(database_dir, e.id, *e.objective, ref);
+  if (e.disconnected) DisconnectedUpdate(database_dir, e);
+}
+
 void DatabaseUpdateRunReference(const LogBuffer& buffer, const std::filesystem::path& database_dir,
                                 std::string& reference_line) {
-  reference_line = std::string(MiddleLine(buffer.text()));
+  reference_line = ClassicLineText(MiddleLine(buffer.text()));
   const std::string& ref = reference_line;
   ForEachLine(buffer.text(), [&](std::string_view line) {
-    const std::optional<Events> found = Analyse(line);
-    if (!found || !PlayersReadable(database_dir, *found)) return;
-    const Events& e = *found;
-    if (e.entered) EnteredUpdate(database_dir, e);
-    if (e.joined != Joined::kNone)
-      IncrementField(database_dir, e.id,
-                     e.joined == Joined::kCt ? field::kCtJoins : field::kOtherJoins, ref);
-    if (e.kill) {
-      IncrementField(database_dir, e.id, field::kDeaths, ref);
-      IncrementField(database_dir, e.killer, field::kKills, ref);
-      if (e.weapon != 0)
-        IncrementField(database_dir, e.killer, kFirstWeaponField + e.weapon - 1, ref);
+    // The parts a NUL run cuts a line into: every player they name is
+    // checked before any of them is folded.
+    std::vector<Events> parts;
+    ForEachPartBetweenNulRuns(line, [&](std::string_view part) {
+      const std::optional<Events> found = Analyse(part);
+      if (found) parts.push_back(*found);
+    });
+    std::vector<const Events*> readable;
+    for (const Events& e : parts) {
+      if (PlayersReadable(database_dir, e)) readable.push_back(&e);
     }
-    if (e.objective) IncrementField(database_dir, e.id, *e.objective, ref);
-    if (e.disconnected) DisconnectedUpdate(database_dir, e);
+    for (const Events* e : readable) FoldEvents(database_dir, *e, ref);
   });
 }
 

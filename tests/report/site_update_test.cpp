@@ -55,13 +55,15 @@ std::set<std::string> Names(const std::map<std::string, Stamp>& stamps) {
 
 class SiteUpdate : public ::testing::Test {
  protected:
-  SiteChanges Run() { return ReportRun(site.root(), site.database(), colours); }
+  SiteChanges Run() {
+    return ReportRun(site.root(), site.database(), colours, testutil::kReportTime);
+  }
 
   // The site holds exactly the pages a run into an empty folder writes from
   // the same database, byte for byte, besides `foreign` files.
   void ExpectSameAsFullRewrite(const std::set<std::string>& foreign = {}) {
     ProgramFolder fresh;
-    ReportRun(fresh.root(), site.database(), colours);
+    ReportRun(fresh.root(), site.database(), colours, testutil::kReportTime);
     std::set<std::string> names = Names(Stamps(site.html()));
     for (const std::string& name : foreign) names.erase(name);
     EXPECT_EQ(names, Names(Stamps(fresh.html())));
@@ -77,7 +79,8 @@ class SiteUpdate : public ::testing::Test {
                     "#707070", "#808080", "#909090", "#a0a0a0", "#b0b0b0", "#c0c0c0"};
 };
 
-constexpr size_t kTablePages = 4 + 24 + 1;  // st, se, sp, wt, the weapon pages, style.css
+// st, se, sp, wt, the weapon pages, style.css and the history pages
+constexpr size_t kTablePages = 4 + 24 + 1 + testutil::kEmptyHistoryPages;
 
 TEST_F(SiteUpdate, UnchangedDatabaseRewritesNothing) {
   site.AddPlayer("a", "Ann", {{7, "2"}, {20, "2"}});

@@ -18,9 +18,9 @@ struct HistoryView {
 
   const SiteHistory& history;
   std::time_t now;
-  DayNumber today = 0;                             // the local day of `now`
-  std::string stand;                               // "07.12.2026, 18:04"
-  std::vector<std::string> names;                  // current name by player
+  std::string stand;               // "07.12.2026, 18:04" (before `today`, whose making fills it)
+  DayNumber today = 0;             // the local day of `now`
+  std::vector<std::string> names;  // current name by player
   std::vector<std::vector<uint32_t>> player_days;  // indices into history.days, by player
   std::vector<std::vector<uint32_t>> player_weapons;
   std::vector<std::vector<uint32_t>> player_names;

@@ -73,6 +73,8 @@ bool IsSitePageName(std::string_view name) {
 
 SiteWriter::SiteWriter(const std::filesystem::path& html_dir, const Fingerprint& format)
     : folder_(html_dir), format_(format) {
+  folder_.RemoveLeftoverTemporaries(
+      {kSiteSubfolders[0], kSiteSubfolders[1], kSiteSubfolders[2], kSiteSubfolders[3]});
   try {
     AppendFileBytes(index_bytes_, folder_.path() / kSiteIndexName, /*follow_links=*/false);
     last_ = ParseSiteIndex(index_bytes_);

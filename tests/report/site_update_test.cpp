@@ -256,5 +256,19 @@ TEST(SiteWriter, IndexOfAnotherFormatKeepsNoPageButStillNamesTheSitesFiles) {
   EXPECT_FALSE(fs::exists(dir.path() / "b.htm"));
 }
 
+TEST_F(SiteUpdate, TemporariesOfAKilledRunGoWithTheNextRun) {
+  site.AddPlayer("a", "Ann", {{7, "2"}});
+  Run();
+  // What a run killed while writing leaves: hidden temporaries, also in a subfolder.
+  fs::create_directories(site.html() / "spieler");
+  for (const char* name : {".st.htm.tmp12345", "spieler/.a.htm.tmp7", "daten/.tage.json.tmp9"})
+    WriteFileAtomic(site.html() / name, "half a page");
+  WriteFileAtomic(site.html() / ".notes.tmp", "not ours");
+  Run();
+  for (const char* name : {".st.htm.tmp12345", "spieler/.a.htm.tmp7", "daten/.tage.json.tmp9"})
+    EXPECT_FALSE(fs::exists(site.html() / name)) << name;
+  EXPECT_TRUE(fs::exists(site.html() / ".notes.tmp"));
+}
+
 }  // namespace
 }  // namespace varnokel

@@ -130,6 +130,12 @@ TEST(LogBuffer, CountingAndFindingLineEnds) {
         << pos;
   }
   EXPECT_EQ(LineIndex("").line_ends(), 0u);
+  // Runs of empty lines long enough to overflow a byte-wide count per lane.
+  const std::string empty_lines = "x" + std::string(4096, '\n') + "y" + std::string(300, '\n');
+  EXPECT_EQ(CountLineEnds(empty_lines), 4396u);
+  EXPECT_EQ(LineIndex(empty_lines).line_ends(), 4396u);
+  EXPECT_EQ(FindLineEnd(empty_lines, 4095), 4096u);
+  EXPECT_EQ(FindLineEnd(empty_lines, 4096), 4098u);
 }
 
 TEST(LogBuffer, PartsOfAGrowingFileAreItsCompleteLinesFromAnOffset) {

@@ -35,6 +35,11 @@ int32_t Wrap(int64_t value) {
 
 const std::array<Weapon, kWeaponCount> kWeapons = MakeWeapons();
 
+int WeaponWeightOf(std::string_view name) {
+  const int weapon = WeaponNumberOf(name);
+  return weapon == 0 ? 0 : kWeapons[static_cast<size_t>(weapon - 1)].weight;
+}
+
 int ObjectiveField(Objective objective) {
   switch (objective) {
     case Objective::kTouchedAHostage:

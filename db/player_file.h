@@ -48,6 +48,10 @@ struct Weapon {
 // n (1..24) is kWeapons[n - 1] and is counted in WeaponKillsField(n).
 extern const std::array<Weapon, kWeaponCount> kWeapons;
 
+// The weight in the skill value of a kill with the weapon the log names
+// `name` (a name of the table or a server's alias), 0 for any other weapon.
+int WeaponWeightOf(std::string_view name);
+
 // The fields of one player file, index 0 upwards (may hold more or fewer than
 // 44; FieldAt treats a missing field as empty text).
 using Fields = std::vector<std::string>;

@@ -4,7 +4,6 @@
 #include <set>
 
 #include "db/player_file.h"
-#include "log/weapon_names.h"
 
 namespace varnokel {
 
@@ -25,10 +24,8 @@ std::vector<PlayerTotals> SumPlayers(const SiteHistory& history, DayRange range,
   }
   if (!map) {
     for (const WeaponDayRow& row : history.weapons) {
-      const int weapon = WeaponNumberOf(row.weapon);
-      if (weapon == 0 || !range.Holds(row.day)) continue;
-      by_player[row.player].weighted_kills +=
-          row.kills * kWeapons[static_cast<size_t>(weapon - 1)].weight;
+      if (range.Holds(row.day))
+        by_player[row.player].weighted_kills += row.kills * WeaponWeightOf(row.weapon);
     }
   }
   std::vector<PlayerTotals> players;

@@ -398,6 +398,10 @@ void SetFileFault(const FileFault& fault) {
   g_write_operations = 0;
 }
 
+int CountWriteOperation() {
+  return NextWriteOperation();
+}
+
 long FileWriteOperationsSoFar() {
   return g_write_operations;
 }

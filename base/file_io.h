@@ -139,5 +139,9 @@ struct FileFault {
 };
 void SetFileFault(const FileFault& fault);  // also restarts the count
 long FileWriteOperationsSoFar();
+// Counts one write operation made by other code (the event store's SQLite
+// writes) and returns the error it must fail with, 0 for none (or kills the
+// process, as the fault says).
+int CountWriteOperation();
 
 }  // namespace varnokel

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/file_io.h"
+#include "db/event_store.h"
 
 namespace varnokel {
 
@@ -62,8 +63,18 @@ std::vector<JournalFile> ParseJournal(std::string_view journal, const fs::path& 
   return files;
 }
 
+// The event store's record holds the store's changes, not its bytes: they are
+// added in a transaction of its own that the store remembers by number.
+void ApplyFile(const fs::path& dir, const JournalFile& file) {
+  if (file.name == kEventStoreFileName) {
+    ApplyStoreRecord(dir, file.bytes, dir / kJournalName);
+  } else {
+    OverwriteFile(dir / file.name, file.bytes);
+  }
+}
+
 void Apply(const fs::path& dir, const std::vector<JournalFile>& files, bool sync) {
-  for (const JournalFile& file : files) OverwriteFile(dir / file.name, file.bytes);
+  for (const JournalFile& file : files) ApplyFile(dir, file);
   if (sync) SyncFileSystem(dir);
   ::unlink((dir / kJournalName).c_str());
 }

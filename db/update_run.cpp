@@ -13,13 +13,18 @@
 #include <vector>
 
 #include "db/database_lock.h"
+#include "db/event_store.h"
 #include "db/journaled_commit.h"
 #include "db/ledger.h"
 #include "db/player_file.h"
 #include "db/player_record.h"
+#include "db/store_fold.h"
 #include "log/line_events.h"
 #include "log/log_buffer.h"
+#include "log/log_line_layout.h"
 #include "log/log_lines.h"
+#include "log/match_recognisers.h"
+#include "log/recognisers.h"
 
 namespace varnokel {
 
@@ -146,6 +151,11 @@ struct AnalysedLine {
   size_t id_hash = 0;        // IdHash of the ids
   size_t killer_hash = 0;
   bool unreadable = false;
+  // What only the event store reads: a map line, a suicide (of events.id), or
+  // the teams of a kill.
+  std::optional<MapLine> map;
+  bool suicide = false;
+  std::optional<KillTeams> teams;
 };
 
 // A stretch of one log's text, cut right after a line end; the last stretch
@@ -161,10 +171,27 @@ struct Chunk {
   size_t log = 0;    // index in the plan
   size_t lines = 0;  // lines analysed, kept or not
   std::vector<AnalysedLine> kept;
+  std::string_view first_line, last_line;  // the first and last that are not empty
 };
 
 bool NamesAPlayer(const LineEvents& e) {
   return e.entered || e.team_join != Team::kNone || e.kill || e.objective || e.disconnected;
+}
+
+// A line that counts for the event store only (a map line or a suicide);
+// false when it is none.
+bool AnalyseMatchLine(std::string_view line, AnalysedLine& out) {
+  out.map = RecogniseMapLine(line);
+  if (!out.map) {
+    if (!IsSuicide(line)) return false;
+    const std::optional<std::string_view> id = ExtractPlayerId(line);
+    if (!id || !IsValidPlayerId(*id)) return false;
+    out.suicide = true;
+    out.events.id = *id;
+  }
+  out.events.date = log_line::Date(line);
+  out.events.time = log_line::Time(line);
+  return true;
 }
 
 // Analyses one line; false when it changes nothing.
@@ -174,8 +201,9 @@ bool Analyse(std::string_view line, AnalysedLine& out) {
     out.unreadable = true;
     return true;
   }
-  if (!NamesAPlayer(*found)) return false;
+  if (!NamesAPlayer(*found)) return AnalyseMatchLine(line, out);
   out.events = *found;
+  if (found->kill) out.teams = TeamsOfKill(line);
   out.unreadable = !IsValidPlayerId(found->id) || (found->kill && !IsValidPlayerId(found->killer));
   out.id_hash = IdHash(found->id);
   if (found->kill) out.killer_hash = IdHash(found->killer);
@@ -281,6 +309,10 @@ class LineAnalysis {
       // stretch's first line.
       if (!stretch.last && line.data() == piece_end) return;
       ++chunk.lines;
+      if (!line.empty()) {
+        if (chunk.first_line.empty()) chunk.first_line = line;
+        chunk.last_line = line;
+      }
       AnalysedLine& analysed = chunk.kept.emplace_back();
       if (Analyse(line, analysed)) {
         analysed.offset = static_cast<size_t>(line.data() - text.data());
@@ -303,14 +335,39 @@ class LineAnalysis {
   std::vector<std::thread> threads_;
 };
 
+LineClock ClockOf(std::string_view line) {
+  return {log_line::Date(line), log_line::Time(line)};
+}
+
+// What a line of the player files adds to the event store; `player` is the
+// entry of the line's player before the line changes it.
+void FoldIntoStore(StoreFold& store, const AnalysedLine& line, const PlayerCache::Entry& player) {
+  const LineEvents& e = line.events;
+  const LineClock clock{e.date, e.time};
+  if (e.entered || e.disconnected) store.NameSeen(e.id, e.name, clock);
+  if (e.kill) store.Kill(e, line.teams);
+  if (e.objective) store.ObjectiveEvent(e.id, *e.objective, clock);
+  if (e.disconnected && player.exists) {
+    const Fields& f = player.record.fields;
+    store.SessionEnded(e.id, {f[field::kEnterDate], f[field::kEnterTime]}, clock);
+  }
+}
+
 // Folds one analysed line: every player it names is looked up before any
 // count changes, so a line is folded whole or not at all. Throws FileError
 // when a player file cannot be read (the line then has no effect).
-void FoldLine(PlayerCache& cache, const AnalysedLine& line) {
+void FoldLine(PlayerCache& cache, StoreFold* store, const AnalysedLine& line) {
   const LineEvents& e = line.events;
+  if (line.map || line.suicide) {
+    const LineClock clock{e.date, e.time};
+    if (store && line.map) store->Map(*line.map, clock);
+    if (store && line.suicide) store->Suicide(e.id, clock);
+    return;
+  }
   PlayerCache::Entry& player = cache.Find(e.id, line.id_hash);
   PlayerCache::Entry* killer = e.kill ? &cache.Find(e.killer, line.killer_hash) : nullptr;
 
+  if (store) FoldIntoStore(*store, line, player);
   if (e.entered) cache.Entered(player, e);
   if (e.team_join != Team::kNone) cache.Increment(player, e.id, TeamJoinField(e.team_join));
   if (e.kill) {
@@ -377,11 +434,21 @@ class WholeDigests {
   std::thread thread_;
 };
 
-// Writes the changed player files and the ledger in one commit.
+// The event store's part of a run: the number its commit gets and what the
+// lines add to it.
+struct StoreRun {
+  uint64_t commit = 0;
+  StoreFold fold;
+};
+
+// Writes the changed player files, the ledger and the store's changes in one
+// commit.
 void Commit(const std::filesystem::path& dir, const PlayerCache& cache, const Ledger& before,
-            const Ledger& after, bool sync, UpdateSummary& summary) {
+            const Ledger& after, const StoreRun* store, bool sync, UpdateSummary& summary) {
   JournaledCommit commit(dir, sync);
   try {
+    if (store && !store->fold.changes().empty())
+      commit.Add(kEventStoreFileName, store->fold.changes().Serialize(store->commit));
     for (const PlayerCache::Entry* entry : cache.ChangedEntries()) {
       commit.Add(entry->name, SerializeRecord(entry->record));
       ++(entry->existed ? summary.players_changed : summary.players_new);
@@ -429,6 +496,10 @@ UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer&
     summary.lines_read += log.lines;
     summary.lines_already += log.lines_already;
   }
+  // A store that is missing or damaged stops the run before anything is read.
+  std::optional<StoreRun> store;
+  if (options.event_store) store.emplace().commit = EventStore::ForUpdate(dir).last_commit() + 1;
+  StoreFold* const store_fold = store ? &store->fold : nullptr;
   WholeDigests whole(plan);
   std::optional<LineAnalysis> analysis(std::in_place, plan);
   reference_line = std::string(ReferenceLine(plan));  // while the analysis starts
@@ -438,14 +509,23 @@ UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer&
   std::optional<FileError> cause;
   size_t done = 0;
   {
-    std::optional<size_t> log;  // the log of the last chunk
-    size_t lines_before = 0;    // lines of that log before the chunk
+    std::optional<size_t> log;   // the log of the last chunk
+    size_t lines_before = 0;     // lines of that log before the chunk
+    std::string_view last_line;  // the last line of that log not empty so far
     while (!stop) {
       std::optional<Chunk> chunk = analysis->Next();
       if (!chunk) break;
       if (chunk->log != log) {
+        const PlannedLog& planned = plan.logs[chunk->log];
+        if (store_fold && log) store_fold->EndLog(ClockOf(last_line));
+        if (store_fold) {
+          store_fold->BeginLog(planned.server,
+                               LastMapBefore(planned.content.text, planned.fold_from),
+                               ClockOf(chunk->first_line));
+        }
         log = chunk->log;
-        lines_before = plan.logs[chunk->log].lines_already;
+        lines_before = planned.lines_already;
+        last_line = {};
       }
       for (const AnalysedLine& line : chunk->kept) {
         if (line.unreadable) {
@@ -453,7 +533,7 @@ UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer&
           continue;
         }
         try {
-          FoldLine(cache, line);
+          FoldLine(cache, store_fold, line);
         } catch (const FileError& error) {
           stop = StopPoint{chunk->log, line.offset, lines_before + line.line_in_chunk};
           cause = error;
@@ -461,6 +541,7 @@ UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer&
         }
       }
       if (stop) break;
+      if (!chunk->last_line.empty()) last_line = chunk->last_line;
       lines_before += chunk->lines;
       const size_t previous = done;
       done += chunk->lines;
@@ -469,6 +550,10 @@ UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer&
       analysis->Recycle(std::move(*chunk));
     }
     analysis.reset();  // stops what is left of the analysis
+    if (store_fold && log) {
+      store_fold->EndLog(stop ? ClockOf(plan.logs[stop->log].content.text.substr(stop->offset))
+                              : ClockOf(last_line));
+    }
   }
   if (stop) {
     // Every line of the stopping log before the failing one is folded, and
@@ -486,12 +571,12 @@ UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer&
   const std::vector<Digest>& digests = whole.Get();
   if (stop) {
     Commit(dir, cache, plan.ledger_before, LedgerAfter(plan, digests, stop->log, stop->offset),
-           options.sync, summary);
+           store ? &*store : nullptr, options.sync, summary);
     throw UpdateStopped(*cause, std::string(plan.logs[stop->log].name), stop->line_number,
                         summary.lines_folded);
   }
   Commit(dir, cache, plan.ledger_before, LedgerAfter(plan, digests, plan.logs.size(), 0),
-         options.sync, summary);
+         store ? &*store : nullptr, options.sync, summary);
   summary.commit_seconds = SecondsSince(commit_start);
   if (options.progress) options.progress(total, total);
   return summary;

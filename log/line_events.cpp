@@ -70,6 +70,7 @@ std::optional<LineEvents> AnalyseLine(std::string_view line) {
     if (!killer) return std::nullopt;
     events.killer = *killer;
     events.weapon = WeaponNumber(line);
+    events.weapon_name = LastQuotedWord(line);
   }
   events.date = log_line::Date(line);
   events.time = log_line::Time(line);

@@ -46,7 +46,9 @@ struct LineEvents {
   Team team_join = Team::kNone;
   bool kill = false;
   std::string_view killer;
-  int weapon = 0;  // 1..24, 0 when the weapon is none of them
+  int weapon = 0;                // 1..24, 0 when the weapon is none of them
+  std::string_view weapon_name;  // the quoted weapon of a kill, as the line writes it
+  bool headshot = false;         // the kill line carried a headshot mark
   // The quoted names never end one another, so a line reports one at most.
   std::optional<Objective> objective;
   bool disconnected = false;

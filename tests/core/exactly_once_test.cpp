@@ -13,6 +13,7 @@
 #include "db/player_file.h"
 #include "db/update_run.h"
 #include "log/log_buffer.h"
+#include "tests/core/store_support.h"
 #include "tests/core/test_support.h"
 #include "tools/loggen/log_generator.h"
 
@@ -35,6 +36,11 @@ std::string Generated(uint64_t seed, size_t lines) {
   return loggen::GenerateLog(options);
 }
 
+void CopyFiles(const fs::path& from, const fs::path& to) {
+  for (const fs::directory_entry& file : fs::directory_iterator(from))
+    fs::copy_file(file.path(), to / file.path().filename());
+}
+
 class ExactlyOnce : public ::testing::Test {
  protected:
   // Loads `files` (names in the log folder) and updates database `db`.
@@ -49,9 +55,7 @@ class ExactlyOnce : public ::testing::Test {
   }
   // The database's files, its ledger included (not the lock file).
   std::map<std::string, std::string> Everything(const fs::path& db) {
-    std::map<std::string, std::string> all = FolderContents(db);
-    all.erase(".lock");
-    return all;
+    return testing::DatabaseState(db);
   }
 
   TempDir logs_, db_, other_;
@@ -176,7 +180,7 @@ TEST_F(ExactlyOnce, EveryFailingWriteLeavesAllOrNothing) {
   WriteBytes(logs_ / "b.log", Generated(5, 300));
   Fold(db_.path(), {"a.log"});
   const auto before = Everything(db_.path());
-  for (const auto& [name, bytes] : before) WriteBytes(other_ / name, bytes);
+  CopyFiles(db_.path(), other_.path());
   SetFileFault({});  // counts the writes of the uninterrupted run
   Fold(other_.path(), {"b.log"});
   const long total = FileWriteOperationsSoFar();
@@ -185,7 +189,7 @@ TEST_F(ExactlyOnce, EveryFailingWriteLeavesAllOrNothing) {
   const int errors[] = {ENOSPC, EACCES, EIO};
   for (long n = 1; n <= total; ++n) {
     TempDir db;
-    for (const auto& [name, bytes] : before) WriteBytes(db / name, bytes);
+    CopyFiles(db_.path(), db.path());
     SetFileFault({n, errors[n % 3], false});
     bool recorded = false;
     try {
@@ -208,6 +212,7 @@ TEST_F(ExactlyOnce, SymbolicLinksAreNoPlayers) {
   WriteBytes(other_ / "secret.txt", "root:x:0:0\n");
   fs::create_symlink(other_ / "secret.txt", db_ / "evil.db");
   WriteBytes(db_ / "real.db", "real\r\n");
+  testing::AddEmptyStore(db_.path());
   EXPECT_EQ(ListPlayers(db_.path()), std::vector<std::string>{"real.db"});
   EXPECT_THROW(ReadPlayerDetails(db_.path(), "evil.db"), FileError);
   WriteBytes(logs_ / "a.log", LogLine("20:00:00", "\"E<1><evil><>\" entered the game\r\n"));

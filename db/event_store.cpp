@@ -1,0 +1,335 @@
+#include "db/event_store.h"
+
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <utility>
+
+#include "base/file_io.h"
+#include "db/counted_sqlite_files.h"
+#include "db/ledger.h"
+#include "db/store_sql.h"
+
+namespace varnokel {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A store being made: renamed into place once it is whole.
+constexpr std::string_view kNewStoreName = ".statistik.sqlite.neu";
+constexpr std::string_view kPlayerFileEnding = ".db";
+constexpr int kNoNumber = -1;
+
+FileError StoreError(const fs::path& file, std::string detail,
+                     FileError::Kind kind = FileError::Kind::kCreate) {
+  return FileError(kind, file, "Ereignisdatenbank: " + std::move(detail));
+}
+
+FileError SqliteError(const fs::path& file, sqlite3* db) {
+  return StoreError(file, sqlite3_errmsg(db));
+}
+
+// One prepared statement, reset after every use.
+class Statement {
+ public:
+  Statement(sqlite3* db, std::string_view sql, const fs::path& file) : db_(db), file_(file) {
+    if (sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &statement_, nullptr) !=
+        SQLITE_OK)
+      throw SqliteError(file, db);
+  }
+  ~Statement() { sqlite3_finalize(statement_); }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+
+  Statement& Bind(int index, int64_t value) {
+    sqlite3_bind_int64(statement_, index, value);
+    return *this;
+  }
+  Statement& Bind(int index, std::string_view text) {
+    sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+    return *this;
+  }
+  Statement& BindMoment(int index, const Moment& moment) {
+    if (moment.known) return Bind(index, moment.seconds);
+    sqlite3_bind_null(statement_, index);
+    return *this;
+  }
+  // True while there is a row to read.
+  bool Step() {
+    const int result = sqlite3_step(statement_);
+    if (result == SQLITE_ROW) return true;
+    sqlite3_reset(statement_);
+    if (result != SQLITE_DONE) throw SqliteError(file_, db_);
+    return false;
+  }
+  void Run() {
+    while (Step()) {
+    }
+  }
+  int64_t Int(int column) const { return sqlite3_column_int64(statement_, column); }
+  int Columns() const { return sqlite3_column_count(statement_); }
+  std::string Text(int column) const {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement_, column));
+    return text == nullptr
+               ? std::string()
+               : std::string(text, static_cast<size_t>(sqlite3_column_bytes(statement_, column)));
+  }
+
+ private:
+  sqlite3* db_;
+  const fs::path& file_;
+  sqlite3_stmt* statement_ = nullptr;
+};
+
+sqlite3* OpenFile(const fs::path& file, int flags) {
+  sqlite3* db = nullptr;
+  const int result = sqlite3_open_v2(file.c_str(), &db, flags, CountedSqliteVfs());
+  if (result != SQLITE_OK) {
+    const std::string reason = db ? sqlite3_errmsg(db) : sqlite3_errstr(result);
+    sqlite3_close(db);
+    throw StoreError(file, reason, FileError::Kind::kOpen);
+  }
+  return db;
+}
+
+void ExecuteOn(sqlite3* db, std::string_view sql, const fs::path& file) {
+  char* message = nullptr;
+  if (sqlite3_exec(db, std::string(sql).c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+    const std::string reason = message ? message : sqlite3_errmsg(db);
+    sqlite3_free(message);
+    throw StoreError(file, reason);
+  }
+}
+
+bool HasPlayerFilesOrLedger(const fs::path& dir) {
+  for (const std::string& name : ListEntryNames(dir)) {
+    if (name == kLedgerFileName || (name.ends_with(kPlayerFileEnding) && IsRegularFile(dir / name)))
+      return true;
+  }
+  return false;
+}
+
+// Makes an empty store of this version under a hidden name and renames it
+// into place, so that a store is either whole or not there.
+void CreateStore(const fs::path& dir) {
+  const fs::path building = dir / kNewStoreName;
+  ::unlink(building.c_str());
+  ::unlink((building.string() + "-journal").c_str());
+  {
+    std::unique_ptr<sqlite3, int (*)(sqlite3*)> db(
+        OpenFile(building, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE), sqlite3_close);
+    ExecuteOn(db.get(), store_sql::kConnectionSettings, building);
+    ExecuteOn(db.get(),
+              "BEGIN; " + std::string(store_sql::kSchema) +
+                  "PRAGMA application_id = " + std::to_string(store_sql::kApplicationId) +
+                  "; PRAGMA user_version = " + std::to_string(store_sql::kSchemaVersion) +
+                  "; COMMIT;",
+              building);
+  }
+  RenameFile(building, EventStorePath(dir));
+}
+
+}  // namespace
+
+fs::path EventStorePath(const fs::path& database_dir) {
+  return database_dir / kEventStoreFileName;
+}
+
+EventStore::EventStore(const fs::path& database_dir, Access access)
+    : file_(EventStorePath(database_dir)), db_(nullptr, sqlite3_close) {
+  if (!IsRegularFile(file_)) throw StoreError(file_, "fehlt", FileError::Kind::kOpen);
+  db_.reset(
+      OpenFile(file_, access == Access::kWrite ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY));
+  Check();
+}
+
+EventStore::~EventStore() = default;
+EventStore::EventStore(EventStore&&) noexcept = default;
+
+EventStore EventStore::ForUpdate(const fs::path& database_dir) {
+  const fs::path file = EventStorePath(database_dir);
+  if (!IsRegularFile(file) && !IsSymbolicLink(file)) {
+    if (HasPlayerFilesOrLedger(database_dir)) {
+      throw StoreError(file,
+                       "fehlt neben den Spielerdateien; die Datenbank l\xC3\xB6schen und die "
+                       "Logs neu einlesen, um sie wieder anzulegen",
+                       FileError::Kind::kOpen);
+    }
+    CreateStore(database_dir);
+  }
+  return EventStore(database_dir, Access::kWrite);
+}
+
+void EventStore::Check() {
+  int64_t application_id = 0, version = 0;
+  try {
+    Statement read_id(db_.get(), store_sql::kReadApplicationId, file_);
+    if (read_id.Step()) application_id = read_id.Int(0);
+    read_id.Run();
+    Statement read_version(db_.get(), store_sql::kReadVersion, file_);
+    if (read_version.Step()) version = read_version.Int(0);
+    read_version.Run();
+  } catch (const FileError&) {
+    throw StoreError(file_,
+                     "keine SQLite-Datei oder besch\xC3\xA4"
+                     "digt",
+                     FileError::Kind::kOpen);
+  }
+  if (application_id != store_sql::kApplicationId)
+    throw StoreError(file_, "keine Ereignisdatenbank dieses Programms", FileError::Kind::kOpen);
+  if (version != store_sql::kSchemaVersion) {
+    throw StoreError(file_,
+                     "Version " + std::to_string(version) + " statt " +
+                         std::to_string(store_sql::kSchemaVersion),
+                     FileError::Kind::kOpen);
+  }
+  Execute(store_sql::kConnectionSettings);
+}
+
+void EventStore::Execute(std::string_view sql) const {
+  ExecuteOn(db_.get(), sql, file_);
+}
+
+uint64_t EventStore::last_commit() const {
+  Statement read(db_.get(), store_sql::kReadLastCommit, file_);
+  int64_t last = 0;
+  if (read.Step()) last = read.Int(0);
+  read.Run();
+  return static_cast<uint64_t>(last);
+}
+
+namespace {
+
+// The store's numbers of one kind of name (players, maps, servers or
+// weapons: a map and a player may share a text, not a number) for the names
+// of one commit, looked up or added on first use.
+class NameNumbers {
+ public:
+  NameNumbers(sqlite3* db, const StoreChanges& changes, const fs::path& file,
+              std::string_view add_sql, std::string_view find_sql)
+      : changes_(changes), add_(db, add_sql, file), find_(db, find_sql, file) {}
+
+  int64_t operator()(uint32_t name) {
+    if (numbers_.size() <= name) numbers_.resize(name + 1, kNoNumber);
+    int64_t& number = numbers_[name];
+    if (number != kNoNumber) return number;
+    const std::string& text = changes_.NameText(name);
+    add_.Bind(1, text).Run();
+    find_.Bind(1, text);
+    if (find_.Step()) number = find_.Int(0);
+    find_.Run();
+    return number;
+  }
+
+ private:
+  const StoreChanges& changes_;
+  Statement add_, find_;
+  std::vector<int64_t> numbers_;
+};
+
+void AddSums(sqlite3* db, const StoreChanges& changes, const fs::path& file) {
+  NameNumbers players(db, changes, file, store_sql::kAddPlayer, store_sql::kFindPlayer);
+  NameNumbers maps(db, changes, file, store_sql::kAddMap, store_sql::kFindMap);
+  NameNumbers servers(db, changes, file, store_sql::kAddServer, store_sql::kFindServer);
+  NameNumbers weapons(db, changes, file, store_sql::kAddWeapon, store_sql::kFindWeapon);
+  Statement player_day(db, store_sql::kAddPlayerDay, file);
+  for (const auto& [k, c] : changes.player_days()) {
+    player_day.Bind(1, players(k.player))
+        .Bind(2, k.day)
+        .Bind(3, maps(k.map))
+        .Bind(4, servers(k.server));
+    int column = 5;
+    for (int64_t count : {c.kills, c.deaths, c.headshots, c.suicides, c.team_kills, c.bombs_planted,
+                          c.bombs_defused, c.hostages_rescued, c.seconds, c.sessions})
+      player_day.Bind(column++, count);
+    player_day.Run();
+  }
+  Statement weapon_day(db, store_sql::kAddWeaponDay, file);
+  for (const auto& [k, c] : changes.weapon_days()) {
+    weapon_day.Bind(1, players(k.player))
+        .Bind(2, k.day)
+        .Bind(3, weapons(k.weapon))
+        .Bind(4, c.kills)
+        .Bind(5, c.headshots)
+        .Run();
+  }
+  Statement name(db, store_sql::kAddName, file);
+  for (const auto& [k, days] : changes.names_seen()) {
+    name.Bind(1, players(k.player))
+        .Bind(2, changes.NameText(k.name))
+        .Bind(3, days.first)
+        .Bind(4, days.last)
+        .Run();
+  }
+  Statement session(db, store_sql::kAddSession, file);
+  for (const Session& s : changes.sessions()) {
+    session.Bind(1, players(s.player))
+        .BindMoment(2, s.begin)
+        .BindMoment(3, s.end)
+        .Bind(4, maps(s.map))
+        .Bind(5, servers(s.server))
+        .Run();
+  }
+  Statement map_day(db, store_sql::kAddMapDay, file);
+  for (const auto& [k, c] : changes.map_days()) {
+    map_day.Bind(1, maps(k.map)).Bind(2, k.day).Bind(3, c.starts).Bind(4, c.seconds).Run();
+  }
+}
+
+}  // namespace
+
+void EventStore::Apply(const StoreChanges& changes, uint64_t commit) {
+  Execute("BEGIN IMMEDIATE");
+  try {
+    if (last_commit() >= commit) {
+      Execute("ROLLBACK");
+      return;
+    }
+    AddSums(db_.get(), changes, file_);
+    Statement(db_.get(), store_sql::kWriteLastCommit, file_)
+        .Bind(1, static_cast<int64_t>(commit))
+        .Run();
+    Execute("COMMIT");
+  } catch (const FileError&) {
+    if (!sqlite3_get_autocommit(db_.get()))
+      sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+    throw;
+  }
+}
+
+void EventStore::ForEachRow(std::string_view sql,
+                            const std::function<void(const std::vector<std::string>&)>& row) const {
+  Statement query(db_.get(), sql, file_);
+  std::vector<std::string> columns(static_cast<size_t>(query.Columns()));
+  while (query.Step()) {
+    for (size_t i = 0; i < columns.size(); ++i) columns[i] = query.Text(static_cast<int>(i));
+    row(columns);
+  }
+}
+
+std::string EventStore::CanonicalDump() const {
+  std::string dump;
+  for (std::string_view sql : store_sql::kCanonicalDump) {
+    dump.append(sql).append("\n");
+    ForEachRow(sql, [&](const std::vector<std::string>& columns) {
+      for (const std::string& column : columns) dump.append(column).append("|");
+      dump.append("\n");
+    });
+  }
+  return dump;
+}
+
+void ApplyStoreRecord(const fs::path& database_dir, std::string_view record,
+                      const fs::path& journal) {
+  uint64_t commit = 0;
+  const StoreChanges changes = StoreChanges::Parse(record, journal, commit);
+  EventStore(database_dir, EventStore::Access::kWrite).Apply(changes, commit);
+}
+
+void RemoveEventStore(const fs::path& database_dir) {
+  ::unlink((database_dir / kEventStoreFileName).c_str());
+  ::unlink((database_dir / kEventStoreJournalName).c_str());
+}
+
+}  // namespace varnokel

@@ -1,0 +1,109 @@
+#include "db/store_fold.h"
+
+#include "db/player_record.h"
+
+namespace varnokel {
+
+namespace {
+
+constexpr int64_t kSecondsPerDay = 24 * 60 * 60;
+
+int64_t DayOfMoment(const Moment& moment) {
+  return moment.seconds >= 0 ? moment.seconds / kSecondsPerDay
+                             : (moment.seconds - kSecondsPerDay + 1) / kSecondsPerDay;
+}
+
+}  // namespace
+
+int64_t StoreFold::Day(std::string_view date) {
+  if (date != last_date_) {
+    last_date_ = date;
+    last_day_ = DayNumber(date).value_or(kUnknownDay);
+  }
+  return last_day_;
+}
+
+Moment StoreFold::MomentOf(const LineClock& clock) {
+  const int64_t day = Day(clock.date);
+  if (day == kUnknownDay) return {};
+  return Moment{true, day * kSecondsPerDay + TimeSeconds(clock.time)};
+}
+
+PlayerDayCounts& StoreFold::Counts(std::string_view id, std::string_view date) {
+  return changes_.PlayerDay({changes_.Name(id), map_, server_, Day(date)});
+}
+
+void StoreFold::BeginLog(std::string_view server, std::string_view map, const LineClock& first) {
+  server_ = changes_.Name(server);
+  map_ = changes_.Name(map);
+  run_start_ = map.empty() ? Moment{} : MomentOf(first);
+}
+
+void StoreFold::EndLog(const LineClock& last) {
+  CloseRun(last);
+}
+
+// The current map ran from run_start_ to `end`: its seconds count for the day
+// it started on.
+void StoreFold::CloseRun(const LineClock& end) {
+  const Moment stop = MomentOf(end);
+  if (run_start_.known && stop.known && stop.seconds > run_start_.seconds) {
+    changes_.MapDay({map_, DayOfMoment(run_start_)}).seconds += stop.seconds - run_start_.seconds;
+  }
+  run_start_ = {};
+}
+
+void StoreFold::Map(const MapLine& map, const LineClock& clock) {
+  CloseRun(clock);
+  map_ = changes_.Name(map.map);
+  if (!map.started) return;
+  run_start_ = MomentOf(clock);
+  ++changes_.MapDay({map_, Day(clock.date)}).starts;
+}
+
+void StoreFold::Kill(const LineEvents& e, const std::optional<KillTeams>& teams) {
+  PlayerDayCounts& killer = Counts(e.killer, e.date);
+  ++killer.kills;
+  if (e.headshot) ++killer.headshots;
+  if (teams && !teams->killer.empty() && teams->killer == teams->victim && e.killer != e.id)
+    ++killer.team_kills;
+  ++Counts(e.id, e.date).deaths;
+  if (e.weapon_name.empty()) return;
+  WeaponDayCounts& weapon =
+      changes_.WeaponDay({changes_.Name(e.killer), changes_.Name(e.weapon_name), Day(e.date)});
+  ++weapon.kills;
+  if (e.headshot) ++weapon.headshots;
+}
+
+void StoreFold::Suicide(std::string_view id, const LineClock& clock) {
+  ++Counts(id, clock.date).suicides;
+}
+
+void StoreFold::ObjectiveEvent(std::string_view id, Objective objective, const LineClock& clock) {
+  switch (objective) {
+    case Objective::kPlantedTheBomb:
+      ++Counts(id, clock.date).bombs_planted;
+      break;
+    case Objective::kDefusedTheBomb:
+      ++Counts(id, clock.date).bombs_defused;
+      break;
+    case Objective::kRescuedAHostage:
+      ++Counts(id, clock.date).hostages_rescued;
+      break;
+    default:
+      break;  // the player files count the others
+  }
+}
+
+void StoreFold::NameSeen(std::string_view id, std::string_view name, const LineClock& clock) {
+  changes_.NameSeen(changes_.Name(id), changes_.Name(name), Day(clock.date));
+}
+
+void StoreFold::SessionEnded(std::string_view id, const LineClock& begin, const LineClock& end) {
+  PlayerDayCounts& counts = Counts(id, end.date);
+  counts.seconds += SessionSeconds(begin.date, begin.time, end.date, end.time);
+  ++counts.sessions;
+  changes_.AddSession({changes_.Name(id), map_, server_, MomentOf(begin), MomentOf(end)});
+}
+
+}  // namespace varnokel

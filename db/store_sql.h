@@ -1,0 +1,134 @@
+// Every SQL text of the event store, with the schema's version. Operators and
+// the pages query the four views (German names: they are the stable
+// interface); the tables behind them keep each player id, map, server, weapon
+// and name once and refer to it by number, and days and times as numbers, so
+// that a player's day costs a few dozen bytes.
+//
+// Days are days since 1970-01-01 (-1: the line's date was no MM/DD/YYYY date),
+// moments seconds since 1970-01-01 00:00:00 as the log's clock shows them
+// (NULL when not known); the views show them as text.
+#pragma once
+
+#include <string_view>
+
+namespace varnokel::store_sql {
+
+// PRAGMA application_id: tells the store from any other SQLite file.
+inline constexpr int kApplicationId = 0x564B5354;  // "VKST"
+// PRAGMA user_version: raised with every change of the schema below.
+inline constexpr int kSchemaVersion = 1;
+
+inline constexpr std::string_view kConnectionSettings =
+    "PRAGMA journal_mode = DELETE; PRAGMA synchronous = FULL; PRAGMA foreign_keys = OFF;";
+
+inline constexpr std::string_view kSchema = R"sql(
+CREATE TABLE store_state (
+  one INTEGER PRIMARY KEY CHECK (one = 1),
+  last_commit INTEGER NOT NULL);
+INSERT INTO store_state VALUES (1, 0);
+CREATE TABLE player (nr INTEGER PRIMARY KEY, id TEXT NOT NULL UNIQUE);
+CREATE TABLE map (nr INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE);
+CREATE TABLE server (nr INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE);
+CREATE TABLE weapon (nr INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE);
+CREATE TABLE player_day (
+  player INTEGER NOT NULL, day INTEGER NOT NULL, map INTEGER NOT NULL, server INTEGER NOT NULL,
+  kills INTEGER NOT NULL, deaths INTEGER NOT NULL, headshots INTEGER NOT NULL,
+  suicides INTEGER NOT NULL, team_kills INTEGER NOT NULL, bombs_planted INTEGER NOT NULL,
+  bombs_defused INTEGER NOT NULL, hostages_rescued INTEGER NOT NULL,
+  seconds INTEGER NOT NULL, sessions INTEGER NOT NULL,
+  PRIMARY KEY (player, day, map, server)) WITHOUT ROWID;
+CREATE TABLE weapon_day (
+  player INTEGER NOT NULL, day INTEGER NOT NULL, weapon INTEGER NOT NULL,
+  kills INTEGER NOT NULL, headshots INTEGER NOT NULL,
+  PRIMARY KEY (player, day, weapon)) WITHOUT ROWID;
+CREATE TABLE player_name (
+  player INTEGER NOT NULL, name TEXT NOT NULL, first_day INTEGER NOT NULL,
+  last_day INTEGER NOT NULL,
+  PRIMARY KEY (player, name)) WITHOUT ROWID;
+CREATE TABLE session (
+  player INTEGER NOT NULL, begin INTEGER, end INTEGER, map INTEGER NOT NULL,
+  server INTEGER NOT NULL);
+CREATE INDEX session_by_end ON session (end);
+CREATE TABLE map_day (
+  map INTEGER NOT NULL, day INTEGER NOT NULL, starts INTEGER NOT NULL,
+  seconds INTEGER NOT NULL,
+  PRIMARY KEY (map, day)) WITHOUT ROWID;
+
+CREATE VIEW spieler_tage (spieler, tag, karte, server, kills, tode, headshots, sekunden) AS
+  SELECT player.id, CASE WHEN d.day >= 0 THEN date(d.day * 86400, 'unixepoch') END,
+         map.name, server.name, d.kills, d.deaths, d.headshots, d.seconds
+  FROM player_day AS d JOIN player ON player.nr = d.player JOIN map ON map.nr = d.map
+       JOIN server ON server.nr = d.server;
+CREATE VIEW waffen_tage (spieler, tag, waffe, kills, headshots) AS
+  SELECT player.id, CASE WHEN w.day >= 0 THEN date(w.day * 86400, 'unixepoch') END,
+         weapon.name, w.kills, w.headshots
+  FROM weapon_day AS w JOIN player ON player.nr = w.player JOIN weapon ON weapon.nr = w.weapon;
+CREATE VIEW namen (spieler, name, erster_tag, letzter_tag) AS
+  SELECT player.id, n.name,
+         CASE WHEN n.first_day >= 0 THEN date(n.first_day * 86400, 'unixepoch') END,
+         CASE WHEN n.last_day >= 0 THEN date(n.last_day * 86400, 'unixepoch') END
+  FROM player_name AS n JOIN player ON player.nr = n.player;
+CREATE VIEW sitzungen (spieler, beginn, ende, karte, server) AS
+  SELECT player.id, datetime(s.begin, 'unixepoch'), datetime(s.end, 'unixepoch'), map.name,
+         server.name
+  FROM session AS s JOIN player ON player.nr = s.player JOIN map ON map.nr = s.map
+       JOIN server ON server.nr = s.server;
+)sql";
+
+inline constexpr std::string_view kReadVersion = "PRAGMA user_version";
+inline constexpr std::string_view kReadApplicationId = "PRAGMA application_id";
+inline constexpr std::string_view kReadLastCommit = "SELECT last_commit FROM store_state";
+inline constexpr std::string_view kWriteLastCommit = "UPDATE store_state SET last_commit = ?1";
+
+// The numbers of names: added when new, then looked up.
+inline constexpr std::string_view kAddPlayer = "INSERT OR IGNORE INTO player (id) VALUES (?1)";
+inline constexpr std::string_view kFindPlayer = "SELECT nr FROM player WHERE id = ?1";
+inline constexpr std::string_view kAddMap = "INSERT OR IGNORE INTO map (name) VALUES (?1)";
+inline constexpr std::string_view kFindMap = "SELECT nr FROM map WHERE name = ?1";
+inline constexpr std::string_view kAddServer = "INSERT OR IGNORE INTO server (name) VALUES (?1)";
+inline constexpr std::string_view kFindServer = "SELECT nr FROM server WHERE name = ?1";
+inline constexpr std::string_view kAddWeapon = "INSERT OR IGNORE INTO weapon (name) VALUES (?1)";
+inline constexpr std::string_view kFindWeapon = "SELECT nr FROM weapon WHERE name = ?1";
+
+// The aggregates of a commit, added to what the store holds.
+inline constexpr std::string_view kAddPlayerDay = R"sql(
+INSERT INTO player_day VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14)
+ON CONFLICT (player, day, map, server) DO UPDATE SET
+  kills = kills + excluded.kills, deaths = deaths + excluded.deaths,
+  headshots = headshots + excluded.headshots, suicides = suicides + excluded.suicides,
+  team_kills = team_kills + excluded.team_kills,
+  bombs_planted = bombs_planted + excluded.bombs_planted,
+  bombs_defused = bombs_defused + excluded.bombs_defused,
+  hostages_rescued = hostages_rescued + excluded.hostages_rescued,
+  seconds = seconds + excluded.seconds, sessions = sessions + excluded.sessions)sql";
+inline constexpr std::string_view kAddWeaponDay = R"sql(
+INSERT INTO weapon_day VALUES (?1, ?2, ?3, ?4, ?5)
+ON CONFLICT (player, day, weapon) DO UPDATE SET
+  kills = kills + excluded.kills, headshots = headshots + excluded.headshots)sql";
+inline constexpr std::string_view kAddName = R"sql(
+INSERT INTO player_name VALUES (?1, ?2, ?3, ?4)
+ON CONFLICT (player, name) DO UPDATE SET
+  first_day = min(first_day, excluded.first_day), last_day = max(last_day, excluded.last_day))sql";
+inline constexpr std::string_view kAddSession = "INSERT INTO session VALUES (?1, ?2, ?3, ?4, ?5)";
+inline constexpr std::string_view kAddMapDay = R"sql(
+INSERT INTO map_day VALUES (?1, ?2, ?3, ?4)
+ON CONFLICT (map, day) DO UPDATE SET
+  starts = starts + excluded.starts, seconds = seconds + excluded.seconds)sql";
+
+// Everything the store holds through its views and per map and day, each in
+// a fixed order: equal stores give equal dumps whatever their pages look like.
+inline constexpr std::string_view kCanonicalDump[] = {
+    "SELECT * FROM spieler_tage ORDER BY 1, 2, 3, 4",
+    "SELECT * FROM waffen_tage ORDER BY 1, 2, 3",
+    "SELECT * FROM namen ORDER BY 1, 2",
+    "SELECT * FROM sitzungen ORDER BY 1, 2, 3, 4, 5",
+    "SELECT p.id, d.day, m.name, s.name, d.suicides, d.team_kills, d.bombs_planted, "
+    "d.bombs_defused, d.hostages_rescued, d.sessions FROM player_day AS d "
+    "JOIN player AS p ON p.nr = d.player JOIN map AS m ON m.nr = d.map "
+    "JOIN server AS s ON s.nr = d.server ORDER BY 1, 2, 3, 4",
+    "SELECT m.name, d.day, d.starts, d.seconds FROM map_day AS d JOIN map AS m ON m.nr = d.map "
+    "ORDER BY 1, 2",
+    "SELECT last_commit FROM store_state",
+};
+
+}  // namespace varnokel::store_sql

@@ -3,6 +3,10 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <map>
 #include <utility>
 
 #include "base/file_io.h"
@@ -228,32 +232,91 @@ class NameNumbers {
   std::vector<int64_t> numbers_;
 };
 
+// The kills per weapon of one player's day: weapon number -> counts.
+using WeaponList = std::map<int64_t, WeaponDayCounts>;
+
+WeaponList ParseWeapons(std::string_view text, const fs::path& file) {
+  WeaponList weapons;
+  while (!text.empty()) {
+    int64_t numbers[3] = {};
+    for (int i = 0; i < 3; ++i) {
+      const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), numbers[i]);
+      const char separator = i < 2 ? ':' : ';';
+      if (error != std::errc() || end == text.data() + text.size() || *end != separator)
+        throw StoreError(file,
+                         "besch\xC3\xA4"
+                         "digte Waffenzeile",
+                         FileError::Kind::kOpen);
+      text.remove_prefix(static_cast<size_t>(end - text.data()) + 1);
+    }
+    WeaponDayCounts& counts = weapons[numbers[0]];
+    counts.kills += numbers[1];
+    counts.headshots += numbers[2];
+  }
+  return weapons;
+}
+
+std::string FormatWeapons(const WeaponList& weapons) {
+  std::string text;
+  for (const auto& [weapon, counts] : weapons) {
+    text += std::to_string(weapon) + ':' + std::to_string(counts.kills) + ':' +
+            std::to_string(counts.headshots) + ';';
+  }
+  return text;
+}
+
+// Each sum goes in in the order of its key, so that the pages of the store
+// fill up one after the other.
+void AddPlayerDays(sqlite3* db, const StoreChanges& changes, const fs::path& file,
+                   NameNumbers& players, NameNumbers& maps, NameNumbers& servers) {
+  std::vector<std::pair<std::array<int64_t, 4>, const PlayerDayCounts*>> sorted;
+  sorted.reserve(changes.player_days().size());
+  for (const auto& [k, c] : changes.player_days())
+    sorted.push_back({{players(k.player), k.day, maps(k.map), servers(k.server)}, &c});
+  std::sort(sorted.begin(), sorted.end());
+  Statement player_day(db, store_sql::kAddPlayerDay, file);
+  for (const auto& [key, c] : sorted) {
+    int column = 1;
+    for (int64_t value : key) player_day.Bind(column++, value);
+    for (int64_t count :
+         {c->kills, c->deaths, c->headshots, c->suicides, c->team_kills, c->bombs_planted,
+          c->bombs_defused, c->hostages_rescued, c->seconds, c->sessions})
+      player_day.Bind(column++, count);
+    player_day.Run();
+  }
+}
+
+void AddWeaponDays(sqlite3* db, const StoreChanges& changes, const fs::path& file,
+                   NameNumbers& players, NameNumbers& weapons) {
+  std::map<std::pair<int64_t, int64_t>, WeaponList> days;  // by player and day
+  for (const auto& [k, c] : changes.weapon_days()) {
+    WeaponDayCounts& counts = days[{players(k.player), k.day}][weapons(k.weapon)];
+    counts.kills += c.kills;
+    counts.headshots += c.headshots;
+  }
+  Statement read(db, store_sql::kReadWeaponDay, file);
+  Statement write(db, store_sql::kWriteWeaponDay, file);
+  for (auto& [key, added] : days) {
+    read.Bind(1, key.first).Bind(2, key.second);
+    if (read.Step()) {
+      for (const auto& [weapon, counts] : ParseWeapons(read.Text(0), file)) {
+        added[weapon].kills += counts.kills;
+        added[weapon].headshots += counts.headshots;
+      }
+    }
+    read.Run();
+    const std::string text = FormatWeapons(added);
+    write.Bind(1, key.first).Bind(2, key.second).Bind(3, text).Run();
+  }
+}
+
 void AddSums(sqlite3* db, const StoreChanges& changes, const fs::path& file) {
   NameNumbers players(db, changes, file, store_sql::kAddPlayer, store_sql::kFindPlayer);
   NameNumbers maps(db, changes, file, store_sql::kAddMap, store_sql::kFindMap);
   NameNumbers servers(db, changes, file, store_sql::kAddServer, store_sql::kFindServer);
   NameNumbers weapons(db, changes, file, store_sql::kAddWeapon, store_sql::kFindWeapon);
-  Statement player_day(db, store_sql::kAddPlayerDay, file);
-  for (const auto& [k, c] : changes.player_days()) {
-    player_day.Bind(1, players(k.player))
-        .Bind(2, k.day)
-        .Bind(3, maps(k.map))
-        .Bind(4, servers(k.server));
-    int column = 5;
-    for (int64_t count : {c.kills, c.deaths, c.headshots, c.suicides, c.team_kills, c.bombs_planted,
-                          c.bombs_defused, c.hostages_rescued, c.seconds, c.sessions})
-      player_day.Bind(column++, count);
-    player_day.Run();
-  }
-  Statement weapon_day(db, store_sql::kAddWeaponDay, file);
-  for (const auto& [k, c] : changes.weapon_days()) {
-    weapon_day.Bind(1, players(k.player))
-        .Bind(2, k.day)
-        .Bind(3, weapons(k.weapon))
-        .Bind(4, c.kills)
-        .Bind(5, c.headshots)
-        .Run();
-  }
+  AddPlayerDays(db, changes, file, players, maps, servers);
+  AddWeaponDays(db, changes, file, players, weapons);
   Statement name(db, store_sql::kAddName, file);
   for (const auto& [k, days] : changes.names_seen()) {
     name.Bind(1, players(k.player))

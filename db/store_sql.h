@@ -4,6 +4,9 @@
 // and name once and refer to it by number, and days and times as numbers, so
 // that a player's day costs a few dozen bytes.
 //
+// The kills of a player's day are one row for all weapons (a player uses a
+// dozen a day): "<weapon nr>:<kills>:<headshots>;" for each, by weapon number.
+//
 // Days are days since 1970-01-01 (-1: the line's date was no MM/DD/YYYY date),
 // moments seconds since 1970-01-01 00:00:00 as the log's clock shows them
 // (NULL when not known); the views show them as text.
@@ -19,7 +22,8 @@ inline constexpr int kApplicationId = 0x564B5354;  // "VKST"
 inline constexpr int kSchemaVersion = 1;
 
 inline constexpr std::string_view kConnectionSettings =
-    "PRAGMA journal_mode = DELETE; PRAGMA synchronous = FULL; PRAGMA foreign_keys = OFF;";
+    "PRAGMA journal_mode = DELETE; PRAGMA synchronous = FULL; PRAGMA foreign_keys = OFF; "
+    "PRAGMA cache_size = -32768;";  // 32 MB: a commit's changes touch pages all over
 
 inline constexpr std::string_view kSchema = R"sql(
 CREATE TABLE store_state (
@@ -38,9 +42,8 @@ CREATE TABLE player_day (
   seconds INTEGER NOT NULL, sessions INTEGER NOT NULL,
   PRIMARY KEY (player, day, map, server)) WITHOUT ROWID;
 CREATE TABLE weapon_day (
-  player INTEGER NOT NULL, day INTEGER NOT NULL, weapon INTEGER NOT NULL,
-  kills INTEGER NOT NULL, headshots INTEGER NOT NULL,
-  PRIMARY KEY (player, day, weapon)) WITHOUT ROWID;
+  player INTEGER NOT NULL, day INTEGER NOT NULL, weapons TEXT NOT NULL,
+  PRIMARY KEY (player, day)) WITHOUT ROWID;
 CREATE TABLE player_name (
   player INTEGER NOT NULL, name TEXT NOT NULL, first_day INTEGER NOT NULL,
   last_day INTEGER NOT NULL,
@@ -60,9 +63,18 @@ CREATE VIEW spieler_tage (spieler, tag, karte, server, kills, tode, headshots, s
   FROM player_day AS d JOIN player ON player.nr = d.player JOIN map ON map.nr = d.map
        JOIN server ON server.nr = d.server;
 CREATE VIEW waffen_tage (spieler, tag, waffe, kills, headshots) AS
-  SELECT player.id, CASE WHEN w.day >= 0 THEN date(w.day * 86400, 'unixepoch') END,
-         weapon.name, w.kills, w.headshots
-  FROM weapon_day AS w JOIN player ON player.nr = w.player JOIN weapon ON weapon.nr = w.weapon;
+  WITH RECURSIVE entries (player, day, entry, rest) AS (
+    SELECT player, day, '', weapons FROM weapon_day
+    UNION ALL
+    SELECT player, day, substr(rest, 1, instr(rest, ';') - 1), substr(rest, instr(rest, ';') + 1)
+    FROM entries WHERE rest <> '')
+  SELECT player.id, CASE WHEN e.day >= 0 THEN date(e.day * 86400, 'unixepoch') END, weapon.name,
+         CAST(substr(e.entry, instr(e.entry, ':') + 1) AS INTEGER),
+         CAST(substr(substr(e.entry, instr(e.entry, ':') + 1),
+                     instr(substr(e.entry, instr(e.entry, ':') + 1), ':') + 1) AS INTEGER)
+  FROM entries AS e JOIN player ON player.nr = e.player
+       JOIN weapon ON weapon.nr = CAST(e.entry AS INTEGER)
+  WHERE e.entry <> '';
 CREATE VIEW namen (spieler, name, erster_tag, letzter_tag) AS
   SELECT player.id, n.name,
          CASE WHEN n.first_day >= 0 THEN date(n.first_day * 86400, 'unixepoch') END,
@@ -101,10 +113,10 @@ ON CONFLICT (player, day, map, server) DO UPDATE SET
   bombs_defused = bombs_defused + excluded.bombs_defused,
   hostages_rescued = hostages_rescued + excluded.hostages_rescued,
   seconds = seconds + excluded.seconds, sessions = sessions + excluded.sessions)sql";
-inline constexpr std::string_view kAddWeaponDay = R"sql(
-INSERT INTO weapon_day VALUES (?1, ?2, ?3, ?4, ?5)
-ON CONFLICT (player, day, weapon) DO UPDATE SET
-  kills = kills + excluded.kills, headshots = headshots + excluded.headshots)sql";
+inline constexpr std::string_view kReadWeaponDay =
+    "SELECT weapons FROM weapon_day WHERE player = ?1 AND day = ?2";
+inline constexpr std::string_view kWriteWeaponDay =
+    "INSERT OR REPLACE INTO weapon_day VALUES (?1, ?2, ?3)";
 inline constexpr std::string_view kAddName = R"sql(
 INSERT INTO player_name VALUES (?1, ?2, ?3, ?4)
 ON CONFLICT (player, name) DO UPDATE SET

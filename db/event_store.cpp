@@ -210,15 +210,15 @@ namespace {
 // of one commit, looked up or added on first use.
 class NameNumbers {
  public:
-  NameNumbers(sqlite3* db, const StoreChanges& changes, const fs::path& file,
+  NameNumbers(sqlite3* db, const std::vector<std::string>& names, const fs::path& file,
               std::string_view add_sql, std::string_view find_sql)
-      : changes_(changes), add_(db, add_sql, file), find_(db, find_sql, file) {}
+      : names_(names), add_(db, add_sql, file), find_(db, find_sql, file) {}
 
   int64_t operator()(uint32_t name) {
     if (numbers_.size() <= name) numbers_.resize(name + 1, kNoNumber);
     int64_t& number = numbers_[name];
     if (number != kNoNumber) return number;
-    const std::string& text = changes_.NameText(name);
+    const std::string& text = names_[name];
     add_.Bind(1, text).Run();
     find_.Bind(1, text);
     if (find_.Step()) number = find_.Int(0);
@@ -227,7 +227,7 @@ class NameNumbers {
   }
 
  private:
-  const StoreChanges& changes_;
+  const std::vector<std::string>& names_;
   Statement add_, find_;
   std::vector<int64_t> numbers_;
 };
@@ -267,12 +267,12 @@ std::string FormatWeapons(const WeaponList& weapons) {
 
 // Each sum goes in in the order of its key, so that the pages of the store
 // fill up one after the other.
-void AddPlayerDays(sqlite3* db, const StoreChanges& changes, const fs::path& file,
+void AddPlayerDays(sqlite3* db, const StoreRecord& record, const fs::path& file,
                    NameNumbers& players, NameNumbers& maps, NameNumbers& servers) {
   std::vector<std::pair<std::array<int64_t, 4>, const PlayerDayCounts*>> sorted;
-  sorted.reserve(changes.player_days().size());
-  for (const auto& [k, c] : changes.player_days())
-    sorted.push_back({{players(k.player), k.day, maps(k.map), servers(k.server)}, &c});
+  sorted.reserve(record.player_days.size());
+  for (const StoreRecord::PlayerDay& d : record.player_days)
+    sorted.push_back({{players(d.player), d.day, maps(d.map), servers(d.server)}, &d.counts});
   std::sort(sorted.begin(), sorted.end());
   Statement player_day(db, store_sql::kAddPlayerDay, file);
   for (const auto& [key, c] : sorted) {
@@ -286,47 +286,47 @@ void AddPlayerDays(sqlite3* db, const StoreChanges& changes, const fs::path& fil
   }
 }
 
-void AddWeaponDays(sqlite3* db, const StoreChanges& changes, const fs::path& file,
+void AddWeaponDays(sqlite3* db, const StoreRecord& record, const fs::path& file,
                    NameNumbers& players, NameNumbers& weapons) {
-  std::map<std::pair<int64_t, int64_t>, WeaponList> days;  // by player and day
-  for (const auto& [k, c] : changes.weapon_days()) {
-    WeaponDayCounts& counts = days[{players(k.player), k.day}][weapons(k.weapon)];
-    counts.kills += c.kills;
-    counts.headshots += c.headshots;
-  }
+  std::vector<std::pair<std::array<int64_t, 2>, const StoreRecord::WeaponDay*>> sorted;
+  sorted.reserve(record.weapon_days.size());
+  for (const StoreRecord::WeaponDay& d : record.weapon_days)
+    sorted.push_back({{players(d.player), d.day}, &d});
+  std::sort(sorted.begin(), sorted.end());
   Statement read(db, store_sql::kReadWeaponDay, file);
   Statement write(db, store_sql::kWriteWeaponDay, file);
-  for (auto& [key, added] : days) {
-    read.Bind(1, key.first).Bind(2, key.second);
-    if (read.Step()) {
-      for (const auto& [weapon, counts] : ParseWeapons(read.Text(0), file)) {
-        added[weapon].kills += counts.kills;
-        added[weapon].headshots += counts.headshots;
-      }
-    }
+  for (const auto& [key, d] : sorted) {
+    WeaponList list;
+    read.Bind(1, key[0]).Bind(2, key[1]);
+    if (read.Step()) list = ParseWeapons(read.Text(0), file);
     read.Run();
-    const std::string text = FormatWeapons(added);
-    write.Bind(1, key.first).Bind(2, key.second).Bind(3, text).Run();
+    for (const auto& [weapon, c] : d->weapons) {
+      WeaponDayCounts& counts = list[weapons(weapon)];
+      counts.kills += c.kills;
+      counts.headshots += c.headshots;
+    }
+    const std::string text = FormatWeapons(list);
+    write.Bind(1, key[0]).Bind(2, key[1]).Bind(3, text).Run();
   }
 }
 
-void AddSums(sqlite3* db, const StoreChanges& changes, const fs::path& file) {
-  NameNumbers players(db, changes, file, store_sql::kAddPlayer, store_sql::kFindPlayer);
-  NameNumbers maps(db, changes, file, store_sql::kAddMap, store_sql::kFindMap);
-  NameNumbers servers(db, changes, file, store_sql::kAddServer, store_sql::kFindServer);
-  NameNumbers weapons(db, changes, file, store_sql::kAddWeapon, store_sql::kFindWeapon);
-  AddPlayerDays(db, changes, file, players, maps, servers);
-  AddWeaponDays(db, changes, file, players, weapons);
+void AddSums(sqlite3* db, const StoreRecord& record, const fs::path& file) {
+  NameNumbers players(db, record.names, file, store_sql::kAddPlayer, store_sql::kFindPlayer);
+  NameNumbers maps(db, record.names, file, store_sql::kAddMap, store_sql::kFindMap);
+  NameNumbers servers(db, record.names, file, store_sql::kAddServer, store_sql::kFindServer);
+  NameNumbers weapons(db, record.names, file, store_sql::kAddWeapon, store_sql::kFindWeapon);
+  AddPlayerDays(db, record, file, players, maps, servers);
+  AddWeaponDays(db, record, file, players, weapons);
   Statement name(db, store_sql::kAddName, file);
-  for (const auto& [k, days] : changes.names_seen()) {
-    name.Bind(1, players(k.player))
-        .Bind(2, changes.NameText(k.name))
-        .Bind(3, days.first)
-        .Bind(4, days.last)
+  for (const StoreRecord::NameSeen& seen : record.names_seen) {
+    name.Bind(1, players(seen.player))
+        .Bind(2, record.names[seen.name])
+        .Bind(3, seen.days.first)
+        .Bind(4, seen.days.last)
         .Run();
   }
   Statement session(db, store_sql::kAddSession, file);
-  for (const Session& s : changes.sessions()) {
+  for (const Session& s : record.sessions) {
     session.Bind(1, players(s.player))
         .BindMoment(2, s.begin)
         .BindMoment(3, s.end)
@@ -335,23 +335,27 @@ void AddSums(sqlite3* db, const StoreChanges& changes, const fs::path& file) {
         .Run();
   }
   Statement map_day(db, store_sql::kAddMapDay, file);
-  for (const auto& [k, c] : changes.map_days()) {
-    map_day.Bind(1, maps(k.map)).Bind(2, k.day).Bind(3, c.starts).Bind(4, c.seconds).Run();
+  for (const StoreRecord::MapDay& d : record.map_days) {
+    map_day.Bind(1, maps(d.map))
+        .Bind(2, d.day)
+        .Bind(3, d.counts.starts)
+        .Bind(4, d.counts.seconds)
+        .Run();
   }
 }
 
 }  // namespace
 
-void EventStore::Apply(const StoreChanges& changes, uint64_t commit) {
+void EventStore::Apply(const StoreRecord& record) {
   Execute("BEGIN IMMEDIATE");
   try {
-    if (last_commit() >= commit) {
+    if (last_commit() >= record.commit) {
       Execute("ROLLBACK");
       return;
     }
-    AddSums(db_.get(), changes, file_);
+    AddSums(db_.get(), record, file_);
     Statement(db_.get(), store_sql::kWriteLastCommit, file_)
-        .Bind(1, static_cast<int64_t>(commit))
+        .Bind(1, static_cast<int64_t>(record.commit))
         .Run();
     Execute("COMMIT");
   } catch (const FileError&) {
@@ -385,9 +389,7 @@ std::string EventStore::CanonicalDump() const {
 
 void ApplyStoreRecord(const fs::path& database_dir, std::string_view record,
                       const fs::path& journal) {
-  uint64_t commit = 0;
-  const StoreChanges changes = StoreChanges::Parse(record, journal, commit);
-  EventStore(database_dir, EventStore::Access::kWrite).Apply(changes, commit);
+  EventStore(database_dir, EventStore::Access::kWrite).Apply(StoreRecord::Parse(record, journal));
 }
 
 void RemoveEventStore(const fs::path& database_dir) {

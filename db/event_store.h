@@ -49,10 +49,10 @@ class EventStore {
   // The number of the last commit whose changes the store holds (0: none).
   uint64_t last_commit() const;
 
-  // Adds `changes` as commit number `commit`, in one durable transaction, or
-  // nothing when the store holds that commit already. Throws FileError
-  // naming the store.
-  void Apply(const StoreChanges& changes, uint64_t commit);
+  // Adds the changes of `record` (commit number record.commit) in one
+  // durable transaction, or nothing when the store holds that commit
+  // already. Throws FileError naming the store.
+  void Apply(const StoreRecord& record);
 
   // Runs a query (reading only) and hands each row's columns over as text
   // (NULL as empty text). Throws FileError naming the store.

@@ -16,10 +16,6 @@ namespace {
 constexpr std::string_view kHeader = "varnokel store changes 1\n";
 constexpr std::string_view kEnd = "end\n";
 
-size_t Mix(size_t seed, uint64_t value) {
-  return seed ^ (std::hash<uint64_t>{}(value) + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2));
-}
-
 class Writer {
  public:
   explicit Writer(std::string& out) : out_(out) {}
@@ -101,19 +97,6 @@ Moment ReadMoment(Reader& in) {
 
 }  // namespace
 
-size_t KeyHash::operator()(const PlayerDayKey& k) const {
-  return Mix(Mix(Mix(k.player, k.map), k.server), static_cast<uint64_t>(k.day));
-}
-size_t KeyHash::operator()(const WeaponDayKey& k) const {
-  return Mix(Mix(k.player, k.weapon), static_cast<uint64_t>(k.day));
-}
-size_t KeyHash::operator()(const NameKey& k) const {
-  return Mix(k.player, k.name);
-}
-size_t KeyHash::operator()(const MapDayKey& k) const {
-  return Mix(k.map, static_cast<uint64_t>(k.day));
-}
-
 uint32_t StoreChanges::Name(std::string_view text) {
   const auto found = numbers_.find(text);
   if (found != numbers_.end()) return found->second;
@@ -123,56 +106,103 @@ uint32_t StoreChanges::Name(std::string_view text) {
   return number;
 }
 
+// Lines come in the order of their days, so the day asked for is nearly
+// always the player's last one.
+PlayerDaySums& StoreChanges::Day(uint32_t player, int64_t day) {
+  if (days_.size() <= player) days_.resize(player + 1);
+  std::vector<PlayerDaySums>& days = days_[player];
+  for (auto it = days.rbegin(); it != days.rend(); ++it) {
+    if (it->day == day) return *it;
+  }
+  days.push_back(PlayerDaySums{day, {}, {}});
+  return days.back();
+}
+
+PlayerDayCounts& StoreChanges::PlayerDay(const PlayerDayKey& key) {
+  PlayerDaySums& sums = Day(key.player, key.day);
+  for (PlayerDaySums::Place& place : sums.places) {
+    if (place.map == key.map && place.server == key.server) return place.counts;
+  }
+  sums.places.push_back({key.map, key.server, {}});
+  return sums.places.back().counts;
+}
+
+WeaponDayCounts& StoreChanges::WeaponDay(const WeaponDayKey& key) {
+  PlayerDaySums& sums = Day(key.player, key.day);
+  for (auto& [weapon, counts] : sums.weapons) {
+    if (weapon == key.weapon) return counts;
+  }
+  sums.weapons.push_back({key.weapon, {}});
+  return sums.weapons.back().second;
+}
+
 void StoreChanges::NameSeen(uint32_t player, uint32_t name, int64_t day) {
-  const auto [entry, added] = names_seen_.try_emplace(NameKey{player, name}, NameDays{day, day});
+  if (names_seen_.size() <= player) names_seen_.resize(player + 1);
+  const auto [entry, added] = names_seen_[player].try_emplace(name, NameDays{day, day});
   if (added) return;
   entry->second.first = std::min(entry->second.first, day);
   entry->second.last = std::max(entry->second.last, day);
 }
 
 bool StoreChanges::empty() const {
-  return player_days_.empty() && weapon_days_.empty() && names_seen_.empty() && sessions_.empty() &&
-         map_days_.empty();
+  return days_.empty() && names_seen_.empty() && sessions_.empty() && map_days_.empty();
 }
 
 std::string StoreChanges::Serialize(uint64_t commit) const {
   std::string bytes(kHeader);
   Writer out(bytes);
+  auto count = [&](size_t n) {
+    out << static_cast<int64_t>(n);
+    out.EndRecord();
+  };
   out << static_cast<int64_t>(commit);
   out.EndRecord();
-  out << static_cast<int64_t>(names_.size());
-  out.EndRecord();
+  count(names_.size());
   for (const std::string& name : names_) out.Text(name);
-  out << static_cast<int64_t>(player_days_.size());
-  out.EndRecord();
-  for (const auto& [k, c] : player_days_) {
-    out << k.player << k.map << k.server << k.day << c.kills << c.deaths << c.headshots
-        << c.suicides << c.team_kills << c.bombs_planted << c.bombs_defused << c.hostages_rescued
-        << c.seconds << c.sessions;
-    out.EndRecord();
+  size_t places = 0, weapon_days = 0;
+  for (const std::vector<PlayerDaySums>& days : days_) {
+    for (const PlayerDaySums& sums : days) {
+      places += sums.places.size();
+      weapon_days += sums.weapons.empty() ? 0 : 1;
+    }
   }
-  out << static_cast<int64_t>(weapon_days_.size());
-  out.EndRecord();
-  for (const auto& [k, c] : weapon_days_) {
-    out << k.player << k.weapon << k.day << c.kills << c.headshots;
-    out.EndRecord();
+  count(places);
+  for (size_t player = 0; player < days_.size(); ++player) {
+    for (const PlayerDaySums& sums : days_[player]) {
+      for (const auto& [map, server, c] : sums.places) {
+        out << player << map << server << sums.day << c.kills << c.deaths << c.headshots
+            << c.suicides << c.team_kills << c.bombs_planted << c.bombs_defused
+            << c.hostages_rescued << c.seconds << c.sessions;
+        out.EndRecord();
+      }
+    }
   }
-  out << static_cast<int64_t>(names_seen_.size());
-  out.EndRecord();
-  for (const auto& [k, days] : names_seen_) {
-    out << k.player << k.name << days.first << days.last;
-    out.EndRecord();
+  count(weapon_days);
+  for (size_t player = 0; player < days_.size(); ++player) {
+    for (const PlayerDaySums& sums : days_[player]) {
+      if (sums.weapons.empty()) continue;
+      out << player << sums.day << sums.weapons.size();
+      for (const auto& [weapon, c] : sums.weapons) out << weapon << c.kills << c.headshots;
+      out.EndRecord();
+    }
   }
-  out << static_cast<int64_t>(sessions_.size());
-  out.EndRecord();
+  size_t names_seen = 0;
+  for (const auto& names : names_seen_) names_seen += names.size();
+  count(names_seen);
+  for (size_t player = 0; player < names_seen_.size(); ++player) {
+    for (const auto& [name, days] : names_seen_[player]) {
+      out << player << name << days.first << days.last;
+      out.EndRecord();
+    }
+  }
+  count(sessions_.size());
   for (const Session& s : sessions_) {
     out << s.player << s.map << s.server;
     WriteMoment(out, s.begin);
     WriteMoment(out, s.end);
     out.EndRecord();
   }
-  out << static_cast<int64_t>(map_days_.size());
-  out.EndRecord();
+  count(map_days_.size());
   for (const auto& [k, c] : map_days_) {
     out << k.map << k.day << c.starts << c.seconds;
     out.EndRecord();
@@ -181,57 +211,63 @@ std::string StoreChanges::Serialize(uint64_t commit) const {
   return bytes;
 }
 
-StoreChanges StoreChanges::Parse(std::string_view bytes, const std::filesystem::path& file,
-                                 uint64_t& commit) {
+StoreRecord StoreRecord::Parse(std::string_view bytes, const std::filesystem::path& file) {
   Reader in(bytes, file);
   in.Expect(kHeader);
-  StoreChanges changes;
-  const int64_t number = in.Number();
-  if (number < 0) throw in.Damaged();
-  commit = static_cast<uint64_t>(number);
+  StoreRecord record;
+  const int64_t commit = in.Number();
+  if (commit < 0) throw in.Damaged();
+  record.commit = static_cast<uint64_t>(commit);
+  for (size_t n = in.Count(); n > 0; --n) record.names.emplace_back(in.Text());
+  const size_t names = record.names.size();
   for (size_t n = in.Count(); n > 0; --n) {
-    const std::string_view text = in.Text();
-    if (changes.Name(text) != changes.names_.size() - 1) throw in.Damaged();  // listed twice
-  }
-  const size_t names = changes.names_.size();
-  for (size_t n = in.Count(); n > 0; --n) {
-    PlayerDayKey k{in.Index(names), in.Index(names), in.Index(names), in.Number()};
-    PlayerDayCounts& c = changes.player_days_[k];
-    for (int64_t* count :
+    PlayerDay& d = record.player_days.emplace_back();
+    d.player = in.Index(names);
+    d.map = in.Index(names);
+    d.server = in.Index(names);
+    d.day = in.Number();
+    PlayerDayCounts& c = d.counts;
+    for (int64_t* value :
          {&c.kills, &c.deaths, &c.headshots, &c.suicides, &c.team_kills, &c.bombs_planted,
           &c.bombs_defused, &c.hostages_rescued, &c.seconds, &c.sessions})
-      *count += in.Number();
+      *value = in.Number();
   }
   for (size_t n = in.Count(); n > 0; --n) {
-    WeaponDayKey k{in.Index(names), in.Index(names), in.Number()};
-    WeaponDayCounts& c = changes.weapon_days_[k];
-    c.kills += in.Number();
-    c.headshots += in.Number();
+    WeaponDay& d = record.weapon_days.emplace_back();
+    d.player = in.Index(names);
+    d.day = in.Number();
+    for (size_t weapons = in.Count(); weapons > 0; --weapons) {
+      auto& [weapon, c] = d.weapons.emplace_back();
+      weapon = in.Index(names);
+      c.kills = in.Number();
+      c.headshots = in.Number();
+    }
   }
   for (size_t n = in.Count(); n > 0; --n) {
-    const NameKey k{in.Index(names), in.Index(names)};
-    const int64_t first = in.Number();
-    changes.NameSeen(k.player, k.name, first);
-    changes.NameSeen(k.player, k.name, in.Number());
+    NameSeen& seen = record.names_seen.emplace_back();
+    seen.player = in.Index(names);
+    seen.name = in.Index(names);
+    seen.days.first = in.Number();
+    seen.days.last = in.Number();
   }
   for (size_t n = in.Count(); n > 0; --n) {
-    Session s;
+    Session& s = record.sessions.emplace_back();
     s.player = in.Index(names);
     s.map = in.Index(names);
     s.server = in.Index(names);
     s.begin = ReadMoment(in);
     s.end = ReadMoment(in);
-    changes.sessions_.push_back(s);
   }
   for (size_t n = in.Count(); n > 0; --n) {
-    MapDayKey k{in.Index(names), in.Number()};
-    MapDayCounts& c = changes.map_days_[k];
-    c.starts += in.Number();
-    c.seconds += in.Number();
+    MapDay& d = record.map_days.emplace_back();
+    d.map = in.Index(names);
+    d.day = in.Number();
+    d.counts.starts = in.Number();
+    d.counts.seconds = in.Number();
   }
   in.Expect(kEnd);
   if (!in.AtEnd()) throw in.Damaged();
-  return changes;
+  return record;
 }
 
 }  // namespace varnokel

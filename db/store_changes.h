@@ -1,8 +1,8 @@
 // What one update adds to the event store, summed up in memory while the
 // lines are folded: counts per player, day, map and server, kills per weapon
 // name, the names seen, the sessions and the maps run. It travels in the
-// commit's journal (Serialize/Parse) and is added to the store in one
-// transaction (EventStore::Apply).
+// commit's journal (Serialize, then StoreRecord::Parse) and is added to the
+// store in one transaction (EventStore::Apply).
 #pragma once
 
 #include <cstdint>
@@ -35,25 +35,18 @@ struct Moment {
   bool known = false;
   int64_t seconds = 0;
 };
+// The names in these are numbers from StoreChanges::Name.
 struct Session {
-  uint32_t player = 0, map = 0, server = 0;  // numbers of the names (see Name)
+  uint32_t player = 0, map = 0, server = 0;
   Moment begin, end;
 };
-
-// Keys of the sums; the names in them are numbers from StoreChanges::Name.
 struct PlayerDayKey {
   uint32_t player, map, server;
   int64_t day;
-  bool operator==(const PlayerDayKey&) const = default;
 };
 struct WeaponDayKey {
   uint32_t player, weapon;
   int64_t day;
-  bool operator==(const WeaponDayKey&) const = default;
-};
-struct NameKey {
-  uint32_t player, name;
-  bool operator==(const NameKey&) const = default;
 };
 struct MapDayKey {
   uint32_t map;
@@ -61,56 +54,87 @@ struct MapDayKey {
   bool operator==(const MapDayKey&) const = default;
 };
 
-struct KeyHash {
-  size_t operator()(const PlayerDayKey& k) const;
-  size_t operator()(const WeaponDayKey& k) const;
-  size_t operator()(const NameKey& k) const;
-  size_t operator()(const MapDayKey& k) const;
+// One player's sums of one day.
+struct PlayerDaySums {
+  struct Place {
+    uint32_t map, server;
+    PlayerDayCounts counts;
+  };
+  int64_t day = 0;
+  std::vector<Place> places;                                  // few: looked through
+  std::vector<std::pair<uint32_t, WeaponDayCounts>> weapons;  // by weapon name, a dozen or so
 };
 
 class StoreChanges {
  public:
   // The number of a text (player id, map, server, weapon or player name),
-  // the same for the same text.
+  // the same for the same text; numbers count up from 0.
   uint32_t Name(std::string_view text);
-  const std::string& NameText(uint32_t number) const { return names_[number]; }
 
-  PlayerDayCounts& PlayerDay(const PlayerDayKey& key) { return player_days_[key]; }
-  WeaponDayCounts& WeaponDay(const WeaponDayKey& key) { return weapon_days_[key]; }
+  PlayerDayCounts& PlayerDay(const PlayerDayKey& key);
+  WeaponDayCounts& WeaponDay(const WeaponDayKey& key);
   void NameSeen(uint32_t player, uint32_t name, int64_t day);
   void AddSession(const Session& session) { sessions_.push_back(session); }
   MapDayCounts& MapDay(const MapDayKey& key) { return map_days_[key]; }
 
   bool empty() const;
 
-  const std::unordered_map<PlayerDayKey, PlayerDayCounts, KeyHash>& player_days() const {
-    return player_days_;
-  }
-  const std::unordered_map<WeaponDayKey, WeaponDayCounts, KeyHash>& weapon_days() const {
-    return weapon_days_;
-  }
-  const std::unordered_map<NameKey, NameDays, KeyHash>& names_seen() const { return names_seen_; }
-  const std::vector<Session>& sessions() const { return sessions_; }
-  const std::unordered_map<MapDayKey, MapDayCounts, KeyHash>& map_days() const { return map_days_; }
-
-  // The bytes of these changes for commit number `commit`, and back. Parse
-  // throws FileError naming `file` (the journal) when the bytes are damaged.
+  // The bytes of these changes for commit number `commit`.
   std::string Serialize(uint64_t commit) const;
-  static StoreChanges Parse(std::string_view bytes, const std::filesystem::path& file,
-                            uint64_t& commit);
 
  private:
   struct TextHash {
     using is_transparent = void;
     size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
   };
+  struct MapDayHash {
+    size_t operator()(const MapDayKey& k) const {
+      return std::hash<uint64_t>{}((uint64_t{k.map} << 32) ^ static_cast<uint64_t>(k.day));
+    }
+  };
+  PlayerDaySums& Day(uint32_t player, int64_t day);
+
   std::vector<std::string> names_;
   std::unordered_map<std::string, uint32_t, TextHash, std::equal_to<>> numbers_;
-  std::unordered_map<PlayerDayKey, PlayerDayCounts, KeyHash> player_days_;
-  std::unordered_map<WeaponDayKey, WeaponDayCounts, KeyHash> weapon_days_;
-  std::unordered_map<NameKey, NameDays, KeyHash> names_seen_;
+  std::vector<std::vector<PlayerDaySums>> days_;  // by player name number, in the order met
+  std::vector<std::unordered_map<uint32_t, NameDays>> names_seen_;  // by player: name -> days
   std::vector<Session> sessions_;
-  std::unordered_map<MapDayKey, MapDayCounts, KeyHash> map_days_;
+  std::unordered_map<MapDayKey, MapDayCounts, MapDayHash> map_days_;
+};
+
+// The changes as the journal carries them, read back for the store.
+struct StoreRecord {
+  struct PlayerDay {
+    uint32_t player, map, server;
+    int64_t day;
+    PlayerDayCounts counts;
+  };
+  struct WeaponDay {
+    uint32_t player;
+    int64_t day;
+    std::vector<std::pair<uint32_t, WeaponDayCounts>> weapons;
+  };
+  struct NameSeen {
+    uint32_t player, name;
+    NameDays days;
+  };
+  struct MapDay {
+    uint32_t map;
+    int64_t day;
+    MapDayCounts counts;
+  };
+
+  uint64_t commit = 0;
+  std::vector<std::string> names;
+  std::vector<PlayerDay> player_days;
+  std::vector<WeaponDay> weapon_days;
+  std::vector<NameSeen> names_seen;
+  std::vector<Session> sessions;
+  std::vector<MapDay> map_days;
+
+  // Reads StoreChanges::Serialize's bytes. Throws FileError naming `file`
+  // (the journal) when they are damaged.
+  static StoreRecord Parse(std::string_view bytes, const std::filesystem::path& file);
 };
 
 }  // namespace varnokel

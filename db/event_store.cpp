@@ -235,23 +235,29 @@ class NameNumbers {
 // The kills per weapon of one player's day: weapon number -> counts.
 using WeaponList = std::map<int64_t, WeaponDayCounts>;
 
+FileError DamagedWeapons(const fs::path& file) {
+  return StoreError(file,
+                    "besch\xC3\xA4"
+                    "digte Waffenzeile",
+                    FileError::Kind::kOpen);
+}
+
 WeaponList ParseWeapons(std::string_view text, const fs::path& file) {
   WeaponList weapons;
+  auto number = [&](int64_t& value) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end == text.data() + text.size() || (*end != ':' && *end != ';'))
+      throw DamagedWeapons(file);
+    text.remove_prefix(static_cast<size_t>(end - text.data()) + 1);
+    return end[0];
+  };
   while (!text.empty()) {
-    int64_t numbers[3] = {};
-    for (int i = 0; i < 3; ++i) {
-      const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), numbers[i]);
-      const char separator = i < 2 ? ':' : ';';
-      if (error != std::errc() || end == text.data() + text.size() || *end != separator)
-        throw StoreError(file,
-                         "besch\xC3\xA4"
-                         "digte Waffenzeile",
-                         FileError::Kind::kOpen);
-      text.remove_prefix(static_cast<size_t>(end - text.data()) + 1);
-    }
-    WeaponDayCounts& counts = weapons[numbers[0]];
-    counts.kills += numbers[1];
-    counts.headshots += numbers[2];
+    int64_t weapon = 0, kills = 0, headshots = 0;
+    if (number(weapon) != ':' || (number(kills) == ':' && number(headshots) != ';'))
+      throw DamagedWeapons(file);
+    WeaponDayCounts& counts = weapons[weapon];
+    counts.kills += kills;
+    counts.headshots += headshots;
   }
   return weapons;
 }
@@ -259,8 +265,9 @@ WeaponList ParseWeapons(std::string_view text, const fs::path& file) {
 std::string FormatWeapons(const WeaponList& weapons) {
   std::string text;
   for (const auto& [weapon, counts] : weapons) {
-    text += std::to_string(weapon) + ':' + std::to_string(counts.kills) + ':' +
-            std::to_string(counts.headshots) + ';';
+    text += std::to_string(weapon) + ':' + std::to_string(counts.kills);
+    if (counts.headshots != 0) text += ':' + std::to_string(counts.headshots);
+    text += ';';
   }
   return text;
 }

@@ -5,7 +5,8 @@
 // that a player's day costs a few dozen bytes.
 //
 // The kills of a player's day are one row for all weapons (a player uses a
-// dozen a day): "<weapon nr>:<kills>:<headshots>;" for each, by weapon number.
+// dozen a day): "<weapon nr>:<kills>;" for each, by weapon number, with
+// ":<headshots>" before the ";" where there were any.
 //
 // Days are days since 1970-01-01 (-1: the line's date was no MM/DD/YYYY date),
 // moments seconds since 1970-01-01 00:00:00 as the log's clock shows them
@@ -51,7 +52,6 @@ CREATE TABLE player_name (
 CREATE TABLE session (
   player INTEGER NOT NULL, begin INTEGER, end INTEGER, map INTEGER NOT NULL,
   server INTEGER NOT NULL);
-CREATE INDEX session_by_end ON session (end);
 CREATE TABLE map_day (
   map INTEGER NOT NULL, day INTEGER NOT NULL, starts INTEGER NOT NULL,
   seconds INTEGER NOT NULL,
@@ -70,8 +70,10 @@ CREATE VIEW waffen_tage (spieler, tag, waffe, kills, headshots) AS
     FROM entries WHERE rest <> '')
   SELECT player.id, CASE WHEN e.day >= 0 THEN date(e.day * 86400, 'unixepoch') END, weapon.name,
          CAST(substr(e.entry, instr(e.entry, ':') + 1) AS INTEGER),
-         CAST(substr(substr(e.entry, instr(e.entry, ':') + 1),
-                     instr(substr(e.entry, instr(e.entry, ':') + 1), ':') + 1) AS INTEGER)
+         CASE WHEN instr(substr(e.entry, instr(e.entry, ':') + 1), ':') > 0
+              THEN CAST(substr(substr(e.entry, instr(e.entry, ':') + 1),
+                               instr(substr(e.entry, instr(e.entry, ':') + 1), ':') + 1) AS INTEGER)
+              ELSE 0 END
   FROM entries AS e JOIN player ON player.nr = e.player
        JOIN weapon ON weapon.nr = CAST(e.entry AS INTEGER)
   WHERE e.entry <> '';

@@ -29,8 +29,16 @@ Moment StoreFold::MomentOf(const LineClock& clock) {
   return Moment{true, day * kSecondsPerDay + TimeSeconds(clock.time)};
 }
 
-PlayerDayCounts& StoreFold::Counts(std::string_view id, std::string_view date) {
-  return changes_.PlayerDay({changes_.Name(id), map_, server_, Day(date)});
+PlayerDayCounts& StoreFold::Counts(PlayerNumber player, std::string_view date) {
+  return changes_.PlayerDay({player, map_, server_, Day(date)});
+}
+
+// The number of the kill's weapon name; the 24 are looked up once.
+uint32_t StoreFold::WeaponName(const LineEvents& e) {
+  if (e.weapon == 0) return e.weapon_name.empty() ? kNoName : changes_.Name(e.weapon_name);
+  uint32_t& number = weapon_names_[static_cast<size_t>(e.weapon)];
+  if (number == kNoName) number = changes_.Name(kWeaponNames[static_cast<size_t>(e.weapon - 1)]);
+  return number;
 }
 
 void StoreFold::BeginLog(std::string_view server, std::string_view map, const LineClock& first) {
@@ -61,49 +69,50 @@ void StoreFold::Map(const MapLine& map, const LineClock& clock) {
   ++changes_.MapDay({map_, Day(clock.date)}).starts;
 }
 
-void StoreFold::Kill(const LineEvents& e, const std::optional<KillTeams>& teams) {
-  PlayerDayCounts& killer = Counts(e.killer, e.date);
-  ++killer.kills;
-  if (e.headshot) ++killer.headshots;
-  if (teams && !teams->killer.empty() && teams->killer == teams->victim && e.killer != e.id)
-    ++killer.team_kills;
-  ++Counts(e.id, e.date).deaths;
-  if (e.weapon_name.empty()) return;
-  WeaponDayCounts& weapon =
-      changes_.WeaponDay({changes_.Name(e.killer), changes_.Name(e.weapon_name), Day(e.date)});
+void StoreFold::Kill(PlayerNumber killer, PlayerNumber victim, const LineEvents& e,
+                     const std::optional<KillTeams>& teams) {
+  PlayerDayCounts& counts = Counts(killer, e.date);
+  ++counts.kills;
+  if (e.headshot) ++counts.headshots;
+  if (teams && !teams->killer.empty() && teams->killer == teams->victim && killer != victim)
+    ++counts.team_kills;
+  ++Counts(victim, e.date).deaths;
+  const uint32_t weapon_name = WeaponName(e);
+  if (weapon_name == kNoName) return;
+  WeaponDayCounts& weapon = changes_.WeaponDay({killer, weapon_name, Day(e.date)});
   ++weapon.kills;
   if (e.headshot) ++weapon.headshots;
 }
 
-void StoreFold::Suicide(std::string_view id, const LineClock& clock) {
-  ++Counts(id, clock.date).suicides;
+void StoreFold::Suicide(PlayerNumber player, const LineClock& clock) {
+  ++Counts(player, clock.date).suicides;
 }
 
-void StoreFold::ObjectiveEvent(std::string_view id, Objective objective, const LineClock& clock) {
+void StoreFold::ObjectiveEvent(PlayerNumber player, Objective objective, const LineClock& clock) {
   switch (objective) {
     case Objective::kPlantedTheBomb:
-      ++Counts(id, clock.date).bombs_planted;
+      ++Counts(player, clock.date).bombs_planted;
       break;
     case Objective::kDefusedTheBomb:
-      ++Counts(id, clock.date).bombs_defused;
+      ++Counts(player, clock.date).bombs_defused;
       break;
     case Objective::kRescuedAHostage:
-      ++Counts(id, clock.date).hostages_rescued;
+      ++Counts(player, clock.date).hostages_rescued;
       break;
     default:
       break;  // the player files count the others
   }
 }
 
-void StoreFold::NameSeen(std::string_view id, std::string_view name, const LineClock& clock) {
-  changes_.NameSeen(changes_.Name(id), changes_.Name(name), Day(clock.date));
+void StoreFold::NameSeen(PlayerNumber player, std::string_view name, const LineClock& clock) {
+  changes_.NameSeen(player, changes_.Name(name), Day(clock.date));
 }
 
-void StoreFold::SessionEnded(std::string_view id, const LineClock& begin, const LineClock& end) {
-  PlayerDayCounts& counts = Counts(id, end.date);
+void StoreFold::SessionEnded(PlayerNumber player, const LineClock& begin, const LineClock& end) {
+  PlayerDayCounts& counts = Counts(player, end.date);
   counts.seconds += SessionSeconds(begin.date, begin.time, end.date, end.time);
   ++counts.sessions;
-  changes_.AddSession({changes_.Name(id), map_, server_, MomentOf(begin), MomentOf(end)});
+  changes_.AddSession({player, map_, server_, MomentOf(begin), MomentOf(end)});
 }
 
 }  // namespace varnokel

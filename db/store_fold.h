@@ -3,6 +3,7 @@
 // does not say itself: the server of the log and the map running in it.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -10,6 +11,7 @@
 #include "db/store_changes.h"
 #include "log/line_events.h"
 #include "log/match_recognisers.h"
+#include "log/weapon_names.h"
 
 namespace varnokel {
 
@@ -20,6 +22,13 @@ struct LineClock {
 
 class StoreFold {
  public:
+  static constexpr uint32_t kNoName = UINT32_MAX;
+  StoreFold() { weapon_names_.fill(kNoName); }
+
+  // A player's number in the changes (the fold keeps it with the player).
+  using PlayerNumber = uint32_t;
+  PlayerNumber Player(std::string_view id) { return changes_.Name(id); }
+
   // A log begins (or goes on from where an earlier update stopped): `server`
   // wrote it, `map` runs at its first folded line (empty: none known yet),
   // written at `first`.
@@ -28,21 +37,23 @@ class StoreFold {
   void EndLog(const LineClock& last);
 
   void Map(const MapLine& map, const LineClock& clock);
-  // A kill; `teams` as TeamsOfKill found them.
-  void Kill(const LineEvents& e, const std::optional<KillTeams>& teams);
-  void Suicide(std::string_view id, const LineClock& clock);
-  void ObjectiveEvent(std::string_view id, Objective objective, const LineClock& clock);
-  void NameSeen(std::string_view id, std::string_view name, const LineClock& clock);
+  // A kill of `victim` by `killer`; `teams` as TeamsOfKill found them.
+  void Kill(PlayerNumber killer, PlayerNumber victim, const LineEvents& e,
+            const std::optional<KillTeams>& teams);
+  void Suicide(PlayerNumber player, const LineClock& clock);
+  void ObjectiveEvent(PlayerNumber player, Objective objective, const LineClock& clock);
+  void NameSeen(PlayerNumber player, std::string_view name, const LineClock& clock);
   // A session that began at `begin` (the player file's last entry) and ends
   // with a "disconnected" line at `end`; it counts for the day it ends.
-  void SessionEnded(std::string_view id, const LineClock& begin, const LineClock& end);
+  void SessionEnded(PlayerNumber player, const LineClock& begin, const LineClock& end);
 
   const StoreChanges& changes() const { return changes_; }
 
  private:
   int64_t Day(std::string_view date);
   Moment MomentOf(const LineClock& clock);
-  PlayerDayCounts& Counts(std::string_view id, std::string_view date);
+  PlayerDayCounts& Counts(PlayerNumber player, std::string_view date);
+  uint32_t WeaponName(const LineEvents& e);
   void CloseRun(const LineClock& end);
 
   StoreChanges changes_;
@@ -50,6 +61,7 @@ class StoreFold {
   Moment run_start_;               // the current map runs since then (when known)
   std::string last_date_;          // Day's cache: the last date and its day
   int64_t last_day_ = kUnknownDay;
+  std::array<uint32_t, kWeaponCount + 1> weapon_names_;  // numbers of the 24 by weapon number
 };
 
 }  // namespace varnokel

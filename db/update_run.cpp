@@ -53,8 +53,9 @@ class PlayerCache {
     size_t hash = 0;   // IdHash(id)
     std::string name;  // the file's name in the database folder
     PlayerRecord record;
-    bool existed = false;  // on disk before the run
-    bool exists = false;   // on disk before the run, or created by it
+    uint32_t store_number = StoreFold::kNoName;  // the player's number in the event store's fold
+    bool existed = false;                        // on disk before the run
+    bool exists = false;                         // on disk before the run, or created by it
     bool changed = false;
   };
 
@@ -339,17 +340,24 @@ LineClock ClockOf(std::string_view line) {
   return {log_line::Date(line), log_line::Time(line)};
 }
 
+StoreFold::PlayerNumber StoreNumber(StoreFold& store, PlayerCache::Entry& entry) {
+  if (entry.store_number == StoreFold::kNoName) entry.store_number = store.Player(entry.id);
+  return entry.store_number;
+}
+
 // What a line of the player files adds to the event store; `player` is the
 // entry of the line's player before the line changes it.
-void FoldIntoStore(StoreFold& store, const AnalysedLine& line, const PlayerCache::Entry& player) {
+void FoldIntoStore(StoreFold& store, const AnalysedLine& line, PlayerCache::Entry& player,
+                   PlayerCache::Entry* killer) {
   const LineEvents& e = line.events;
   const LineClock clock{e.date, e.time};
-  if (e.entered || e.disconnected) store.NameSeen(e.id, e.name, clock);
-  if (e.kill) store.Kill(e, line.teams);
-  if (e.objective) store.ObjectiveEvent(e.id, *e.objective, clock);
+  const StoreFold::PlayerNumber number = StoreNumber(store, player);
+  if (e.entered || e.disconnected) store.NameSeen(number, e.name, clock);
+  if (killer) store.Kill(StoreNumber(store, *killer), number, e, line.teams);
+  if (e.objective) store.ObjectiveEvent(number, *e.objective, clock);
   if (e.disconnected && player.exists) {
     const Fields& f = player.record.fields;
-    store.SessionEnded(e.id, {f[field::kEnterDate], f[field::kEnterTime]}, clock);
+    store.SessionEnded(number, {f[field::kEnterDate], f[field::kEnterTime]}, clock);
   }
 }
 
@@ -361,13 +369,13 @@ void FoldLine(PlayerCache& cache, StoreFold* store, const AnalysedLine& line) {
   if (line.map || line.suicide) {
     const LineClock clock{e.date, e.time};
     if (store && line.map) store->Map(*line.map, clock);
-    if (store && line.suicide) store->Suicide(e.id, clock);
+    if (store && line.suicide) store->Suicide(store->Player(e.id), clock);
     return;
   }
   PlayerCache::Entry& player = cache.Find(e.id, line.id_hash);
   PlayerCache::Entry* killer = e.kill ? &cache.Find(e.killer, line.killer_hash) : nullptr;
 
-  if (store) FoldIntoStore(*store, line, player);
+  if (store) FoldIntoStore(*store, line, player, killer);
   if (e.entered) cache.Entered(player, e);
   if (e.team_join != Team::kNone) cache.Increment(player, e.id, TeamJoinField(e.team_join));
   if (e.kill) {

@@ -7,6 +7,7 @@
 #include <array>
 #include <charconv>
 #include <map>
+#include <optional>
 #include <utility>
 
 #include "base/file_io.h"
@@ -54,8 +55,8 @@ class Statement {
     sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
     return *this;
   }
-  Statement& BindMoment(int index, const Moment& moment) {
-    if (moment.known) return Bind(index, moment.seconds);
+  Statement& Bind(int index, std::optional<int64_t> value) {
+    if (value) return Bind(index, *value);
     sqlite3_bind_null(statement_, index);
     return *this;
   }
@@ -205,6 +206,44 @@ uint64_t EventStore::last_commit() const {
 
 namespace {
 
+// Rows added kRowsPerInsert at a time (the rest one by one at the end).
+class RowsInserter {
+ public:
+  using Value = std::optional<int64_t>;  // NULL when empty
+  RowsInserter(sqlite3* db, const store_sql::RowsInsert& insert, const fs::path& file)
+      : columns_(insert.columns),
+        many_(db, store_sql::RowsStatement(insert, store_sql::kRowsPerInsert), file),
+        one_(db, store_sql::RowsStatement(insert, 1), file) {}
+
+  void Add(std::initializer_list<Value> row) {
+    values_.insert(values_.end(), row.begin(), row.end());
+    if (values_.size() == static_cast<size_t>(columns_ * store_sql::kRowsPerInsert)) {
+      Run(many_, 0, values_.size());
+      values_.clear();
+    }
+  }
+  // Adds the rows still waiting; call before the transaction ends.
+  void Finish() {
+    for (size_t row = 0; row < values_.size(); row += static_cast<size_t>(columns_))
+      Run(one_, row, row + static_cast<size_t>(columns_));
+    values_.clear();
+  }
+
+ private:
+  void Run(Statement& statement, size_t from, size_t to) {
+    for (size_t i = from; i < to; ++i) statement.Bind(static_cast<int>(i - from + 1), values_[i]);
+    statement.Run();
+  }
+
+  int columns_;
+  Statement many_, one_;
+  std::vector<Value> values_;
+};
+
+std::optional<int64_t> SecondsOf(const Moment& moment) {
+  return moment.known ? std::optional<int64_t>(moment.seconds) : std::nullopt;
+}
+
 // The store's numbers of one kind of name (players, maps, servers or
 // weapons: a map and a player may share a text, not a number) for the names
 // of one commit, looked up or added on first use.
@@ -281,16 +320,13 @@ void AddPlayerDays(sqlite3* db, const StoreRecord& record, const fs::path& file,
   for (const StoreRecord::PlayerDay& d : record.player_days)
     sorted.push_back({{players(d.player), d.day, maps(d.map), servers(d.server)}, &d.counts});
   std::sort(sorted.begin(), sorted.end());
-  Statement player_day(db, store_sql::kAddPlayerDay, file);
+  RowsInserter player_day(db, store_sql::kAddPlayerDays, file);
   for (const auto& [key, c] : sorted) {
-    int column = 1;
-    for (int64_t value : key) player_day.Bind(column++, value);
-    for (int64_t count :
-         {c->kills, c->deaths, c->headshots, c->suicides, c->team_kills, c->bombs_planted,
-          c->bombs_defused, c->hostages_rescued, c->seconds, c->sessions})
-      player_day.Bind(column++, count);
-    player_day.Run();
+    player_day.Add({key[0], key[1], key[2], key[3], c->kills, c->deaths, c->headshots, c->suicides,
+                    c->team_kills, c->bombs_planted, c->bombs_defused, c->hostages_rescued,
+                    c->seconds, c->sessions});
   }
+  player_day.Finish();
 }
 
 void AddWeaponDays(sqlite3* db, const StoreRecord& record, const fs::path& file,
@@ -332,15 +368,12 @@ void AddSums(sqlite3* db, const StoreRecord& record, const fs::path& file) {
         .Bind(4, seen.days.last)
         .Run();
   }
-  Statement session(db, store_sql::kAddSession, file);
+  RowsInserter session(db, store_sql::kAddSessions, file);
   for (const Session& s : record.sessions) {
-    session.Bind(1, players(s.player))
-        .BindMoment(2, s.begin)
-        .BindMoment(3, s.end)
-        .Bind(4, maps(s.map))
-        .Bind(5, servers(s.server))
-        .Run();
+    session.Add(
+        {players(s.player), SecondsOf(s.begin), SecondsOf(s.end), maps(s.map), servers(s.server)});
   }
+  session.Finish();
   Statement map_day(db, store_sql::kAddMapDay, file);
   for (const StoreRecord::MapDay& d : record.map_days) {
     map_day.Bind(1, maps(d.map))

@@ -13,6 +13,7 @@
 // (NULL when not known); the views show them as text.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace varnokel::store_sql {
@@ -105,8 +106,16 @@ inline constexpr std::string_view kAddWeapon = "INSERT OR IGNORE INTO weapon (na
 inline constexpr std::string_view kFindWeapon = "SELECT nr FROM weapon WHERE name = ?1";
 
 // The aggregates of a commit, added to what the store holds.
-inline constexpr std::string_view kAddPlayerDay = R"sql(
-INSERT INTO player_day VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14)
+// Inserts of many rows: a statement carries one row or kRowsPerInsert of
+// them (its start, the rows' values joined by ", ", its end), so that a
+// commit's thousands of rows take few statements.
+inline constexpr int kRowsPerInsert = 64;
+struct RowsInsert {
+  std::string_view start, row, end;
+  int columns;
+};
+inline constexpr RowsInsert kAddPlayerDays = {"INSERT INTO player_day VALUES ",
+                                              "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)", R"sql(
 ON CONFLICT (player, day, map, server) DO UPDATE SET
   kills = kills + excluded.kills, deaths = deaths + excluded.deaths,
   headshots = headshots + excluded.headshots, suicides = suicides + excluded.suicides,
@@ -114,7 +123,17 @@ ON CONFLICT (player, day, map, server) DO UPDATE SET
   bombs_planted = bombs_planted + excluded.bombs_planted,
   bombs_defused = bombs_defused + excluded.bombs_defused,
   hostages_rescued = hostages_rescued + excluded.hostages_rescued,
-  seconds = seconds + excluded.seconds, sessions = sessions + excluded.sessions)sql";
+  seconds = seconds + excluded.seconds, sessions = sessions + excluded.sessions)sql",
+                                              14};
+inline constexpr RowsInsert kAddSessions = {"INSERT INTO session VALUES ", "(?, ?, ?, ?, ?)", "",
+                                            5};
+
+inline std::string RowsStatement(const RowsInsert& insert, int rows) {
+  std::string sql(insert.start);
+  for (int row = 0; row < rows; ++row) sql.append(row == 0 ? "" : ", ").append(insert.row);
+  return sql.append(insert.end);
+}
+
 inline constexpr std::string_view kReadWeaponDay =
     "SELECT weapons FROM weapon_day WHERE player = ?1 AND day = ?2";
 inline constexpr std::string_view kWriteWeaponDay =
@@ -123,7 +142,6 @@ inline constexpr std::string_view kAddName = R"sql(
 INSERT INTO player_name VALUES (?1, ?2, ?3, ?4)
 ON CONFLICT (player, name) DO UPDATE SET
   first_day = min(first_day, excluded.first_day), last_day = max(last_day, excluded.last_day))sql";
-inline constexpr std::string_view kAddSession = "INSERT INTO session VALUES (?1, ?2, ?3, ?4, ?5)";
 inline constexpr std::string_view kAddMapDay = R"sql(
 INSERT INTO map_day VALUES (?1, ?2, ?3, ?4)
 ON CONFLICT (map, day) DO UPDATE SET

@@ -374,6 +374,9 @@ void AddSums(sqlite3* db, const StoreRecord& record, const fs::path& file) {
         {players(s.player), SecondsOf(s.begin), SecondsOf(s.end), maps(s.map), servers(s.server)});
   }
   session.Finish();
+  Statement server_map(db, store_sql::kWriteServerMap, file);
+  for (const auto& [server, map] : record.server_maps)
+    server_map.Bind(1, servers(server)).Bind(2, maps(map)).Run();
   Statement map_day(db, store_sql::kAddMapDay, file);
   for (const StoreRecord::MapDay& d : record.map_days) {
     map_day.Bind(1, maps(d.map))
@@ -403,6 +406,13 @@ void EventStore::Apply(const StoreRecord& record) {
       sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
     throw;
   }
+}
+
+std::unordered_map<std::string, std::string> EventStore::ServerMaps() const {
+  std::unordered_map<std::string, std::string> maps;
+  ForEachRow(store_sql::kReadServerMaps,
+             [&](const std::vector<std::string>& row) { maps[row[0]] = row[1]; });
+  return maps;
 }
 
 void EventStore::ForEachRow(std::string_view sql,

@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "db/store_changes.h"
@@ -53,6 +54,9 @@ class EventStore {
   // durable transaction, or nothing when the store holds that commit
   // already. Throws FileError naming the store.
   void Apply(const StoreRecord& record);
+
+  // The map running on each server (by name) at the end of the last commit.
+  std::unordered_map<std::string, std::string> ServerMaps() const;
 
   // Runs a query (reading only) and hands each row's columns over as text
   // (NULL as empty text). Throws FileError naming the store.

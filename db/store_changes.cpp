@@ -145,7 +145,8 @@ void StoreChanges::NameSeen(uint32_t player, uint32_t name, int64_t day) {
 }
 
 bool StoreChanges::empty() const {
-  return days_.empty() && names_seen_.empty() && sessions_.empty() && map_days_.empty();
+  return days_.empty() && names_seen_.empty() && sessions_.empty() && map_days_.empty() &&
+         server_maps_.empty();
 }
 
 std::string StoreChanges::Serialize(uint64_t commit) const {
@@ -207,6 +208,11 @@ std::string StoreChanges::Serialize(uint64_t commit) const {
     out << k.map << k.day << c.starts << c.seconds;
     out.EndRecord();
   }
+  count(server_maps_.size());
+  for (const auto& [server, map] : server_maps_) {
+    out << server << map;
+    out.EndRecord();
+  }
   bytes += kEnd;
   return bytes;
 }
@@ -264,6 +270,10 @@ StoreRecord StoreRecord::Parse(std::string_view bytes, const std::filesystem::pa
     d.day = in.Number();
     d.counts.starts = in.Number();
     d.counts.seconds = in.Number();
+  }
+  for (size_t n = in.Count(); n > 0; --n) {
+    const uint32_t server = in.Index(names);
+    record.server_maps.push_back({server, in.Index(names)});
   }
   in.Expect(kEnd);
   if (!in.AtEnd()) throw in.Damaged();

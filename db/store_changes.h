@@ -76,6 +76,8 @@ class StoreChanges {
   void NameSeen(uint32_t player, uint32_t name, int64_t day);
   void AddSession(const Session& session) { sessions_.push_back(session); }
   MapDayCounts& MapDay(const MapDayKey& key) { return map_days_[key]; }
+  // The map running on `server` where its last log of the update ends.
+  void ServerMap(uint32_t server, uint32_t map) { server_maps_[server] = map; }
 
   bool empty() const;
 
@@ -100,6 +102,7 @@ class StoreChanges {
   std::vector<std::unordered_map<uint32_t, NameDays>> names_seen_;  // by player: name -> days
   std::vector<Session> sessions_;
   std::unordered_map<MapDayKey, MapDayCounts, MapDayHash> map_days_;
+  std::unordered_map<uint32_t, uint32_t> server_maps_;
 };
 
 // The changes as the journal carries them, read back for the store.
@@ -131,6 +134,7 @@ struct StoreRecord {
   std::vector<NameSeen> names_seen;
   std::vector<Session> sessions;
   std::vector<MapDay> map_days;
+  std::vector<std::pair<uint32_t, uint32_t>> server_maps;  // server, map
 
   // Reads StoreChanges::Serialize's bytes. Throws FileError naming `file`
   // (the journal) when they are damaged.

@@ -49,6 +49,7 @@ void StoreFold::BeginLog(std::string_view server, std::string_view map, const Li
 
 void StoreFold::EndLog(const LineClock& last) {
   CloseRun(last);
+  changes_.ServerMap(server_, map_);
 }
 
 // The current map ran from run_start_ to `end`: its seconds count for the day

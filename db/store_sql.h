@@ -53,6 +53,8 @@ CREATE TABLE player_name (
 CREATE TABLE session (
   player INTEGER NOT NULL, begin INTEGER, end INTEGER, map INTEGER NOT NULL,
   server INTEGER NOT NULL);
+CREATE TABLE server_map (
+  server INTEGER PRIMARY KEY, map INTEGER NOT NULL);
 CREATE TABLE map_day (
   map INTEGER NOT NULL, day INTEGER NOT NULL, starts INTEGER NOT NULL,
   seconds INTEGER NOT NULL,
@@ -142,6 +144,13 @@ inline constexpr std::string_view kAddName = R"sql(
 INSERT INTO player_name VALUES (?1, ?2, ?3, ?4)
 ON CONFLICT (player, name) DO UPDATE SET
   first_day = min(first_day, excluded.first_day), last_day = max(last_day, excluded.last_day))sql";
+// The map running on each server at the end of the last commit: where a log
+// read on in parts goes on, its earlier lines are not at hand.
+inline constexpr std::string_view kReadServerMaps =
+    "SELECT server.name, map.name FROM server_map JOIN server ON server.nr = server_map.server "
+    "JOIN map ON map.nr = server_map.map";
+inline constexpr std::string_view kWriteServerMap =
+    "INSERT OR REPLACE INTO server_map VALUES (?1, ?2)";
 inline constexpr std::string_view kAddMapDay = R"sql(
 INSERT INTO map_day VALUES (?1, ?2, ?3, ?4)
 ON CONFLICT (map, day) DO UPDATE SET
@@ -160,6 +169,8 @@ inline constexpr std::string_view kCanonicalDump[] = {
     "JOIN server AS s ON s.nr = d.server ORDER BY 1, 2, 3, 4",
     "SELECT m.name, d.day, d.starts, d.seconds FROM map_day AS d JOIN map AS m ON m.nr = d.map "
     "ORDER BY 1, 2",
+    "SELECT s.name, m.name FROM server_map JOIN server AS s ON s.nr = server_map.server "
+    "JOIN map AS m ON m.nr = server_map.map ORDER BY 1",
     "SELECT last_commit FROM store_state",
 };
 

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -446,7 +447,18 @@ class WholeDigests {
 // lines add to it.
 struct StoreRun {
   uint64_t commit = 0;
+  std::unordered_map<std::string, std::string> server_maps;  // at the start of the run
   StoreFold fold;
+
+  // The map running at the first folded line of `log`: the last map line
+  // before it, or, for the part of a log read on without its beginning, the
+  // map its server ran at the end of the last commit.
+  std::string_view MapAtStart(const PlannedLog& log) const {
+    const std::string_view map = LastMapBefore(log.content.text, log.fold_from);
+    if (!map.empty() || log.content.skipped == 0) return map;
+    const auto found = server_maps.find(std::string(log.server));
+    return found == server_maps.end() ? std::string_view() : std::string_view(found->second);
+  }
 };
 
 // Writes the changed player files, the ledger and the store's changes in one
@@ -506,7 +518,12 @@ UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer&
   }
   // A store that is missing or damaged stops the run before anything is read.
   std::optional<StoreRun> store;
-  if (options.event_store) store.emplace().commit = EventStore::ForUpdate(dir).last_commit() + 1;
+  if (options.event_store) {
+    const EventStore opened = EventStore::ForUpdate(dir);
+    store.emplace();
+    store->commit = opened.last_commit() + 1;
+    store->server_maps = opened.ServerMaps();
+  }
   StoreFold* const store_fold = store ? &store->fold : nullptr;
   WholeDigests whole(plan);
   std::optional<LineAnalysis> analysis(std::in_place, plan);
@@ -527,8 +544,7 @@ UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer&
         const PlannedLog& planned = plan.logs[chunk->log];
         if (store_fold && log) store_fold->EndLog(ClockOf(last_line));
         if (store_fold) {
-          store_fold->BeginLog(planned.server,
-                               LastMapBefore(planned.content.text, planned.fold_from),
+          store_fold->BeginLog(planned.server, store->MapAtStart(planned),
                                ClockOf(chunk->first_line));
         }
         log = chunk->log;

@@ -40,15 +40,8 @@ void Fold(const fs::path& db, const std::vector<std::pair<std::string, std::stri
   DatabaseUpdateRun(buffer, db, reference_line);
 }
 
-// The rows of a query, columns joined by "|".
 std::vector<std::string> Rows(const fs::path& db, std::string_view sql) {
-  std::vector<std::string> rows;
-  EventStore(db, EventStore::Access::kRead).ForEachRow(sql, [&](const auto& columns) {
-    std::string row;
-    for (size_t i = 0; i < columns.size(); ++i) row += (i == 0 ? "" : "|") + columns[i];
-    rows.push_back(row);
-  });
-  return rows;
+  return testing::StoreRows(db, sql);
 }
 
 TEST(EventStore, MapAndServerOfEachLineAcrossTwoLogsAndAMapChange) {

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "db/event_store.h"
 #include "tests/core/test_support.h"
@@ -21,6 +23,18 @@ inline std::map<std::string, std::string> DatabaseState(const std::filesystem::p
         EventStore(dir, EventStore::Access::kRead).CanonicalDump();
   }
   return state;
+}
+
+// The rows of a query on the event store of `dir`, columns joined by "|".
+inline std::vector<std::string> StoreRows(const std::filesystem::path& dir, std::string_view sql) {
+  std::vector<std::string> rows;
+  EventStore(dir, EventStore::Access::kRead)
+      .ForEachRow(sql, [&](const std::vector<std::string>& columns) {
+        std::string row;
+        for (size_t i = 0; i < columns.size(); ++i) row += (i == 0 ? "" : "|") + columns[i];
+        rows.push_back(row);
+      });
+  return rows;
 }
 
 // Puts an empty event store into `dir` (made in an empty folder beside it,

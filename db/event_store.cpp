@@ -124,7 +124,7 @@ void CreateStore(const fs::path& dir) {
   {
     std::unique_ptr<sqlite3, int (*)(sqlite3*)> db(
         OpenFile(building, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE), sqlite3_close);
-    ExecuteOn(db.get(), store_sql::kConnectionSettings, building);
+    ExecuteOn(db.get(), store_sql::kBuildSettings, building);
     ExecuteOn(db.get(),
               "BEGIN; " + std::string(store_sql::kSchema) +
                   "PRAGMA application_id = " + std::to_string(store_sql::kApplicationId) +

@@ -27,6 +27,11 @@ inline constexpr std::string_view kConnectionSettings =
     "PRAGMA journal_mode = DELETE; PRAGMA synchronous = FULL; PRAGMA foreign_keys = OFF; "
     "PRAGMA cache_size = -32768;";  // 32 MB: a commit's changes touch pages all over
 
+// A new store is built under another name and renamed into place when whole:
+// it needs no rollback journal, and one sync at its end.
+inline constexpr std::string_view kBuildSettings =
+    "PRAGMA journal_mode = OFF; PRAGMA synchronous = FULL;";
+
 inline constexpr std::string_view kSchema = R"sql(
 CREATE TABLE store_state (
   one INTEGER PRIMARY KEY CHECK (one = 1),

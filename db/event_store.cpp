@@ -125,12 +125,7 @@ void CreateStore(const fs::path& dir) {
     std::unique_ptr<sqlite3, int (*)(sqlite3*)> db(
         OpenFile(building, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE), sqlite3_close);
     ExecuteOn(db.get(), store_sql::kBuildSettings, building);
-    ExecuteOn(db.get(),
-              "BEGIN; " + std::string(store_sql::kSchema) +
-                  "PRAGMA application_id = " + std::to_string(store_sql::kApplicationId) +
-                  "; PRAGMA user_version = " + std::to_string(store_sql::kSchemaVersion) +
-                  "; COMMIT;",
-              building);
+    ExecuteOn(db.get(), store_sql::CreateStatements(), building);
   }
   RenameFile(building, EventStorePath(dir));
 }
@@ -143,6 +138,9 @@ fs::path EventStorePath(const fs::path& database_dir) {
 
 EventStore::EventStore(const fs::path& database_dir, Access access)
     : file_(EventStorePath(database_dir)), db_(nullptr, sqlite3_close) {
+  // A link could let the store write anywhere: it is not taken.
+  if (IsSymbolicLink(file_))
+    throw StoreError(file_, "ist ein symbolischer Verweis", FileError::Kind::kOpen);
   if (!IsRegularFile(file_)) throw StoreError(file_, "fehlt", FileError::Kind::kOpen);
   db_.reset(
       OpenFile(file_, access == Access::kWrite ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY));
@@ -390,20 +388,20 @@ void AddSums(sqlite3* db, const StoreRecord& record, const fs::path& file) {
 }  // namespace
 
 void EventStore::Apply(const StoreRecord& record) {
-  Execute("BEGIN IMMEDIATE");
+  Execute(store_sql::kBegin);
   try {
     if (last_commit() >= record.commit) {
-      Execute("ROLLBACK");
+      Execute(store_sql::kRollback);
       return;
     }
     AddSums(db_.get(), record, file_);
     Statement(db_.get(), store_sql::kWriteLastCommit, file_)
         .Bind(1, static_cast<int64_t>(record.commit))
         .Run();
-    Execute("COMMIT");
+    Execute(store_sql::kCommit);
   } catch (const FileError&) {
     if (!sqlite3_get_autocommit(db_.get()))
-      sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+      sqlite3_exec(db_.get(), store_sql::kRollback, nullptr, nullptr, nullptr);
     throw;
   }
 }

@@ -97,6 +97,18 @@ CREATE VIEW sitzungen (spieler, beginn, ende, karte, server) AS
        JOIN server ON server.nr = s.server;
 )sql";
 
+// The whole of a new store, in one transaction.
+inline std::string CreateStatements() {
+  return "BEGIN; " + std::string(kSchema) +
+         "PRAGMA application_id = " + std::to_string(kApplicationId) +
+         "; PRAGMA user_version = " + std::to_string(kSchemaVersion) + "; COMMIT;";
+}
+
+// A commit's changes: written while no other writer may begin.
+inline constexpr std::string_view kBegin = "BEGIN IMMEDIATE";
+inline constexpr std::string_view kCommit = "COMMIT";
+inline constexpr const char* kRollback = "ROLLBACK";
+
 inline constexpr std::string_view kReadVersion = "PRAGMA user_version";
 inline constexpr std::string_view kReadApplicationId = "PRAGMA application_id";
 inline constexpr std::string_view kReadLastCommit = "SELECT last_commit FROM store_state";

@@ -228,6 +228,12 @@ TEST(EventStore, MissingOrForeignStoreStopsTheUpdateNamingIt) {
     want.erase("statistik.sqlite");
     EXPECT_EQ(now, want) << message;
   }
+  fs::remove(store);
+  WriteBytes(db / "elsewhere", good);
+  fs::create_symlink(db / "elsewhere", store);
+  EXPECT_THROW(Fold(db.path(), {{"s", more}}), FileError);
+  EXPECT_EQ(testing::ReadBytes(db / "elsewhere"), good);
+  fs::remove(store);
   WriteBytes(store, good);
   DeleteDatabase(db.path());
   EXPECT_FALSE(fs::exists(store));

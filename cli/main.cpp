@@ -106,6 +106,11 @@ void LoadNew(Session& s, const std::string& folder) {
                loaded, found.wholly_folded, s.values.database_number.c_str());
 }
 
+// Labels the logs loaded after it with the game server that wrote them.
+void Server(Session& s, const std::string& name) {
+  s.values.log_buffer.SetServer(name);
+}
+
 void Again(Session& s, const std::string&) {
   s.again = true;
 }
@@ -203,11 +208,13 @@ struct Action {
   std::string_view help;
 };
 
-constexpr std::array<Action, 12> kActions = {{
+constexpr std::array<Action, 13> kActions = {{
     {"--database", "N", SelectDatabase, "use database N (1 to 9) from here on; default 1"},
     {"--load", "FILE", Load, "append a log file to the log buffer"},
     {"--load-new", "DIR", LoadNew,
      "append every *.log of DIR the database does not hold yet (complete lines)"},
+    {"--server", "NAME", Server,
+     "the logs loaded after it come from game server NAME (for the event store)"},
     {"--again", "", Again, "let the next --update fold everything, even logs folded before"},
     {"--update", "", Update, "fold what the database does not hold yet of the log buffer"},
     {"--list", "", List, "print the database's entries, one per line"},
@@ -311,7 +318,8 @@ int Main(int argc, char** argv) {
                                            [](const Step& s) { return s.action->run == Listen; }))
     return UsageError("--allow, --report-every, --secret and --once go with --listen");
   if (std::none_of(steps.begin(), steps.end(), [](const Step& step) {
-        return step.action->run != SelectDatabase && step.action->run != Again;
+        return step.action->run != SelectDatabase && step.action->run != Again &&
+               step.action->run != Server;
       })) {
     return UsageError("no action given");
   }

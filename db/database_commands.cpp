@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "base/file_io.h"
+#include "db/event_store.h"
 #include "db/ledger.h"
 #include "db/player_file.h"
 
@@ -42,11 +43,17 @@ namespace {
 
 // Entries that are player files or anything else a user put there; names
 // beginning with "." (the database's ledger, lock and journal among
-// them) are never listed or deleted, and symbolic links are not players.
+// them) are never listed or deleted, symbolic links are not players, and
+// the event store is the database's own.
+bool IsEventStoreFile(std::string_view name) {
+  return name == kEventStoreFileName || name == kEventStoreJournalName;
+}
+
 std::vector<std::string> VisibleEntries(const std::filesystem::path& database_dir) {
   std::vector<std::string> names;
   for (std::string& name : ListEntryNames(database_dir)) {
-    if (!name.empty() && name[0] != '.' && !IsSymbolicLink(database_dir / name))
+    if (!name.empty() && name[0] != '.' && !IsEventStoreFile(name) &&
+        !IsSymbolicLink(database_dir / name))
       names.push_back(std::move(name));
   }
   return names;
@@ -80,8 +87,10 @@ void DeleteDatabase(const std::filesystem::path& database_dir) {
     ::unlink(file.c_str());  // folders stay; no message (a link goes, not what it points to)
   }
   // With its players gone the database holds no log any more: the ledger
-  // must not keep the same logs from being folded again.
+  // must not keep the same logs from being folded again, and the event store
+  // goes with them (the next update makes it afresh).
   ::unlink((database_dir / kLedgerFileName).c_str());
+  RemoveEventStore(database_dir);
 }
 
 }  // namespace varnokel

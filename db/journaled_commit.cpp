@@ -9,6 +9,7 @@
 
 #include "base/content_hash.h"
 #include "base/file_io.h"
+#include "db/event_store.h"
 
 namespace varnokel {
 
@@ -77,10 +78,21 @@ std::optional<std::vector<JournalFile>> ParseJournal(std::string_view journal) {
   return files;
 }
 
-// Writes every file of a committed journal in place, puts them on the disk,
-// and removes the journal.
+// The event store's record holds the store's changes, not its bytes: they are
+// added in a transaction of its own that the store remembers by number, and
+// that SQLite has on the disk before it returns.
+void ApplyFile(const fs::path& dir, const JournalFile& file) {
+  if (file.name == kEventStoreFileName) {
+    ApplyStoreRecord(dir, file.bytes, dir / kJournalName);
+  } else {
+    OverwriteFile(dir / file.name, file.bytes);
+  }
+}
+
+// Writes every file of a committed journal in place (and the store's
+// changes), puts them on the disk, and removes the journal.
 void ApplyJournal(const fs::path& dir, const std::vector<JournalFile>& files) {
-  for (const JournalFile& file : files) OverwriteFile(dir / file.name, file.bytes);
+  for (const JournalFile& file : files) ApplyFile(dir, file);
   SyncFileSystem(dir);
   RemoveFile(dir / kJournalName);
 }

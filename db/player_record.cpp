@@ -14,7 +14,20 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
-// Days since 1970-01-01 of a valid MM/DD/YYYY date.
+int32_t Saturate(int64_t value) {
+  return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
+                                                  std::numeric_limits<int32_t>::max()));
+}
+
+void AppendField(std::string& bytes, std::string_view text) {
+  bytes.append(text);
+  bytes.append("\r\n");
+}
+
+}  // namespace
+
+constexpr int64_t kLongestSessionSeconds = 24 * 60 * 60;
+
 std::optional<int64_t> DayNumber(std::string_view date) {
   if (date.size() != 10 || date[2] != '/' || date[5] != '/') return std::nullopt;
   for (size_t i : {0, 1, 3, 4, 6, 7, 8, 9}) {
@@ -36,8 +49,6 @@ std::optional<int64_t> DayNumber(std::string_view date) {
   return era * 146097 + day_of_era - 719468;
 }
 
-// h x 3600 + m x 60 + s, each read with Atoi from its two characters of
-// HH:MM:SS (a missing part counts 0).
 int64_t TimeSeconds(std::string_view time) {
   constexpr size_t kHours = 0, kMinutes = 3, kSeconds = 6, kDigits = 2;
   auto part = [&](size_t from) {
@@ -46,23 +57,8 @@ int64_t TimeSeconds(std::string_view time) {
   return part(kHours) * 3600 + part(kMinutes) * 60 + part(kSeconds);
 }
 
-int32_t Saturate(int64_t value) {
-  return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
-                                                  std::numeric_limits<int32_t>::max()));
-}
-
-void AppendField(std::string& bytes, std::string_view text) {
-  bytes.append(text);
-  bytes.append("\r\n");
-}
-
-}  // namespace
-
-constexpr int64_t kLongestSessionSeconds = 24 * 60 * 60;
-
-int32_t PlayTimeAfterSession(std::string_view start_date, std::string_view start_time,
-                             std::string_view end_date, std::string_view end_time,
-                             std::string_view old_total) {
+int64_t SessionSeconds(std::string_view start_date, std::string_view start_time,
+                       std::string_view end_date, std::string_view end_time) {
   int64_t session = TimeSeconds(end_time) - TimeSeconds(start_time);
   std::optional<int64_t> start_day = DayNumber(start_date);
   std::optional<int64_t> end_day = DayNumber(end_date);
@@ -75,7 +71,13 @@ int32_t PlayTimeAfterSession(std::string_view start_date, std::string_view start
   // "entered the game" again, so a real session never spans a day, and a
   // longer one means the logs in between were never loaded.
   if (session < 0 || session > kLongestSessionSeconds) session = 0;
-  return Saturate(session + Atoi(old_total));
+  return session;
+}
+
+int32_t PlayTimeAfterSession(std::string_view start_date, std::string_view start_time,
+                             std::string_view end_date, std::string_view end_time,
+                             std::string_view old_total) {
+  return Saturate(SessionSeconds(start_date, start_time, end_date, end_time) + Atoi(old_total));
 }
 
 std::string SerializeRecord(const PlayerRecord& record) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -51,6 +52,18 @@ void ApplyIncrement(PlayerRecord& record, int index);
 // A "disconnected" line: name, leave date, play time and the skill line.
 void ApplyDisconnected(PlayerRecord& record, std::string_view id, std::string_view date,
                        std::string_view time, std::string_view name);
+
+// Days since 1970-01-01 of a valid MM/DD/YYYY date.
+std::optional<int64_t> DayNumber(std::string_view date);
+
+// h x 3600 + m x 60 + s of HH:MM:SS, each part read with Atoi (a missing
+// part counts 0).
+int64_t TimeSeconds(std::string_view time);
+
+// The seconds of a session from the start date and time to the end date and
+// time, by the rule PlayTimeAfterSession describes (0 when it cannot count).
+int64_t SessionSeconds(std::string_view start_date, std::string_view start_time,
+                       std::string_view end_date, std::string_view end_time);
 
 // The play time after a session that began at the stored date and time (fields
 // 1 and 2) and ended at the line's date and time, added to `old_total`. When

@@ -94,6 +94,7 @@ namespace {
 void PlanLog(UpdatePlan& plan, const LoadedLog& loaded, const LogContent& content, bool again) {
   PlannedLog log;
   log.name = loaded.name;
+  log.server = loaded.server;
   log.content = content;
   log.match = plan.ledger_before.Match(log.content);
   log.lines = loaded.line_index.line_ends() + 1;

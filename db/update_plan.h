@@ -17,9 +17,10 @@ namespace varnokel {
 class LogBuffer;
 
 struct PlannedLog {
-  std::string_view name;  // the loaded file's name
-  LogContent content;     // its text and line end in the buffer
-  LedgerMatch match;      // what the ledger knew of it before the run
+  std::string_view name;    // the loaded file's name
+  std::string_view server;  // the game server that wrote it (empty: not known)
+  LogContent content;       // its text and line end in the buffer
+  LedgerMatch match;        // what the ledger knew of it before the run
   // An earlier log of the same run whose content is a beginning of this
   // one's (or the other way round), when it holds more than the ledger did.
   std::optional<size_t> same_as;

@@ -10,18 +10,24 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "db/database_lock.h"
+#include "db/event_store.h"
 #include "db/journaled_commit.h"
 #include "db/ledger.h"
 #include "db/player_file.h"
 #include "db/player_record.h"
+#include "db/store_fold.h"
 #include "log/classic_line.h"
 #include "log/line_events.h"
 #include "log/log_buffer.h"
+#include "log/log_line_layout.h"
 #include "log/log_lines.h"
+#include "log/match_recognisers.h"
+#include "log/recognisers.h"
 
 namespace varnokel {
 
@@ -50,8 +56,9 @@ class PlayerCache {
     size_t hash = 0;   // IdHash(id)
     std::string name;  // the file's name in the database folder
     PlayerRecord record;
-    bool existed = false;  // on disk before the run
-    bool exists = false;   // on disk before the run, or created by it
+    uint32_t store_number = StoreFold::kNoName;  // the player's number in the event store's fold
+    bool existed = false;                        // on disk before the run
+    bool exists = false;                         // on disk before the run, or created by it
     bool changed = false;
   };
 
@@ -147,6 +154,11 @@ struct AnalysedLine {
   size_t killer_hash = 0;
   bool unreadable = false;
   bool part = false;  // one of the parts of a line that NUL runs cut
+  // What only the event store reads: a map line, a suicide (of events.id), or
+  // the teams of a kill.
+  std::optional<MapLine> map;
+  bool suicide = false;
+  std::optional<KillTeams> teams;
 };
 
 // A stretch of one log's text, cut right after a line end; the last stretch
@@ -165,10 +177,27 @@ struct Chunk {
   // The classic readings of kept lines a newer engine wrote (their events
   // point into them); a deque keeps them in place.
   std::deque<std::string> classic_lines;
+  std::string_view first_line, last_line;  // the first and last that are not empty
 };
 
 bool NamesAPlayer(const LineEvents& e) {
   return e.entered || e.team_join != Team::kNone || e.kill || e.objective || e.disconnected;
+}
+
+// A line that counts for the event store only (a map line or a suicide);
+// false when it is none.
+bool AnalyseMatchLine(std::string_view line, AnalysedLine& out) {
+  out.map = RecogniseMapLine(line);
+  if (!out.map) {
+    if (!IsSuicide(line)) return false;
+    const std::optional<std::string_view> id = ExtractPlayerId(line);
+    if (!id || !IsValidPlayerId(*id)) return false;
+    out.suicide = true;
+    out.events.id = *id;
+  }
+  out.events.date = log_line::Date(line);
+  out.events.time = log_line::Time(line);
+  return true;
 }
 
 // Analyses one line; false when it changes nothing.
@@ -178,8 +207,11 @@ bool Analyse(std::string_view line, AnalysedLine& out, std::string& classic) {
     out.unreadable = true;
     return true;
   }
-  if (!NamesAPlayer(*found)) return false;
+  // The line as its classic form reads (the events point into it).
+  const std::string_view read = classic.empty() ? line : std::string_view(classic);
+  if (!NamesAPlayer(*found)) return AnalyseMatchLine(read, out);
   out.events = *found;
+  if (found->kill) out.teams = TeamsOfKill(read);
   out.unreadable = !IsValidPlayerId(found->id) || (found->kill && !IsValidPlayerId(found->killer));
   out.id_hash = IdHash(found->id);
   if (found->kill) out.killer_hash = IdHash(found->killer);
@@ -288,6 +320,10 @@ class LineAnalysis {
       // stretch's first line.
       if (!stretch.last && line.data() == piece_end) return;
       ++chunk.lines;
+      if (!line.empty()) {
+        if (chunk.first_line.empty()) chunk.first_line = line;
+        chunk.last_line = line;
+      }
       const size_t offset = static_cast<size_t>(line.data() - text.data());
       if (!has_nul || std::memchr(line.data(), '\0', line.size()) == nullptr) {
         AnalysePart(line, offset, false, chunk, scratch);
@@ -346,14 +382,46 @@ void FindPlayersOfParts(PlayerCache& cache, const std::vector<AnalysedLine>& kep
   }
 }
 
+LineClock ClockOf(std::string_view line) {
+  return {log_line::Date(line), log_line::Time(line)};
+}
+
+StoreFold::PlayerNumber StoreNumber(StoreFold& store, PlayerCache::Entry& entry) {
+  if (entry.store_number == StoreFold::kNoName) entry.store_number = store.Player(entry.id);
+  return entry.store_number;
+}
+
+// What a line of the player files adds to the event store; `player` is the
+// entry of the line's player before the line changes it.
+void FoldIntoStore(StoreFold& store, const AnalysedLine& line, PlayerCache::Entry& player,
+                   PlayerCache::Entry* killer) {
+  const LineEvents& e = line.events;
+  const LineClock clock{e.date, e.time};
+  const StoreFold::PlayerNumber number = StoreNumber(store, player);
+  if (e.entered || e.disconnected) store.NameSeen(number, e.name, clock);
+  if (killer) store.Kill(StoreNumber(store, *killer), number, e, line.teams);
+  if (e.objective) store.ObjectiveEvent(number, *e.objective, clock);
+  if (e.disconnected && player.exists) {
+    const Fields& f = player.record.fields;
+    store.SessionEnded(number, {f[field::kEnterDate], f[field::kEnterTime]}, clock);
+  }
+}
+
 // Folds one analysed line: every player it names is looked up before any
 // count changes, so a line is folded whole or not at all. Throws FileError
 // when a player file cannot be read (the line then has no effect).
-void FoldLine(PlayerCache& cache, const AnalysedLine& line) {
+void FoldLine(PlayerCache& cache, StoreFold* store, const AnalysedLine& line) {
   const LineEvents& e = line.events;
+  if (line.map || line.suicide) {
+    const LineClock clock{e.date, e.time};
+    if (store && line.map) store->Map(*line.map, clock);
+    if (store && line.suicide) store->Suicide(store->Player(e.id), clock);
+    return;
+  }
   PlayerCache::Entry& player = cache.Find(e.id, line.id_hash);
   PlayerCache::Entry* killer = e.kill ? &cache.Find(e.killer, line.killer_hash) : nullptr;
 
+  if (store) FoldIntoStore(*store, line, player, killer);
   if (e.entered) cache.Entered(player, e);
   if (e.team_join != Team::kNone) cache.Increment(player, e.id, TeamJoinField(e.team_join));
   if (e.kill) {
@@ -420,11 +488,32 @@ class WholeDigests {
   std::thread thread_;
 };
 
-// Writes the changed player files and the ledger in one commit.
+// The event store's part of a run: the number its commit gets and what the
+// lines add to it.
+struct StoreRun {
+  uint64_t commit = 0;
+  std::unordered_map<std::string, std::string> server_maps;  // at the start of the run
+  StoreFold fold;
+
+  // The map running at the first folded line of `log`: the last map line
+  // before it, or, for the part of a log read on without its beginning, the
+  // map its server ran at the end of the last commit.
+  std::string_view MapAtStart(const PlannedLog& log) const {
+    const std::string_view map = LastMapBefore(log.content.text, log.fold_from);
+    if (!map.empty() || log.content.skipped == 0) return map;
+    const auto found = server_maps.find(std::string(log.server));
+    return found == server_maps.end() ? std::string_view() : std::string_view(found->second);
+  }
+};
+
+// Writes the changed player files, the ledger and the store's changes in one
+// commit.
 void Commit(const std::filesystem::path& dir, const PlayerCache& cache, const Ledger& before,
-            const Ledger& after, UpdateSummary& summary) {
+            const Ledger& after, const StoreRun* store, UpdateSummary& summary) {
   JournaledCommit commit(dir);
   try {
+    if (store && !store->fold.changes().empty())
+      commit.Add(kEventStoreFileName, store->fold.changes().Serialize(store->commit));
     for (const PlayerCache::Entry* entry : cache.ChangedEntries()) {
       commit.Add(entry->name, SerializeRecord(entry->record));
       ++(entry->existed ? summary.players_changed : summary.players_new);
@@ -472,6 +561,15 @@ UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer&
     summary.lines_read += log.lines;
     summary.lines_already += log.lines_already;
   }
+  // A store that is missing or damaged stops the run before anything is read.
+  std::optional<StoreRun> store;
+  if (options.event_store) {
+    const EventStore opened = EventStore::ForUpdate(dir);
+    store.emplace();
+    store->commit = opened.last_commit() + 1;
+    store->server_maps = opened.ServerMaps();
+  }
+  StoreFold* const store_fold = store ? &store->fold : nullptr;
   WholeDigests whole(plan);
   std::optional<LineAnalysis> analysis(std::in_place, plan);
   reference_line = ClassicLineText(ReferenceLine(plan));  // while the analysis starts
@@ -481,14 +579,22 @@ UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer&
   std::optional<FileError> cause;
   size_t done = 0;
   {
-    std::optional<size_t> log;  // the log of the last chunk
-    size_t lines_before = 0;    // lines of that log before the chunk
+    std::optional<size_t> log;   // the log of the last chunk
+    size_t lines_before = 0;     // lines of that log before the chunk
+    std::string_view last_line;  // the last line of that log not empty so far
     while (!stop) {
       std::optional<Chunk> chunk = analysis->Next();
       if (!chunk) break;
       if (chunk->log != log) {
+        const PlannedLog& planned = plan.logs[chunk->log];
+        if (store_fold && log) store_fold->EndLog(ClockOf(last_line));
+        if (store_fold) {
+          store_fold->BeginLog(planned.server, store->MapAtStart(planned),
+                               ClockOf(chunk->first_line));
+        }
         log = chunk->log;
-        lines_before = plan.logs[chunk->log].lines_already;
+        lines_before = planned.lines_already;
+        last_line = {};
       }
       for (size_t i = 0; i < chunk->kept.size(); ++i) {
         const AnalysedLine& line = chunk->kept[i];
@@ -499,7 +605,7 @@ UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer&
             ++summary.lines_unreadable;
             continue;
           }
-          FoldLine(cache, line);
+          FoldLine(cache, store_fold, line);
         } catch (const FileError& error) {
           stop = StopPoint{chunk->log, line.offset, lines_before + line.line_in_chunk};
           cause = error;
@@ -507,6 +613,7 @@ UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer&
         }
       }
       if (stop) break;
+      if (!chunk->last_line.empty()) last_line = chunk->last_line;
       lines_before += chunk->lines;
       const size_t previous = done;
       done += chunk->lines;
@@ -515,6 +622,10 @@ UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer&
       analysis->Recycle(std::move(*chunk));
     }
     analysis.reset();  // stops what is left of the analysis
+    if (store_fold && log) {
+      store_fold->EndLog(stop ? ClockOf(plan.logs[stop->log].content.text.substr(stop->offset))
+                              : ClockOf(last_line));
+    }
   }
   if (stop) {
     // Every line of the stopping log before the failing one is folded, and
@@ -532,11 +643,12 @@ UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer&
   const std::vector<Digest>& digests = whole.Get();
   if (stop) {
     Commit(dir, cache, plan.ledger_before, LedgerAfter(plan, digests, stop->log, stop->offset),
-           summary);
+           store ? &*store : nullptr, summary);
     throw UpdateStopped(*cause, std::string(plan.logs[stop->log].name), stop->line_number,
                         summary.lines_folded);
   }
-  Commit(dir, cache, plan.ledger_before, LedgerAfter(plan, digests, plan.logs.size(), 0), summary);
+  Commit(dir, cache, plan.ledger_before, LedgerAfter(plan, digests, plan.logs.size(), 0),
+         store ? &*store : nullptr, summary);
   summary.commit_seconds = SecondsSince(commit_start);
   if (options.progress) options.progress(total, total);
   return summary;

@@ -24,8 +24,9 @@ std::string UpdateDoneStatus(std::string_view database_number);
 using UpdateProgress = std::function<void(size_t, size_t)>;
 
 struct UpdateOptions {
-  bool again = false;  // fold every loaded log whole, whatever the ledger says (for the
-                       // overload that plans; a given plan carries its own)
+  bool again = false;       // fold every loaded log whole, whatever the ledger says (for the
+                            // overload that plans; a given plan carries its own)
+  bool event_store = true;  // false: the player files only, the store untouched (to compare)
   UpdateProgress progress;
 };
 

@@ -29,6 +29,7 @@ void LogBuffer::Append(std::string_view contribution) {
   log.offset = offset;
   log.size = text_.size() - offset;
   log.line_index = LineIndex(LogText(log));
+  log.server = server_;
   logs_.push_back(std::move(log));
 }
 
@@ -78,6 +79,7 @@ void LogBuffer::FinishLog(std::string name, size_t offset, LoadMode mode) {
   log.line_end = std::string(bytes.substr(log.size));  // it belongs to the content
   text_.resize(offset + log.size);
   log.line_index = LineIndex(LogText(log));
+  log.server = server_;
   logs_.push_back(std::move(log));
 }
 

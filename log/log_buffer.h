@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/byte_buffer.h"
@@ -26,6 +27,7 @@ struct LoadedLog {
   std::string line_end;          // the final line end taken off ("\r\n", "\n" or "")
   LineIndex line_index;          // its LF characters: it has line_ends() + 1 lines
   std::filesystem::path source;  // the file it was loaded from (empty: appended text)
+  std::string server;            // the game server that wrote it (empty: not known)
 };
 
 // How much of a file LoadLogFile takes.
@@ -55,8 +57,11 @@ class LogBuffer {
   // Throws FileError(kOpen) naming the file; the buffer is then unchanged.
   bool AppendFilePart(const std::filesystem::path& file, uint64_t from, std::string name);
 
-  // Empties the buffer ("Logfile reset").
+  // Empties the buffer ("Logfile reset"); the server label stays.
   void Clear();
+
+  // The game server the logs loaded from now on come from (empty: not known).
+  void SetServer(std::string server) { server_ = std::move(server); }
 
   std::string_view text() const { return text_.view(); }
   size_t file_count() const { return logs_.size(); }
@@ -72,6 +77,7 @@ class LogBuffer {
 
   ByteBuffer text_;
   std::vector<LoadedLog> logs_;
+  std::string server_;
 };
 
 // What a file with these bytes contributes: the bytes without a final LF (and

@@ -70,10 +70,6 @@ SiteHistory SiteHistoryBuilder::Take() {
   return std::move(history_);
 }
 
-SiteHistory ReadSiteHistory(const std::filesystem::path&) {
-  return {};
-}
-
 bool IsBotId(std::string_view id) {
   return id == kBotId;
 }

@@ -6,7 +6,10 @@
 //
 // Stages: load (the file into the LogBuffer), plan (the ledger check, with
 // the SHA-256 of the log), fold (player files read, lines folded) and commit
-// (files staged and moved into place with the ledger). Peak memory is that of
+// (files staged and moved into place with the ledger and the event store's
+// changes). The same update without the event store beside it gives the
+// store's share (target: at most 1.3 x), and the store's size per player and
+// day is printed (target: about 200 bytes at most). Peak memory is that of
 // one whole load + update in a fresh process (a child), against the target of
 // 1.2 x the log + 60 MB.
 #include <sys/resource.h>
@@ -25,6 +28,7 @@
 
 #include "base/file_io.h"
 #include "db/database_lock.h"
+#include "db/event_store.h"
 #include "db/ledger.h"
 #include "db/update_plan.h"
 #include "db/update_run.h"
@@ -65,7 +69,7 @@ struct Stages {
 // One load and update into a fresh database folder `db`. (Folders are only
 // removed at the end: on a file system mounted with discard, deleting many
 // files slows the creation of the next ones for a while.)
-Stages UpdateOnce(const fs::path& log, const fs::path& db) {
+Stages UpdateOnce(const fs::path& log, const fs::path& db, bool event_store = true) {
   fs::create_directories(db);
   Stages stages;
   const auto begin = Clock::now();
@@ -79,8 +83,10 @@ Stages UpdateOnce(const fs::path& log, const fs::path& db) {
       varnokel::PlanUpdate(buffer, varnokel::Ledger::Read(db), /*again=*/false);
   stages.plan = Since(start);
   std::string reference_line;
+  varnokel::UpdateOptions update_options;
+  update_options.event_store = event_store;
   const varnokel::UpdateSummary summary =
-      varnokel::DatabaseUpdateRun(lock, buffer, plan, reference_line);
+      varnokel::DatabaseUpdateRun(lock, buffer, plan, reference_line, update_options);
   stages.fold = summary.fold_seconds;
   stages.commit = summary.commit_seconds;
   stages.total = Since(begin);
@@ -106,6 +112,26 @@ double PeakMegabytes(const fs::path& log, const fs::path& db) {
   ::close(pipe_ends[0]);
   ::close(pipe_ends[1]);
   return static_cast<double>(kilobytes) / 1024.0;
+}
+
+// The event store's size against the player-days it holds.
+void PrintStoreSize(const fs::path& db) {
+  const double bytes = static_cast<double>(fs::file_size(varnokel::EventStorePath(db)));
+  double player_days = 0, rows = 0, weapon_rows = 0, sessions = 0;
+  const varnokel::EventStore store(db, varnokel::EventStore::Access::kRead);
+  auto count = [&](const char* sql, double& out) {
+    store.ForEachRow(sql, [&](const std::vector<std::string>& row) { out = std::stod(row[0]); });
+  };
+  count("SELECT count(*) FROM (SELECT DISTINCT spieler, tag FROM spieler_tage)", player_days);
+  count("SELECT count(*) FROM spieler_tage", rows);
+  count("SELECT count(*) FROM waffen_tage", weapon_rows);
+  count("SELECT count(*) FROM sitzungen", sessions);
+  std::printf(
+      "event store:                     %6.2f MB; %.0f player-days (%.0f rows per map and "
+      "server, %.0f weapon rows, %.0f sessions)\n",
+      bytes / (1024.0 * 1024.0), player_days, rows, weapon_rows, sessions);
+  std::printf("store bytes per player-day:      %6.0f (target about 200 at most)\n",
+              bytes / player_days);
 }
 
 struct Series {
@@ -152,11 +178,16 @@ int main(int argc, char** argv) {
     series["update: fold"].values.push_back(stages.fold);
     series["update: commit"].values.push_back(stages.commit);
     series["update in all"].values.push_back(stages.total);
+    const Stages without = UpdateOnce(log, work / ("plain" + std::to_string(round)), false);
+    series["no store: fold"].values.push_back(without.fold);
+    series["no store: commit"].values.push_back(without.commit);
+    series["no store in all"].values.push_back(without.total);
   }
   const double lines = static_cast<double>(options.lines);
   std::printf("%-16s %9s %9s %14s\n", "", "min s", "median s", "lines/s (min)");
-  for (const char* name : {"wc -l", "read and split", "update: load", "update: plan",
-                           "update: fold", "update: commit", "update in all"}) {
+  for (const char* name :
+       {"wc -l", "read and split", "update: load", "update: plan", "update: fold", "update: commit",
+        "update in all", "no store: fold", "no store: commit", "no store in all"}) {
     const Series& s = series[name];
     std::printf("%-16s %9.4f %9.4f %14.0f\n", name, s.Min(), s.Median(), lines / s.Min());
   }
@@ -167,6 +198,9 @@ int main(int argc, char** argv) {
               all.Median() / series["read and split"].Median());
   std::printf("commit share of the update:      %5.1f %%\n",
               100 * series["update: commit"].Median() / all.Median());
+  std::printf("with / without the event store:  %6.2f (medians; target at most 1.3)\n",
+              all.Median() / series["no store in all"].Median());
+  PrintStoreSize(work / "db0");
   std::printf("peak memory:                     %6.1f MB (target 1.2 x log + 60 MB = %.1f MB)\n",
               PeakMegabytes(log, work / "db-peak"), 1.2 * mb + 60);
 

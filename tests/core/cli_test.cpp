@@ -8,6 +8,7 @@
 #include "db/player_file.h"
 #include "db/update_run.h"
 #include "log/log_buffer.h"
+#include "tests/core/store_support.h"
 #include "tests/core/test_support.h"
 #include "tools/loggen/log_generator.h"
 
@@ -87,8 +88,9 @@ TEST_F(Cli, LoadUpdateListAndShowLikeTheLibrary) {
   // first write asked for in the environment changes nothing. The old
   // --sync is still taken.
   ::setenv("VARNOKEL_FILE_FAULT", "fail:1:EIO", 1);
-  Result r = Run({"--sync", "--load", (program_ / "a.log").string(), "--load",
-                  (program_ / "b.log").string(), "--update", "--list"});
+  Result r = Run({"--sync", "--server", "alpha", "--load", (program_ / "a.log").string(),
+                  "--server", "beta", "--load", (program_ / "b.log").string(), "--update",
+                  "--list"});
   ::unsetenv("VARNOKEL_FILE_FAULT");
   ASSERT_EQ(r.exit_code, 0) << r.err;
   // No progress when stderr is no terminal: only the summary line.
@@ -98,12 +100,15 @@ TEST_F(Cli, LoadUpdateListAndShowLikeTheLibrary) {
 
   TempDir library;
   LogBuffer buffer;
+  buffer.SetServer("alpha");
   LoadLogFile(buffer, program_ / "a.log");
+  buffer.SetServer("beta");
   LoadLogFile(buffer, program_ / "b.log");
   std::string reference_line;
   DatabaseUpdateRun(buffer, library.path(), reference_line);
   std::map<std::string, std::string> expected = DatabaseContents(library.path());
-  EXPECT_EQ(DatabaseContents(Db(1)), expected);
+  EXPECT_EQ(testing::DatabaseState(Db(1)), testing::DatabaseState(library.path()));
+  EXPECT_NE(testing::DatabaseState(Db(1)).at("statistik.sqlite").find("|beta|"), std::string::npos);
 
   std::string listing;
   for (const auto& [name, bytes] : expected) listing += name + "\n";
@@ -130,6 +135,7 @@ TEST_F(Cli, DatabaseChoiceAppliesToLaterActions) {
   EXPECT_EQ(deleted.exit_code, 0);
   EXPECT_EQ(deleted.out, "");
   EXPECT_TRUE(DatabaseContents(Db(3)).empty());
+  EXPECT_FALSE(fs::exists(Db(3) / "statistik.sqlite"));
   EXPECT_FALSE(DatabaseContents(Db(4)).empty());
 }
 

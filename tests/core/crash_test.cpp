@@ -1,6 +1,7 @@
-// varnokel-cli killed with SIGKILL at many points of an update, and two of it
-// writing one database at once: the database ends up as one uninterrupted
-// run (or one run after the other) leaves it.
+// varnokel-cli killed with SIGKILL at many points of an update (the event
+// store's writes among them), and two of it writing one database at once:
+// the database ends up as one uninterrupted run (or one run after the other)
+// leaves it.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -16,6 +17,7 @@
 #include "base/file_lock.h"
 #include "db/update_run.h"
 #include "log/log_buffer.h"
+#include "tests/core/store_support.h"
 #include "tests/core/test_support.h"
 #include "tools/loggen/log_generator.h"
 
@@ -85,16 +87,15 @@ class CrashSafety : public ::testing::Test {
     args.push_back("--update");
     return args;
   }
-  // The database's files with its ledger, and no leftovers of a commit.
-  std::map<std::string, std::string> State() const {
-    std::map<std::string, std::string> all = FolderContents(Db());
-    all.erase(".lock");
-    return all;
-  }
-  void Restore(const std::map<std::string, std::string>& state) const {
+  // The database's files with its ledger and its event store (as its
+  // canonical dump), and no leftovers of a commit.
+  std::map<std::string, std::string> State() const { return testing::DatabaseState(Db()); }
+  // The files themselves, to put back.
+  std::map<std::string, std::string> Files() const { return FolderContents(Db()); }
+  void Restore(const std::map<std::string, std::string>& files) const {
     fs::remove_all(Db());
     fs::create_directories(Db());
-    for (const auto& [name, bytes] : state) WriteBytes(Db() / name, bytes);
+    for (const auto& [name, bytes] : files) WriteBytes(Db() / name, bytes);
   }
 
   TempDir program_;
@@ -102,7 +103,7 @@ class CrashSafety : public ::testing::Test {
 
 TEST_F(CrashSafety, KilledAnywhereTheSameCommandFinishesTheSameDatabase) {
   ASSERT_EQ(ExitCode(Start(Update({"l1.log"}))), 0);
-  const auto before = State();
+  const auto before = Files();
   const std::vector<std::string> command = Update({"l2.log", "l3.log"});
 
   // The uninterrupted run: its result, its length and its number of writes.

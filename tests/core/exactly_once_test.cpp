@@ -14,6 +14,7 @@
 #include "db/player_file.h"
 #include "db/update_run.h"
 #include "log/log_buffer.h"
+#include "tests/core/store_support.h"
 #include "tests/core/test_support.h"
 #include "tools/loggen/log_generator.h"
 
@@ -36,6 +37,11 @@ std::string Generated(uint64_t seed, size_t lines) {
   return loggen::GenerateLog(options);
 }
 
+void CopyFiles(const fs::path& from, const fs::path& to) {
+  for (const fs::directory_entry& file : fs::directory_iterator(from))
+    fs::copy_file(file.path(), to / file.path().filename());
+}
+
 class ExactlyOnce : public ::testing::Test {
  protected:
   // Loads `files` (names in the log folder) and updates database `db`.
@@ -50,9 +56,7 @@ class ExactlyOnce : public ::testing::Test {
   }
   // The database's files, its ledger included (not the lock file).
   std::map<std::string, std::string> Everything(const fs::path& db) {
-    std::map<std::string, std::string> all = FolderContents(db);
-    all.erase(".lock");
-    return all;
+    return testing::DatabaseState(db);
   }
 
   TempDir logs_, db_, other_;
@@ -177,7 +181,7 @@ TEST_F(ExactlyOnce, EveryFailingWriteLeavesAllOrNothing) {
   WriteBytes(logs_ / "b.log", Generated(5, 300));
   Fold(db_.path(), {"a.log"});
   const auto before = Everything(db_.path());
-  for (const auto& [name, bytes] : before) WriteBytes(other_ / name, bytes);
+  CopyFiles(db_.path(), other_.path());
   SetFileFault({});  // counts the writes of the uninterrupted run
   Fold(other_.path(), {"b.log"});
   const long total = FileWriteOperationsSoFar();
@@ -186,7 +190,7 @@ TEST_F(ExactlyOnce, EveryFailingWriteLeavesAllOrNothing) {
   const int errors[] = {ENOSPC, EACCES, EIO};
   for (long n = 1; n <= total; ++n) {
     TempDir db;
-    for (const auto& [name, bytes] : before) WriteBytes(db / name, bytes);
+    CopyFiles(db_.path(), db.path());
     SetFileFault({n, errors[n % 3], false});
     bool recorded = false;
     try {
@@ -214,7 +218,14 @@ TEST_F(ExactlyOnce, JournalNotWrittenWholeIsDroppedAndLinkedOnesRefused) {
   WriteBytes(logs_ / "b.log", Generated(5, 100));
   Fold(db_.path(), {"a.log"});
   const auto before = Everything(db_.path());
-  Fold(other_.path(), {"a.log", "b.log"});
+  const auto before_files = FolderContents(db_.path());  // the store's bytes too
+  // Puts the database back as it was before the fold of b.log.
+  const auto restore = [&] {
+    fs::remove(db_.path() / kEventStoreJournalName);
+    for (const auto& [name, bytes] : before_files) WriteBytes(db_ / name, bytes);
+  };
+  Fold(other_.path(), {"a.log"});
+  Fold(other_.path(), {"b.log"});  // in a commit of its own, as the journal below
   const auto after = Everything(other_.path());
   // The first write that fails after the commit point leaves a whole journal.
   for (long n = 1; !fs::exists(db_ / ".commit"); ++n) {
@@ -226,7 +237,7 @@ TEST_F(ExactlyOnce, JournalNotWrittenWholeIsDroppedAndLinkedOnesRefused) {
   const std::string zero_filled = whole.substr(0, whole.size() - 100) + std::string(100, '\0');
   for (const std::string& cut : {std::string(), whole.substr(0, whole.size() / 2),
                                  whole.substr(0, whole.size() - 1), zero_filled}) {
-    for (const auto& [name, bytes] : before) WriteBytes(db_ / name, bytes);
+    restore();
     WriteBytes(db_ / ".commit", cut);
     DatabaseLock reader(db_.path(), DatabaseLock::Access::kRead);
     EXPECT_EQ(Everything(db_.path()), before) << cut.size() << " of " << whole.size();
@@ -237,7 +248,7 @@ TEST_F(ExactlyOnce, JournalNotWrittenWholeIsDroppedAndLinkedOnesRefused) {
   // A whole journal of the first version (no digest) an earlier program left.
   const size_t header = whole.find('\n') + 1, end = whole.rfind("end ");
   const std::string files = whole.substr(end, whole.rfind(' ') - end);
-  for (const auto& [name, bytes] : before) WriteBytes(db_ / name, bytes);
+  restore();
   WriteBytes(db_ / ".commit",
              "varnokel journal 1\n" + whole.substr(header, end - header) + files + "\n");
   DatabaseLock(db_.path(), DatabaseLock::Access::kWrite);
@@ -262,6 +273,7 @@ TEST_F(ExactlyOnce, SymbolicLinksAreNoPlayers) {
   WriteBytes(other_ / "secret.txt", "root:x:0:0\n");
   fs::create_symlink(other_ / "secret.txt", db_ / "evil.db");
   WriteBytes(db_ / "real.db", "real\r\n");
+  testing::AddEmptyStore(db_.path());
   EXPECT_EQ(ListPlayers(db_.path()), std::vector<std::string>{"real.db"});
   EXPECT_THROW(ReadPlayerDetails(db_.path(), "evil.db"), FileError);
   WriteBytes(logs_ / "a.log", LogLine("20:00:00", "\"E<1><evil><>\" entered the game\r\n"));

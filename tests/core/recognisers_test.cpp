@@ -9,6 +9,7 @@
 #include "base/text_lines.h"
 #include "log/classic_line.h"
 #include "log/line_events.h"
+#include "log/match_recognisers.h"
 #include "tests/core/literal_recognisers.h"
 #include "tests/core/test_support.h"
 #include "tools/loggen/log_generator.h"
@@ -318,6 +319,40 @@ TEST(Recognisers, AgreeWithLiteralScansOnRealAndMutatedLines) {
       EXPECT_EQ(std::string(*killer), *literal_killer);
     }
   }
+}
+
+}  // namespace
+}  // namespace varnokel
+
+namespace varnokel {
+namespace {
+
+// Map lines at the line's prefix only, a suicide that nobody can type, and
+// the teams of a kill's two references.
+TEST(MatchRecognisers, MapsSuicidesAndTeamsOfAKill) {
+  const std::string started = LogLine("20:00:05", "Started map \"de_dust\" (CRC \"-1\")");
+  const std::string loading = LogLine("20:00:00", "Loading map \"cs_office\"");
+  EXPECT_EQ(RecogniseMapLine(started)->map, "de_dust");
+  EXPECT_TRUE(RecogniseMapLine(started)->started);
+  EXPECT_FALSE(RecogniseMapLine(loading)->started);
+  EXPECT_FALSE(RecogniseMapLine(LogLine("20:00:00", kBob + " say \"Loading map \"x\"\"")));
+  EXPECT_FALSE(RecogniseMapLine(LogLine("20:00:00", "Loading map \"unclosed")));
+  const std::string log = loading + "\r\n" + started + "\r\n" + LogLine("20:01:00", "x") + "\r\n";
+  EXPECT_EQ(LastMapBefore(log, log.size()), "de_dust");
+  EXPECT_EQ(LastMapBefore(log, loading.size() + 2), "cs_office");
+  EXPECT_EQ(LastMapBefore(log, 0), "");
+
+  EXPECT_TRUE(IsSuicide(LogLine("20:02:00", kBob + " committed suicide with \"world\"")));
+  EXPECT_FALSE(
+      IsSuicide(LogLine("20:02:00", kBob + " say \">\" committed suicide with \"world\"")));
+  EXPECT_FALSE(IsSuicide(LogLine("20:02:00", kBob + " committed suicide with \"a\" b\"")));
+
+  const std::optional<KillTeams> teams =
+      TeamsOfKill(LogLine("20:03:00", kBob + " killed \"Ann<3><100><TERRORIST>\" with \"ak47\""));
+  ASSERT_TRUE(teams);
+  EXPECT_EQ(teams->killer, "CT");
+  EXPECT_EQ(teams->victim, "TERRORIST");
+  EXPECT_FALSE(TeamsOfKill(LogLine("20:03:00", "\"Bob\" killed \"Ann\" with \"ak47\"")));
 }
 
 }  // namespace

@@ -61,11 +61,13 @@ inline std::map<std::string, std::string> FolderContents(const std::filesystem::
 }
 
 // FolderContents of a database folder without the database's own
-// bookkeeping (ledger, lock file, journal): its player
+// bookkeeping (ledger, lock file, journal, event store): its player
 // files, and whatever else was put there.
 inline std::map<std::string, std::string> DatabaseContents(const std::filesystem::path& dir) {
   std::map<std::string, std::string> contents = FolderContents(dir);
-  for (const char* name : {".ledger", ".lock", ".commit", ".commit-pending"}) contents.erase(name);
+  for (const char* name : {".ledger", ".lock", ".commit", ".commit-pending", "statistik.sqlite",
+                           "statistik.sqlite-journal"})
+    contents.erase(name);
   return contents;
 }
 

@@ -9,6 +9,7 @@
 #include "base/text_lines.h"
 #include "db/player_file.h"
 #include "log/log_buffer.h"
+#include "tests/core/store_support.h"
 #include "tests/core/test_support.h"
 #include "tests/core/update_reference.h"
 #include "tools/loggen/log_generator.h"
@@ -174,6 +175,7 @@ TEST_P(UpdateRun, CountsOfAnyShapeGoUpByOne) {
   const std::vector<std::pair<std::string, std::string>> counts = {
       {"0", "1"},   {"9", "10"}, {"999999999", "1000000000"}, {"09", "10"}, {"-3", "-2"},
       {" 7x", "8"}, {"", "1"},   {"2147483647", "2147483647"}};
+  testing::AddEmptyStore(db_.path());
   for (const auto& [before, after] : counts) {
     WriteBytes(db_ / "100.db",
                "100\r\nd\r\nt\r\nAnn\r\n" + Counts(2) + Counts(1, before) + Counts(37));
@@ -380,6 +382,7 @@ TEST_P(Differential, CachedRunWritesWhatTheReferenceWrites) {
     if (seed % 4 == 3) fs::create_directory(dir / "STEAM_0:1:107919.db");
   };
   seed_files(cached.path());
+  testing::AddEmptyStore(cached.path());
   seed_files(reference.path());
 
   LogBuffer buffer;

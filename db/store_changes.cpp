@@ -1,0 +1,283 @@
+#include "db/store_changes.h"
+
+#include <algorithm>
+#include <charconv>
+#include <optional>
+
+#include "base/file_io.h"
+
+namespace varnokel {
+
+namespace {
+
+// The bytes: a header line, the commit number, then each part as its size
+// and its records; numbers end with a space or a line end, texts are their
+// size, ":" and their bytes (a player id may hold any byte but NUL and "/").
+constexpr std::string_view kHeader = "varnokel store changes 1\n";
+constexpr std::string_view kEnd = "end\n";
+
+class Writer {
+ public:
+  explicit Writer(std::string& out) : out_(out) {}
+  Writer& operator<<(int64_t number) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    out_.append(digits, end);
+    out_ += ' ';
+    return *this;
+  }
+  // A text and the line end after it: a record of its own.
+  Writer& Text(std::string_view text) {
+    *this << static_cast<int64_t>(text.size());
+    out_.back() = ':';
+    out_ += text;
+    out_ += '\n';
+    return *this;
+  }
+  void EndRecord() { out_.back() = '\n'; }  // in place of the last number's space
+
+ private:
+  std::string& out_;
+};
+
+class Reader {
+ public:
+  Reader(std::string_view bytes, const std::filesystem::path& file) : rest_(bytes), file_(file) {}
+
+  int64_t Number() {
+    int64_t number = 0;
+    const auto [end, error] = std::from_chars(rest_.data(), rest_.data() + rest_.size(), number);
+    if (error != std::errc() || end == rest_.data() + rest_.size() || (*end != ' ' && *end != '\n'))
+      throw Damaged();
+    rest_.remove_prefix(static_cast<size_t>(end - rest_.data()) + 1);
+    return number;
+  }
+  uint32_t Index(size_t below) {
+    const int64_t number = Number();
+    if (number < 0 || static_cast<uint64_t>(number) >= below) throw Damaged();
+    return static_cast<uint32_t>(number);
+  }
+  size_t Count() { return Index(rest_.size() + 1); }  // no part has more records than bytes
+  std::string_view Text() {
+    size_t size = 0;
+    const auto [end, error] = std::from_chars(rest_.data(), rest_.data() + rest_.size(), size);
+    if (error != std::errc() || end == rest_.data() + rest_.size() || *end != ':') throw Damaged();
+    rest_.remove_prefix(static_cast<size_t>(end - rest_.data()) + 1);
+    if (rest_.size() < size + 1 || rest_[size] != '\n') throw Damaged();
+    const std::string_view text = rest_.substr(0, size);
+    rest_.remove_prefix(size + 1);
+    return text;
+  }
+  void Expect(std::string_view literal) {
+    if (!rest_.starts_with(literal)) throw Damaged();
+    rest_.remove_prefix(literal.size());
+  }
+  bool AtEnd() const { return rest_.empty(); }
+  FileError Damaged() const {
+    return FileError(FileError::Kind::kOpen, file_,
+                     "besch\xC3\xA4"
+                     "digtes Journal");
+  }
+
+ private:
+  std::string_view rest_;
+  const std::filesystem::path& file_;
+};
+
+void WriteMoment(Writer& out, const Moment& moment) {
+  out << int64_t{moment.known} << moment.seconds;
+}
+
+Moment ReadMoment(Reader& in) {
+  Moment moment;
+  moment.known = in.Number() != 0;
+  moment.seconds = in.Number();
+  return moment;
+}
+
+}  // namespace
+
+uint32_t StoreChanges::Name(std::string_view text) {
+  const auto found = numbers_.find(text);
+  if (found != numbers_.end()) return found->second;
+  const auto number = static_cast<uint32_t>(names_.size());
+  names_.emplace_back(text);
+  numbers_.emplace(names_.back(), number);
+  return number;
+}
+
+// Lines come in the order of their days, so the day asked for is nearly
+// always the player's last one.
+PlayerDaySums& StoreChanges::Day(uint32_t player, int64_t day) {
+  if (days_.size() <= player) days_.resize(player + 1);
+  std::vector<PlayerDaySums>& days = days_[player];
+  for (auto it = days.rbegin(); it != days.rend(); ++it) {
+    if (it->day == day) return *it;
+  }
+  days.push_back(PlayerDaySums{day, {}, {}});
+  return days.back();
+}
+
+PlayerDayCounts& StoreChanges::PlayerDay(const PlayerDayKey& key) {
+  PlayerDaySums& sums = Day(key.player, key.day);
+  for (PlayerDaySums::Place& place : sums.places) {
+    if (place.map == key.map && place.server == key.server) return place.counts;
+  }
+  sums.places.push_back({key.map, key.server, {}});
+  return sums.places.back().counts;
+}
+
+WeaponDayCounts& StoreChanges::WeaponDay(const WeaponDayKey& key) {
+  PlayerDaySums& sums = Day(key.player, key.day);
+  for (auto& [weapon, counts] : sums.weapons) {
+    if (weapon == key.weapon) return counts;
+  }
+  sums.weapons.push_back({key.weapon, {}});
+  return sums.weapons.back().second;
+}
+
+void StoreChanges::NameSeen(uint32_t player, uint32_t name, int64_t day) {
+  if (names_seen_.size() <= player) names_seen_.resize(player + 1);
+  const auto [entry, added] = names_seen_[player].try_emplace(name, NameDays{day, day});
+  if (added) return;
+  entry->second.first = std::min(entry->second.first, day);
+  entry->second.last = std::max(entry->second.last, day);
+}
+
+bool StoreChanges::empty() const {
+  return days_.empty() && names_seen_.empty() && sessions_.empty() && map_days_.empty() &&
+         server_maps_.empty();
+}
+
+std::string StoreChanges::Serialize(uint64_t commit) const {
+  std::string bytes(kHeader);
+  Writer out(bytes);
+  auto count = [&](size_t n) {
+    out << static_cast<int64_t>(n);
+    out.EndRecord();
+  };
+  out << static_cast<int64_t>(commit);
+  out.EndRecord();
+  count(names_.size());
+  for (const std::string& name : names_) out.Text(name);
+  size_t places = 0, weapon_days = 0;
+  for (const std::vector<PlayerDaySums>& days : days_) {
+    for (const PlayerDaySums& sums : days) {
+      places += sums.places.size();
+      weapon_days += sums.weapons.empty() ? 0 : 1;
+    }
+  }
+  count(places);
+  for (size_t player = 0; player < days_.size(); ++player) {
+    for (const PlayerDaySums& sums : days_[player]) {
+      for (const auto& [map, server, c] : sums.places) {
+        out << player << map << server << sums.day << c.kills << c.deaths << c.headshots
+            << c.suicides << c.team_kills << c.bombs_planted << c.bombs_defused
+            << c.hostages_rescued << c.seconds << c.sessions;
+        out.EndRecord();
+      }
+    }
+  }
+  count(weapon_days);
+  for (size_t player = 0; player < days_.size(); ++player) {
+    for (const PlayerDaySums& sums : days_[player]) {
+      if (sums.weapons.empty()) continue;
+      out << player << sums.day << sums.weapons.size();
+      for (const auto& [weapon, c] : sums.weapons) out << weapon << c.kills << c.headshots;
+      out.EndRecord();
+    }
+  }
+  size_t names_seen = 0;
+  for (const auto& names : names_seen_) names_seen += names.size();
+  count(names_seen);
+  for (size_t player = 0; player < names_seen_.size(); ++player) {
+    for (const auto& [name, days] : names_seen_[player]) {
+      out << player << name << days.first << days.last;
+      out.EndRecord();
+    }
+  }
+  count(sessions_.size());
+  for (const Session& s : sessions_) {
+    out << s.player << s.map << s.server;
+    WriteMoment(out, s.begin);
+    WriteMoment(out, s.end);
+    out.EndRecord();
+  }
+  count(map_days_.size());
+  for (const auto& [k, c] : map_days_) {
+    out << k.map << k.day << c.starts << c.seconds;
+    out.EndRecord();
+  }
+  count(server_maps_.size());
+  for (const auto& [server, map] : server_maps_) {
+    out << server << map;
+    out.EndRecord();
+  }
+  bytes += kEnd;
+  return bytes;
+}
+
+StoreRecord StoreRecord::Parse(std::string_view bytes, const std::filesystem::path& file) {
+  Reader in(bytes, file);
+  in.Expect(kHeader);
+  StoreRecord record;
+  const int64_t commit = in.Number();
+  if (commit < 0) throw in.Damaged();
+  record.commit = static_cast<uint64_t>(commit);
+  for (size_t n = in.Count(); n > 0; --n) record.names.emplace_back(in.Text());
+  const size_t names = record.names.size();
+  for (size_t n = in.Count(); n > 0; --n) {
+    PlayerDay& d = record.player_days.emplace_back();
+    d.player = in.Index(names);
+    d.map = in.Index(names);
+    d.server = in.Index(names);
+    d.day = in.Number();
+    PlayerDayCounts& c = d.counts;
+    for (int64_t* value :
+         {&c.kills, &c.deaths, &c.headshots, &c.suicides, &c.team_kills, &c.bombs_planted,
+          &c.bombs_defused, &c.hostages_rescued, &c.seconds, &c.sessions})
+      *value = in.Number();
+  }
+  for (size_t n = in.Count(); n > 0; --n) {
+    WeaponDay& d = record.weapon_days.emplace_back();
+    d.player = in.Index(names);
+    d.day = in.Number();
+    for (size_t weapons = in.Count(); weapons > 0; --weapons) {
+      auto& [weapon, c] = d.weapons.emplace_back();
+      weapon = in.Index(names);
+      c.kills = in.Number();
+      c.headshots = in.Number();
+    }
+  }
+  for (size_t n = in.Count(); n > 0; --n) {
+    NameSeen& seen = record.names_seen.emplace_back();
+    seen.player = in.Index(names);
+    seen.name = in.Index(names);
+    seen.days.first = in.Number();
+    seen.days.last = in.Number();
+  }
+  for (size_t n = in.Count(); n > 0; --n) {
+    Session& s = record.sessions.emplace_back();
+    s.player = in.Index(names);
+    s.map = in.Index(names);
+    s.server = in.Index(names);
+    s.begin = ReadMoment(in);
+    s.end = ReadMoment(in);
+  }
+  for (size_t n = in.Count(); n > 0; --n) {
+    MapDay& d = record.map_days.emplace_back();
+    d.map = in.Index(names);
+    d.day = in.Number();
+    d.counts.starts = in.Number();
+    d.counts.seconds = in.Number();
+  }
+  for (size_t n = in.Count(); n > 0; --n) {
+    const uint32_t server = in.Index(names);
+    record.server_maps.push_back({server, in.Index(names)});
+  }
+  in.Expect(kEnd);
+  if (!in.AtEnd()) throw in.Damaged();
+  return record;
+}
+
+}  // namespace varnokel

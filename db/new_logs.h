@@ -15,7 +15,8 @@ struct NewLogs {
   size_t wholly_folded = 0;                  // logs passed over: all in the database
 };
 
-// The regular files of `folder` whose names end in ".log" (any case) and
+// The regular files of `folder` whose names end in ".log" or ".log.gz" (any
+// case, the second read uncompressed) and
 // whose complete lines are not all in `ledger`, oldest first by the date and
 // time of their first line (files whose first line has none come last), the
 // file name breaking ties. Throws FileError(kOpen) naming the folder when it

@@ -9,10 +9,12 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <ctime>
 #include <stdexcept>
 #include <utility>
 #include <vector>
 
+#include "listen/day_calendar.h"
 #include "listen/day_files.h"
 #include "log/log_datagram.h"
 
@@ -29,6 +31,7 @@ constexpr size_t kWriteEvery = 4096;  // datagrams taken before their lines are 
 constexpr int kWantedReceiveBuffer = 64 << 20;
 constexpr int kPollMilliseconds = 1000;
 constexpr auto kDayFileIdle = std::chrono::minutes(2);
+constexpr auto kLookForIdleEvery = std::chrono::seconds(30);
 
 std::runtime_error SocketError(const std::string& what, const Endpoint& listen) {
   return std::runtime_error(what + " " + FormatEndpoint(listen) + ": " + std::strerror(errno));
@@ -59,7 +62,7 @@ LogReceiver::LogReceiver(const Endpoint& listen, SenderFilter filter,
       counts_(counts),
       batch_(std::make_unique<Batch>()) {
   socket_ = ::socket(listen.family, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  if (socket_ < 0) throw SocketError("cannot open a socket for", listen);
+  if (socket_ < 0) throw SocketError("kein Socket f\xC3\xBCr", listen);
   const int off = 0, on = 1;
   if (listen.family == AF_INET6) ::setsockopt(socket_, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
   ::setsockopt(socket_, SOL_SOCKET, SO_RXQ_OVFL, &on, sizeof on);
@@ -73,7 +76,7 @@ LogReceiver::LogReceiver(const Endpoint& listen, SenderFilter filter,
   sockaddr_storage address{};
   length = SocketAddressFromEndpoint(listen, address);
   if (::bind(socket_, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
-    const std::runtime_error error = SocketError("cannot listen on", listen);
+    const std::runtime_error error = SocketError("kann nicht empfangen auf", listen);
     ::close(socket_);
     throw error;
   }
@@ -111,18 +114,24 @@ void LogReceiver::Accept(const sockaddr_storage& from, std::string_view datagram
   const Endpoint sender = EndpointFromSocketAddress(from);
   if (!filter_.Allows(sender)) {
     ++counts_.foreign;
+    notices_.Note(sender, DropKind::kForeign);
     return;
   }
   const LogDatagram parsed = ParseLogDatagram(datagram, secret_);
   switch (parsed.verdict) {
     case DatagramVerdict::kLine:
-      day_files_.Add(sender, parsed.line);
+      if (!day_files_.Add(sender, parsed.line)) {
+        ++counts_.wrong_date;
+        notices_.Note(sender, DropKind::kWrongDate, parsed.line);
+      }
       return;
     case DatagramVerdict::kWrongSecret:
       ++counts_.wrong_secret;
+      notices_.Note(sender, DropKind::kWrongSecret);
       return;
     case DatagramVerdict::kMalformed:
       ++counts_.malformed;
+      notices_.Note(sender, DropKind::kMalformed);
       return;
   }
 }
@@ -154,6 +163,7 @@ size_t LogReceiver::ReceiveBatch() {
     if (header.msg_flags & MSG_TRUNC) {
       ++counts_.datagrams;
       ++counts_.malformed;
+      notices_.Note(EndpointFromSocketAddress(b.senders[i]), DropKind::kMalformed);
       continue;
     }
     Accept(b.senders[i], b.Datagram(i));
@@ -173,10 +183,12 @@ void LogReceiver::WriteQueued() {
 
 void LogReceiver::Run() {
   bool stopping = false;
+  auto idle_looked_for = std::chrono::steady_clock::now();
   while (!stopping) {
     pollfd waits[2] = {{socket_, POLLIN, 0}, {stop_event_, POLLIN, 0}};
     if (::poll(waits, 2, kPollMilliseconds) < 0 && errno != EINTR) break;
     stopping = (waits[1].revents & POLLIN) != 0;
+    day_files_.SetToday(LocalDayNumber(std::time(nullptr)));
     // Everything the socket holds, a batch per call; the lines go to their
     // day files when the socket is empty, and meanwhile every kWriteEvery
     // datagrams, so that a busy stream costs few writes.
@@ -189,7 +201,11 @@ void LogReceiver::Run() {
       }
     }
     if (queued > 0) WriteQueued();
-    day_files_.CloseIdle(DayFileWriter::Clock::now() - kDayFileIdle);
+    const auto now = std::chrono::steady_clock::now();
+    if (now - idle_looked_for >= kLookForIdleEvery) {
+      day_files_.CloseIdle(now - kDayFileIdle);
+      idle_looked_for = now;
+    }
   }
 }
 

@@ -196,6 +196,7 @@ size_t Listener::Run() {
   receiver_->Stop();
   Fold(LockWait::kWait);
   if (changed_) Report(LockWait::kWait);
+  CompressOld();
   ShowNotices();
   ShowSummary();
   return reports_;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "listen/day_calendar.h"
 #include "listen/day_files.h"
 #include "listen/sender_filter.h"
 
@@ -54,6 +55,25 @@ TEST(Endpoint, AddressesPortsAndSenderFolders) {
   EXPECT_TRUE(IsDayFileName("L20030315.log"));
   for (const char* other : {"L2003031.log", "L2003031x.log", "l20030315.log", "L20030315.log.torn"})
     EXPECT_FALSE(IsDayFileName(other)) << other;
+}
+
+TEST(DayCalendar, DatesAreDaysAndOnlyTodayAndItsNeighboursAreCurrent) {
+  EXPECT_EQ(DayNumberOfDate("01/01/1970"), 0);
+  EXPECT_EQ(DayNumberOfDate("03/01/2000"), *DayNumberOfDate("02/29/2000") + 1);  // leap year
+  EXPECT_EQ(DayNumberOfDate("03/01/2100"), *DayNumberOfDate("02/28/2100") + 1);  // none
+  EXPECT_EQ(DayNumberOfDate("12/31/1969"), -1);
+  EXPECT_EQ(DayNumberOfDayFile("L20030315.log"), DayNumberOfDate("03/15/2003"));
+  for (const char* not_a_date :
+       {"02/29/2001", "13/01/2003", "00/10/2003", "04/31/2003", "1/1/2003"})
+    EXPECT_FALSE(DayNumberOfDate(not_a_date)) << not_a_date;
+
+  const int64_t today = *DayNumberOfDate("01/01/2004");
+  EXPECT_TRUE(IsCurrentDay(*DayNumberOfDate("12/31/2003"), today));
+  EXPECT_TRUE(IsCurrentDay(*DayNumberOfDate("01/02/2004"), today));
+  EXPECT_FALSE(IsCurrentDay(*DayNumberOfDate("12/30/2003"), today));
+  EXPECT_FALSE(IsCurrentDay(*DayNumberOfDate("01/01/2005"), today));
+  const std::time_t noon = 12 * 3600 + 86400 * 12418;      // 01/01/2004, noon UTC
+  EXPECT_TRUE(IsCurrentDay(today, LocalDayNumber(noon)));  // in every time zone
 }
 
 TEST(SenderFilter, AllowedHostsAndPorts) {

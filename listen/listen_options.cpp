@@ -21,7 +21,9 @@ std::optional<int> PositiveNumber(std::string_view text) {
 }
 
 std::string Quoted(std::string_view value) {
-  return "'" + std::string(value) + "'";
+  std::string quoted(1, '\'');
+  quoted.append(value).push_back('\'');
+  return quoted;
 }
 
 }  // namespace

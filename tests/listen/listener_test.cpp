@@ -456,5 +456,41 @@ TEST_F(Listen, OldDayFilesAreCompressedAndStillReadAsTheSameLog) {
   EXPECT_NE(ReadBytes(output_ / "err").find("cut.log.gz"), std::string::npos);
 }
 
+TEST_F(Listen, NewPlayersReachTheSiteWithoutWaitingForTheRegularReport) {
+  // Until the database holds more than `known` players and each has its
+  // page (or a minute passed); how many it holds then.
+  auto wait_for_site = [&](size_t known) {
+    for (auto end = std::chrono::steady_clock::now() + kEnd; std::chrono::steady_clock::now() < end;
+         std::this_thread::sleep_for(10ms)) {
+      const std::map<std::string, std::string> players = DatabaseContents(Db(1));
+      if (players.size() > known &&
+          std::all_of(players.begin(), players.end(), [&](const auto& item) {
+            return fs::exists(program_ / "html" / fs::path(item.first).replace_extension(".htm"));
+          }))
+        return players.size();
+    }
+    return size_t{0};
+  };
+  std::unique_ptr<ListenerProcess> listener =
+      Start({"--listen", "127.0.0.1:0", "--report-every", "3600"});
+  const std::optional<Endpoint> at = listener->WaitReady(kReady);
+  ASSERT_TRUE(at) << listener->Stderr();
+  Sender server("127.0.0.1");
+  size_t players_before = 0;
+  for (int first_player : {0, 100}) {  // others come later
+    loggen::LogGenOptions options = TodaysLog(12 + first_player / 100);
+    options.lines = 200;
+    options.players = 4;
+    options.first_player = first_player;
+    const std::vector<std::string> lines = LinesOf(loggen::GenerateLog(options));
+    SendLines(server, *at, lines, 0, lines.size());
+    const size_t players = wait_for_site(players_before);
+    EXPECT_GT(players, players_before);
+    players_before = players;
+  }
+  listener->Signal(SIGTERM);
+  EXPECT_EQ(listener->Wait(kEnd), 0);
+}
+
 }  // namespace
 }  // namespace varnokel

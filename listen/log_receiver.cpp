@@ -5,6 +5,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
@@ -26,6 +27,7 @@ namespace {
 constexpr size_t kMaxDatagramBytes = 8192;
 constexpr size_t kBatch = 64;         // datagrams taken per system call
 constexpr size_t kWriteEvery = 4096;  // datagrams taken before their lines are written
+constexpr auto kWriteAfter = std::chrono::milliseconds(100);  // at the latest
 // Asked for; the system may give less (net.core.rmem_max) unless the process
 // may exceed that limit. Enough for seconds of 50 000 lines per second.
 constexpr int kWantedReceiveBuffer = 64 << 20;
@@ -182,31 +184,42 @@ void LogReceiver::WriteQueued() {
 }
 
 void LogReceiver::Run() {
+  using Clock = std::chrono::steady_clock;
   bool stopping = false;
-  auto idle_looked_for = std::chrono::steady_clock::now();
+  Clock::time_point idle_looked_for = Clock::now(), first_queued;
+  size_t queued = 0;
   while (!stopping) {
+    const auto write_due = std::chrono::duration_cast<std::chrono::milliseconds>(
+        first_queued + kWriteAfter - Clock::now());
+    const int wait =
+        queued > 0 ? static_cast<int>(std::max<int64_t>(write_due.count(), 0)) : kPollMilliseconds;
     pollfd waits[2] = {{socket_, POLLIN, 0}, {stop_event_, POLLIN, 0}};
-    if (::poll(waits, 2, kPollMilliseconds) < 0 && errno != EINTR) break;
+    if (::poll(waits, 2, wait) < 0 && errno != EINTR) break;
     stopping = (waits[1].revents & POLLIN) != 0;
     day_files_.SetToday(LocalDayNumber(std::time(nullptr)));
-    // Everything the socket holds, a batch per call; the lines go to their
-    // day files when the socket is empty, and meanwhile every kWriteEvery
-    // datagrams, so that a busy stream costs few writes.
-    size_t queued = 0;
+    // Everything the socket holds, a batch per call. The lines go to their
+    // day files every kWriteEvery datagrams, and kWriteAfter after the first
+    // of them came at the latest: so that many senders at a trickle each
+    // cost few writes too.
     for (size_t got; (got = ReceiveBatch()) > 0;) {
+      if (queued == 0) first_queued = Clock::now();
       queued += got;
       if (queued >= kWriteEvery) {
         WriteQueued();
         queued = 0;
       }
     }
-    if (queued > 0) WriteQueued();
-    const auto now = std::chrono::steady_clock::now();
+    const Clock::time_point now = Clock::now();
+    if (queued > 0 && (stopping || now - first_queued >= kWriteAfter)) {
+      WriteQueued();
+      queued = 0;
+    }
     if (now - idle_looked_for >= kLookForIdleEvery) {
       day_files_.CloseIdle(now - kDayFileIdle);
       idle_looked_for = now;
     }
   }
+  if (queued > 0) WriteQueued();
 }
 
 }  // namespace varnokel

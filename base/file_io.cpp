@@ -7,13 +7,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <csignal>
-#include <cstdlib>
 #include <cstring>
-#include <mutex>
-#include <optional>
 #include <random>
 
+#include "base/file_calls.h"
 #include "base/parallel_stretches.h"
 
 namespace varnokel {
@@ -37,7 +34,7 @@ class Descriptor {
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
   ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0) file_calls::Close(fd_);
   }
   int get() const { return fd_; }
   int release() {
@@ -50,42 +47,9 @@ class Descriptor {
   int fd_;
 };
 
-// The fault seam (see FileFault): the write operations so far and the fault
-// to inject, taken from the environment on first use.
-std::atomic<long> g_write_operations{0};
-std::mutex g_fault_mutex;
-std::optional<FileFault> g_fault;
-
-FileFault FaultFromEnvironment() {
-  FileFault fault;
-  const char* text = std::getenv("VARNOKEL_FILE_FAULT");
-  if (text == nullptr) return fault;
-  std::string_view spec(text);
-  auto number_after = [&](std::string_view prefix) -> long {
-    return std::strtol(std::string(spec.substr(prefix.size())).c_str(), nullptr, 10);
-  };
-  if (spec.starts_with("kill:")) {
-    fault.at = number_after("kill:");
-    fault.kill = true;
-  } else if (spec.starts_with("fail:")) {
-    fault.at = number_after("fail:");
-    fault.error = spec.ends_with(":EACCES") ? EACCES : spec.ends_with(":EIO") ? EIO : ENOSPC;
-  }
-  return fault;
-}
-
-// Counts one write operation; returns the error to fail it with, or 0.
+// The fault seam of test builds (file_calls_testing.h).
 int NextWriteOperation() {
-  const long number = ++g_write_operations;
-  FileFault fault;
-  {
-    std::lock_guard<std::mutex> lock(g_fault_mutex);
-    if (!g_fault) g_fault = FaultFromEnvironment();
-    fault = *g_fault;
-  }
-  if (fault.at == 0 || number != fault.at) return 0;
-  if (fault.kill) ::kill(::getpid(), SIGKILL);
-  return fault.error;
+  return file_calls::BeforeWriteOperation();
 }
 
 std::string KindText(FileError::Kind kind) {
@@ -243,7 +207,7 @@ AtomicFileWriter::AtomicFileWriter(std::filesystem::path file) : file_(std::move
     name.append(".tmp");
     name.append(std::to_string(random() % kTemporaryNameNumbers));
     temp_ = dir / name;
-    fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    fd_ = file_calls::Open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd_ < 0 && errno != EEXIST) break;
   }
   if (fd_ < 0) throw FileError(FileError::Kind::kCreate, file_, DescribeErrno(errno));
@@ -256,14 +220,14 @@ AtomicFileWriter::AtomicFileWriter(AtomicFileWriter&& other) noexcept
 
 AtomicFileWriter::~AtomicFileWriter() {
   if (fd_ < 0) return;
-  ::close(fd_);
-  ::unlink(temp_.c_str());
+  file_calls::Close(fd_);
+  file_calls::Unlink(temp_.c_str());
 }
 
 void AtomicFileWriter::Fail(int err) {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0) file_calls::Close(fd_);
   fd_ = -1;
-  ::unlink(temp_.c_str());
+  file_calls::Unlink(temp_.c_str());
   throw FileError(FileError::Kind::kCreate, file_, DescribeErrno(err));
 }
 
@@ -271,7 +235,7 @@ void AtomicFileWriter::Write(std::string_view bytes) {
   if (fd_ < 0) Fail(EBADF);
   size_t done = 0;
   while (done < bytes.size()) {
-    const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+    const ssize_t n = file_calls::Write(fd_, bytes.data() + done, bytes.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
       Fail(errno);
@@ -292,9 +256,9 @@ ReplacedFile AtomicFileWriter::Commit() {
     ::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);  // a hint: failure is no error
   const int fd = fd_;
   fd_ = -1;
-  if (::close(fd) != 0 || ::rename(temp_.c_str(), file_.c_str()) != 0) {
+  if (file_calls::Close(fd) != 0 || file_calls::Rename(temp_.c_str(), file_.c_str()) != 0) {
     const int err = errno;
-    ::unlink(temp_.c_str());
+    file_calls::Unlink(temp_.c_str());
     throw FileError(FileError::Kind::kCreate, file_, DescribeErrno(err));
   }
   return replaced;
@@ -316,32 +280,33 @@ bool IsAtomicWriteTemporary(std::string_view name) {
 void WriteNewFile(const std::filesystem::path& file, std::string_view bytes, bool sync) {
   if (int injected = NextWriteOperation())
     throw FileError(FileError::Kind::kCreate, file, DescribeErrno(injected));
-  Descriptor fd(::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
+  Descriptor fd(
+      file_calls::Open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
   if (fd.get() < 0) throw FileError(FileError::Kind::kCreate, file, DescribeErrno(errno));
   size_t done = 0;
   while (done < bytes.size()) {
-    ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
+    ssize_t n = file_calls::Write(fd.get(), bytes.data() + done, bytes.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
       throw FileError(FileError::Kind::kCreate, file, DescribeErrno(errno));
     }
     done += static_cast<size_t>(n);
   }
-  if (sync && ::fdatasync(fd.get()) != 0)
+  if (sync && file_calls::SyncData(fd.get()) != 0)
     throw FileError(FileError::Kind::kCreate, file, DescribeErrno(errno));
-  if (::close(fd.release()) != 0)
+  if (file_calls::Close(fd.release()) != 0)
     throw FileError(FileError::Kind::kCreate, file, DescribeErrno(errno));
 }
 
 void OverwriteFile(const std::filesystem::path& file, std::string_view bytes) {
   if (int injected = NextWriteOperation())
     throw FileError(FileError::Kind::kCreate, file, DescribeErrno(injected));
-  Descriptor fd(::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644));
+  Descriptor fd(file_calls::Open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644));
   if (fd.get() < 0) throw FileError(FileError::Kind::kCreate, file, DescribeErrno(errno));
   size_t done = 0;
   while (done < bytes.size()) {
-    ssize_t n =
-        ::pwrite(fd.get(), bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+    ssize_t n = file_calls::PWrite(fd.get(), bytes.data() + done, bytes.size() - done,
+                                   static_cast<off_t>(done));
     if (n < 0) {
       if (errno == EINTR) continue;
       throw FileError(FileError::Kind::kCreate, file, DescribeErrno(errno));
@@ -349,24 +314,39 @@ void OverwriteFile(const std::filesystem::path& file, std::string_view bytes) {
     done += static_cast<size_t>(n);
   }
   struct stat st {};
-  if (::fstat(fd.get(), &st) != 0 || (static_cast<uint64_t>(st.st_size) > bytes.size() &&
-                                      ::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) != 0))
+  if (::fstat(fd.get(), &st) != 0 ||
+      (static_cast<uint64_t>(st.st_size) > bytes.size() &&
+       file_calls::Truncate(fd.get(), static_cast<off_t>(bytes.size())) != 0))
     throw FileError(FileError::Kind::kCreate, file, DescribeErrno(errno));
-  if (::close(fd.release()) != 0)
+  if (file_calls::Close(fd.release()) != 0)
     throw FileError(FileError::Kind::kCreate, file, DescribeErrno(errno));
 }
 
 void RenameFile(const std::filesystem::path& from, const std::filesystem::path& to) {
   if (int injected = NextWriteOperation())
     throw FileError(FileError::Kind::kCreate, to, DescribeErrno(injected));
-  if (::rename(from.c_str(), to.c_str()) != 0)
+  if (file_calls::Rename(from.c_str(), to.c_str()) != 0)
     throw FileError(FileError::Kind::kCreate, to, DescribeErrno(errno));
 }
 
 void SyncFileSystem(const std::filesystem::path& path) {
-  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_DIRECTORY));
-  if (fd.get() < 0 || ::syncfs(fd.get()) != 0)
+  if (int injected = NextWriteOperation())
+    throw FileError(FileError::Kind::kCreate, path, DescribeErrno(injected));
+  Descriptor fd(file_calls::Open(path.c_str(), O_RDONLY | O_CLOEXEC | O_DIRECTORY, 0));
+  if (fd.get() < 0 || file_calls::SyncFileSystem(fd.get()) != 0)
     throw FileError(FileError::Kind::kCreate, path, DescribeErrno(errno));
+}
+
+void SyncFolder(const std::filesystem::path& dir) {
+  if (int injected = NextWriteOperation())
+    throw FileError(FileError::Kind::kCreate, dir, DescribeErrno(injected));
+  Descriptor fd(file_calls::Open(dir.c_str(), O_RDONLY | O_CLOEXEC | O_DIRECTORY, 0));
+  if (fd.get() < 0 || file_calls::SyncFolder(fd.get()) != 0)
+    throw FileError(FileError::Kind::kCreate, dir, DescribeErrno(errno));
+}
+
+bool RemoveFile(const std::filesystem::path& file) {
+  return file_calls::Unlink(file.c_str()) == 0;
 }
 
 std::vector<std::string> ListEntryNames(const std::filesystem::path& dir) {
@@ -390,16 +370,6 @@ bool IsRegularFile(const std::filesystem::path& path) {
 bool IsSymbolicLink(const std::filesystem::path& path) {
   struct stat st {};
   return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
-}
-
-void SetFileFault(const FileFault& fault) {
-  std::lock_guard<std::mutex> lock(g_fault_mutex);
-  g_fault = fault;
-  g_write_operations = 0;
-}
-
-long FileWriteOperationsSoFar() {
-  return g_write_operations;
 }
 
 }  // namespace varnokel

@@ -7,11 +7,10 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
-
 #include <vector>
-#include "base/replaced_file.h"
 
 #include "base/byte_buffer.h"
+#include "base/replaced_file.h"
 
 namespace varnokel {
 
@@ -113,6 +112,14 @@ void RenameFile(const std::filesystem::path& from, const std::filesystem::path& 
 // Throws FileError(kCreate) naming `path` when that fails.
 void SyncFileSystem(const std::filesystem::path& path);
 
+// Makes the names in folder `dir` (files made, renamed or removed there)
+// reach the disk. Throws FileError(kCreate) naming `dir` when that fails.
+void SyncFolder(const std::filesystem::path& dir);
+
+// Removes `file` (a symbolic link itself, not what it points to); false when
+// it could not be removed or was not there.
+bool RemoveFile(const std::filesystem::path& file);
+
 // Names of all entries of `dir` (files and folders), sorted by their bytes as
 // unsigned values so that every machine lists a database the same way. "." and
 // ".." are not included. A folder that does not exist or cannot be read gives
@@ -124,20 +131,5 @@ bool IsRegularFile(const std::filesystem::path& path);
 
 // True when `path` itself is a symbolic link (whatever it points to).
 bool IsSymbolicLink(const std::filesystem::path& path);
-
-// A seam for tests of what happens when the disk fails or the process dies:
-// the file operations that write (WriteFileAtomic, WriteNewFile, OverwriteFile, RenameFile)
-// are counted from 1, and operation number `at` fails with `error` (ENOSPC,
-// EACCES, EIO ...) or, with `kill`, the process kills itself with SIGKILL
-// before doing it. Off unless set by SetFileFault or, for a child process, by
-// the environment variable VARNOKEL_FILE_FAULT ("fail:N:ENOSPC", "fail:N:EIO",
-// "fail:N:EACCES" or "kill:N").
-struct FileFault {
-  long at = 0;  // 0: no fault
-  int error = 0;
-  bool kill = false;
-};
-void SetFileFault(const FileFault& fault);  // also restarts the count
-long FileWriteOperationsSoFar();
 
 }  // namespace varnokel

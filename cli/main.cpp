@@ -49,7 +49,7 @@ struct Session {
   std::optional<ColourSet> colours;  // read from color.no on first need
   bool show_progress = false;        // stderr is a terminal
   bool again = false;                // --again: the next --update folds everything
-  bool sync = false;                 // --sync
+  bool file_passed_over = false;     // a file was passed over: exit 1 after the last action
   LockWait wait = LockWait::kWait;   // --no-wait: kNoWait
   ListenOptions listen;              // the options of listen_options.h
 
@@ -71,15 +71,39 @@ void Load(Session& s, const std::string& file) {
   s.status = kStatusLogLoaded;
 }
 
+// A log of a folder that could not be read: named, and the run goes on.
+void PassOver(Session& s, const FileError& error) {
+  std::fprintf(stderr,
+               "varnokel-cli: %s: nicht lesbar (%s), \xC3\xBC"
+               "bersprungen\n",
+               error.file().c_str(), error.detail().c_str());
+  s.file_passed_over = true;
+}
+
 // Loads the logs of a folder that the current database does not hold yet,
-// oldest first, each up to its last complete line.
+// oldest first, each up to its last complete line. A log that cannot be read
+// is named and passed over; the exit status tells of it at the end.
 void LoadNew(Session& s, const std::string& folder) {
   const NewLogs found = FindNewLogs(folder, Ledger::Read(s.DatabaseFolder()));
-  for (const fs::path& file : found.files)
-    LoadLogFile(s.values.log_buffer, file, LoadMode::kCompleteLines);
-  if (!found.files.empty()) s.status = kStatusLogLoaded;
+  for (const FileError& error : found.unreadable) PassOver(s, error);
+  for (const fs::path& file : found.not_logs) {
+    std::fprintf(stderr,
+                 "varnokel-cli: %s: kein Log (keine Zeile mit Zeitstempel), wird trotzdem "
+                 "geladen\n",
+                 file.c_str());
+  }
+  size_t loaded = 0;
+  for (const fs::path& file : found.files) {
+    try {
+      LoadLogFile(s.values.log_buffer, file, LoadMode::kCompleteLines);
+      ++loaded;
+    } catch (const FileError& error) {
+      PassOver(s, error);
+    }
+  }
+  if (loaded > 0) s.status = kStatusLogLoaded;
   std::fprintf(stderr, "%s: %zu neue Logs geladen, %zu bereits in Datenbank %s\n", folder.c_str(),
-               found.files.size(), found.wholly_folded, s.values.database_number.c_str());
+               loaded, found.wholly_folded, s.values.database_number.c_str());
 }
 
 void Again(Session& s, const std::string&) {
@@ -112,7 +136,6 @@ void PrintSummary(const UpdateSummary& summary, const std::string& number) {
 void Update(Session& s, const std::string&) {
   UpdateOptions options;
   options.again = std::exchange(s.again, false);
-  options.sync = s.sync;
   const std::string& number = s.values.database_number;
   if (s.show_progress) {
     options.progress = [&number](size_t done, size_t total) {
@@ -197,15 +220,15 @@ constexpr std::array<Action, 12> kActions = {{
 }};
 
 void PrintHelp(std::ostream& out) {
-  out << "usage: varnokel-cli [--program-dir DIR] [--no-wait] [--sync] [--database N] ACTION...\n\n"
+  out << "usage: varnokel-cli [--program-dir DIR] [--no-wait] [--database N] ACTION...\n\n"
          "Runs the actions in the order given, in one process, on the program folder\n"
          "DIR (default: the folder of this executable when it holds Datenbanken, else\n"
          "$XDG_DATA_HOME/varnokel, set up on first use). On success the final status\n"
          "line is printed; on a failure the error names the file and the exit status\n"
          "is 1, with the work done before the failure kept. Usage errors exit with 2.\n"
          "A database another program is writing into is waited for; with --no-wait\n"
-         "the tool gives up at once with exit status 3. --sync makes every update\n"
-         "survive a power loss (slower).\n\n"
+         "the tool gives up at once with exit status 3. Every update survives a\n"
+         "power loss.\n\n"
          "Actions:\n";
   for (const Action& action : kActions) {
     std::string left = std::string(action.option);
@@ -233,7 +256,6 @@ struct Step {
 int Main(int argc, char** argv) {
   std::optional<fs::path> program_dir;
   bool no_wait = false;
-  bool sync = false;
   std::vector<Step> steps;
   ListenOptions listen;
   bool listen_options_given = false;
@@ -258,10 +280,7 @@ int Main(int argc, char** argv) {
       no_wait = true;
       continue;
     }
-    if (arg == "--sync") {
-      sync = true;
-      continue;
-    }
+    if (arg == "--sync") continue;  // older scripts give it; every update is durable now
     if (arg == "--program-dir") {
       if (i + 1 >= argc || argv[i + 1][0] == '\0')
         return UsageError("--program-dir needs a folder");
@@ -301,7 +320,6 @@ int Main(int argc, char** argv) {
   Session session;
   session.show_progress = ::isatty(STDERR_FILENO) == 1;
   session.wait = no_wait ? LockWait::kNoWait : LockWait::kWait;
-  session.sync = sync;
   session.listen = std::move(listen);
   try {
     session.program_dir = program_dir ? *program_dir : ChooseProgramFolder().folder;
@@ -319,7 +337,7 @@ int Main(int argc, char** argv) {
   }
   if (!session.status.empty()) std::cout << session.status << '\n';
   std::cout.flush();
-  return std::cout ? 0 : kExitFailure;
+  return std::cout && !session.file_passed_over ? 0 : kExitFailure;
 }
 
 }  // namespace

@@ -5,14 +5,16 @@ function(varnokel_object_library name)
   target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
 endfunction()
 
-# varnokel_gtest(NAME SOURCES... LIBS libs...): a GoogleTest executable run by CTest.
+# varnokel_gtest(NAME SOURCES... LIBS libs...): a GoogleTest executable run by
+# CTest, with the test build's file calls (base/file_calls_testing.h).
 function(varnokel_gtest name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
   find_package(GTest REQUIRED)
   add_executable(${name} ${T_SOURCES})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
-  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE core_file_calls_testing ${T_LIBS} GTest::gtest
+                                        GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE
     VARNOKEL_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     VARNOKEL_PROGRAM_DIR="${VARNOKEL_PROGRAM_DIR}")

@@ -1,9 +1,27 @@
 #include "db/database_lock.h"
 
+#include <string_view>
+
 #include "base/file_io.h"
 #include "db/journaled_commit.h"
+#include "db/ledger.h"
 
 namespace varnokel {
+
+namespace {
+
+// A lock file, journal or ledger that is a symbolic link would let a command
+// run without a lock, or read and write outside the folder: every command
+// refuses the database until it is a file again.
+void RefuseLinkedFiles(const std::filesystem::path& dir) {
+  for (const std::string_view name :
+       {kLockFileName, kJournalName, kPendingJournalName, kLedgerFileName}) {
+    if (IsSymbolicLink(dir / name))
+      throw FileError(FileError::Kind::kOpen, dir / name, "ein symbolischer Verweis, keine Datei");
+  }
+}
+
+}  // namespace
 
 DatabaseBusy::DatabaseBusy(const std::filesystem::path& database_dir)
     : std::runtime_error("database " + database_dir.string() + " is in use by another process"),
@@ -12,6 +30,7 @@ DatabaseBusy::DatabaseBusy(const std::filesystem::path& database_dir)
 DatabaseLock::DatabaseLock(std::filesystem::path database_dir, Access access, LockWait wait,
                            const std::function<void()>& on_wait)
     : dir_(std::move(database_dir)), access_(access) {
+  RefuseLinkedFiles(dir_);
   try {
     lock_ = std::make_unique<FileLock>(dir_ / kLockFileName);
   } catch (const FileError&) {

@@ -35,7 +35,8 @@ class DatabaseLock {
 
   // Takes the lock, waiting as `wait` says (`on_wait` is called once when it
   // has to wait), then recovers an interrupted commit. Throws DatabaseBusy,
-  // or FileError naming the lock file when a writer cannot create it. A
+  // or FileError naming the lock file when a writer cannot create it, or
+  // the lock file, journal or ledger when it is a symbolic link. A
   // reader of a folder that does not exist or cannot hold a lock file reads
   // unlocked: nobody can write there either.
   DatabaseLock(std::filesystem::path database_dir, Access access, LockWait wait = LockWait::kWait,

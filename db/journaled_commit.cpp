@@ -1,12 +1,13 @@
 #include "db/journaled_commit.h"
 
-#include <unistd.h>
-
 #include <charconv>
+#include <cstdio>
+#include <optional>
 #include <system_error>
 #include <utility>
 #include <vector>
 
+#include "base/content_hash.h"
 #include "base/file_io.h"
 
 namespace varnokel {
@@ -16,9 +17,13 @@ namespace {
 namespace fs = std::filesystem;
 
 // The journal: a header line, then for each file "<name bytes> <data bytes>"
-// and a line end, the name and the data; last "end <files>" and a line end,
-// so that a journal cut short is told from a whole one.
-constexpr std::string_view kHeader = "varnokel journal 1\n";
+// and a line end, the name and the data; last the trailer "end <files>
+// <SHA-256 of everything before it>" and a line end, so that a journal cut
+// short or filled up with anything is told from a whole one. Journals of the
+// first version end in "end <files>" alone; one of them left by an earlier
+// program is still completed.
+constexpr std::string_view kHeader = "varnokel journal 2\n";
+constexpr std::string_view kFirstVersionHeader = "varnokel journal 1\n";
 constexpr std::string_view kEnd = "end ";
 
 bool Exists(const fs::path& path) {
@@ -39,39 +44,61 @@ struct JournalFile {
   std::string_view bytes;
 };
 
-// The files of a whole journal; throws FileError naming it when it is not.
-std::vector<JournalFile> ParseJournal(std::string_view journal, const fs::path& file) {
-  const auto damaged = [&] { return FileError(FileError::Kind::kOpen, file, "damaged journal"); };
-  if (!journal.starts_with(kHeader)) throw damaged();
-  journal.remove_prefix(kHeader.size());
+// True when `trailer` (what follows "end <files> ") is the digest of `body`
+// and a line end, and nothing else.
+bool TrailerMatches(std::string_view trailer, std::string_view body) {
+  Digest digest;
+  return trailer.size() > 1 && trailer.back() == '\n' &&
+         ParseDigestHex(trailer.substr(0, trailer.size() - 1), digest) && digest == HashOf(body);
+}
+
+// The files of a whole journal, or none when it is not whole.
+std::optional<std::vector<JournalFile>> ParseJournal(std::string_view journal) {
+  const bool first_version = journal.starts_with(kFirstVersionHeader);
+  if (!journal.starts_with(kHeader) && !first_version) return std::nullopt;
+  std::string_view rest = journal.substr(kHeader.size());
   std::vector<JournalFile> files;
-  while (!journal.starts_with(kEnd)) {
+  while (!rest.starts_with(kEnd)) {
     size_t name_size = 0, data_size = 0;
-    if (!TakeNumber(journal, ' ', name_size) || !TakeNumber(journal, '\n', data_size) ||
-        journal.size() < name_size + data_size)
-      throw damaged();
-    const std::string_view name = journal.substr(0, name_size);
-    if (name.empty() || name.find('/') != std::string_view::npos) throw damaged();
-    files.push_back({name, journal.substr(name_size, data_size)});
-    journal.remove_prefix(name_size + data_size);
+    if (!TakeNumber(rest, ' ', name_size) || !TakeNumber(rest, '\n', data_size) ||
+        rest.size() < name_size + data_size)
+      return std::nullopt;
+    const std::string_view name = rest.substr(0, name_size);
+    if (name.empty() || name.find('/') != std::string_view::npos) return std::nullopt;
+    files.push_back({name, rest.substr(name_size, data_size)});
+    rest.remove_prefix(name_size + data_size);
   }
-  journal.remove_prefix(kEnd.size());
+  const std::string_view body = journal.substr(0, journal.size() - rest.size());
+  rest.remove_prefix(kEnd.size());
   size_t count = 0;
-  if (!TakeNumber(journal, '\n', count) || count != files.size() || !journal.empty())
-    throw damaged();
+  const bool whole = first_version ? TakeNumber(rest, '\n', count) && rest.empty()
+                                   : TakeNumber(rest, ' ', count) && TrailerMatches(rest, body);
+  if (!whole || count != files.size()) return std::nullopt;
   return files;
 }
 
-void Apply(const fs::path& dir, const std::vector<JournalFile>& files, bool sync) {
+// Writes every file of a committed journal in place, puts them on the disk,
+// and removes the journal.
+void ApplyJournal(const fs::path& dir, const std::vector<JournalFile>& files) {
   for (const JournalFile& file : files) OverwriteFile(dir / file.name, file.bytes);
-  if (sync) SyncFileSystem(dir);
-  ::unlink((dir / kJournalName).c_str());
+  SyncFileSystem(dir);
+  RemoveFile(dir / kJournalName);
+}
+
+// A journal that is not whole was cut while it was written, before its
+// commit point reached the disk: nothing of it was applied.
+void DropUncommittedJournal(const fs::path& journal) {
+  std::fprintf(stderr,
+               "Hinweis: unvollständiges Journal %s verworfen; die abgebrochene Änderung wurde "
+               "nie gespeichert.\n",
+               journal.c_str());
+  RemoveFile(journal);
 }
 
 }  // namespace
 
-JournaledCommit::JournaledCommit(fs::path database_dir, bool sync)
-    : dir_(std::move(database_dir)), sync_(sync), journal_(kHeader) {}
+JournaledCommit::JournaledCommit(fs::path database_dir)
+    : dir_(std::move(database_dir)), journal_(kHeader) {}
 
 void JournaledCommit::Add(std::string_view name, std::string_view bytes) {
   journal_ += std::to_string(name.size());
@@ -85,19 +112,23 @@ void JournaledCommit::Add(std::string_view name, std::string_view bytes) {
 
 void JournaledCommit::Commit() {
   if (files_ == 0) return;
+  const std::string digest = DigestHex(HashOf(journal_));
   journal_ += kEnd;
   journal_ += std::to_string(files_);
+  journal_ += ' ';
+  journal_ += digest;
   journal_ += '\n';
   const fs::path pending = dir_ / kPendingJournalName;
   try {
-    WriteNewFile(pending, journal_, sync_);
+    WriteNewFile(pending, journal_, /*sync=*/true);
     RenameFile(pending, dir_ / kJournalName);
   } catch (const FileError&) {
-    ::unlink(pending.c_str());
+    RemoveFile(pending);
     throw;
   }
   try {
-    Apply(dir_, ParseJournal(journal_, dir_ / kJournalName), sync_);
+    SyncFolder(dir_);  // the commit point is on the disk
+    ApplyJournal(dir_, *ParseJournal(journal_));
   } catch (const FileError& error) {
     throw CommitIncomplete(std::string(error.what()) +
                            " (the update is recorded; the next command on this database "
@@ -122,12 +153,16 @@ bool NeedsRecovery(const fs::path& database_dir) {
 void RecoverDatabase(const fs::path& database_dir) {
   const fs::path journal = database_dir / kJournalName;
   if (Exists(journal)) {
-    const std::string bytes = ReadFileBytes(journal);
-    Apply(database_dir, ParseJournal(bytes, journal), /*sync=*/false);
+    std::string bytes;
+    AppendFileBytes(bytes, journal, /*follow_links=*/false);
+    if (const auto files = ParseJournal(bytes))
+      ApplyJournal(database_dir, *files);
+    else
+      DropUncommittedJournal(journal);
   }
-  ::unlink((database_dir / kPendingJournalName).c_str());
+  RemoveFile(database_dir / kPendingJournalName);
   for (const std::string& name : ListEntryNames(database_dir)) {
-    if (IsAtomicWriteTemporary(name)) ::unlink((database_dir / name).c_str());
+    if (IsAtomicWriteTemporary(name)) RemoveFile(database_dir / name);
   }
 }
 

@@ -1,19 +1,26 @@
 // Crash-safe replacement of many files of a database folder at once: either
-// every new version is in place or none is, whenever the process dies.
+// every new version is in place or none is, whenever the process dies or the
+// power goes.
 //
 // What is on disk at every moment:
 //  1. Journal. The new versions of all files are written into one file,
-//     ".commit-pending"; the database's own files are untouched. A process
-//     killed now leaves at most that file, which the next command on the
-//     database deletes: the change is rolled back.
-//  2. Commit point. The journal is renamed to ".commit". From then on the
-//     change counts as made: a process killed now leaves the journal, and the
-//     next command writes every file of it again (writing the same bytes a
-//     second time changes nothing): the change is rolled forward.
-//  3. Apply. Each file is overwritten in place, or created; then the journal
-//     goes. Overwriting keeps the file's inode and blocks, so a commit of
-//     thousands of files costs a few milliseconds where replacing each file
-//     by a new one costs seconds on some disks.
+//     ".commit-pending", which ends in a trailer with their number and a
+//     SHA-256 of the rest, and synced; the database's own files are
+//     untouched. A process killed now leaves at most that file, which the
+//     next command on the database deletes: the change is rolled back.
+//  2. Commit point. The journal is renamed to ".commit" and the folder is
+//     synced, so the name is on the disk before any file is touched. From
+//     then on the change counts as made: the next command writes every file
+//     of the journal again (writing the same bytes a second time changes
+//     nothing): the change is rolled forward. A journal without its whole
+//     trailer was never committed (its writing was cut before the rename
+//     reached the disk): it is dropped with a note.
+//  3. Apply. Each file is overwritten in place, or created; then one sync of
+//     the file system puts all of them on the disk (far cheaper than a sync
+//     per file), and only then the journal goes. Overwriting keeps the file's
+//     inode and blocks, so a commit of thousands of files costs a few
+//     milliseconds where replacing each file by a new one costs seconds on
+//     some disks.
 // Every command that touches a database first calls RecoverDatabase under the
 // exclusive lock (DatabaseLock), so no reader ever sees a change half applied.
 #pragma once
@@ -30,10 +37,7 @@ inline constexpr std::string_view kPendingJournalName = ".commit-pending";
 
 class JournaledCommit {
  public:
-  // `sync`: the journal reaches the disk before the commit point and the
-  // files before the journal goes, so that a power loss keeps the old or the
-  // new state too (a process that is killed needs no sync).
-  JournaledCommit(std::filesystem::path database_dir, bool sync);
+  explicit JournaledCommit(std::filesystem::path database_dir);
 
   // Adds the new version of database file `name` (a plain name in the folder).
   void Add(std::string_view name, std::string_view bytes);
@@ -46,7 +50,6 @@ class JournaledCommit {
 
  private:
   std::filesystem::path dir_;
-  bool sync_;
   std::string journal_;
   size_t files_ = 0;
 };
@@ -67,10 +70,12 @@ bool HasInterruptedCommit(const std::filesystem::path& database_dir);
 // them) are only looked for here: that takes a pass over the whole folder.
 bool NeedsRecovery(const std::filesystem::path& database_dir);
 
-// Completes an interrupted commit (journal present) or rolls it back
-// (pending journal), and removes leftover temporary files of atomic writes.
-// The caller holds the database's exclusive lock. Throws FileError naming the
-// file that could not be written, or the journal when it is damaged.
+// Completes an interrupted commit (whole journal present), drops a journal
+// that was never committed (pending, or without its whole trailer; the
+// latter with a note on stderr), and removes leftover temporary files of
+// atomic writes. The caller holds the database's exclusive lock. Throws
+// FileError naming the file that could not be written, or the journal when
+// it is a symbolic link.
 void RecoverDatabase(const std::filesystem::path& database_dir);
 
 }  // namespace varnokel

@@ -5,6 +5,7 @@
 
 #include "base/file_io.h"
 #include "db/update_plan.h"
+#include "log/classic_line.h"
 #include "log/log_buffer.h"
 #include "log/log_line_layout.h"
 
@@ -29,15 +30,28 @@ bool AllDigits(std::string_view text) {
          std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// YYYYMMDDHHMMSS from a first line "L MM/DD/YYYY - HH:MM:SS: ...", or empty.
+// YYYYMMDDHHMMSS from a first line "L MM/DD/YYYY - HH:MM:SS: ..." (or a newer
+// engine's line), or empty.
 std::string WrittenAt(std::string_view first_line) {
-  const std::string_view date = log_line::Date(first_line);
-  const std::string_view time = log_line::Time(first_line);
+  const std::string classic = ClassicLineText(first_line);
+  const std::string_view date = log_line::Date(classic);
+  const std::string_view time = log_line::Time(classic);
   if (date.size() != log_line::kDateLength || time.size() != log_line::kTimeLength) return {};
   std::string key;
   key.append(date.substr(6, 4)).append(date.substr(0, 2)).append(date.substr(3, 2));
   key.append(time.substr(0, 2)).append(time.substr(3, 2)).append(time.substr(6, 2));
   return AllDigits(key) ? key : std::string();
+}
+
+// True when some line of `text` begins with a log time stamp.
+bool HasTimeStampedLine(std::string_view text) {
+  for (size_t start = 0; start <= text.size();) {
+    if (HasLogTimeStamp(text.substr(start))) return true;
+    const size_t lf = text.find('\n', start);
+    if (lf == text.npos) break;
+    start = lf + 1;
+  }
+  return false;
 }
 
 struct Candidate {
@@ -58,7 +72,12 @@ NewLogs FindNewLogs(const std::filesystem::path& folder, const Ledger& ledger) {
     const std::filesystem::path file = folder / name;
     if (!HasLogSuffix(name) || !IsRegularFile(file)) continue;
     LogBuffer buffer;
-    buffer.AppendFile(file, LoadMode::kCompleteLines);
+    try {
+      buffer.AppendFile(file, LoadMode::kCompleteLines);
+    } catch (const FileError& error) {
+      result.unreadable.push_back(error);
+      continue;
+    }
     const UpdatePlan plan = PlanUpdate(buffer, ledger, /*again=*/false);
     const PlannedLog& log = plan.logs.front();
     if (!log.fold || log.content.size() == 0) {
@@ -67,6 +86,7 @@ NewLogs FindNewLogs(const std::filesystem::path& folder, const Ledger& ledger) {
     }
     const std::string_view text = log.content.text;
     candidates.push_back({file, WrittenAt(text.substr(0, text.find('\n'))), name});
+    if (!HasTimeStampedLine(text)) result.not_logs.push_back(file);
   }
   std::sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
     if (a.written_at.empty() != b.written_at.empty()) return b.written_at.empty();

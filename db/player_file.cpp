@@ -87,7 +87,7 @@ int32_t Atoi(std::string_view text) {
 }
 
 bool IsValidPlayerId(std::string_view id) {
-  if (id.empty()) return true;  // the file ".db"
+  if (id.empty() || id.front() == '.') return false;  // a hidden file
   return id.size() <= kMaxPlayerIdBytes && std::memchr(id.data(), '/', id.size()) == nullptr &&
          std::memchr(id.data(), '\0', id.size()) == nullptr;
 }

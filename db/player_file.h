@@ -61,8 +61,10 @@ int32_t Atoi(std::string_view text);
 // longer than "<id>.db") both fit the 255-byte file name limit.
 inline constexpr size_t kMaxPlayerIdBytes = 251;
 
-// True when `id` can name a player file: no "/", no NUL byte, at most
-// kMaxPlayerIdBytes long. A log line naming any other id is passed over whole.
+// True when `id` can name a player file: not empty, no "." at its start (the
+// file would be hidden: never listed, no page, left by a deletion that takes
+// the ledger), no "/", no NUL byte, at most kMaxPlayerIdBytes long. A log line
+// naming any other id is passed over whole.
 bool IsValidPlayerId(std::string_view id);
 
 // DatabaseDir + "/" + id + ".db". Throws FileError(kInvalidName) naming that

@@ -61,7 +61,7 @@ bool FoldedByALaterState(const LoadedLog& loaded, const LogContent& content, con
   if (!longer_entry) return false;
   std::string now;
   try {
-    now = ReadFileText(loaded.source);
+    now = ReadFileBytes(loaded.source);
   } catch (const FileError&) {
     return false;  // gone or unreadable: nothing to learn from it
   }

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <mutex>
 #include <optional>
@@ -17,6 +18,7 @@
 #include "db/ledger.h"
 #include "db/player_file.h"
 #include "db/player_record.h"
+#include "log/classic_line.h"
 #include "log/line_events.h"
 #include "log/log_buffer.h"
 #include "log/log_lines.h"
@@ -87,12 +89,10 @@ class PlayerCache {
     Changed(entry);
   }
 
+  // The event that creates a player's file counts like every later one.
   void Increment(Entry& entry, std::string_view id, int index) {
-    if (entry.exists) {
-      ApplyIncrement(entry.record, index);
-    } else {
-      entry.record = UnknownRecord(id, reference_line_);
-    }
+    if (!entry.exists) entry.record = UnknownRecord(id, reference_line_);
+    ApplyIncrement(entry.record, index);
     Changed(entry);
   }
 
@@ -146,6 +146,7 @@ struct AnalysedLine {
   size_t id_hash = 0;        // IdHash of the ids
   size_t killer_hash = 0;
   bool unreadable = false;
+  bool part = false;  // one of the parts of a line that NUL runs cut
 };
 
 // A stretch of one log's text, cut right after a line end; the last stretch
@@ -161,6 +162,9 @@ struct Chunk {
   size_t log = 0;    // index in the plan
   size_t lines = 0;  // lines analysed, kept or not
   std::vector<AnalysedLine> kept;
+  // The classic readings of kept lines a newer engine wrote (their events
+  // point into them); a deque keeps them in place.
+  std::deque<std::string> classic_lines;
 };
 
 bool NamesAPlayer(const LineEvents& e) {
@@ -168,8 +172,8 @@ bool NamesAPlayer(const LineEvents& e) {
 }
 
 // Analyses one line; false when it changes nothing.
-bool Analyse(std::string_view line, AnalysedLine& out) {
-  const std::optional<LineEvents> found = AnalyseLine(line);
+bool Analyse(std::string_view line, AnalysedLine& out, std::string& classic) {
+  const std::optional<LineEvents> found = AnalyseLine(line, classic);
   if (!found) {
     out.unreadable = true;
     return true;
@@ -242,6 +246,7 @@ class LineAnalysis {
   // Gives back the lines of a chunk the fold is done with, for reuse.
   void Recycle(Chunk&& chunk) {
     chunk.kept.clear();
+    chunk.classic_lines.clear();
     std::lock_guard<std::mutex> lock(mutex_);
     spare_.push_back(std::move(chunk.kept));
   }
@@ -276,19 +281,45 @@ class LineAnalysis {
     const char* const piece_end = piece.data() + piece.size();
     chunk.log = stretch.log;
     chunk.kept.reserve(kStretchBytes / kShortestLine);
+    const bool has_nul = std::memchr(piece.data(), '\0', piece.size()) != nullptr;
+    std::string scratch;
     ForEachLine(piece, [&](std::string_view line) {
       // A stretch cut after a line end: the empty text behind it is the next
       // stretch's first line.
       if (!stretch.last && line.data() == piece_end) return;
       ++chunk.lines;
-      AnalysedLine& analysed = chunk.kept.emplace_back();
-      if (Analyse(line, analysed)) {
-        analysed.offset = static_cast<size_t>(line.data() - text.data());
-        analysed.line_in_chunk = chunk.lines;
-      } else {
-        chunk.kept.pop_back();
+      const size_t offset = static_cast<size_t>(line.data() - text.data());
+      if (!has_nul || std::memchr(line.data(), '\0', line.size()) == nullptr) {
+        AnalysePart(line, offset, false, chunk, scratch);
+        return;
+      }
+      const size_t runs = ForEachPartBetweenNulRuns(
+          line, [&](std::string_view part) { AnalysePart(part, offset, true, chunk, scratch); });
+      for (size_t run = 0; run < runs; ++run) {
+        AnalysedLine& nul_run = chunk.kept.emplace_back();
+        nul_run.unreadable = nul_run.part = true;
+        nul_run.offset = offset;
+        nul_run.line_in_chunk = chunk.lines;
       }
     });
+  }
+
+  // Keeps the analysis of a line (or a part of one) starting at `offset` of
+  // its log when it changes something. `scratch` takes the classic reading of
+  // a newer engine's line; a kept one is read again into the chunk's own
+  // storage, where its events can point.
+  static void AnalysePart(std::string_view text, size_t offset, bool part, Chunk& chunk,
+                          std::string& scratch) {
+    AnalysedLine& analysed = chunk.kept.emplace_back();
+    scratch.clear();
+    if (!Analyse(text, analysed, scratch)) {
+      chunk.kept.pop_back();
+      return;
+    }
+    if (!scratch.empty()) Analyse(text, analysed, chunk.classic_lines.emplace_back());
+    analysed.offset = offset;
+    analysed.line_in_chunk = chunk.lines;
+    analysed.part = part;
   }
 
   const UpdatePlan& plan_;
@@ -302,6 +333,18 @@ class LineAnalysis {
   bool stopped_ = false;  // the fold wants no more
   std::vector<std::thread> threads_;
 };
+
+// Looks up every player the parts of a line that NUL runs cut name, from
+// kept[first] on: a file that cannot be read stops the run before any part
+// of the line is folded. Throws FileError naming the file.
+void FindPlayersOfParts(PlayerCache& cache, const std::vector<AnalysedLine>& kept, size_t first) {
+  for (size_t i = first; i < kept.size() && kept[i].offset == kept[first].offset; ++i) {
+    const AnalysedLine& part = kept[i];
+    if (part.unreadable) continue;
+    cache.Find(part.events.id, part.id_hash);
+    if (part.events.kill) cache.Find(part.events.killer, part.killer_hash);
+  }
+}
 
 // Folds one analysed line: every player it names is looked up before any
 // count changes, so a line is folded whole or not at all. Throws FileError
@@ -379,8 +422,8 @@ class WholeDigests {
 
 // Writes the changed player files and the ledger in one commit.
 void Commit(const std::filesystem::path& dir, const PlayerCache& cache, const Ledger& before,
-            const Ledger& after, bool sync, UpdateSummary& summary) {
-  JournaledCommit commit(dir, sync);
+            const Ledger& after, UpdateSummary& summary) {
+  JournaledCommit commit(dir);
   try {
     for (const PlayerCache::Entry* entry : cache.ChangedEntries()) {
       commit.Add(entry->name, SerializeRecord(entry->record));
@@ -431,7 +474,7 @@ UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer&
   }
   WholeDigests whole(plan);
   std::optional<LineAnalysis> analysis(std::in_place, plan);
-  reference_line = std::string(ReferenceLine(plan));  // while the analysis starts
+  reference_line = ClassicLineText(ReferenceLine(plan));  // while the analysis starts
   const size_t total = plan.LinesToFold();
   PlayerCache cache(dir, reference_line);
   std::optional<StopPoint> stop;
@@ -447,12 +490,15 @@ UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer&
         log = chunk->log;
         lines_before = plan.logs[chunk->log].lines_already;
       }
-      for (const AnalysedLine& line : chunk->kept) {
-        if (line.unreadable) {
-          ++summary.lines_unreadable;
-          continue;
-        }
+      for (size_t i = 0; i < chunk->kept.size(); ++i) {
+        const AnalysedLine& line = chunk->kept[i];
+        const bool first_part = line.part && (i == 0 || chunk->kept[i - 1].offset != line.offset);
         try {
+          if (first_part) FindPlayersOfParts(cache, chunk->kept, i);
+          if (line.unreadable) {
+            ++summary.lines_unreadable;
+            continue;
+          }
           FoldLine(cache, line);
         } catch (const FileError& error) {
           stop = StopPoint{chunk->log, line.offset, lines_before + line.line_in_chunk};
@@ -486,12 +532,11 @@ UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer&
   const std::vector<Digest>& digests = whole.Get();
   if (stop) {
     Commit(dir, cache, plan.ledger_before, LedgerAfter(plan, digests, stop->log, stop->offset),
-           options.sync, summary);
+           summary);
     throw UpdateStopped(*cause, std::string(plan.logs[stop->log].name), stop->line_number,
                         summary.lines_folded);
   }
-  Commit(dir, cache, plan.ledger_before, LedgerAfter(plan, digests, plan.logs.size(), 0),
-         options.sync, summary);
+  Commit(dir, cache, plan.ledger_before, LedgerAfter(plan, digests, plan.logs.size(), 0), summary);
   summary.commit_seconds = SecondsSince(commit_start);
   if (options.progress) options.progress(total, total);
   return summary;

@@ -26,7 +26,6 @@ using UpdateProgress = std::function<void(size_t, size_t)>;
 struct UpdateOptions {
   bool again = false;  // fold every loaded log whole, whatever the ledger says (for the
                        // overload that plans; a given plan carries its own)
-  bool sync = false;   // make the commit survive a power loss (costs time)
   UpdateProgress progress;
 };
 

@@ -2,8 +2,10 @@
 
 #include <cstring>
 
+#include "log/classic_line.h"
 #include "log/log_line_layout.h"
 #include "log/recognisers.h"
+#include "log/weapon_names.h"
 
 namespace varnokel {
 
@@ -20,22 +22,59 @@ const std::array<ObjectiveName, kObjectiveCount> kObjectiveNames = {{
     {Objective::kBeginBombDefuseWithKit, "\"Begin_Bomb_Defuse_With_Kit\""},
 }};
 
-bool IsChatLine(std::string_view line) {
+std::optional<std::string_view> AfterFirstPlayer(std::string_view line) {
   if (line.size() <= log_line::kFirstPlayerStart || line[log_line::kFirstPlayerStart] != '"')
-    return false;
+    return std::nullopt;
   constexpr std::string_view kTokenEnd = ">\" ";
   size_t end = log_line::kNameStart;
   for (;; ++end) {  // the first ">" followed by a double quote and a space
     const void* found = std::memchr(line.data() + end, '>', line.size() - end);
-    if (found == nullptr) return false;
+    if (found == nullptr) return std::nullopt;
     end = static_cast<size_t>(static_cast<const char*>(found) - line.data());
     if (line.substr(end, kTokenEnd.size()) == kTokenEnd) break;
   }
-  const std::string_view after = line.substr(end + kTokenEnd.size());
-  return after.starts_with("say \"") || after.starts_with("say_team \"");
+  return line.substr(end + kTokenEnd.size());
 }
 
+bool IsChatLine(std::string_view line) {
+  const std::optional<std::string_view> after = AfterFirstPlayer(line);
+  return after && (after->starts_with("say \"") || after->starts_with("say_team \""));
+}
+
+namespace {
+
+// The verb each event's text begins with, right after the first player.
+constexpr std::string_view kEnteredVerb = "entered the game";
+constexpr std::string_view kJoinedVerb = "joined team \"";
+constexpr std::string_view kKilledVerb = "killed \"";
+constexpr std::string_view kTriggeredVerb = "triggered \"";
+constexpr std::string_view kDisconnectedVerb = "disconnected";
+
+// Keeps only the events whose verb follows the first player: whatever a player
+// chose as his name or typed (a chat line, a name change to
+// "Planted_The_Bomb") reports nothing.
+void KeepEventsOfTheVerb(LineEvents& events, std::string_view after) {
+  events.entered = events.entered && after.starts_with(kEnteredVerb);
+  if (!after.starts_with(kJoinedVerb)) events.team_join = Team::kNone;
+  events.kill = events.kill && after.starts_with(kKilledVerb);
+  if (!after.starts_with(kTriggeredVerb)) events.objective.reset();
+  events.disconnected = events.disconnected && after.starts_with(kDisconnectedVerb);
+}
+
+bool ReportsAnything(const LineEvents& e) {
+  return e.entered || e.team_join != Team::kNone || e.kill || e.objective || e.disconnected;
+}
+
+}  // namespace
+
 std::optional<LineEvents> AnalyseLine(std::string_view line) {
+  thread_local std::string classic;
+  return AnalyseLine(line, classic);
+}
+
+std::optional<LineEvents> AnalyseLine(std::string_view original, std::string& classic) {
+  const ClassicLine read = ReadAsClassicLine(original, classic);
+  const std::string_view line = read.text;
   LineEvents events;
   // The last character decides which of the tests on the end can pass.
   const char last = line.empty() ? '\0' : line.back();
@@ -51,12 +90,12 @@ std::optional<LineEvents> AnalyseLine(std::string_view line) {
   }
   events.disconnected = last == 'd' && EndsWith(line, "disconnected");
 
-  const bool needs_id = events.entered || events.team_join != Team::kNone || events.kill ||
-                        events.objective || events.disconnected;
-  if (!needs_id) return events;
-  // What a player types reports nothing (tested last: most lines report
-  // nothing anyway).
-  if (IsChatLine(line)) return LineEvents();
+  if (!ReportsAnything(events)) return events;
+  // Tested last: most lines report nothing anyway.
+  const std::optional<std::string_view> after = AfterFirstPlayer(line);
+  if (!after) return LineEvents();
+  KeepEventsOfTheVerb(events, *after);
+  if (!ReportsAnything(events)) return LineEvents();
   std::optional<std::string_view> id = ExtractPlayerId(line);
   if (!id) return std::nullopt;
   events.id = *id;
@@ -69,7 +108,9 @@ std::optional<LineEvents> AnalyseLine(std::string_view line) {
     std::optional<std::string_view> killer = ExtractKillerId(line);
     if (!killer) return std::nullopt;
     events.killer = *killer;
-    events.weapon = WeaponNumber(line);
+    events.weapon_name = LastQuotedWord(line);
+    events.weapon = WeaponNumberOf(events.weapon_name);
+    events.headshot = read.headshot;
   }
   events.date = log_line::Date(line);
   events.time = log_line::Time(line);

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace varnokel {
@@ -46,21 +47,35 @@ struct LineEvents {
   Team team_join = Team::kNone;
   bool kill = false;
   std::string_view killer;
-  int weapon = 0;  // 1..24, 0 when the weapon is none of them
+  int weapon = 0;                // 1..24, 0 when the weapon is none of them
+  std::string_view weapon_name;  // the quoted weapon of a kill, as the line writes it
+  bool headshot = false;         // the kill line carried a headshot mark
   // The quoted names never end one another, so a line reports one at most.
   std::optional<Objective> objective;
   bool disconnected = false;
 };
 
+// The text after the first player token of `line` (from the double quote at
+// kFirstPlayerStart up to the first `>" ` after it), or std::nullopt when the
+// line has none.
+std::optional<std::string_view> AfterFirstPlayer(std::string_view line);
+
 // True for a line in which a player says something: its first player token
-// (from the double quote at kFirstPlayerStart up to the first `>" ` after it)
-// is followed by `say "` or `say_team "`. Whatever the text typed, such a
-// line reports no event: a player must not forge a kill, a team join or an
-// objective by typing one.
+// is followed by `say "` or `say_team "`.
 bool IsChatLine(std::string_view line);
 
-// Applies every test to `line` (a chat line passes none). std::nullopt when a scan needed by a
-// passing test would never end: the line then has no effect at all.
+// Applies every test to `line` read as the classic line it reports
+// (log/classic_line.h). An event counts only when the text after the first
+// player token begins with its verb (`entered the game`, `joined team "`,
+// `killed "`, `triggered "`, `disconnected`): whatever a player types or
+// names himself carries none. std::nullopt when a scan
+// needed by a passing test would never end: the line then has no effect at
+// all. The views point into `line`, or into `classic` when the reading had to
+// change the line.
+std::optional<LineEvents> AnalyseLine(std::string_view line, std::string& classic);
+
+// The same with a buffer of the calling thread's own: views into it hold
+// until the thread's next call.
 std::optional<LineEvents> AnalyseLine(std::string_view line);
 
 }  // namespace varnokel

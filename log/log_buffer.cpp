@@ -25,7 +25,7 @@ std::string_view StripFinalLineEnd(std::string_view bytes) {
 void LogBuffer::Append(std::string_view contribution) {
   if (!logs_.empty()) text_.append(kJoin);
   const size_t offset = text_.size();
-  text_.append(CutAtNul(contribution));
+  text_.append(contribution);
   LoadedLog log;
   log.offset = offset;
   log.size = text_.size() - offset;
@@ -62,7 +62,7 @@ bool LogBuffer::AppendFilePart(const std::filesystem::path& file, uint64_t from,
     text_.resize(before);
     throw;
   }
-  if (CutAtNul(text().substr(offset)).find('\n') == std::string_view::npos) {
+  if (text().substr(offset).find('\n') == std::string_view::npos) {
     text_.resize(before);
     return false;
   }
@@ -74,7 +74,6 @@ bool LogBuffer::AppendFilePart(const std::filesystem::path& file, uint64_t from,
 void LogBuffer::FinishLog(std::string name, size_t offset, LoadMode mode) {
   std::string_view bytes = text().substr(offset);
   if (mode == LoadMode::kCompleteLines) {
-    bytes = CutAtNul(bytes);
     const void* lf = bytes.empty() ? nullptr : ::memrchr(bytes.data(), '\n', bytes.size());
     bytes = bytes.substr(0, lf == nullptr ? 0 : static_cast<const char*>(lf) - bytes.data() + 1);
   }
@@ -82,10 +81,7 @@ void LogBuffer::FinishLog(std::string name, size_t offset, LoadMode mode) {
   log.name = std::move(name);
   log.offset = offset;
   log.size = LogContribution(bytes).size();
-  // The line end taken off belongs to the content; where the text was cut at
-  // a NUL byte, nothing of what follows does.
-  const std::string_view stripped = StripFinalLineEnd(bytes);
-  if (log.size == stripped.size()) log.line_end = std::string(bytes.substr(stripped.size()));
+  log.line_end = std::string(bytes.substr(log.size));  // it belongs to the content
   text_.resize(offset + log.size);
   log.line_index = LineIndex(LogText(log));
   logs_.push_back(std::move(log));
@@ -97,7 +93,7 @@ void LogBuffer::Clear() {
 }
 
 std::string_view LogContribution(std::string_view file_bytes) {
-  return CutAtNul(StripFinalLineEnd(file_bytes));
+  return StripFinalLineEnd(file_bytes);
 }
 
 std::string LoadLogFile(LogBuffer& buffer, const std::filesystem::path& file, LoadMode mode) {

@@ -17,8 +17,8 @@ namespace varnokel {
 inline constexpr std::string_view kStatusLogLoaded = "Logfile fertig...";
 
 // One loaded file's part of the buffer. Its content, the bytes that identify
-// it in a database's ledger, is text() + line_end: the file up to its first
-// NUL byte (and, when loaded for complete lines only, up to its last LF).
+// it in a database's ledger, is text() + line_end: the whole file, NUL bytes
+// included (when loaded for complete lines only, up to its last LF).
 struct LoadedLog {
   std::string name;              // the file's name without its folder
   size_t offset = 0;             // where its text starts in LogBuffer::text()
@@ -30,18 +30,19 @@ struct LoadedLog {
 
 // How much of a file LoadLogFile takes.
 enum class LoadMode {
-  kWhole,          // everything up to the first NUL byte
+  kWhole,          // everything
   kCompleteLines,  // only up to the last line end: a line still being written waits
 };
 
 // Every log file loaded since the program started (or since Clear), in
 // loading order. Each file contributes its text without its own final line
 // end, and contributions are joined by CR LF, so the last line of one file
-// never merges with the first line of the next. The text never holds a NUL.
+// never merges with the first line of the next. A run of NUL bytes in the
+// text ends a line as a line end would (log_lines.h); the text keeps it.
 class LogBuffer {
  public:
   // Appends one file's contribution (already stripped, see LogContribution)
-  // under an empty name. The text ends at a NUL byte, as a loaded file's does.
+  // under an empty name.
   void Append(std::string_view contribution);
 
   // Loads the file at `file` straight into the end of the buffer; a gzip
@@ -75,7 +76,7 @@ class LogBuffer {
 };
 
 // What a file with these bytes contributes: the bytes without a final LF (and
-// one CR directly before it) if the file ends so, then cut at the first NUL.
+// one CR directly before it) if the file ends so.
 std::string_view LogContribution(std::string_view file_bytes);
 
 // Loads the whole file at `file` into `buffer` and returns the line for the

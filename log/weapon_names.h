@@ -16,33 +16,56 @@ inline constexpr std::array<std::string_view, kWeaponCount> kWeaponNames = {
     "aug",     "scout",   "awp",    "g3",    "sg550",       "para",      "knife", "grenade",
 };
 
+// The names the servers write for three of the weapons instead of the ones
+// above; a kill with either name counts for the same weapon.
+struct WeaponAlias {
+  std::string_view name;
+  int weapon;  // 1..24
+};
+inline constexpr std::array<WeaponAlias, 3> kWeaponAliases = {{
+    {"elite", 5},   // dualbaretta
+    {"g3sg1", 20},  // g3
+    {"m249", 22},   // para
+}};
+
 namespace weapon_lookup {
 
+// Every name a weapon is known by, with its number.
+constexpr std::array<WeaponAlias, kWeaponCount + kWeaponAliases.size()> AllNames() {
+  std::array<WeaponAlias, kWeaponCount + kWeaponAliases.size()> names{};
+  for (size_t i = 0; i < kWeaponNames.size(); ++i)
+    names[i] = {kWeaponNames[i], static_cast<int>(i) + 1};
+  for (size_t i = 0; i < kWeaponAliases.size(); ++i)
+    names[kWeaponNames.size() + i] = kWeaponAliases[i];
+  return names;
+}
+inline constexpr auto kAllNames = AllNames();
+
 // A slot for every weapon name, found from its length and its first and last
-// letters (no two of the 24 names share one), so that a name is compared once.
+// letters (no two of the names share one), so that a name is compared once.
 inline constexpr size_t kSlots = 64;
 
 constexpr size_t SlotOf(std::string_view name) {
   if (name.empty()) return 0;
-  return (name.size() + 3 * (static_cast<unsigned char>(name.front()) +
-                             static_cast<unsigned char>(name.back()))) %
+  return (name.size() + 8 * static_cast<unsigned char>(name.front()) +
+          2 * static_cast<unsigned char>(name.back())) %
          kSlots;
 }
 
-// Weapon number + 1 by slot (0: no weapon there).
+// Index + 1 into kAllNames by slot (0: no name there, -1: two names).
 constexpr std::array<int, kSlots> MakeSlots() {
   std::array<int, kSlots> table{};
-  for (size_t i = 0; i < kWeaponNames.size(); ++i) {
-    int& slot = table[SlotOf(kWeaponNames[i])];
-    slot = slot == 0 ? static_cast<int>(i) + 1 : -1;  // -1 marks two names in one slot
+  for (size_t i = 0; i < kAllNames.size(); ++i) {
+    int& slot = table[SlotOf(kAllNames[i].name)];
+    slot = slot == 0 ? static_cast<int>(i) + 1 : -1;
   }
   return table;
 }
-inline constexpr std::array<int, kSlots> kSlotWeapon = MakeSlots();
+inline constexpr std::array<int, kSlots> kSlotName = MakeSlots();
 
 constexpr bool EverySlotHoldsOneName() {
-  for (int weapon : kSlotWeapon) {
-    if (weapon < 0) return false;
+  for (int name : kSlotName) {
+    if (name < 0) return false;
   }
   return true;
 }
@@ -50,10 +73,13 @@ static_assert(EverySlotHoldsOneName(), "two weapon names share a slot: change Sl
 
 }  // namespace weapon_lookup
 
-// The number (1..24) of the weapon named `name`, 0 for none of them.
+// The number (1..24) of the weapon named `name` (its name in the table or an
+// alias), 0 for none of them.
 constexpr int WeaponNumberOf(std::string_view name) {
-  const int weapon = weapon_lookup::kSlotWeapon[weapon_lookup::SlotOf(name)];
-  return weapon != 0 && kWeaponNames[static_cast<size_t>(weapon - 1)] == name ? weapon : 0;
+  const int slot = weapon_lookup::kSlotName[weapon_lookup::SlotOf(name)];
+  if (slot == 0) return 0;
+  const WeaponAlias& known = weapon_lookup::kAllNames[static_cast<size_t>(slot - 1)];
+  return known.name == name ? known.weapon : 0;
 }
 
 }  // namespace varnokel

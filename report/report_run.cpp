@@ -1,6 +1,7 @@
 #include "report/report_run.h"
 
 #include "base/parallel_stretches.h"
+#include "report/history_site.h"
 #include "report/player_list.h"
 #include "report/player_listing.h"
 #include "report/player_pages.h"
@@ -16,7 +17,8 @@ std::string ReportDoneStatus(std::string_view database_number) {
 }
 
 SiteChanges ReportRun(const std::filesystem::path& program_dir,
-                      const std::filesystem::path& database_dir, const ColourSet& colours) {
+                      const std::filesystem::path& database_dir, const ColourSet& colours,
+                      std::time_t now) {
   SiteWriter site(program_dir / "html", SiteFormatFingerprint());
   // Every player file is read once, before the first page is written: a file
   // that cannot be read stops the run with every page of the last run intact.
@@ -47,6 +49,9 @@ SiteChanges ReportRun(const std::filesystem::path& program_dir,
     site.Add(PlayerPageName(player), player_inputs[k],
              [&player](PageOutput& page) { page.text() += PlayerPage(player); });
   }
+  const SiteHistory history = ReadSiteHistory(database_dir);
+  HistorySite history_site(history, now);
+  history_site.AddTo(site);
   const std::string style_sheet = StyleSheetText(colours);
   site.Add("style.css", PageInput("style sheet").Text(style_sheet).Value(),
            [&](PageOutput& page) { page.text() += style_sheet; });

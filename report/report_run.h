@@ -1,6 +1,7 @@
 // The report run: the whole static statistics site of one database.
 #pragma once
 
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -20,8 +21,11 @@ std::string ReportDoneStatus(std::string_view database_number);
 // while another report run writes the same folder. Throws FileError naming
 // the file when a player file cannot be read (before any page is written) or
 // a page cannot be written (the pages written before stay). Navigation of
-// the HTML view and the status text are the caller's.
+// the HTML view and the status text are the caller's. The history pages
+// (HistorySite) come from the database's event store and say they were
+// written at `now`.
 SiteChanges ReportRun(const std::filesystem::path& program_dir,
-                      const std::filesystem::path& database_dir, const ColourSet& colours);
+                      const std::filesystem::path& database_dir, const ColourSet& colours,
+                      std::time_t now = std::time(nullptr));
 
 }  // namespace varnokel

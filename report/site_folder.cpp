@@ -1,5 +1,6 @@
 #include "report/site_folder.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -42,6 +43,27 @@ std::optional<FileIdentity> SiteFolder::Identity(const std::string& name) const 
   return FileIdentity{
       static_cast<uint64_t>(status.st_ino), static_cast<uint64_t>(status.st_size),
       static_cast<int64_t>(status.st_mtim.tv_sec) * kNanosecondsPerSecond + status.st_mtim.tv_nsec};
+}
+
+size_t SiteFolder::RemoveLeftoverTemporaries(
+    std::initializer_list<std::string_view> subfolders) const {
+  size_t removed = 0;
+  const auto sweep = [&](const std::string& folder) {
+    const int fd = ::openat(fd_, folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return;  // no such subfolder yet
+    DIR* entries = ::fdopendir(fd);
+    if (entries == nullptr) {
+      ::close(fd);
+      return;
+    }
+    while (const dirent* entry = ::readdir(entries)) {
+      if (IsAtomicWriteTemporary(entry->d_name) && ::unlinkat(fd, entry->d_name, 0) == 0) ++removed;
+    }
+    ::closedir(entries);
+  };
+  sweep(".");
+  for (std::string_view folder : subfolders) sweep(std::string(folder));
+  return removed;
 }
 
 void SiteFolder::Remove(const std::string& name) const {

@@ -5,8 +5,10 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace varnokel {
 
@@ -37,6 +39,12 @@ class SiteFolder {
   // The identity of the regular file `name` in the folder; none when there is
   // no such file or it is something else (a folder, a symbolic link).
   std::optional<FileIdentity> Identity(const std::string& name) const;
+
+  // Removes the temporary files of page writes that a killed or failed run
+  // left in the folder or in `subfolders` (its own ones): while this folder
+  // is held no other run writes into it, so every such file is left over.
+  // Returns how many went.
+  size_t RemoveLeftoverTemporaries(std::initializer_list<std::string_view> subfolders) const;
 
   // Removes the file `name`; a file that is already gone is fine. Throws
   // FileError(kCreate) naming it when it stays.

@@ -1,5 +1,12 @@
 #include "report/site_writer.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <unordered_map>
 
 #include "base/file_io.h"
@@ -21,19 +28,53 @@ namespace {
 
 constexpr std::string_view kPageSuffix = ".htm";
 constexpr std::string_view kStyleSheetSuffix = ".css";
+constexpr std::string_view kStartPageSuffix = ".html";
+constexpr std::string_view kDataSuffix = ".json";
+constexpr std::string_view kScriptSuffix = ".js";
+constexpr mode_t kFolderMode = 0755;
 
-// True for the names the site's pages may have: a file name (no "/") ending in
-// ".htm" or ".css". Only such names are ever removed, whatever an index says.
+// The subfolders the site's pages may be in.
+constexpr std::array<std::string_view, 4> kSiteSubfolders = {"karten", "spieler", "daten",
+                                                             "daten/suche"};
+
+bool EndsWithAfterSomething(std::string_view name, std::string_view suffix) {
+  return name.size() > suffix.size() && name.ends_with(suffix);
+}
+
+// A page in a subfolder has a plain name: letters, digits, "-", "_", "~" and
+// the one dot of its suffix.
+bool IsSubfolderPageName(std::string_view file) {
+  for (char c : file) {
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_' && c != '~' &&
+        c != '.')
+      return false;
+  }
+  return std::count(file.begin(), file.end(), '.') == 1 &&
+         (EndsWithAfterSomething(file, kPageSuffix) || EndsWithAfterSomething(file, kDataSuffix) ||
+          EndsWithAfterSomething(file, kScriptSuffix));
+}
+
+// True for the names the site's pages may have: a file name in the folder
+// ending in ".htm", ".html" or ".css", or a plain name in one of the site's
+// subfolders. Only such names are ever removed, whatever an index says.
 bool IsSitePageName(std::string_view name) {
-  return name.find('/') == std::string_view::npos && name != kSiteIndexName &&
-         ((name.size() > kPageSuffix.size() && name.ends_with(kPageSuffix)) ||
-          (name.size() > kStyleSheetSuffix.size() && name.ends_with(kStyleSheetSuffix)));
+  const size_t slash = name.rfind('/');
+  if (slash == std::string_view::npos)
+    return name != kSiteIndexName && (EndsWithAfterSomething(name, kPageSuffix) ||
+                                      EndsWithAfterSomething(name, kStartPageSuffix) ||
+                                      EndsWithAfterSomething(name, kStyleSheetSuffix));
+  const std::string_view folder = name.substr(0, slash);
+  return std::find(kSiteSubfolders.begin(), kSiteSubfolders.end(), folder) !=
+             kSiteSubfolders.end() &&
+         IsSubfolderPageName(name.substr(slash + 1));
 }
 
 }  // namespace
 
 SiteWriter::SiteWriter(const std::filesystem::path& html_dir, const Fingerprint& format)
     : folder_(html_dir), format_(format) {
+  folder_.RemoveLeftoverTemporaries(
+      {kSiteSubfolders[0], kSiteSubfolders[1], kSiteSubfolders[2], kSiteSubfolders[3]});
   try {
     AppendFileBytes(index_bytes_, folder_.path() / kSiteIndexName, /*follow_links=*/false);
     last_ = ParseSiteIndex(index_bytes_);
@@ -43,7 +84,21 @@ SiteWriter::SiteWriter(const std::filesystem::path& html_dir, const Fingerprint&
 }
 
 void SiteWriter::Add(std::string name, const Fingerprint& input, PageBuilder build) {
+  if (!IsSitePageName(name))
+    throw FileError(FileError::Kind::kInvalidName, folder_.path() / name, "kein Seitenname");
+  if (const size_t slash = name.rfind('/'); slash != std::string::npos)
+    MakeSubfolders(name.substr(0, slash));
   planned_.push_back({std::move(name), input, std::move(build)});
+}
+
+void SiteWriter::MakeSubfolders(const std::string& folder) {
+  if (!made_folders_.insert(folder).second) return;
+  for (size_t slash = folder.find('/');; slash = folder.find('/', slash + 1)) {
+    const std::filesystem::path path = folder_.path() / folder.substr(0, slash);
+    if (::mkdir(path.c_str(), kFolderMode) != 0 && errno != EEXIST)
+      throw FileError(FileError::Kind::kCreate, path, std::strerror(errno));
+    if (slash == std::string::npos) break;
+  }
 }
 
 bool SiteWriter::Unchanged(const PlannedPage& page, const SiteIndexEntry& entry) const {

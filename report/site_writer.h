@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -39,7 +40,8 @@ class SiteWriter {
   // run at once, on threads of their own (BuildAndWritePages).
   using PageBuilder = PageBuild;
 
-  // Adds the page `name` (a file name ending in ".htm" or ".css", added once)
+  // Adds the page `name` (a file name ending in ".htm", ".html" or ".css",
+  // or a plain name in one of the site's subfolders, which is made; added once)
   // whose bytes are all determined by `input` and the format; `build` makes
   // them when the page has to be written and must stay callable until Commit.
   void Add(std::string name, const Fingerprint& input, PageBuilder build);
@@ -61,12 +63,14 @@ class SiteWriter {
   bool Unchanged(const PlannedPage& page, const SiteIndexEntry& entry) const;
   bool StillOwn(const std::string& name, const SiteIndexEntry& entry) const;
   void WriteIndex(const SiteIndex& index);
+  void MakeSubfolders(const std::string& folder);
 
   SiteFolder folder_;
   Fingerprint format_;
   std::string index_bytes_;  // the index as read, to leave it alone when nothing changed
   std::optional<SiteIndex> last_;
   std::vector<PlannedPage> planned_;
+  std::set<std::string> made_folders_;
 };
 
 }  // namespace varnokel

@@ -5,7 +5,8 @@
 set -euo pipefail
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-webengine-dev libgtest-dev libgmock-dev
           libbenchmark-dev libssl-dev zlib1g-dev clang libclang-rt-14-dev fonts-dejavu-core fonts-liberation2
-          chromium xvfb xauth qt6-translations-l10n dpkg-dev desktop-file-utils appstream groff-base)
+          chromium xvfb xauth qt6-translations-l10n dpkg-dev desktop-file-utils appstream groff-base
+          locales)  # the skin test compiles a German locale from its sources
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -28,6 +28,7 @@
 #include "app/views/animation_view.h"
 #include "app/views/html_view.h"
 #include "app_test_support.h"
+#include "base/file_calls_testing.h"
 #include "base/file_io.h"
 #include "base/program_dir.h"
 #include "db/database_lock.h"
@@ -181,14 +182,19 @@ class TestVarnokelDlg : public QObject {
         QTest::mouseClick(about->findChild<QPushButton*>(ControlName(kOkButton)), Qt::LeftButton);
       }
     });
+    // The menu runs its own event loop: it is looked for until it is open,
+    // however long that takes.
     QStringList items;
-    QTimer::singleShot(50, [&items] {
+    QTimer menu_watch;
+    QObject::connect(&menu_watch, &QTimer::timeout, [&items, &menu_watch] {
       auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
       if (!menu) return;
+      menu_watch.stop();
       for (QAction* action : menu->actions()) items << action->text();
       menu->actions().first()->trigger();
       menu->close();
     });
+    menu_watch.start(10);
     const QPoint background(5, dlg->height() / 2);
     QContextMenuEvent event(QContextMenuEvent::Mouse, background, dlg->mapToGlobal(background));
     QApplication::sendEvent(dlg.get(), &event);
@@ -690,7 +696,7 @@ class TestVarnokelDlg : public QObject {
     QCOMPARE(Edit(*dlg, kStatusLine)->text(), QString("vorher"));
 
     Click(*dlg, kDatabase4Button);
-    varnokel::SetFileFault({writes, EIO, false});  // the last rename
+    varnokel::SetFileFault({writes, EIO, false});  // the commit's last step
     boxes = Update(*dlg);
     varnokel::SetFileFault({});
     QCOMPARE(boxes.size(), 1);

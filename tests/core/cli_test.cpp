@@ -83,8 +83,13 @@ TEST_F(Cli, UsageErrorsExitWithTwo) {
 }
 
 TEST_F(Cli, LoadUpdateListAndShowLikeTheLibrary) {
-  Result r = Run({"--load", (program_ / "a.log").string(), "--load", (program_ / "b.log").string(),
-                  "--update", "--list"});
+  // The program has no fault seam (only the tests' build has): a failing
+  // first write asked for in the environment changes nothing. The old
+  // --sync is still taken.
+  ::setenv("VARNOKEL_FILE_FAULT", "fail:1:EIO", 1);
+  Result r = Run({"--sync", "--load", (program_ / "a.log").string(), "--load",
+                  (program_ / "b.log").string(), "--update", "--list"});
+  ::unsetenv("VARNOKEL_FILE_FAULT");
   ASSERT_EQ(r.exit_code, 0) << r.err;
   // No progress when stderr is no terminal: only the summary line.
   EXPECT_EQ(r.err,
@@ -154,6 +159,27 @@ TEST_F(Cli, FailureKeepsEarlierWorkAndNamesTheFile) {
   EXPECT_EQ(DatabaseContents(Db(2)).size(), 1u);
   EXPECT_TRUE(fs::exists(Db(2) / "ok.db"));
   EXPECT_FALSE(fs::exists(program_.path() / "x.db"));
+}
+
+// A scheduled run over a log folder: one unreadable log is named and passed
+// over, the others and the actions after it still run, and the exit status
+// tells of it at the end. A file without a single time-stamped line is named
+// as no log, and loaded all the same.
+TEST_F(Cli, UnreadableLogInAFolderStopsNothingElse) {
+  const fs::path logs = program_ / "logs";
+  fs::create_directory(logs);
+  fs::copy_file(program_ / "a.log", logs / "a.log");
+  fs::copy_file(program_ / "b.log", logs / "c.log");
+  WriteBytes(logs / "notes.log", "just some notes\n");
+  // Unreadable even for root: reading this link's target fails.
+  fs::create_symlink("/proc/self/mem", logs / "b.log");
+  Result r = Run({"--load-new", logs.string(), "--update", "--list"});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.err.find((logs / "b.log").string() + ": nicht lesbar"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find((logs / "notes.log").string() + ": kein Log"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("3 neue Logs geladen"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("Datenbank 1 fertig..."), std::string::npos);
+  EXPECT_FALSE(DatabaseContents(Db(1)).empty());
 }
 
 TEST_F(Cli, ColoursRefreshAndReport) {

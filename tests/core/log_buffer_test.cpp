@@ -47,10 +47,11 @@ TEST(LogBuffer, FilesAreJoinedByALineEnd) {
   EXPECT_EQ(Loaded({"a", "", "b"}), "a\r\n\r\nb");
 }
 
-TEST(LogBuffer, TextEndsAtTheFirstNul) {
-  EXPECT_EQ(Loaded({std::string("x\r\ny\0z\r\n", 8), "w"}), "x\r\ny\r\nw");
-  EXPECT_EQ(Loaded({std::string("\0abc", 4)}), "");
-  EXPECT_EQ(LogContribution(std::string_view("a\r\n\0", 4)), "a\r\n");
+// NUL bytes stay in the text: the ledger knows a log by all its bytes (the
+// update run cuts lines at their runs).
+TEST(LogBuffer, NulBytesStayInTheText) {
+  EXPECT_EQ(Loaded({std::string("x\r\ny\0z\r\n", 8), "w"}), std::string("x\r\ny\0z\r\nw", 9));
+  EXPECT_EQ(LogContribution(std::string_view("a\r\n\0", 4)), std::string_view("a\r\n\0", 4));
 }
 
 TEST(LogBuffer, LoadingReturnsTheListLineAndReadsWholeFiles) {
@@ -129,6 +130,12 @@ TEST(LogBuffer, CountingAndFindingLineEnds) {
         << pos;
   }
   EXPECT_EQ(LineIndex("").line_ends(), 0u);
+  // Runs of empty lines long enough to overflow a byte-wide count per lane.
+  const std::string empty_lines = "x" + std::string(4096, '\n') + "y" + std::string(300, '\n');
+  EXPECT_EQ(CountLineEnds(empty_lines), 4396u);
+  EXPECT_EQ(LineIndex(empty_lines).line_ends(), 4396u);
+  EXPECT_EQ(FindLineEnd(empty_lines, 4095), 4096u);
+  EXPECT_EQ(FindLineEnd(empty_lines, 4096), 4098u);
 }
 
 TEST(LogBuffer, PartsOfAGrowingFileAreItsCompleteLinesFromAnOffset) {
@@ -143,9 +150,9 @@ TEST(LogBuffer, PartsOfAGrowingFileAreItsCompleteLinesFromAnOffset) {
   EXPECT_FALSE(buffer.AppendFilePart(dir / "g.log", 9, "g"));   // "d" is no complete line
   EXPECT_FALSE(buffer.AppendFilePart(dir / "g.log", 50, "g"));  // past the end
   EXPECT_EQ(buffer.text(), "b\r\nc");
-  WriteBytes(dir / "n.log", std::string("a\nb\0c\n", 6));  // a NUL ends the text
+  WriteBytes(dir / "n.log", std::string("a\nb\0c\nd", 8));  // NULs stay, "d" waits
   EXPECT_TRUE(buffer.AppendFilePart(dir / "n.log", 0, "n"));
-  EXPECT_EQ(buffer.text(), "b\r\nc\r\na");
+  EXPECT_EQ(buffer.text(), std::string("b\r\nc\r\na\nb\0c", 11));
   EXPECT_THROW(buffer.AppendFilePart(dir / "missing.log", 0, "m"), FileError);
   EXPECT_EQ(buffer.file_count(), 2u);
 }

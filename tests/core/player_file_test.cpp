@@ -88,9 +88,13 @@ TEST(PlayerFile, SkillValue) {
   zero_divisor[20] = "1";  // usp, weight 12
   zero_divisor[field::kDeaths] = "-1";
   EXPECT_EQ(SkillValue(zero_divisor), 120);
+  // Divisor -1 on a wrapped product: no trap, and 32-bit wrapping all along.
+  // Each count 2^31 - 1 is -1 - 2^31 modulo 2^32; the weights sum to 406, an
+  // even number, so the weighted kills are -406, times 10 is -4060, divided
+  // by -1 is 4060; the four objective counts give -4, times 10 is -40.
   Fields huge(44, "2147483647");
-  huge[field::kDeaths] = "-2";  // divisor -1 on a wrapped product: no trap
-  SkillValue(huge);
+  huge[field::kDeaths] = "-2";
+  EXPECT_EQ(SkillValue(huge), 4020);
 }
 
 TEST(PlayerFile, PathsStayInsideTheDatabase) {
@@ -116,13 +120,13 @@ TEST(PlayerFile, PathsStayInsideTheDatabase) {
 
 TEST(PlayerFile, IncrementFieldCreatesThenCounts) {
   TempDir db;
+  // The creating event counts, written as every rewrite is (44 lines, CR LF).
   IncrementField(db.path(), "4711", 7, kReference);
-  const std::string created = "4711\r\n03/15/2003\r\n20:14:07\r\nUnknown\r\n" + Zeros(40, false);
-  EXPECT_EQ(ReadBytes(db / "4711.db"), created);  // the asked-for count stays 0
+  const std::string head = "4711\r\n03/15/2003\r\n20:14:07\r\nUnknown\r\n";
+  EXPECT_EQ(ReadBytes(db / "4711.db"), head + Zeros(3, true) + "1\r\n" + Zeros(36, true));
 
   IncrementField(db.path(), "4711", 7, kReference);
-  EXPECT_EQ(ReadBytes(db / "4711.db"), "4711\r\n03/15/2003\r\n20:14:07\r\nUnknown\r\n" +
-                                           Zeros(3, true) + "1\r\n" + Zeros(36, true));
+  EXPECT_EQ(ReadBytes(db / "4711.db"), head + Zeros(3, true) + "2\r\n" + Zeros(36, true));
 }
 
 TEST(PlayerFile, IncrementFieldKeepsOtherFieldsAndDropsSkillLine) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/text_lines.h"
+#include "log/classic_line.h"
 #include "log/line_events.h"
 #include "tests/core/literal_recognisers.h"
 #include "tests/core/test_support.h"
@@ -134,6 +135,11 @@ TEST(Recognisers, WeaponNumbersFollowTheTable) {
   for (int i = 0; i < 24; ++i) {
     EXPECT_EQ(WeaponNumber("x with \"" + std::string(names[i]) + "\""), i + 1) << names[i];
   }
+  // The names the servers write for three of them count the same.
+  EXPECT_EQ(WeaponNumber("x with \"elite\""), 5);
+  EXPECT_EQ(WeaponNumber("x with \"g3sg1\""), 20);
+  EXPECT_EQ(WeaponNumber("x with \"m249\""), 22);
+  EXPECT_EQ(WeaponNumber("x with \"galil\""), 0);
   EXPECT_EQ(WeaponNumber("with \"sg55\""), 0);
   EXPECT_EQ(WeaponNumber("with awp\""), 0);
   EXPECT_EQ(WeaponNumber("\"awp\" "), 0);
@@ -146,7 +152,7 @@ TEST(Recognisers, WeaponNumbersFollowTheTable) {
 // its literal step-by-step definition gives.
 // Whatever a player types, a chat line reports nothing: no forged kill, team
 // join, objective, entry or leave, and no forged id that could stop a run.
-TEST(LineEvents, ChatLinesReportNothing) {
+TEST(LineEvents, WhatAPlayerTypesOrIsNamedReportsNothing) {
   const std::string said = LogLine("20:00:00", kBob + " say \"");
   const std::string team_said = LogLine("20:00:00", kBob + " say_team \"");
   for (const std::string& typed :
@@ -169,6 +175,89 @@ TEST(LineEvents, ChatLinesReportNothing) {
   EXPECT_FALSE(IsChatLine(LogLine("20:00:00", "Bob say \"x\" disconnected")));
   EXPECT_FALSE(IsChatLine(LogLine("20:00:00", "\"Bob<12><4711><CT> say \"x\"")));
   EXPECT_TRUE(AnalyseLine(LogLine("20:00:00", kBob + " disconnected"))->disconnected);
+
+  // An event counts only after its verb: a name change to an event's name, a
+  // name holding `>" ` that hides the chat, a line without a player.
+  for (const std::string& line :
+       {LogLine("20:00:00", kBob + " changed name to \"Planted_The_Bomb\""),
+        LogLine("20:00:00", "\"x>\" y<12><4711><T>\" say \"Planted_The_Bomb\""),
+        LogLine("20:00:00", "\"x>\" y<12><4711><T>\" say \"a\" disconnected"),
+        LogLine("20:00:00", "Team \"CT\" triggered \"Planted_The_Bomb\"")}) {
+    const std::optional<LineEvents> events = AnalyseLine(line);
+    ASSERT_TRUE(events) << line;
+    EXPECT_FALSE(events->objective || events->disconnected) << line;
+  }
+  EXPECT_TRUE(
+      AnalyseLine(LogLine("20:00:00", kBob + " triggered \"Planted_The_Bomb\""))->objective);
+}
+
+// Each form of the newer engines' lines, read as the classic line it reports.
+TEST(ClassicLine, NewerEngineLinesReadAsClassic) {
+  const std::string sas = "\"Sas<2><[U:1:6318168]><CT>\"";
+  const std::string bot = "\"Bob<3><BOT><TERRORIST>\"";
+  const std::string stamp = "03/15/2003 - 20:14:07.250 - ";
+  struct Case {
+    std::string line, classic;
+    bool headshot = false;
+  };
+  const std::vector<Case> cases = {
+      {stamp + sas + " [-117 2465 -56] killed " + bot + " [-130 2800 -20] with \"ak47\" (headshot)",
+       LogLine("20:14:07", sas + " killed " + bot + " with \"ak47\""), true},
+      {LogLine("20:14:07", sas + " killed " + bot + " with \"awp\" (headshot penetrated)"),
+       LogLine("20:14:07", sas + " killed " + bot + " with \"awp\""), true},
+      {LogLine("20:14:07", sas + " killed " + bot + " with \"awp\" (penetrated)"),
+       LogLine("20:14:07", sas + " killed " + bot + " with \"awp\"")},
+      {LogLine("20:14:07", sas + " disconnected (reason \"Disconnect\")"),
+       LogLine("20:14:07", sas + " disconnected")},
+      {LogLine("20:14:07", bot + " triggered \"Planted_The_Bomb\" at bombsite A"),
+       LogLine("20:14:07", bot + " triggered \"Planted_The_Bomb\"")},
+      {LogLine("20:14:07", "\"Sas<2><[U:1:6318168]>\" switched from team <TERRORIST> to <CT>"),
+       LogLine("20:14:07", "\"Sas<2><[U:1:6318168]><TERRORIST>\" joined team \"CT\"")},
+      {LogLine("20:14:07", "\"Sas<2><[U:1:6318168]>\" switched from team <CT> to <TERRORIST>"),
+       LogLine("20:14:07", "\"Sas<2><[U:1:6318168]><CT>\" joined team \"TERRORIST\"")},
+  };
+  for (const Case& c : cases) {
+    std::string storage;
+    const ClassicLine read = ReadAsClassicLine(c.line, storage);
+    EXPECT_EQ(read.text, c.classic) << c.line;
+    EXPECT_EQ(read.headshot, c.headshot) << c.line;
+  }
+  // Lines without these forms stay as they are: a switch to the spectators,
+  // brackets in a name, a note on a line that is no kill, a chat line.
+  for (const std::string& line :
+       {LogLine("20:14:07", "\"Sas<2><[U:1:6318168]>\" switched from team <CT> to <Spectator>"),
+        LogLine("20:14:07", "\"[Clan] Bob [1 2 3]<12><4711><CT>\" entered the game"),
+        LogLine("20:14:07", sas + " say \"gg\" (headshot)"),
+        LogLine("20:14:07", sas + " say \"at bombsite A\"")}) {
+    std::string storage;
+    EXPECT_EQ(ReadAsClassicLine(line, storage).text.data(), line.data()) << line;
+  }
+
+  // The events come from the classic reading: a newer kill with its weapon
+  // as written and its headshot mark, a chat line still after the reading.
+  const std::optional<LineEvents> kill = AnalyseLine(cases[0].line);
+  ASSERT_TRUE(kill && kill->kill);
+  EXPECT_EQ(kill->killer, "[U:1:6318168]");
+  EXPECT_EQ(kill->id, "BOT");
+  EXPECT_EQ(kill->weapon, 14);
+  EXPECT_EQ(kill->weapon_name, "ak47");
+  EXPECT_TRUE(kill->headshot);
+  const std::optional<LineEvents> said =
+      AnalyseLine(stamp + sas + " [1 2 3] say \"x\" killed " + bot + " with \"awp\"");
+  ASSERT_TRUE(said);
+  EXPECT_FALSE(said->kill);
+}
+
+// Classic logs (odd names too) are read exactly as they are: their player
+// files cannot change by the newer engines' reading.
+TEST(ClassicLine, ClassicLogsStayUntouched) {
+  loggen::LogGenOptions options;
+  options.lines = 3000;
+  options.hostile_names = true;
+  for (const std::string& line : SplitLines(loggen::GenerateLog(options))) {
+    std::string storage;
+    ASSERT_EQ(ReadAsClassicLine(line, storage).text.data(), line.data()) << line;
+  }
 }
 
 TEST(Recognisers, AgreeWithLiteralScansOnRealAndMutatedLines) {

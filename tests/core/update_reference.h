@@ -12,9 +12,9 @@ namespace varnokel {
 
 class LogBuffer;
 
-// Adds one to the count at `index` (4..43) of the player's file, or creates the
-// file as UnknownPlayerRecord when it does not exist (the count is then not
-// incremented). Writes atomically; throws FileError naming the file.
+// Adds one to the count at `index` (4..43) of the player's file, created as
+// UnknownPlayerRecord first when it does not exist. Writes atomically; throws
+// FileError naming the file.
 void IncrementField(const std::filesystem::path& database_dir, std::string_view player_id,
                     int index, std::string_view reference_line);
 

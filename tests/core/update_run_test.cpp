@@ -84,9 +84,8 @@ class UpdateRun : public ::testing::TestWithParam<bool> {
 TEST_P(UpdateRun, EveningOfOnePlayerGivesExactFiles) {
   Run(Join(kEvening));
   EXPECT_EQ(reference_line_, kEvening[1]);
-  EXPECT_EQ(
-      File("100.db"),
-      "100\r\n03/15/2003\r\n20:01:00\r\nUnknown\r\n" + Counts(39) + "0");  // death not counted
+  const std::string ann_head = "100\r\n03/15/2003\r\n20:01:00\r\nUnknown\r\n";
+  EXPECT_EQ(File("100.db"), ann_head + Counts(2) + Counts(1, "1") + Counts(37));
   const std::string bob = "4711\r\n03/15/2003\r\n20:00:00\r\nBob\r\n" + Counts(1, "1") + Counts(2) +
                           Counts(1, "1") + Counts(10) + "03/15/2003\r\n1800\r\n" + Counts(13) +
                           Counts(1, "1") + Counts(10) + "130";
@@ -98,8 +97,41 @@ TEST_P(UpdateRun, EveningOfOnePlayerGivesExactFiles) {
                                  Counts(2) + Counts(1, "2") + Counts(10) +
                                  "03/15/2003\r\n3600\r\n" + Counts(13) + Counts(1, "2") +
                                  Counts(10) + "260");
+  EXPECT_EQ(File("100.db"), ann_head + Counts(2) + Counts(1, "2") + Counts(37));
+}
+
+TEST_P(UpdateRun, FirstEventOfAnUnseenPlayerCounts) {
+  // A killer and a victim never seen entering, and a team join before the
+  // entry: each file is created by its first event, and that event counts.
+  Run(Join({LogLine("20:10:00", kAnn + " killed " + kBob + " with \"ak47\""),
+            LogLine("20:11:00", "\"Cy<5><77><>\" joined team \"TERRORIST\""),
+            LogLine("20:12:00", "\"Cy<5><77><>\" entered the game")}));
+  const std::string unknown = "\r\n03/15/2003\r\n20:11:00\r\nUnknown\r\n";
+  EXPECT_EQ(File("100.db"), "100" + unknown + Counts(3) + Counts(1, "1") + Counts(25) +
+                                Counts(1, "1") + Counts(10));
+  EXPECT_EQ(File("4711.db"), "4711" + unknown + Counts(2) + Counts(1, "1") + Counts(37));
+  EXPECT_EQ(File("77.db"),
+            "77\r\n03/15/2003\r\n20:12:00\r\nCy\r\n" + Counts(1) + Counts(1, "1") + Counts(38));
+}
+
+TEST_P(UpdateRun, NewerEngineEveningGivesExactFiles) {
+  const std::string sas = "\"Sas<2><[U:1:6318168]>";
+  Run(Join(
+      {"03/15/2003 - 20:00:00.000 - " + sas + "<>\" entered the game",
+       "03/15/2003 - 20:00:05.125 - " + sas + "\" switched from team <Unassigned> to <TERRORIST>",
+       "03/15/2003 - 20:01:00.500 - " + sas + "<TERRORIST>\" [10 20 -30] killed " + kAnn +
+           " [-1 2 3] with \"elite\" (headshot)",
+       "03/15/2003 - 20:02:00.000 - " + sas +
+           "<TERRORIST>\" triggered \"Planted_The_Bomb\" at bombsite B",
+       "03/15/2003 - 20:30:00.999 - " + sas +
+           "<TERRORIST>\" disconnected (reason \"Disconnect\")"}));
+  EXPECT_EQ(File("[U:1:6318168].db"),
+            "[U:1:6318168]\r\n03/15/2003\r\n20:00:00\r\nSas\r\n" + Counts(1) + Counts(1, "1") +
+                Counts(1) + Counts(1, "1") + Counts(5) + Counts(1, "1") + Counts(4) +
+                "03/15/2003\r\n1800\r\n" + Counts(4) + Counts(1, "1") + Counts(19) + "220");
   EXPECT_EQ(File("100.db"), "100\r\n03/15/2003\r\n20:01:00\r\nUnknown\r\n" + Counts(2) +
                                 Counts(1, "1") + Counts(37));
+  EXPECT_EQ(DatabaseContents(db_.path()).size(), 2u);
 }
 
 TEST_P(UpdateRun, BareLineFeedsGiveTheSameStatistics) {
@@ -157,22 +189,26 @@ TEST_P(UpdateRun, DisconnectWithoutFileIsSkipped) {
 }
 
 TEST_P(UpdateRun, LineWhoseScanWouldNotEndHasNoEffect) {
-  // Passes IsKill and ends with a quoted event, but the killer scan finds no
-  // "><": the bomb plant of the victim is not counted either.
+  // A kill whose killer scan finds no "><" before the kill marker: the death
+  // of the victim is not counted either.
   Run(Join({LogLine("20:00:00", "\"B<1><2><T>\" entered the game"),
-            "x\" killed \"B<1><2><T>\" with \"Planted_The_Bomb\"",
+            LogLine("20:00:01", "\"x>\" killed \"B<1><2><T>\" with \"awp\""),
             LogLine("20:00:01", "Bob joined team \"CT\"")}));
   EXPECT_EQ(File("2.db"), "2\r\n03/15/2003\r\n20:00:00\r\nB\r\n" + Counts(39) + "0");
   EXPECT_EQ(DatabaseContents(db_.path()).size(), 1u);
 }
 
 TEST_P(UpdateRun, HostileNamesAndIdsStayInsideTheDatabase) {
+  // An empty id or one with a dot at its start would make a hidden file that
+  // no listing, page or deletion sees: such a line is passed over.
   Run(Join({LogLine("20:00:00", "\"Evil\"<b>\"<1><..><>\" entered the game"),
             LogLine("20:00:01", "\"x<1><><CT>\" joined team \"CT\""),
-            LogLine("20:00:02", "\"<script>\"<2><.><>\" entered the game")}));
-  EXPECT_EQ(File("...db"), "..\r\n03/15/2003\r\n20:00:00\r\nEvil\"<b>\"\r\n" + Counts(39) + "0");
-  EXPECT_EQ(File("..db"), ".\r\n03/15/2003\r\n20:00:02\r\n<script>\"\r\n" + Counts(39) + "0");
-  EXPECT_EQ(File(".db"), "\r\n03/15/2003\r\n20:00:01\r\nUnknown\r\n" + Counts(39) + "0");
+            LogLine("20:00:02", "\"<script>\"<2><.x><>\" entered the game"),
+            LogLine("20:00:03", "\"<script>\"<2><ok><>\" killed \"y<3><.><>\" with \"awp\""),
+            LogLine("20:00:04", "\"Evil\"<b>\"<4><e><>\" entered the game")}));
+  EXPECT_EQ(File("e.db"), "e\r\n03/15/2003\r\n20:00:04\r\nEvil\"<b>\"\r\n" + Counts(39) + "0");
+  EXPECT_EQ(DatabaseContents(db_.path()).size(), 1u);  // no hidden file beside it
+  fs::remove(db_ / "e.db");
 
   // A line naming an id that can name no file ("/", too long) is passed over
   // whole, also its other player; the run goes on.
@@ -186,7 +222,7 @@ TEST_P(UpdateRun, HostileNamesAndIdsStayInsideTheDatabase) {
   EXPECT_EQ(File("good.db"), "good\r\n03/15/2003\r\n21:00:00\r\nA\r\n" + Counts(39) + "0");
   EXPECT_TRUE(fs::exists(db_ / "late.db"));
   EXPECT_FALSE(fs::exists(db_.path().parent_path().parent_path() / "evil.db"));
-  EXPECT_EQ(DatabaseContents(db_.path()).size(), 5u);
+  EXPECT_EQ(DatabaseContents(db_.path()).size(), 2u);
 }
 
 TEST_P(UpdateRun, HugeLinesEmptyLogsAndNulBytes) {
@@ -202,12 +238,22 @@ TEST_P(UpdateRun, HugeLinesEmptyLogsAndNulBytes) {
   EXPECT_EQ(reference_line_, "");
   EXPECT_EQ(DatabaseContents(db_.path()).size(), 1u);
 
-  // A NUL put straight into the buffer ends the text there, as loading does.
-  LogBuffer with_nul;
-  with_nul.Append(LogLine("20:00:00", std::string("\"A\0B<1><nul><>\" entered the game", 32)));
-  EXPECT_EQ(with_nul.text(), LogLine("20:00:00", "\"A"));
-  RunBuffer(with_nul);
+  // Each NUL run ends the line it cuts, as a line end would (mid-line,
+  // between lines, at the end); the text after it is read on.
+  const std::string nul_log =
+      LogLine("20:00:00", "\"A<1><nul><>\" entered the ga") + std::string(4, '\0') +
+      LogLine("20:00:01", kBob + " entered the game") + "\r\n" + std::string(3, '\0') +
+      LogLine("20:00:02", "\"C<3><c><>\" entered the game") + "\r" + std::string(2, '\0');
+  Run(nul_log);
   EXPECT_FALSE(fs::exists(db_ / "nul.db"));
+  EXPECT_EQ(SplitFields(File("4711.db"))[field::kEnterTime], "20:00:01");
+  EXPECT_EQ(SplitFields(File("c.db"))[field::kName], "C");
+  if (GetParam()) {
+    TempDir other;
+    std::string reference_line;
+    EXPECT_EQ(DatabaseUpdateRun(BufferOf(nul_log), other.path(), reference_line).lines_unreadable,
+              3u);
+  }
 }
 
 TEST_P(UpdateRun, UnwritableFileStopsTheRun) {
@@ -318,6 +364,11 @@ TEST_P(Differential, CachedRunWritesWhatTheReferenceWrites) {
     }
   }();
   if (!failure_line.empty()) lines.insert(lines.begin() + random() % lines.size(), failure_line);
+  // A player typing what reads like a team join and an objective: no event.
+  for (const std::string typed : {"joined team \"CT", "triggered \"Planted_The_Bomb"}) {
+    lines.insert(lines.begin() + random() % lines.size(),
+                 LogLine("23:00:00", "\"Eve<7><STEAM_0:1:5><CT>\" say \"" + typed + "\""));
+  }
 
   TempDir cached, reference;
   auto seed_files = [&](const fs::path& dir) {

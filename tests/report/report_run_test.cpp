@@ -1,6 +1,8 @@
 // The whole report run in a real program folder, and the colour settings.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstdlib>
 
 #include "base/file_io.h"
@@ -23,8 +25,12 @@ ColourSet Colours() {
           "#707070", "#808080", "#909090", "#a0a0a0", "#b0b0b0", "#c0c0c0"};
 }
 
+// The site's files, those in subfolders by their relative names; no folders.
 std::vector<std::string> SiteFiles(const std::filesystem::path& html) {
-  std::vector<std::string> names = ListEntryNames(html);
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(html))
+    if (entry.is_regular_file()) names.push_back(entry.path().lexically_relative(html).string());
+  std::sort(names.begin(), names.end());
   return names;
 }
 
@@ -38,9 +44,9 @@ TEST(ReportRun, WritesTheWholeSiteAndTwoRunsAreIdentical) {
   WriteFileAtomic(site.database() / ".hidden.db", "x");
   WriteFileAtomic(site.database() / ".db", "x");
 
-  ReportRun(site.root(), site.database(), Colours());
+  ReportRun(site.root(), site.database(), Colours(), testutil::kReportTime);
   const std::vector<std::string> files = SiteFiles(site.html());
-  EXPECT_EQ(files.size(), 4u + 24u + 2u + 1u + 1u);  // and the site index
+  EXPECT_EQ(files.size(), 4u + 24u + 2u + 1u + 1u + testutil::kEmptyHistoryPages);  // and the index
   for (const char* name : {"st.htm", "se.htm", "sp.htm", "wt.htm", ".usp.htm", ".grenade.htm",
                            "4711.htm", "STEAM_0:1:5.htm", "style.css"})
     EXPECT_TRUE(std::filesystem::is_regular_file(site.html() / name)) << name;
@@ -51,7 +57,7 @@ TEST(ReportRun, WritesTheWholeSiteAndTwoRunsAreIdentical) {
 
   std::vector<std::string> first;
   for (const std::string& name : files) first.push_back(ReadBytes(site.html() / name));
-  ReportRun(site.root(), site.database(), Colours());
+  ReportRun(site.root(), site.database(), Colours(), testutil::kReportTime);
   ASSERT_EQ(SiteFiles(site.html()), files);
   for (size_t i = 0; i < files.size(); ++i)
     EXPECT_EQ(ReadBytes(site.html() / files[i]), first[i]) << files[i];
@@ -101,7 +107,7 @@ TEST(ReportRun, SmallSiteMatchesTheStoredPages) {
                  {{7, "4"}, {33, "3"}, {42, "1"}, {6, "4"}, {19, "7200"}});
   site.AddPlayer("4713", "Cem", {{19, "7200"}});
   site.AddPlayer("4714", "Dan", {{7, "5"}, {43, "4"}, {38, "1"}, {13, "1"}});
-  ReportRun(site.root(), site.database(), Colours());
+  ReportRun(site.root(), site.database(), Colours(), testutil::kReportTime);
   if (const char* keep = std::getenv("VARNOKEL_KEEP_SITE"))
     std::filesystem::copy(site.html(), keep, std::filesystem::copy_options::recursive);
   for (const char* page : {"st.htm", "se.htm", "sp.htm", "wt.htm", ".ak47.htm", "4711.htm"})
@@ -112,22 +118,22 @@ TEST(ReportRun, SmallSiteMatchesTheStoredPages) {
 
 TEST(ReportRun, EmptyOrMissingDatabaseGivesEmptyTables) {
   ProgramFolder site;
-  ReportRun(site.root(), site.database(), Colours());
+  ReportRun(site.root(), site.database(), Colours(), testutil::kReportTime);
   EXPECT_EQ(ReadBytes(site.html() / "st.htm"),
             Template("skill_table_head.htm") + testutil::TableFooter());
   EXPECT_EQ(ReadBytes(site.html() / "se.htm"),
             Template("sessions_table_head.htm") + testutil::TableFooter());
   EXPECT_EQ(ReadBytes(site.html() / "sp.htm"),
             Template("player_list_head.htm") + testutil::TableFooter());
-  EXPECT_EQ(SiteFiles(site.html()).size(), 4u + 24u + 1u + 1u);
-  ReportRun(site.root(), site.root() / "no such folder", Colours());
-  EXPECT_EQ(SiteFiles(site.html()).size(), 4u + 24u + 1u + 1u);
+  EXPECT_EQ(SiteFiles(site.html()).size(), 4u + 24u + 1u + 1u + testutil::kEmptyHistoryPages);
+  ReportRun(site.root(), site.root() / "no such folder", Colours(), testutil::kReportTime);
+  EXPECT_EQ(SiteFiles(site.html()).size(), 4u + 24u + 1u + 1u + testutil::kEmptyHistoryPages);
 }
 
 TEST(ReportRun, PlayerFilesNamedLikeTablesDoNotReplaceThem) {
   ProgramFolder site;
   site.AddPlayer("st", "Sneaky", {});
-  ReportRun(site.root(), site.database(), Colours());
+  ReportRun(site.root(), site.database(), Colours(), testutil::kReportTime);
   EXPECT_EQ(ReadBytes(site.html() / "st.htm").substr(0, PageHead(Page::kSkillTable).size()),
             PageHead(Page::kSkillTable));
 }
@@ -138,7 +144,7 @@ TEST(ReportRun, FailedPageStopsTheRunAndKeepsEarlierPages) {
   // A folder where the player list goes cannot be replaced by a file.
   std::filesystem::create_directories(site.html() / "sp.htm" / "inside");
   try {
-    ReportRun(site.root(), site.database(), Colours());
+    ReportRun(site.root(), site.database(), Colours(), testutil::kReportTime);
     FAIL() << "the run went through";
   } catch (const FileError& error) {
     EXPECT_EQ(error.file(), site.html() / "sp.htm");

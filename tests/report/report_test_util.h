@@ -16,6 +16,15 @@
 
 namespace varnokel::testutil {
 
+// The pages a report run writes beside the tables for a database without an
+// event store: index.html, karten.htm, verlauf.htm, suche.htm and the three
+// data files in daten/.
+inline constexpr size_t kEmptyHistoryPages = 7;
+
+// A fixed moment for report runs (07.12.2026, 18:04 UTC), so that the
+// overview says the same when a test runs twice.
+inline constexpr long kReportTime = 1796666640;
+
 // The bytes of tests/report/data/<name>.
 std::string Fixture(std::string_view name);
 

@@ -10,6 +10,7 @@
 #include <optional>
 #include <set>
 
+#include "base/file_calls_testing.h"
 #include "base/file_io.h"
 #include "report/report_run.h"
 #include "report/site_index.h"
@@ -55,13 +56,15 @@ std::set<std::string> Names(const std::map<std::string, Stamp>& stamps) {
 
 class SiteUpdate : public ::testing::Test {
  protected:
-  SiteChanges Run() { return ReportRun(site.root(), site.database(), colours); }
+  SiteChanges Run() {
+    return ReportRun(site.root(), site.database(), colours, testutil::kReportTime);
+  }
 
   // The site holds exactly the pages a run into an empty folder writes from
   // the same database, byte for byte, besides `foreign` files.
   void ExpectSameAsFullRewrite(const std::set<std::string>& foreign = {}) {
     ProgramFolder fresh;
-    ReportRun(fresh.root(), site.database(), colours);
+    ReportRun(fresh.root(), site.database(), colours, testutil::kReportTime);
     std::set<std::string> names = Names(Stamps(site.html()));
     for (const std::string& name : foreign) names.erase(name);
     EXPECT_EQ(names, Names(Stamps(fresh.html())));
@@ -77,7 +80,8 @@ class SiteUpdate : public ::testing::Test {
                     "#707070", "#808080", "#909090", "#a0a0a0", "#b0b0b0", "#c0c0c0"};
 };
 
-constexpr size_t kTablePages = 4 + 24 + 1;  // st, se, sp, wt, the weapon pages, style.css
+// st, se, sp, wt, the weapon pages, style.css and the history pages
+constexpr size_t kTablePages = 4 + 24 + 1 + testutil::kEmptyHistoryPages;
 
 TEST_F(SiteUpdate, UnchangedDatabaseRewritesNothing) {
   site.AddPlayer("a", "Ann", {{7, "2"}, {20, "2"}});
@@ -251,6 +255,20 @@ TEST(SiteWriter, IndexOfAnotherFormatKeepsNoPageButStillNamesTheSitesFiles) {
   EXPECT_EQ(changes.kept, 0u);
   EXPECT_EQ(changes.removed, 1u);
   EXPECT_FALSE(fs::exists(dir.path() / "b.htm"));
+}
+
+TEST_F(SiteUpdate, TemporariesOfAKilledRunGoWithTheNextRun) {
+  site.AddPlayer("a", "Ann", {{7, "2"}});
+  Run();
+  // What a run killed while writing leaves: hidden temporaries, also in a subfolder.
+  fs::create_directories(site.html() / "spieler");
+  for (const char* name : {".st.htm.tmp12345", "spieler/.a.htm.tmp7", "daten/.tage.json.tmp9"})
+    WriteFileAtomic(site.html() / name, "half a page");
+  WriteFileAtomic(site.html() / ".notes.tmp", "not ours");
+  Run();
+  for (const char* name : {".st.htm.tmp12345", "spieler/.a.htm.tmp7", "daten/.tage.json.tmp9"})
+    EXPECT_FALSE(fs::exists(site.html() / name)) << name;
+  EXPECT_TRUE(fs::exists(site.html() / ".notes.tmp"));
 }
 
 }  // namespace

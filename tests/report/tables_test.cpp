@@ -163,12 +163,14 @@ TEST(RankedTable, LargeTablesRankAsAStableSortDoes) {
 TEST(SessionsTable, TimeTexts) {
   EXPECT_EQ(SessionTimeText(3725), "1:02:05");
   EXPECT_EQ(SessionTimeText(59), "0:00:59");
+  EXPECT_EQ(SessionTimeText(610), "0:10:10");
   EXPECT_EQ(SessionTimeText(0), "0:00:00");
   EXPECT_EQ(SessionTimeText(360000), "100:00:00");
   EXPECT_EQ(SessionTimeText(-3725), "-1:02:05");
   EXPECT_EQ(SessionTimeText(INT32_MIN), "-596523:14:08");
   EXPECT_EQ(PlayerTimeText(3725), "01:02:05");
   EXPECT_EQ(PlayerTimeText(59), "00:00:59");
+  EXPECT_EQ(PlayerTimeText(610), "00:10:10");
   EXPECT_EQ(PlayerTimeText(360000), "100:00:00");
 }
 

@@ -1,0 +1,61 @@
+#include "report/history_site.h"
+
+#include "report/history_frame.h"
+#include "report/history_pages.h"
+#include "report/open_data.h"
+#include "report/search_index.h"
+
+namespace varnokel {
+
+HistorySite::HistorySite(const SiteHistory& history, std::time_t now) : view_(history, now) {}
+
+void HistorySite::AddBuilt(SiteWriter& site, std::string name, std::string bytes) {
+  const Fingerprint input = PageInput("built page").Text(bytes).Value();
+  built_.push_back(std::move(bytes));
+  const std::string* text = &built_.back();
+  site.Add(std::move(name), input, [text](PageOutput& page) { page.text() += *text; });
+}
+
+Fingerprint HistorySite::PlayerInput(uint32_t player) const {
+  const SiteHistory& h = view_.history;
+  PageInput input("player history");
+  input.Text(h.players[player]).Text(view_.names[player]);
+  for (uint32_t k : view_.player_days[player]) {
+    const PlayerDayRow& r = h.days[k];
+    input.Number(r.day).Text(h.maps[r.map]).Number(r.kills).Number(r.deaths);
+    input.Number(r.headshots).Number(r.seconds);
+  }
+  for (uint32_t k : view_.player_weapons[player])
+    input.Text(h.weapons[k].weapon).Number(h.weapons[k].kills).Number(h.weapons[k].headshots);
+  for (uint32_t k : view_.player_names[player])
+    input.Text(h.names[k].name).Number(h.names[k].first).Number(h.names[k].last);
+  for (uint32_t k : view_.player_sessions[player]) {
+    const SessionRow& s = h.sessions[k];
+    input.Text(s.begin).Text(s.end).Text(h.maps[s.map]);
+  }
+  return input.Value();
+}
+
+void HistorySite::AddTo(SiteWriter& site) {
+  const SiteHistory& h = view_.history;
+  AddBuilt(site, "index.html", OverviewPage(view_));
+  AddBuilt(site, "karten.htm", MapsPage(view_));
+  AddBuilt(site, "verlauf.htm", HistoryPageText(view_));
+  AddBuilt(site, "suche.htm", SearchPage());
+  const std::vector<MapTotals> maps = SumMaps(h);
+  for (uint32_t m = 0; m < h.maps.size(); ++m)
+    if (maps[m].played) AddBuilt(site, MapPageName(h.maps[m]), MapPage(view_, m));
+  for (uint32_t p = 0; p < h.players.size(); ++p)
+    if (!IsBotId(h.players[p]))
+      site.Add(PlayerHistoryPageName(h.players[p]), PlayerInput(p),
+               [this, p](PageOutput& page) { page.text() += PlayerHistoryPage(view_, p); });
+  const std::vector<std::vector<uint32_t>> shards = SearchShards(view_);
+  for (uint32_t s = 0; s < kSearchShards; ++s)
+    if (!shards[s].empty())
+      AddBuilt(site, SearchShardName(s), SearchShardText(view_, s, shards[s]));
+  AddBuilt(site, std::string(kDataFolder) + "/spieler.json", PlayersJson(view_));
+  AddBuilt(site, std::string(kDataFolder) + "/karten.json", MapsJson(view_));
+  AddBuilt(site, std::string(kDataFolder) + "/tage.json", DaysJson(view_));
+}
+
+}  // namespace varnokel

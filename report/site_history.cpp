@@ -1,0 +1,81 @@
+#include "report/site_history.h"
+
+#include <chrono>
+#include <cstdio>
+
+namespace varnokel {
+
+namespace {
+
+constexpr std::string_view kBotId = "BOT";
+
+bool TwoDigits(std::string_view text, size_t at, unsigned& value) {
+  if (text[at] < '0' || text[at] > '9' || text[at + 1] < '0' || text[at + 1] > '9') return false;
+  value = static_cast<unsigned>((text[at] - '0') * 10 + (text[at + 1] - '0'));
+  return true;
+}
+
+}  // namespace
+
+bool ParseDay(std::string_view text, DayNumber& day) {
+  // YYYY-MM-DD
+  if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
+  unsigned high = 0, low = 0, month = 0, mday = 0;
+  if (!TwoDigits(text, 0, high) || !TwoDigits(text, 2, low) || !TwoDigits(text, 5, month) ||
+      !TwoDigits(text, 8, mday))
+    return false;
+  const std::chrono::year_month_day date{std::chrono::year(static_cast<int>(high * 100 + low)),
+                                         std::chrono::month(month), std::chrono::day(mday)};
+  if (!date.ok()) return false;
+  day = std::chrono::sys_days(date).time_since_epoch().count();
+  return true;
+}
+
+std::string DayText(DayNumber day) {
+  const std::chrono::year_month_day date{std::chrono::sys_days(std::chrono::days(day))};
+  char text[16];
+  std::snprintf(text, sizeof text, "%04d-%02u-%02u", static_cast<int>(date.year()),
+                static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()));
+  return text;
+}
+
+std::string GermanDayText(DayNumber day) {
+  const std::string text = DayText(day);
+  return text.substr(8, 2) + "." + text.substr(5, 2) + "." + text.substr(0, 4);
+}
+
+uint32_t SiteHistoryBuilder::IndexOf(std::vector<std::string>& texts, Numbers& numbers,
+                                     std::string_view text) {
+  const auto [found, added] = numbers.try_emplace(std::string(text), uint32_t(texts.size()));
+  if (added) texts.emplace_back(text);
+  return found->second;
+}
+
+uint32_t SiteHistoryBuilder::Player(std::string_view id) {
+  return IndexOf(history_.players, player_numbers_, id);
+}
+
+uint32_t SiteHistoryBuilder::Map(std::string_view name) {
+  return IndexOf(history_.maps, map_numbers_, name);
+}
+
+uint32_t SiteHistoryBuilder::Server(std::string_view name) {
+  return IndexOf(history_.servers, server_numbers_, name);
+}
+
+SiteHistory SiteHistoryBuilder::Take() {
+  player_numbers_.clear();
+  map_numbers_.clear();
+  server_numbers_.clear();
+  return std::move(history_);
+}
+
+SiteHistory ReadSiteHistory(const std::filesystem::path&) {
+  return {};
+}
+
+bool IsBotId(std::string_view id) {
+  return id == kBotId;
+}
+
+}  // namespace varnokel

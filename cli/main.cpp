@@ -309,8 +309,9 @@ int Main(int argc, char** argv) {
   }
   if (listen_options_given && std::none_of(steps.begin(), steps.end(),
                                            [](const Step& s) { return s.action->run == Listen; }))
-    return UsageError("--allow, --report-every, --secret, --secret-file, --compress-after und "
-                      "--once geh\xC3\xB6ren zu --listen");
+    return UsageError(
+        "--allow, --report-every, --secret, --secret-file, --compress-after und "
+        "--once geh\xC3\xB6ren zu --listen");
   if (std::none_of(steps.begin(), steps.end(), [](const Step& step) {
         return step.action->run != SelectDatabase && step.action->run != Again;
       })) {

@@ -197,8 +197,11 @@ std::optional<int64_t> DayNumberOfDayFile(std::string_view name) {
   return DayNumber(number(0, 4), number(4, 2), number(6, 2));
 }
 
-DayFileWriter::DayFileWriter(fs::path logs_dir, int64_t today)
-    : logs_dir_(std::move(logs_dir)), today_(today), max_open_files_(RaiseOpenFileLimit()) {}
+DayFileWriter::DayFileWriter(fs::path logs_dir, int64_t today, uint64_t max_wrong_date_bytes)
+    : logs_dir_(std::move(logs_dir)),
+      today_(today),
+      max_wrong_date_bytes_(max_wrong_date_bytes),
+      max_open_files_(RaiseOpenFileLimit()) {}
 
 DayFileWriter::~DayFileWriter() {
   for (auto& [key, file] : files_) Close(file);
@@ -280,8 +283,8 @@ void DayFileWriter::Write(DayFile& file, Outcome& outcome) {
 }
 
 size_t DayFileWriter::CutToBound(DayFile& file) {
-  if (!file.bounded || file.size + file.queued.size() <= kMaxWrongDateFileBytes) return 0;
-  const uint64_t room = kMaxWrongDateFileBytes > file.size ? kMaxWrongDateFileBytes - file.size : 0;
+  if (!file.bounded || file.size + file.queued.size() <= max_wrong_date_bytes_) return 0;
+  const uint64_t room = max_wrong_date_bytes_ > file.size ? max_wrong_date_bytes_ - file.size : 0;
   const size_t last_lf = room == 0 ? std::string::npos : file.queued.rfind('\n', room - 1);
   const size_t keep = last_lf == std::string::npos ? 0 : last_lf + 1;
   const size_t left_out = static_cast<size_t>(

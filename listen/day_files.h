@@ -67,9 +67,11 @@ class DayFileWriter {
   using Clock = std::chrono::steady_clock;
 
   // Writes below `logs_dir`; lines are current on the calendar of `today`
-  // (a day number) until SetToday says otherwise. Raises the limit of open
+  // (a day number) until SetToday says otherwise. A file of lines with a
+  // wrong date grows to `max_wrong_date_bytes`. Raises the limit of open
   // files of the process as far as the system lets it.
-  DayFileWriter(std::filesystem::path logs_dir, int64_t today);
+  DayFileWriter(std::filesystem::path logs_dir, int64_t today,
+                uint64_t max_wrong_date_bytes = kMaxWrongDateFileBytes);
   DayFileWriter(const DayFileWriter&) = delete;
   DayFileWriter& operator=(const DayFileWriter&) = delete;
   ~DayFileWriter();
@@ -130,6 +132,7 @@ class DayFileWriter {
 
   std::filesystem::path logs_dir_;
   int64_t today_;
+  uint64_t max_wrong_date_bytes_;
   std::unordered_map<DayKey, DayFile, DayKeyHash> files_;
   std::vector<DayFile*> queued_;    // files with queued lines
   std::list<DayFile*> open_order_;  // open files, least recently written first

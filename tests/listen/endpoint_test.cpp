@@ -5,6 +5,7 @@
 #include "listen/day_calendar.h"
 #include "listen/day_files.h"
 #include "listen/sender_filter.h"
+#include "tests/core/test_support.h"
 
 namespace varnokel {
 namespace {
@@ -74,6 +75,30 @@ TEST(DayCalendar, DatesAreDaysAndOnlyTodayAndItsNeighboursAreCurrent) {
   EXPECT_FALSE(IsCurrentDay(*DayNumberOfDate("01/01/2005"), today));
   const std::time_t noon = 12 * 3600 + 86400 * 12418;      // 01/01/2004, noon UTC
   EXPECT_TRUE(IsCurrentDay(today, LocalDayNumber(noon)));  // in every time zone
+}
+
+TEST(DayFileWriter, LinesOfOtherDatesShareOneBoundedFile) {
+  const testing::TempDir logs;
+  const int64_t today = *DayNumberOfDate("03/15/2003");
+  const std::string line = "L 03/15/1999 - 20:14:07: x\n";  // 27 bytes
+  DayFileWriter writer(logs.path(), today, 3 * line.size() - 1);
+  const Endpoint sender = At("192.0.2.7:27015");
+  EXPECT_TRUE(writer.Add(sender, "L 03/14/2003 - 23:59:59: y\n"));
+  EXPECT_TRUE(writer.Add(sender, "L 03/16/2003 - 00:00:01: y\n"));
+  for (int i = 0; i < 2; ++i) EXPECT_FALSE(writer.Add(sender, line));
+  EXPECT_FALSE(writer.Add(sender, "L 02/30/2003 - 20:14:07: not a day\n"));
+  DayFileWriter::Outcome outcome = writer.Flush();
+  EXPECT_EQ(outcome.written, 4u);
+  EXPECT_EQ(outcome.failed, 1u);  // past the bound: no piece of it is written
+  EXPECT_NE(outcome.error.find(std::string(kWrongDateFileName)), std::string::npos);
+  EXPECT_EQ(ListEntryNames(logs.path() / "192.0.2.7_27015"),
+            (std::vector<std::string>{"L20030314.log", "L20030316.log",
+                                      std::string(kWrongDateFileName)}));
+  EXPECT_EQ(ReadFileBytes(logs.path() / "192.0.2.7_27015" / kWrongDateFileName), line + line);
+
+  writer.SetToday(today + 1);  // a day later, the 14th is past
+  EXPECT_FALSE(writer.Add(sender, "L 03/14/2003 - 23:59:59: z\n"));
+  EXPECT_EQ(writer.Flush().failed, 1u);
 }
 
 TEST(SenderFilter, AllowedHostsAndPorts) {

@@ -51,7 +51,7 @@ struct Session {
   bool again = false;                // --again: the next --update folds everything
   bool file_passed_over = false;     // a file was passed over: exit 1 after the last action
   LockWait wait = LockWait::kWait;   // --no-wait: kNoWait
-  ListenOptions listen;              // --allow, --report-every, --secret, --once
+  ListenOptions listen;              // the options of listen_options.h
 
   fs::path DatabaseFolder() const { return DatabaseDir(program_dir, values.database_number); }
   DatabaseLock Lock(DatabaseLock::Access access) const {
@@ -316,7 +316,9 @@ int Main(int argc, char** argv) {
   }
   if (listen_options_given && std::none_of(steps.begin(), steps.end(),
                                            [](const Step& s) { return s.action->run == Listen; }))
-    return UsageError("--allow, --report-every, --secret and --once go with --listen");
+    return UsageError(
+        "--allow, --report-every, --secret, --secret-file, --compress-after und "
+        "--once geh\xC3\xB6ren zu --listen");
   if (std::none_of(steps.begin(), steps.end(), [](const Step& step) {
         return step.action->run != SelectDatabase && step.action->run != Again &&
                step.action->run != Server;

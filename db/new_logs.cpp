@@ -13,12 +13,16 @@ namespace varnokel {
 
 namespace {
 
-bool HasLogSuffix(std::string_view name) {
-  constexpr std::string_view kSuffix = ".log";
-  if (name.size() <= kSuffix.size()) return false;
-  const std::string_view end = name.substr(name.size() - kSuffix.size());
-  return std::equal(end.begin(), end.end(), kSuffix.begin(),
+bool EndsWithIgnoringCase(std::string_view name, std::string_view suffix) {
+  if (name.size() <= suffix.size()) return false;
+  const std::string_view end = name.substr(name.size() - suffix.size());
+  return std::equal(end.begin(), end.end(), suffix.begin(),
                     [](char a, char b) { return (a | 0x20) == b; });
+}
+
+// A log, or a log kept compressed with gzip.
+bool HasLogSuffix(std::string_view name) {
+  return EndsWithIgnoringCase(name, ".log") || EndsWithIgnoringCase(name, ".log.gz");
 }
 
 bool AllDigits(std::string_view text) {

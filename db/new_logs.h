@@ -20,7 +20,8 @@ struct NewLogs {
   std::vector<std::filesystem::path> not_logs;
 };
 
-// The regular files of `folder` whose names end in ".log" (any case) and
+// The regular files of `folder` whose names end in ".log" or ".log.gz" (any
+// case, the second read uncompressed) and
 // whose complete lines are not all in `ledger`, oldest first by the date and
 // time of their first line (files whose first line has none come last), the
 // file name breaking ties. A file that cannot be read is passed over and

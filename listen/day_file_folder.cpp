@@ -29,23 +29,20 @@ void DayFileFolder::TakeUpUnfolded(const std::vector<std::string>& day_files) {
     const uint64_t size = fs::file_size(logs_dir_ / relative, error);
     if (error || size == 0 || folded_whole.contains({relative, size})) continue;
     files_.try_emplace(relative);
+    grown_.insert(relative);
   }
 }
 
 void DayFileFolder::Grown(const std::vector<std::string>& files) {
   const Clock::time_point now = Clock::now();
   for (const std::string& relative : files) {
-    DayFileState& state = files_[relative];
-    state.grown = true;
-    state.last_grown = now;
+    files_[relative].last_grown = now;
+    grown_.insert(relative);
   }
 }
 
 bool DayFileFolder::HasWork() const {
-  for (const auto& [relative, state] : files_) {
-    if (state.grown) return true;
-  }
-  return false;
+  return !grown_.empty();
 }
 
 UpdateSummary DayFileFolder::Fold(LockWait wait, std::string& reference_line) {
@@ -56,23 +53,23 @@ UpdateSummary DayFileFolder::Fold(LockWait wait, std::string& reference_line) {
   std::vector<LogStart> starts;
   std::vector<DayFileState*> loaded;
   std::optional<FileError> unreadable;
-  for (auto it = files_.begin(); it != files_.end();) {
+  for (auto name = grown_.begin(); name != grown_.end();) {
+    const Files::iterator it = files_.find(*name);
     DayFileState& state = it->second;
-    if (!state.grown) {
-      ++it;
-      continue;
-    }
     try {
+      // The event store records the sender (the day file's folder) as the server.
+      buffer.SetServer(fs::path(it->first).begin()->string());
       if (buffer.AppendFilePart(logs_dir_ / it->first, state.folded, it->first)) {
         starts.push_back(LogStart{state.folded, &state.hash});
         loaded.push_back(&state);
+        ++name;
       } else {
-        state.grown = false;  // nothing complete beyond what is folded
+        name = grown_.erase(name);  // nothing complete beyond what is folded
       }
-      ++it;
     } catch (const FileError& error) {
       unreadable = error;  // gone or unreadable: taken up again if it grows
-      it = files_.erase(it);
+      files_.erase(it);
+      name = grown_.erase(name);
     }
   }
   UpdateSummary summary;
@@ -83,8 +80,8 @@ UpdateSummary DayFileFolder::Fold(LockWait wait, std::string& reference_line) {
       const LogContent& content = plan.logs[i].content;
       loaded[i]->hash = PrefixHash(content, content.size());
       loaded[i]->folded = content.size();
-      loaded[i]->grown = false;
     }
+    grown_.clear();
   }
   if (unreadable) throw *unreadable;
   return summary;
@@ -92,7 +89,7 @@ UpdateSummary DayFileFolder::Fold(LockWait wait, std::string& reference_line) {
 
 void DayFileFolder::ForgetIdle(Clock::time_point idle_since) {
   std::erase_if(files_, [&](const auto& item) {
-    return !item.second.grown && item.second.last_grown < idle_since;
+    return !grown_.contains(item.first) && item.second.last_grown < idle_since;
   });
 }
 

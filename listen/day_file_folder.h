@@ -3,8 +3,9 @@
 // run, so that every complete line is folded exactly once whenever the
 // process dies.
 //
-// A fold costs what was written since the last one, not the size of the day
-// files: for every day file it folds, the folder keeps the number of bytes
+// A fold costs what was written since the last one, not the size or number
+// of the day files: it looks only at the files that grew, and for every day
+// file it folds the folder keeps the number of bytes
 // folded and the SHA-256 state over them, and reads and hashes only what
 // follows (PlanUpdate over LogStart). The ledger is read afresh under the
 // lock at every fold, so a run that stopped part-way or another writer is
@@ -16,6 +17,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -57,13 +59,14 @@ class DayFileFolder {
   struct DayFileState {
     uint64_t folded = 0;  // bytes of the file folded, a line start
     ContentHash hash;     // SHA-256 state over them
-    bool grown = true;
     Clock::time_point last_grown = Clock::now();
   };
+  using Files = std::map<std::string, DayFileState>;
 
   std::filesystem::path logs_dir_;
   std::filesystem::path database_dir_;
-  std::map<std::string, DayFileState> files_;  // ordered: sender, then date
+  Files files_;
+  std::set<std::string> grown_;  // of files_, to fold; ordered: sender, then date
 };
 
 }  // namespace varnokel

@@ -2,14 +2,19 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 #include "base/file_io.h"
+#include "listen/day_calendar.h"
 #include "listen/endpoint.h"
 #include "listen/sender_filter.h"
 #include "log/log_line_layout.h"
@@ -22,12 +27,18 @@ namespace fs = std::filesystem;
 
 constexpr std::string_view kDayFilePrefix = "L";
 constexpr std::string_view kDayFileExtension = ".log";
-constexpr size_t kDayDigits = 8;              // YYYYMMDD
-constexpr size_t kMaxOpenDayFiles = 512;      // beyond this the least recently written closes
+constexpr size_t kDayDigits = 8;  // YYYYMMDD
+// Descriptors left for everything but day files (sockets, the database's
+// files, the report's pages on a thread per core).
+constexpr rlim_t kOtherDescriptors = 256;
+constexpr size_t kMinOpenDayFiles = 16;
 constexpr size_t kTailSearchChunk = 1 << 16;  // bytes read per step back to the last LF
 constexpr mode_t kFileMode = 0644;
 constexpr mode_t kFolderMode = 0755;
-constexpr std::string_view kWrittenElsewhere = "written by another listener";
+constexpr std::string_view kWrittenElsewhere =
+    "wird von einem anderen Empf\xC3\xA4nger geschrieben";
+constexpr std::string_view kWrongDateFull =
+    "voll, weitere Zeilen mit falschem Datum nicht geschrieben";
 
 std::string ErrnoText() {
   return std::strerror(errno);
@@ -87,8 +98,9 @@ void SetTornTailAside(int fd, const fs::path& file, uint64_t cut, uint64_t size)
 }
 
 // Opens a day file for appending, under its lock, with an incomplete last
-// line set aside. `create`: O_CREAT or 0. Throws FileError naming the file.
-int OpenDayFile(const fs::path& path, int create) {
+// line set aside; `size` becomes its size then. `create`: O_CREAT or 0.
+// Throws FileError naming the file.
+int OpenDayFile(const fs::path& path, int create, uint64_t& size) {
   const int fd =
       ::open(path.c_str(), O_RDWR | O_APPEND | O_CLOEXEC | O_NOFOLLOW | create, kFileMode);
   if (fd < 0) throw FileError(FileError::Kind::kCreate, path, ErrnoText());
@@ -98,17 +110,36 @@ int OpenDayFile(const fs::path& path, int create) {
                       errno == EWOULDBLOCK ? std::string(kWrittenElsewhere) : ErrnoText());
     struct stat st {};
     if (::fstat(fd, &st) != 0) throw FileError(FileError::Kind::kOpen, path, ErrnoText());
-    if (!S_ISREG(st.st_mode)) throw FileError(FileError::Kind::kCreate, path, "not a file");
-    const uint64_t size = static_cast<uint64_t>(st.st_size);
+    if (!S_ISREG(st.st_mode)) throw FileError(FileError::Kind::kCreate, path, "keine Datei");
+    size = static_cast<uint64_t>(st.st_size);
     char last = '\n';
     if (size > 0 && ::pread(fd, &last, 1, static_cast<off_t>(size - 1)) != 1)
       throw FileError(FileError::Kind::kOpen, path, ErrnoText());
-    if (last != '\n') SetTornTailAside(fd, path, EndOfLastLine(fd, path, size), size);
+    if (last != '\n') {
+      const uint64_t cut = EndOfLastLine(fd, path, size);
+      SetTornTailAside(fd, path, cut, size);
+      size = cut;
+    }
   } catch (...) {
     ::close(fd);
     throw;
   }
   return fd;
+}
+
+// Raises the process's limit of open files to what the system allows and
+// returns how many day files may be open at once below it.
+size_t RaiseOpenFileLimit() {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return kMinOpenDayFiles;
+  if (limit.rlim_cur < limit.rlim_max) {
+    limit.rlim_cur = limit.rlim_max;
+    if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) ::getrlimit(RLIMIT_NOFILE, &limit);
+  }
+  if (limit.rlim_cur == RLIM_INFINITY) return SIZE_MAX / 2;
+  return limit.rlim_cur > kOtherDescriptors + kMinOpenDayFiles
+             ? static_cast<size_t>(limit.rlim_cur - kOtherDescriptors)
+             : kMinOpenDayFiles;
 }
 
 void MakeFolder(const fs::path& folder) {
@@ -132,7 +163,7 @@ std::vector<std::string> AcceptedDayFiles(const fs::path& logs_dir, const Sender
     const std::optional<Endpoint> endpoint = ParseSenderFolderName(sender);
     if (!endpoint || !filter.Allows(*endpoint)) continue;
     for (const std::string& name : ListEntryNames(logs_dir / sender)) {
-      if (IsDayFileName(name)) files.push_back(sender + "/" + name);
+      if (IsDayFileName(name) || name == kWrongDateFileName) files.push_back(sender + "/" + name);
     }
   }
   return files;
@@ -140,7 +171,8 @@ std::vector<std::string> AcceptedDayFiles(const fs::path& logs_dir, const Sender
 
 void SetTornLineAside(const fs::path& day_file) {
   try {
-    ::close(OpenDayFile(day_file, 0));
+    uint64_t size = 0;
+    ::close(OpenDayFile(day_file, 0, size));
   } catch (const FileError& error) {
     if (error.detail() != kWrittenElsewhere) throw;
   }
@@ -154,7 +186,22 @@ bool IsDayFileName(std::string_view name) {
   return std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-DayFileWriter::DayFileWriter(fs::path logs_dir) : logs_dir_(std::move(logs_dir)) {}
+std::optional<int64_t> DayNumberOfDayFile(std::string_view name) {
+  if (!IsDayFileName(name)) return {};
+  const std::string_view digits = name.substr(kDayFilePrefix.size(), kDayDigits);
+  auto number = [&](size_t at, size_t length) {
+    int value = 0;
+    for (char c : digits.substr(at, length)) value = value * 10 + (c - '0');
+    return value;
+  };
+  return DayNumber(number(0, 4), number(4, 2), number(6, 2));
+}
+
+DayFileWriter::DayFileWriter(fs::path logs_dir, int64_t today, uint64_t max_wrong_date_bytes)
+    : logs_dir_(std::move(logs_dir)),
+      today_(today),
+      max_wrong_date_bytes_(max_wrong_date_bytes),
+      max_open_files_(RaiseOpenFileLimit()) {}
 
 DayFileWriter::~DayFileWriter() {
   for (auto& [key, file] : files_) Close(file);
@@ -170,46 +217,35 @@ size_t DayFileWriter::DayKeyHash::operator()(const DayKey& key) const {
   add(key.sender.address);
   add(std::array<uint8_t, 2>{static_cast<uint8_t>(key.sender.port >> 8),
                              static_cast<uint8_t>(key.sender.port)});
-  add(key.date);
+  add(std::bit_cast<std::array<uint8_t, sizeof key.day>>(key.day));
   return static_cast<size_t>(hash);
 }
 
-void DayFileWriter::Add(const Endpoint& sender, std::string_view line) {
-  DayKey key{sender, {}};
-  const std::string_view date = log_line::Date(line);
-  std::copy(date.begin(), date.end(), key.date.begin());
-  DayFile& file = files_[key];
-  if (file.relative.empty()) file.relative = SenderFolderName(sender) + "/" + DayFileName(line);
+bool DayFileWriter::Add(const Endpoint& sender, std::string_view line) {
+  const std::optional<int64_t> day = DayNumberOfDate(log_line::Date(line));
+  const bool current = day && IsCurrentDay(*day, today_);
+  DayFile& file = files_[DayKey{sender, current ? *day : kWrongDate}];
+  if (file.relative.empty()) {
+    file.relative = SenderFolderName(sender) + "/" +
+                    (current ? DayFileName(line) : std::string(kWrongDateFileName));
+    file.bounded = !current;
+  }
+  if (file.queued_lines == 0) queued_.push_back(&file);
   file.queued += line;
   ++file.queued_lines;
+  return current;
 }
 
 DayFileWriter::Outcome DayFileWriter::Flush() {
   Outcome outcome;
   std::vector<std::string> written_to;
-  for (auto& [key, file] : files_) {
-    if (file.queued_lines == 0) continue;
-    try {
-      if (file.fd < 0) Open(file);
-      struct stat before {};
-      const bool sized = ::fstat(file.fd, &before) == 0;
-      if (!sized || !WriteAll(file.fd, file.queued)) {
-        const std::string reason = ErrnoText();
-        // A write cut short (a full disk) leaves no piece of a line behind.
-        if (sized) (void)::ftruncate(file.fd, before.st_size);
-        Close(file);
-        throw FileError(FileError::Kind::kCreate, logs_dir_ / file.relative, reason);
-      }
-      outcome.written += file.queued_lines;
-      file.last_write = Clock::now();
-      written_to.push_back(file.relative);
-    } catch (const FileError& error) {
-      outcome.failed += file.queued_lines;
-      outcome.error = error.what();
-    }
-    file.queued.clear();
-    file.queued_lines = 0;
+  for (DayFile* file : queued_) {
+    Write(*file, outcome);
+    if (file->queued_lines > 0) written_to.push_back(file->relative);
+    file->queued.clear();
+    file->queued_lines = 0;
   }
+  queued_.clear();
   if (!written_to.empty()) {
     std::lock_guard<std::mutex> lock(grown_mutex_);
     grown_.insert(written_to.begin(), written_to.end());
@@ -217,28 +253,61 @@ DayFileWriter::Outcome DayFileWriter::Flush() {
   return outcome;
 }
 
+// Writes the queued lines of one file; leaves `queued_lines` at the number
+// written.
+void DayFileWriter::Write(DayFile& file, Outcome& outcome) {
+  try {
+    if (file.fd < 0) Open(file);
+    if (const size_t left_out = CutToBound(file)) {
+      outcome.failed += left_out;
+      outcome.error = FileError(FileError::Kind::kCreate, logs_dir_ / file.relative,
+                                std::string(kWrongDateFull))
+                          .what();
+    }
+    if (!WriteAll(file.fd, file.queued)) {
+      const std::string reason = ErrnoText();
+      // A write cut short (a full disk) leaves no piece of a line behind.
+      (void)::ftruncate(file.fd, static_cast<off_t>(file.size));
+      Close(file);
+      throw FileError(FileError::Kind::kCreate, logs_dir_ / file.relative, reason);
+    }
+    file.size += file.queued.size();
+    outcome.written += file.queued_lines;
+    file.last_write = Clock::now();
+    open_order_.splice(open_order_.end(), open_order_, file.in_open_order);
+  } catch (const FileError& error) {
+    outcome.failed += file.queued_lines;
+    outcome.error = error.what();
+    file.queued_lines = 0;
+  }
+}
+
+size_t DayFileWriter::CutToBound(DayFile& file) {
+  if (!file.bounded || file.size + file.queued.size() <= max_wrong_date_bytes_) return 0;
+  const uint64_t room = max_wrong_date_bytes_ > file.size ? max_wrong_date_bytes_ - file.size : 0;
+  const size_t last_lf = room == 0 ? std::string::npos : file.queued.rfind('\n', room - 1);
+  const size_t keep = last_lf == std::string::npos ? 0 : last_lf + 1;
+  const size_t left_out = static_cast<size_t>(
+      std::count(file.queued.begin() + static_cast<std::ptrdiff_t>(keep), file.queued.end(), '\n'));
+  file.queued.resize(keep);
+  file.queued_lines -= left_out;
+  return left_out;
+}
+
 void DayFileWriter::Open(DayFile& file) {
-  if (open_files_ >= kMaxOpenDayFiles) CloseLeastRecent();
+  if (open_order_.size() >= max_open_files_) Close(*open_order_.front());
   const fs::path path = logs_dir_ / file.relative;
   MakeFolder(logs_dir_);
   MakeFolder(path.parent_path());
-  file.fd = OpenDayFile(path, O_CREAT);
-  ++open_files_;
+  file.fd = OpenDayFile(path, O_CREAT, file.size);
+  file.in_open_order = open_order_.insert(open_order_.end(), &file);
 }
 
 void DayFileWriter::Close(DayFile& file) {
   if (file.fd < 0) return;
   ::close(file.fd);
   file.fd = -1;
-  --open_files_;
-}
-
-void DayFileWriter::CloseLeastRecent() {
-  DayFile* oldest = nullptr;
-  for (auto& [key, file] : files_) {
-    if (file.fd >= 0 && (oldest == nullptr || file.last_write < oldest->last_write)) oldest = &file;
-  }
-  if (oldest != nullptr) Close(*oldest);
+  open_order_.erase(file.in_open_order);
 }
 
 void DayFileWriter::CloseIdle(Clock::time_point idle_since) {

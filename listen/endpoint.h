@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 
 #include <array>
+#include <compare>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -21,6 +22,7 @@ struct Endpoint {
     return family == other.family && address == other.address;
   }
   bool operator==(const Endpoint&) const = default;
+  auto operator<=>(const Endpoint&) const = default;
 };
 
 inline constexpr std::string_view kDefaultListenHost = "127.0.0.1";

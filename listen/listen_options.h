@@ -1,6 +1,7 @@
 // The command-line options of the listener (varnokel-cli --listen).
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <span>
 #include <string>
@@ -10,19 +11,22 @@
 
 namespace varnokel {
 
-inline constexpr int kDefaultReportEverySeconds = 300;
+inline constexpr int kDefaultReportEverySeconds = 60;
 
 struct ListenOptions {
   Endpoint listen;                                        // --listen [ADDR:]PORT
   std::vector<Endpoint> allowed;                          // --allow IP[:PORT], each
   int report_every_seconds = kDefaultReportEverySeconds;  // --report-every SECONDS
   std::optional<std::string> secret;                      // --secret TEXT
+  std::optional<std::filesystem::path> secret_file;       // --secret-file FILE
+  int compress_after_days = 0;                            // --compress-after DAYS; 0: never
   bool once = false;  // --once: stop after the first second without a datagram
 };
 
-// Takes the listener option at args[0] (--allow, --report-every, --secret or
-// --once, with its value) into `options`. Returns how many arguments it took:
-// 0 when args[0] is none of them. Sets `error` for a missing or bad value.
+// Takes the listener option at args[0] (--allow, --report-every, --secret,
+// --secret-file, --compress-after or --once, with its value) into `options`.
+// Returns how many arguments it took: 0 when args[0] is none of them. Sets
+// `error` for a missing or bad value, or for --secret beside --secret-file.
 size_t TakeListenOption(std::span<char* const> args, ListenOptions& options, std::string& error);
 
 // One line per option for the usage text.

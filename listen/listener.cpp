@@ -15,9 +15,13 @@
 #include "base/file_io.h"
 #include "db/database.h"
 #include "db/database_lock.h"
+#include "db/ledger.h"
 #include "db/update_run.h"
+#include "listen/day_calendar.h"
+#include "listen/day_file_compression.h"
 #include "listen/day_file_folder.h"
 #include "listen/day_files.h"
+#include "listen/listen_secret.h"
 #include "listen/log_receiver.h"
 #include "listen/sender_filter.h"
 #include "report/colour_settings.h"
@@ -32,6 +36,12 @@ using Clock = std::chrono::steady_clock;
 
 constexpr auto kFoldEvery = std::chrono::seconds(1);
 constexpr auto kForgetDayFileAfter = std::chrono::minutes(10);
+constexpr auto kForgetEvery = std::chrono::minutes(1);
+constexpr auto kCompressEvery = std::chrono::hours(1);
+// A site written for new players waits this many times as long as the last
+// one took: where pages are many, writing them takes no more than a fifth of
+// the time from folding.
+constexpr int kReportRestFactor = 4;
 constexpr std::string_view kColourFileName = "color.no";
 constexpr int kBytesPerMegabyte = 1 << 20;
 
@@ -73,6 +83,10 @@ class StopSignals {
   int fd_ = -1;
 };
 
+int64_t Today() {
+  return LocalDayNumber(std::time(nullptr));
+}
+
 std::string WallClockNow() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
@@ -91,21 +105,29 @@ class Listener {
         logs_dir_(program_dir / kLogsFolderName),
         options_(options),
         filter_(options.allowed, options.listen),
-        day_files_(logs_dir_),
+        day_files_(logs_dir_, Today()),
         folder_(logs_dir_, database_dir_),
         terminal_(::isatty(STDERR_FILENO) == 1) {
     std::error_code error;
     if (!fs::is_directory(database_dir_, error))
-      throw FileError(FileError::Kind::kOpen, database_dir_, "no such database folder");
-    receiver_.emplace(options.listen, filter_, options.secret, day_files_, counts_);
+      throw FileError(FileError::Kind::kOpen, database_dir_, "Datenbankordner fehlt");
+    if (options.secret)
+      std::fputs(
+          "varnokel-cli: --secret ist f\xC3\xBCr alle Benutzer dieses Rechners sichtbar (ps); "
+          "besser --secret-file\n",
+          stderr);
+    receiver_.emplace(options.listen, filter_, ChooseSecret(options), day_files_, counts_);
   }
 
   size_t Run();
 
  private:
   void Fold(LockWait wait);
+  void Tidy();
+  void CompressOld();
   bool ReportDue() const;
   void Report(LockWait wait);
+  void ShowNotices();
   void ShowError(const std::string& text);
   void ShowStatus();
   void ShowSummary();
@@ -124,8 +146,13 @@ class Listener {
   bool terminal_;
   std::string reference_line_;
   uint64_t folded_ = 0;
-  bool changed_ = false;  // since the last report
+  bool changed_ = false;      // since the last report
+  bool new_players_ = false;  // since the last report
   std::optional<Clock::time_point> last_report_;
+  Clock::duration last_report_took_{};
+  Clock::time_point last_forget_ = Clock::now();
+  Clock::time_point last_compress_;
+  uint64_t overflow_shown_ = 0;
   std::string last_report_clock_ = "-";
   size_t reports_ = 0;
   std::string last_error_;
@@ -152,6 +179,7 @@ size_t Listener::Run() {
   } catch (const std::exception& error) {
     ShowError(error.what());
   }
+  CompressOld();
   uint64_t datagrams_before = counts_.datagrams;
   Clock::time_point next = Clock::now() + kFoldEvery;
   for (;;) {
@@ -160,6 +188,8 @@ size_t Listener::Run() {
     if (Clock::now() < next) continue;
     Fold(LockWait::kNoWait);
     if (ReportDue()) Report(LockWait::kNoWait);
+    Tidy();
+    ShowNotices();
     ShowStatus();
     const uint64_t datagrams = counts_.datagrams;
     if (options_.once && datagrams == datagrams_before) break;
@@ -171,6 +201,8 @@ size_t Listener::Run() {
   receiver_->Stop();
   Fold(LockWait::kWait);
   if (changed_) Report(LockWait::kWait);
+  CompressOld();
+  ShowNotices();
   ShowSummary();
   return reports_;
 }
@@ -183,6 +215,7 @@ void Listener::Fold(LockWait wait) {
     const UpdateSummary summary = folder_.Fold(wait, reference_line_);
     folded_ += summary.lines_folded;
     if (summary.players_new + summary.players_changed > 0) changed_ = true;
+    if (summary.players_new > 0) new_players_ = true;
   } catch (const DatabaseBusy&) {
     ShowError("Datenbank " + number_ + " ist belegt; eingelesen wird, sobald sie frei ist");
   } catch (const UpdateStopped& stopped) {
@@ -192,20 +225,55 @@ void Listener::Fold(LockWait wait) {
   } catch (const std::exception& error) {
     ShowError(error.what());
   }
-  folder_.ForgetIdle(Clock::now() - kForgetDayFileAfter);
 }
 
+// What is done now and then, not every second: forgetting day files that
+// rest, compressing old ones.
+void Listener::Tidy() {
+  const Clock::time_point now = Clock::now();
+  if (now - last_forget_ >= kForgetEvery) {
+    folder_.ForgetIdle(now - kForgetDayFileAfter);
+    last_forget_ = now;
+  }
+  if (now - last_compress_ >= kCompressEvery) CompressOld();
+}
+
+void Listener::CompressOld() {
+  last_compress_ = Clock::now();
+  if (options_.compress_after_days <= 0) return;
+  try {
+    Ledger ledger;
+    {
+      const DatabaseLock lock(database_dir_, DatabaseLock::Access::kRead, LockWait::kNoWait);
+      ledger = Ledger::Read(database_dir_);
+    }
+    CompressOldDayFiles(logs_dir_, AcceptedDayFiles(logs_dir_, filter_), ledger, Today(),
+                        options_.compress_after_days);
+  } catch (const DatabaseBusy&) {
+    last_compress_ = Clock::now() - kCompressEvery + kFoldEvery;  // again in a second
+  } catch (const std::exception& error) {
+    ShowError(error.what());
+  }
+}
+
+// Fresh, then regular: soon when players came that the site does not show
+// yet, otherwise at most `report_every_seconds` after a change.
 bool Listener::ReportDue() const {
-  return changed_ && (!last_report_ || Clock::now() - *last_report_ >=
-                                           std::chrono::seconds(options_.report_every_seconds));
+  if (!changed_) return false;
+  if (!last_report_) return true;
+  const Clock::duration since = Clock::now() - *last_report_;
+  return (new_players_ && since >= kReportRestFactor * last_report_took_) ||
+         since >= std::chrono::seconds(options_.report_every_seconds);
 }
 
 void Listener::Report(LockWait wait) {
+  const Clock::time_point start = Clock::now();
   try {
     const DatabaseLock lock(database_dir_, DatabaseLock::Access::kRead, wait);
     ReportRun(program_dir_, database_dir_, ReadColourFile(program_dir_ / kColourFileName));
     ++reports_;
     changed_ = false;
+    new_players_ = false;
     last_report_clock_ = WallClockNow();
   } catch (const DatabaseBusy&) {
     return;  // a writer is at work: the next second tries again
@@ -213,6 +281,7 @@ void Listener::Report(LockWait wait) {
     ShowError(error.what());  // tried again when the next report is due
   }
   last_report_ = Clock::now();
+  last_report_took_ = *last_report_ - start;
 }
 
 void Listener::ShowError(const std::string& text) {
@@ -222,14 +291,29 @@ void Listener::ShowError(const std::string& text) {
   std::fprintf(stderr, "varnokel-cli: %s\n", text.c_str());
 }
 
+void Listener::ShowNotices() {
+  for (const std::string& notice : receiver_->TakeNotices()) {
+    if (status_shown_) std::fputs("\r\x1b[K", stderr);
+    std::fprintf(stderr, "varnokel-cli: %s\n", notice.c_str());
+  }
+  const uint64_t overflowed = counts_.overflowed;
+  if (overflow_shown_ == 0 && overflowed > 0) {
+    ShowError("Empfangspuffer voll: " + std::to_string(overflowed) + " Datagramme verloren");
+    overflow_shown_ = overflowed;
+  }
+}
+
 void Listener::ShowStatus() {
   if (!terminal_) return;
+  auto n = [](uint64_t value) { return static_cast<unsigned long long>(value); };
   std::fprintf(stderr,
-               "\r\x1b[KDatenbank %s: %llu empfangen, %llu eingelesen, %llu verworfen, "
-               "letzter Bericht %s",
-               number_.c_str(), static_cast<unsigned long long>(counts_.datagrams.load()),
-               static_cast<unsigned long long>(folded_),
-               static_cast<unsigned long long>(counts_.Dropped()), last_report_clock_.c_str());
+               "\r\x1b[KDatenbank %s: %llu empfangen, %llu eingelesen, %llu falsches Datum, "
+               "%llu verworfen (%llu fremd, %llu Passwort, %llu fehlerhaft, %llu nicht "
+               "geschrieben), %llu Puffer verloren, letzter Bericht %s",
+               number_.c_str(), n(counts_.datagrams), n(folded_), n(counts_.wrong_date),
+               n(counts_.Dropped()), n(counts_.foreign), n(counts_.wrong_secret),
+               n(counts_.malformed), n(counts_.unwritten), n(counts_.overflowed),
+               last_report_clock_.c_str());
   status_shown_ = true;
 }
 
@@ -240,11 +324,13 @@ void Listener::ShowSummary() {
   auto n = [](uint64_t value) { return static_cast<unsigned long long>(value); };
   std::fprintf(stderr,
                "Datenbank %s: %llu Datagramme empfangen, %llu Zeilen in Tagesdateien, %llu "
-               "eingelesen, %llu verworfen (%llu fremde Absender, %llu falsches Passwort, %llu "
-               "fehlerhaft, %llu nicht geschrieben), %llu im Empfangspuffer verloren\n",
+               "eingelesen, %llu falsches Datum (in %s), %llu verworfen (%llu fremde Absender, "
+               "%llu falsches Passwort, %llu fehlerhaft, %llu nicht geschrieben), %llu im "
+               "Empfangspuffer verloren\n",
                number_.c_str(), n(counts_.datagrams), n(counts_.written), n(folded_),
-               n(counts_.Dropped()), n(counts_.foreign), n(counts_.wrong_secret),
-               n(counts_.malformed), n(counts_.unwritten), n(counts_.overflowed));
+               n(counts_.wrong_date), std::string(kWrongDateFileName).c_str(), n(counts_.Dropped()),
+               n(counts_.foreign), n(counts_.wrong_secret), n(counts_.malformed),
+               n(counts_.unwritten), n(counts_.overflowed));
 }
 
 }  // namespace

@@ -5,14 +5,17 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <ctime>
 #include <stdexcept>
 #include <utility>
 #include <vector>
 
+#include "listen/day_calendar.h"
 #include "listen/day_files.h"
 #include "log/log_datagram.h"
 
@@ -24,11 +27,13 @@ namespace {
 constexpr size_t kMaxDatagramBytes = 8192;
 constexpr size_t kBatch = 64;         // datagrams taken per system call
 constexpr size_t kWriteEvery = 4096;  // datagrams taken before their lines are written
+constexpr auto kWriteAfter = std::chrono::milliseconds(100);  // at the latest
 // Asked for; the system may give less (net.core.rmem_max) unless the process
 // may exceed that limit. Enough for seconds of 50 000 lines per second.
 constexpr int kWantedReceiveBuffer = 64 << 20;
 constexpr int kPollMilliseconds = 1000;
 constexpr auto kDayFileIdle = std::chrono::minutes(2);
+constexpr auto kLookForIdleEvery = std::chrono::seconds(30);
 
 std::runtime_error SocketError(const std::string& what, const Endpoint& listen) {
   return std::runtime_error(what + " " + FormatEndpoint(listen) + ": " + std::strerror(errno));
@@ -59,7 +64,7 @@ LogReceiver::LogReceiver(const Endpoint& listen, SenderFilter filter,
       counts_(counts),
       batch_(std::make_unique<Batch>()) {
   socket_ = ::socket(listen.family, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  if (socket_ < 0) throw SocketError("cannot open a socket for", listen);
+  if (socket_ < 0) throw SocketError("kein Socket f\xC3\xBCr", listen);
   const int off = 0, on = 1;
   if (listen.family == AF_INET6) ::setsockopt(socket_, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
   ::setsockopt(socket_, SOL_SOCKET, SO_RXQ_OVFL, &on, sizeof on);
@@ -73,7 +78,7 @@ LogReceiver::LogReceiver(const Endpoint& listen, SenderFilter filter,
   sockaddr_storage address{};
   length = SocketAddressFromEndpoint(listen, address);
   if (::bind(socket_, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
-    const std::runtime_error error = SocketError("cannot listen on", listen);
+    const std::runtime_error error = SocketError("kann nicht empfangen auf", listen);
     ::close(socket_);
     throw error;
   }
@@ -111,18 +116,24 @@ void LogReceiver::Accept(const sockaddr_storage& from, std::string_view datagram
   const Endpoint sender = EndpointFromSocketAddress(from);
   if (!filter_.Allows(sender)) {
     ++counts_.foreign;
+    notices_.Note(sender, DropKind::kForeign);
     return;
   }
   const LogDatagram parsed = ParseLogDatagram(datagram, secret_);
   switch (parsed.verdict) {
     case DatagramVerdict::kLine:
-      day_files_.Add(sender, parsed.line);
+      if (!day_files_.Add(sender, parsed.line)) {
+        ++counts_.wrong_date;
+        notices_.Note(sender, DropKind::kWrongDate, parsed.line);
+      }
       return;
     case DatagramVerdict::kWrongSecret:
       ++counts_.wrong_secret;
+      notices_.Note(sender, DropKind::kWrongSecret);
       return;
     case DatagramVerdict::kMalformed:
       ++counts_.malformed;
+      notices_.Note(sender, DropKind::kMalformed);
       return;
   }
 }
@@ -154,6 +165,7 @@ size_t LogReceiver::ReceiveBatch() {
     if (header.msg_flags & MSG_TRUNC) {
       ++counts_.datagrams;
       ++counts_.malformed;
+      notices_.Note(EndpointFromSocketAddress(b.senders[i]), DropKind::kMalformed);
       continue;
     }
     Accept(b.senders[i], b.Datagram(i));
@@ -172,25 +184,42 @@ void LogReceiver::WriteQueued() {
 }
 
 void LogReceiver::Run() {
+  using Clock = std::chrono::steady_clock;
   bool stopping = false;
+  Clock::time_point idle_looked_for = Clock::now(), first_queued;
+  size_t queued = 0;
   while (!stopping) {
+    const auto write_due = std::chrono::duration_cast<std::chrono::milliseconds>(
+        first_queued + kWriteAfter - Clock::now());
+    const int wait =
+        queued > 0 ? static_cast<int>(std::max<int64_t>(write_due.count(), 0)) : kPollMilliseconds;
     pollfd waits[2] = {{socket_, POLLIN, 0}, {stop_event_, POLLIN, 0}};
-    if (::poll(waits, 2, kPollMilliseconds) < 0 && errno != EINTR) break;
+    if (::poll(waits, 2, wait) < 0 && errno != EINTR) break;
     stopping = (waits[1].revents & POLLIN) != 0;
-    // Everything the socket holds, a batch per call; the lines go to their
-    // day files when the socket is empty, and meanwhile every kWriteEvery
-    // datagrams, so that a busy stream costs few writes.
-    size_t queued = 0;
+    day_files_.SetToday(LocalDayNumber(std::time(nullptr)));
+    // Everything the socket holds, a batch per call. The lines go to their
+    // day files every kWriteEvery datagrams, and kWriteAfter after the first
+    // of them came at the latest: so that many senders at a trickle each
+    // cost few writes too.
     for (size_t got; (got = ReceiveBatch()) > 0;) {
+      if (queued == 0) first_queued = Clock::now();
       queued += got;
       if (queued >= kWriteEvery) {
         WriteQueued();
         queued = 0;
       }
     }
-    if (queued > 0) WriteQueued();
-    day_files_.CloseIdle(DayFileWriter::Clock::now() - kDayFileIdle);
+    const Clock::time_point now = Clock::now();
+    if (queued > 0 && (stopping || now - first_queued >= kWriteAfter)) {
+      WriteQueued();
+      queued = 0;
+    }
+    if (now - idle_looked_for >= kLookForIdleEvery) {
+      day_files_.CloseIdle(now - kDayFileIdle);
+      idle_looked_for = now;
+    }
   }
+  if (queued > 0) WriteQueued();
 }
 
 }  // namespace varnokel

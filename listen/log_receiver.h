@@ -11,7 +11,9 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "listen/drop_notices.h"
 #include "listen/endpoint.h"
 #include "listen/sender_filter.h"
 
@@ -24,6 +26,7 @@ class DayFileWriter;
 struct ListenCounts {
   std::atomic<uint64_t> datagrams{0};     // received
   std::atomic<uint64_t> written{0};       // lines kept in their day files
+  std::atomic<uint64_t> wrong_date{0};    // of them, or not written: dated off the calendar
   std::atomic<uint64_t> foreign{0};       // from a sender not allowed
   std::atomic<uint64_t> wrong_secret{0};  // another secret, or none where one is set
   std::atomic<uint64_t> malformed{0};     // no log line in the server's format
@@ -53,6 +56,8 @@ class LogReceiver {
 
   // The last reason lines could not be written, once (empty when none since).
   std::string TakeWriteError();
+  // What DropNotices said since the last call.
+  std::vector<std::string> TakeNotices() { return notices_.Take(); }
 
  private:
   struct Batch;
@@ -71,6 +76,7 @@ class LogReceiver {
   std::optional<std::string> secret_;
   DayFileWriter& day_files_;
   ListenCounts& counts_;
+  DropNotices notices_;
   std::unique_ptr<Batch> batch_;
   std::thread thread_;
   std::mutex error_mutex_;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/file_io.h"
+#include "base/gzip.h"
 
 namespace varnokel {
 
@@ -39,6 +40,11 @@ void LogBuffer::AppendFile(const std::filesystem::path& file, LoadMode mode) {
   const size_t offset = text_.size();
   try {
     AppendFileBytes(text_, file);
+    if (IsGzip(text().substr(offset))) {
+      const std::string compressed(text().substr(offset));
+      text_.resize(offset);
+      AppendGunzipped(text_, compressed, file);
+    }
   } catch (...) {
     text_.resize(before);
     throw;

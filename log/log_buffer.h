@@ -47,8 +47,9 @@ class LogBuffer {
   // under an empty name.
   void Append(std::string_view contribution);
 
-  // Loads the file at `file` straight into the end of the buffer. Throws
-  // FileError(kOpen) naming the file; the buffer is then unchanged.
+  // Loads the file at `file` straight into the end of the buffer; a gzip
+  // file as its uncompressed bytes. Throws FileError(kOpen) naming the file
+  // (also for damaged gzip data); the buffer is then unchanged.
   void AppendFile(const std::filesystem::path& file, LoadMode mode = LoadMode::kWhole);
 
   // Loads the complete lines of `file` from byte `from` on (a line start) as

@@ -4,7 +4,7 @@
 # groff-base to check the desktop entry, the metainfo and the manual pages).
 set -euo pipefail
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-webengine-dev libgtest-dev libgmock-dev
-          libbenchmark-dev libssl-dev libsqlite3-dev sqlite3 clang libclang-rt-14-dev
+          libbenchmark-dev libssl-dev libsqlite3-dev sqlite3 zlib1g-dev clang libclang-rt-14-dev
           fonts-dejavu-core fonts-liberation2 chromium xvfb xauth qt6-translations-l10n dpkg-dev
           desktop-file-utils appstream groff-base
           locales)  # the skin test compiles a German locale from its sources

@@ -4,7 +4,15 @@
 // being on disk (the commit of the fold that takes it, seen in the ledger),
 // and the listener's CPU share and memory over the run.
 //
-//   bench-listen [SECONDS [LINES_PER_SECOND [SERVERS]]]   (default 60 50000 100)
+//   bench-listen [SECONDS [LINES_PER_SECOND [SERVERS [DATES]]]]   (default 60 50000 100 0)
+//   bench-listen --hostile [OTHER_CLI]
+//
+// With DATES, the lines claim that many different dates between them (a
+// sender that makes up its dates); without, they are dated today. --hostile
+// runs the two hard cases for 10 seconds at 50 000 lines per second each,
+// 100 000 dates from one sender and today's date from 1 000 senders, and
+// with OTHER_CLI (another build of varnokel-cli) the same cases on it first,
+// with the ratios of the two.
 //
 // The program folder is a fresh folder below the system's temporary folder
 // (TMPDIR), on disk as a real installation would be.
@@ -18,7 +26,10 @@
 #include <sstream>
 #include <thread>
 
+#include <sys/resource.h>
+
 #include "db/ledger.h"
+#include "listen/day_calendar.h"
 #include "listen/day_files.h"
 #include "tests/listen/listen_support.h"
 #include "tools/loggen/log_generator.h"
@@ -35,6 +46,30 @@ constexpr auto kSampleEvery = 1s;           // CPU and memory of the listener
 constexpr auto kLedgerPollEvery = 10ms;     // delay resolution
 constexpr auto kSettle = 5s;                // after the last line, before SIGTERM
 constexpr size_t kDelayBucketsMs = 120000;  // delay histogram, 1 ms buckets
+constexpr auto kMaxDrain = 60s;             // after the last line, waited for at most
+constexpr auto kMaxClosing = 60s;           // for the closing fold after SIGTERM
+constexpr int kDaysPerYear = 372;           // 12 months of 31 days, invalid ones included
+constexpr int kFirstMadeUpYear = 1700;
+
+struct Case {
+  int seconds = 60;
+  int rate = 50000;
+  int servers = 100;
+  int dates = 0;  // made-up dates the lines claim; 0: today
+  std::string cli = VARNOKEL_CLI;
+  bool calendar = true;  // the listener keeps lines of other days apart
+};
+
+// What one run measured.
+struct Outcome {
+  uint64_t sent = 0;
+  size_t folded = 0;
+  double p99_delay = 0, max_delay = 0;
+  double max_cpu_share = 0;  // of the busiest second
+  double drain_seconds = 0;  // from the last line sent to every line on disk
+  long peak_mb = 0;
+  int status = 0;
+};
 
 // One server: its lines, the day file and end offset of each in it, and
 // when each was sent.
@@ -42,11 +77,10 @@ struct Server {
   std::unique_ptr<testing::Sender> socket;
   std::string folder;
   std::vector<std::string> datagrams;
-  std::vector<std::string> day_file;                // relative to Logs, per line
   std::vector<uint64_t> end_in_day_file;            // bytes of the day file up to this line's end
   std::unique_ptr<std::atomic<int64_t>[]> sent_ns;  // by the sending thread
   std::map<std::string, size_t> folded;             // day file -> lines of it counted on disk
-  std::map<std::string, size_t> first_line;         // day file -> index of its first line
+  std::map<std::string, std::vector<size_t>> lines_of;  // day file -> its lines, in order
 };
 
 struct Sample {
@@ -89,16 +123,15 @@ void TakeFolded(const Ledger& ledger, std::map<std::string, Server*>& by_folder,
     if (slash == std::string::npos || server == by_folder.end()) continue;
     Server& s = *server->second;
     const std::string day = entry.name;
-    if (!s.first_line.contains(day)) continue;
+    const auto lines = s.lines_of.find(day);
+    if (lines == s.lines_of.end()) continue;
     size_t& done = s.folded[day];
-    size_t line = s.first_line[day] + done;
-    while (line < s.datagrams.size() && s.day_file[line] == day &&
-           s.end_in_day_file[line] <= entry.length) {
+    while (done < lines->second.size() && s.end_in_day_file[lines->second[done]] <= entry.length) {
+      const size_t line = lines->second[done];
       const int64_t sent = s.sent_ns[line].load(std::memory_order_relaxed);
       const int64_t delay_ms = (now_ns - sent) / 1000000;
       ++histogram[static_cast<size_t>(std::clamp<int64_t>(delay_ms, 0, kDelayBucketsMs - 1))];
       ++done;
-      ++line;
       ++folded_lines;
     }
   }
@@ -116,7 +149,37 @@ double Percentile(const std::vector<uint64_t>& histogram, double share) {
   return static_cast<double>(histogram.size()) / 1000.0;
 }
 
-int Run(int seconds, int rate, int servers) {
+// Today on the calendar of this machine, as loggen takes it.
+void DateToday(loggen::LogGenOptions& options) {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  options.year = local.tm_year + 1900;
+  options.month = local.tm_mon + 1;
+  options.day = local.tm_mday;
+}
+
+// Made-up date number `index` (MM/DD/YYYY, all distinct), in place of the line's.
+void MakeUpDate(std::string& line, int index) {
+  char date[32];
+  std::snprintf(date, sizeof date, "%02d/%02d/%04d", index / 31 % 12 + 1, index % 31 + 1,
+                kFirstMadeUpYear + index / kDaysPerYear);
+  line.replace(2, 10, date);
+}
+
+// Where the listener keeps `line` of the server with folder `folder`.
+std::string Destination(const std::string& folder, const std::string& line, bool calendar,
+                        int64_t today) {
+  if (calendar) {
+    const std::optional<int64_t> day = DayNumberOfDate(line.substr(2, 10));
+    if (!day || !IsCurrentDay(*day, today)) return folder + "/" + std::string(kWrongDateFileName);
+  }
+  return folder + "/" + DayFileName(line);
+}
+
+Outcome Run(const Case& c) {
+  const int seconds = c.seconds, rate = c.rate, servers = c.servers;
+  const int64_t today = LocalDayNumber(std::time(nullptr));
   const size_t per_server =
       static_cast<size_t>(rate) * static_cast<size_t>(seconds) / static_cast<size_t>(servers);
   const fs::path program =
@@ -134,28 +197,32 @@ int Run(int seconds, int rate, int servers) {
     options.seed = static_cast<uint64_t>(k) + 1;
     options.players = kPlayersPerServer;
     options.first_player = k * kPlayersPerServer;
+    DateToday(options);
     s.socket = std::make_unique<testing::Sender>("127.0.0.1");
     s.folder = SenderFolderName(s.socket->self());
     by_folder[s.folder] = &s;
     std::map<std::string, uint64_t> sizes;
-    for (const std::string& line : testing::LinesOf(loggen::GenerateLog(options))) {
-      const std::string day = s.folder + "/" + DayFileName(line);
-      if (!s.first_line.contains(day)) s.first_line[day] = s.datagrams.size();
+    for (std::string& line : testing::LinesOf(loggen::GenerateLog(options))) {
+      const size_t fleet_line =
+          s.datagrams.size() * static_cast<size_t>(servers) + static_cast<size_t>(k);
+      if (c.dates > 0)
+        MakeUpDate(line, static_cast<int>(fleet_line % static_cast<size_t>(c.dates)));
+      const std::string day = Destination(s.folder, line, c.calendar, today);
+      s.lines_of[day].push_back(s.datagrams.size());
       sizes[day] += line.size() + 1;
       s.datagrams.push_back(testing::ServerDatagram(line));
-      s.day_file.push_back(day);
       s.end_in_day_file.push_back(sizes[day]);
     }
     s.sent_ns = std::make_unique<std::atomic<int64_t>[]>(s.datagrams.size());
   }
 
   testing::ListenerProcess listener(
-      {VARNOKEL_CLI, "--program-dir", program.string(), "--listen", "127.0.0.1:0"},
+      {c.cli, "--program-dir", program.string(), "--listen", "127.0.0.1:0"},
       program / "listener.err", program / "listener.out");
   const std::optional<Endpoint> at = listener.WaitReady(30s);
   if (!at) {
     std::fprintf(stderr, "listener did not start:\n%s", listener.Stderr().c_str());
-    return 1;
+    return Outcome{.status = -1};
   }
   std::printf("%s", listener.Stderr().c_str());
 
@@ -188,12 +255,20 @@ int Run(int seconds, int rate, int servers) {
   const long ticks_per_second = ::sysconf(_SC_CLK_TCK);
   long last_ticks = CpuTicks(listener.pid());
   const long start_ticks = last_ticks;
-  Clock::time_point last_sample = start, end_of_sending{};
+  Clock::time_point last_sample = start, end_of_sending{}, drained{};
+  const fs::path ledger_file = program / "Datenbanken/db1" / kLedgerFileName;
+  fs::file_time_type ledger_written{};
   for (;;) {
     std::this_thread::sleep_for(kLedgerPollEvery);
     try {
-      TakeFolded(Ledger::Read(program / "Datenbanken/db1"), by_folder, histogram, folded_lines,
-                 NowNs());
+      // Read only when a commit replaced it (a ledger of many entries takes long to read).
+      std::error_code error;
+      const auto written = fs::last_write_time(ledger_file, error);
+      if (!error && written != ledger_written) {
+        TakeFolded(Ledger::Read(program / "Datenbanken/db1"), by_folder, histogram, folded_lines,
+                   NowNs());
+        ledger_written = written;
+      }
     } catch (const FileError&) {
       // replaced while read: the next poll sees it
     }
@@ -208,14 +283,18 @@ int Run(int seconds, int rate, int servers) {
       last_sample = now;
     }
     if (!sending && end_of_sending == Clock::time_point{}) end_of_sending = now;
-    if (end_of_sending != Clock::time_point{} && now - end_of_sending >= kSettle) break;
+    if (end_of_sending == Clock::time_point{}) continue;
+    const bool all_on_disk = folded_lines == sent;
+    if (all_on_disk && drained == Clock::time_point{}) drained = now;
+    if ((all_on_disk && now - end_of_sending >= kSettle) || now - end_of_sending >= kMaxDrain)
+      break;
   }
   sender.join();
   const double run_seconds = std::chrono::duration<double>(Clock::now() - start).count();
   const long run_ticks = CpuTicks(listener.pid()) - start_ticks;
   const long peak_kb = StatusKb(listener.pid(), "VmHWM:");
   listener.Signal(SIGTERM);
-  const int status = listener.Wait(120s);
+  const int status = listener.Wait(kMaxClosing);
   TakeFolded(Ledger::Read(program / "Datenbanken/db1"), by_folder, histogram, folded_lines,
              NowNs());
 
@@ -240,19 +319,98 @@ int Run(int seconds, int rate, int servers) {
   std::printf("listener exit status:   %d\n", status);
   std::error_code ignored;
   fs::remove_all(program, ignored);
-  return total == folded_lines && status == 0 ? 0 : 1;
+  Outcome outcome;
+  outcome.sent = total;
+  outcome.folded = folded_lines;
+  outcome.p99_delay = Percentile(histogram, 0.99);
+  outcome.max_delay = Percentile(histogram, 1.0 - 1e-12);
+  for (const Sample& sample : samples)
+    outcome.max_cpu_share = std::max(outcome.max_cpu_share, sample.cpu_share);
+  outcome.drain_seconds = drained == Clock::time_point{}
+                              ? -1
+                              : std::chrono::duration<double>(drained - end_of_sending).count();
+  outcome.peak_mb = peak_kb / 1024;
+  outcome.status = status;
+  return outcome;
+}
+
+bool Complete(const Outcome& o) {
+  return o.sent == o.folded && o.status == 0;
+}
+
+void PrintComparison(const std::string& name, const Outcome& before, const Outcome& after) {
+  auto ratio = [](double b, double a) { return a > 0 ? b / a : 0.0; };
+  std::printf(
+      "\n%s\n"
+      "                         before        after   before/after\n"
+      "lines on disk    %12zu %12zu\n"
+      "lines lost       %12llu %12llu\n"
+      "drain (s)        %12.2f %12.2f   (-1: not within %lld s)\n"
+      "delay p99 (s)    %12.3f %12.3f %10.1f\n"
+      "delay max (s)    %12.3f %12.3f %10.1f\n"
+      "busiest second   %11.0f%% %11.0f%% %10.1f   (CPU of one core)\n"
+      "peak memory (MB) %12ld %12ld\n"
+      "exit status      %12d %12d\n",
+      name.c_str(), before.folded, after.folded,
+      static_cast<unsigned long long>(before.sent - before.folded),
+      static_cast<unsigned long long>(after.sent - after.folded), before.drain_seconds,
+      after.drain_seconds, static_cast<long long>(kMaxDrain.count()), before.p99_delay,
+      after.p99_delay, ratio(before.p99_delay, after.p99_delay), before.max_delay, after.max_delay,
+      ratio(before.max_delay, after.max_delay), 100 * before.max_cpu_share,
+      100 * after.max_cpu_share, ratio(before.max_cpu_share, after.max_cpu_share), before.peak_mb,
+      after.peak_mb, before.status, after.status);
+}
+
+// The two hard cases, on `other_cli` first when given.
+int RunHostile(const std::string& other_cli) {
+  constexpr int kSeconds = 10, kManyDates = 100000, kManySenders = 1000;
+  const std::vector<std::pair<std::string, Case>> cases = {
+      {"100 000 dates from one sender", {kSeconds, 50000, 1, kManyDates}},
+      {"1 000 senders, dated today", {kSeconds, 50000, kManySenders, 0}}};
+  bool complete = true;
+  for (const auto& [name, after_case] : cases) {
+    std::printf("\n=== %s\n", name.c_str());
+    Outcome before;
+    if (!other_cli.empty()) {
+      Case before_case = after_case;
+      before_case.cli = other_cli;
+      before_case.calendar = false;
+      std::printf("--- before (%s)\n", other_cli.c_str());
+      before = Run(before_case);
+    }
+    std::printf("--- after\n");
+    const Outcome after = Run(after_case);
+    complete = complete && Complete(after);
+    if (!other_cli.empty()) PrintComparison(name, before, after);
+  }
+  return complete ? 0 : 1;
+}
+
+// Room for a socket per sender.
+void RaiseOpenFileLimit() {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return;
+  limit.rlim_cur = limit.rlim_max;
+  ::setrlimit(RLIMIT_NOFILE, &limit);
 }
 
 }  // namespace
 }  // namespace varnokel
 
 int main(int argc, char** argv) {
-  const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
-  const int rate = argc > 2 ? std::atoi(argv[2]) : 50000;
-  const int servers = argc > 3 ? std::atoi(argv[3]) : 100;
-  if (seconds < 1 || rate < 1 || servers < 1) {
-    std::fprintf(stderr, "usage: bench-listen [SECONDS [LINES_PER_SECOND [SERVERS]]]\n");
+  varnokel::RaiseOpenFileLimit();
+  if (argc > 1 && std::string_view(argv[1]) == "--hostile")
+    return varnokel::RunHostile(argc > 2 ? argv[2] : "");
+  varnokel::Case c;
+  c.seconds = argc > 1 ? std::atoi(argv[1]) : 60;
+  c.rate = argc > 2 ? std::atoi(argv[2]) : 50000;
+  c.servers = argc > 3 ? std::atoi(argv[3]) : 100;
+  c.dates = argc > 4 ? std::atoi(argv[4]) : 0;
+  if (c.seconds < 1 || c.rate < 1 || c.servers < 1 || c.dates < 0) {
+    std::fprintf(stderr,
+                 "usage: bench-listen [SECONDS [LINES_PER_SECOND [SERVERS [DATES]]]]\n"
+                 "       bench-listen --hostile [OTHER_CLI]\n");
     return 2;
   }
-  return varnokel::Run(seconds, rate, servers);
+  return varnokel::Complete(varnokel::Run(c)) ? 0 : 1;
 }

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "listen/day_calendar.h"
 #include "listen/day_files.h"
 #include "listen/sender_filter.h"
+#include "tests/core/test_support.h"
 
 namespace varnokel {
 namespace {
@@ -54,6 +56,49 @@ TEST(Endpoint, AddressesPortsAndSenderFolders) {
   EXPECT_TRUE(IsDayFileName("L20030315.log"));
   for (const char* other : {"L2003031.log", "L2003031x.log", "l20030315.log", "L20030315.log.torn"})
     EXPECT_FALSE(IsDayFileName(other)) << other;
+}
+
+TEST(DayCalendar, DatesAreDaysAndOnlyTodayAndItsNeighboursAreCurrent) {
+  EXPECT_EQ(DayNumberOfDate("01/01/1970"), 0);
+  EXPECT_EQ(DayNumberOfDate("03/01/2000"), *DayNumberOfDate("02/29/2000") + 1);  // leap year
+  EXPECT_EQ(DayNumberOfDate("03/01/2100"), *DayNumberOfDate("02/28/2100") + 1);  // none
+  EXPECT_EQ(DayNumberOfDate("12/31/1969"), -1);
+  EXPECT_EQ(DayNumberOfDayFile("L20030315.log"), DayNumberOfDate("03/15/2003"));
+  for (const char* not_a_date :
+       {"02/29/2001", "13/01/2003", "00/10/2003", "04/31/2003", "1/1/2003"})
+    EXPECT_FALSE(DayNumberOfDate(not_a_date)) << not_a_date;
+
+  const int64_t today = *DayNumberOfDate("01/01/2004");
+  EXPECT_TRUE(IsCurrentDay(*DayNumberOfDate("12/31/2003"), today));
+  EXPECT_TRUE(IsCurrentDay(*DayNumberOfDate("01/02/2004"), today));
+  EXPECT_FALSE(IsCurrentDay(*DayNumberOfDate("12/30/2003"), today));
+  EXPECT_FALSE(IsCurrentDay(*DayNumberOfDate("01/01/2005"), today));
+  const std::time_t noon = 12 * 3600 + 86400 * 12418;      // 01/01/2004, noon UTC
+  EXPECT_TRUE(IsCurrentDay(today, LocalDayNumber(noon)));  // in every time zone
+}
+
+TEST(DayFileWriter, LinesOfOtherDatesShareOneBoundedFile) {
+  const testing::TempDir logs;
+  const int64_t today = *DayNumberOfDate("03/15/2003");
+  const std::string line = "L 03/15/1999 - 20:14:07: x\n";  // 27 bytes
+  DayFileWriter writer(logs.path(), today, 3 * line.size() - 1);
+  const Endpoint sender = At("192.0.2.7:27015");
+  EXPECT_TRUE(writer.Add(sender, "L 03/14/2003 - 23:59:59: y\n"));
+  EXPECT_TRUE(writer.Add(sender, "L 03/16/2003 - 00:00:01: y\n"));
+  for (int i = 0; i < 2; ++i) EXPECT_FALSE(writer.Add(sender, line));
+  EXPECT_FALSE(writer.Add(sender, "L 02/30/2003 - 20:14:07: not a day\n"));
+  DayFileWriter::Outcome outcome = writer.Flush();
+  EXPECT_EQ(outcome.written, 4u);
+  EXPECT_EQ(outcome.failed, 1u);  // past the bound: no piece of it is written
+  EXPECT_NE(outcome.error.find(std::string(kWrongDateFileName)), std::string::npos);
+  EXPECT_EQ(ListEntryNames(logs.path() / "192.0.2.7_27015"),
+            (std::vector<std::string>{"L20030314.log", "L20030316.log",
+                                      std::string(kWrongDateFileName)}));
+  EXPECT_EQ(ReadFileBytes(logs.path() / "192.0.2.7_27015" / kWrongDateFileName), line + line);
+
+  writer.SetToday(today + 1);  // a day later, the 14th is past
+  EXPECT_FALSE(writer.Add(sender, "L 03/14/2003 - 23:59:59: z\n"));
+  EXPECT_EQ(writer.Flush().failed, 1u);
 }
 
 TEST(SenderFilter, AllowedHostsAndPorts) {

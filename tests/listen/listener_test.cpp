@@ -4,18 +4,24 @@
 // lines.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <ctime>
 #include <fstream>
 #include <map>
 #include <random>
 #include <set>
 
 #include "base/content_hash.h"
+#include "base/gzip.h"
 #include "db/ledger.h"
 #include "db/player_file.h"
 #include "db/player_record.h"
 #include "db/update_run.h"
 #include "listen/day_files.h"
+#include "listen/drop_notices.h"
 #include "log/log_buffer.h"
+#include "log/log_line_layout.h"
 #include "tests/core/test_support.h"
 #include "tests/listen/listen_support.h"
 #include "tools/loggen/log_generator.h"
@@ -37,6 +43,20 @@ using testing::WriteBytes;
 constexpr auto kReady = 20s;  // a listener that has not said where it listens by then failed
 constexpr auto kEnd = 60s;
 constexpr size_t kLinesPerPause = 50;  // a breath now and then, as a real server takes
+
+// A log that starts today on the listener's calendar, at `hour`:`minute`.
+loggen::LogGenOptions TodaysLog(int hour, int minute = 0) {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  loggen::LogGenOptions options;
+  options.year = local.tm_year + 1900;
+  options.month = local.tm_mon + 1;
+  options.day = local.tm_mday;
+  options.hour = hour;
+  options.minute = minute;
+  return options;
+}
 
 std::string Joined(const std::vector<std::string>& lines, size_t count) {
   std::string text;
@@ -114,7 +134,7 @@ class Listen : public ::testing::Test {
                      entry.name);
     }
     for (const std::string& name : ListEntryNames(SenderDir(sender))) {
-      if (!IsDayFileName(name)) continue;
+      if (!IsDayFileName(name) && name != kWrongDateFileName) continue;
       const std::string bytes = ReadBytes(SenderDir(sender) / name);
       day_files.insert(DigestHex(HashOf(bytes)) + " " + std::to_string(bytes.size()) + " " +
                        SenderFolderName(sender.self()) + "/" + name);
@@ -125,6 +145,22 @@ class Listen : public ::testing::Test {
   TempDir program_;
   TempDir output_;
 };
+
+// Resident memory of process `pid` in kB.
+long ResidentKb(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.starts_with("VmRSS:")) return std::atol(line.c_str() + 6);
+  }
+  return 0;
+}
+
+size_t Occurrences(const std::string& text, const std::string& piece) {
+  size_t count = 0;
+  for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1))
+    ++count;
+  return count;
+}
 
 void SendLines(const Sender& sender, const Endpoint& to, const std::vector<std::string>& lines,
                size_t from, size_t to_line, const std::optional<std::string>& secret = {},
@@ -143,24 +179,25 @@ TEST_F(Listen, BadOptionsAndAddressesInUseEndAtOnce) {
       {"--listen", "1", "--report-every", "0"},
       {"--listen", "1", "--secret", ""},
       {"--listen", "1", "--allow"},
+      {"--listen", "1", "--compress-after", "0"},
+      {"--listen", "1", "--secret", "s", "--secret-file", "f"},
       {"--list", "--secret", "s"}};
   for (const std::vector<std::string>& args : usage_errors) {
     EXPECT_EQ(Start(args)->Wait(kEnd), 2) << args[1];
   }
   Sender taken("127.0.0.1");  // a UDP socket holding the address
   EXPECT_EQ(Start({"--listen", FormatEndpoint(taken.self()), "--once"})->Wait(kEnd), 1);
-  EXPECT_NE(ReadBytes(output_ / "err").find("cannot listen on " + FormatEndpoint(taken.self())),
-            std::string::npos);
+  EXPECT_NE(
+      ReadBytes(output_ / "err").find("kann nicht empfangen auf " + FormatEndpoint(taken.self())),
+      std::string::npos);
   fs::remove_all(Db(3));
   EXPECT_EQ(Start({"--database", "3", "--listen", "127.0.0.1:0", "--once"})->Wait(kEnd), 1);
   EXPECT_FALSE(fs::exists(program_ / "Logs"));
 }
 
 TEST_F(Listen, StreamIsFoldedLikeItsLinesLoadedAndEverythingElseIsCountedAndDropped) {
-  loggen::LogGenOptions options;
+  loggen::LogGenOptions options = TodaysLog(23, 20);  // past midnight: two day files
   options.lines = 2000;
-  options.hour = 23;  // past midnight: two day files
-  options.minute = 20;
   const std::string log = loggen::GenerateLog(options);
   const std::vector<std::string> lines = LinesOf(log);
   std::unique_ptr<ListenerProcess> listener =
@@ -204,8 +241,19 @@ TEST_F(Listen, StreamIsFoldedLikeItsLinesLoadedAndEverythingElseIsCountedAndDrop
 
   const std::string err = listener->Stderr();
   const std::string n = std::to_string(lines.size());
-  EXPECT_NE(err.find(n + " Zeilen in Tagesdateien, " + n + " eingelesen, "), std::string::npos)
+  EXPECT_NE(err.find(n + " Zeilen in Tagesdateien, " + n + " eingelesen, 0 falsches Datum"),
+            std::string::npos)
       << err;
+  EXPECT_NE(err.find("--secret ist f\xC3\xBCr alle Benutzer dieses Rechners sichtbar"),
+            std::string::npos);
+  // Each kind of rejection named once, with the sender.
+  for (const auto& [from, kind] : {std::pair{&stranger, std::string("fremder Absender")},
+                                   std::pair{&server, std::string("falsches Passwort")},
+                                   std::pair{&server, std::string("fehlerhaftes Datagramm")}}) {
+    const std::string notice = FormatEndpoint(from->self()) + ": " + kind;
+    EXPECT_NE(err.find(notice), std::string::npos) << notice;
+    EXPECT_EQ(err.find(notice), err.rfind(notice)) << notice;
+  }
   EXPECT_NE(err.find(std::to_string(foreign + wrong_secret + bad) + " verworfen (" +
                      std::to_string(foreign) + " fremde Absender, " + std::to_string(wrong_secret) +
                      " falsches Passwort, " + std::to_string(bad) +
@@ -215,7 +263,7 @@ TEST_F(Listen, StreamIsFoldedLikeItsLinesLoadedAndEverythingElseIsCountedAndDrop
   EXPECT_EQ(ListEntryNames(program_ / "Logs"),
             std::vector<std::string>{SenderFolderName(server.self())});
   EXPECT_EQ(ListEntryNames(SenderDir(server)),
-            (std::vector<std::string>{"L20030315.log", "L20030316.log"}));
+            (std::vector<std::string>{DayFileName(lines.front()), DayFileName(lines.back())}));
   EXPECT_EQ(DayFileText(server), Joined(lines, lines.size()));
   ExpectSameStatistics(Db(2), LoadedAndUpdated(log));
   ExpectLedgerHoldsEachDayFileWhole(Db(2), server);
@@ -225,10 +273,9 @@ TEST_F(Listen, StreamIsFoldedLikeItsLinesLoadedAndEverythingElseIsCountedAndDrop
 }
 
 TEST_F(Listen, KilledListenerLosesNoLineWrittenAndFoldsNoneTwice) {
-  loggen::LogGenOptions options;
+  loggen::LogGenOptions options = TodaysLog(22);
   options.lines = 3000;
   options.seed = 7;
-  options.hour = 22;
   const std::string log = loggen::GenerateLog(options);
   const std::vector<std::string> lines = LinesOf(log);
   const std::string expected = Joined(lines, lines.size());
@@ -286,6 +333,167 @@ TEST_F(Listen, KilledListenerLosesNoLineWrittenAndFoldsNoneTwice) {
   for (const auto& [name, bytes] : torn) EXPECT_EQ(ReadBytes(SenderDir(server) / name), bytes);
   ExpectSameStatistics(Db(1), LoadedAndUpdated(log));
   ExpectLedgerHoldsEachDayFileWhole(Db(1), server);
+}
+
+TEST_F(Listen, HostileSendersMakeNoFilesBeyondTheirDaysAndNoMemoryBeyondTheirCount) {
+  loggen::LogGenOptions options = TodaysLog(12);
+  options.lines = 1000;
+  std::vector<std::string> lines = LinesOf(loggen::GenerateLog(options));
+  std::string today_lines, other_lines;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (i % 2 == 1) {  // a date of its own, decades away
+      char date[32];
+      std::snprintf(date, sizeof date, "%02d/%02d/%04d", static_cast<int>(i / 28 % 12 + 1),
+                    static_cast<int>(i % 28 + 1), static_cast<int>(1950 + i / 336));
+      lines[i].replace(log_line::kDateStart, log_line::kDateLength, date);
+    }
+    (i % 2 == 1 ? other_lines : today_lines) += lines[i] + "\n";
+  }
+  std::unique_ptr<ListenerProcess> listener = Start({"--listen", "127.0.0.1:0", "--once"});
+  const std::optional<Endpoint> at = listener->WaitReady(kReady);
+  ASSERT_TRUE(at) << listener->Stderr();
+  Sender server("127.0.0.1");
+  SendLines(server, *at, lines, 0, lines.size());
+
+  // Strangers from ever new addresses: counted, never kept.
+  constexpr size_t kStrangers = DropNotices::kMaxSenders + 200, kEach = 10, kHostsPerNet = 250;
+  const long memory_before = ResidentKb(listener->pid());
+  for (size_t k = 0; k < kStrangers; ++k) {
+    const Sender stranger("127.0." + std::to_string(2 + k / kHostsPerNet) + "." +
+                          std::to_string(1 + k % kHostsPerNet));
+    for (size_t i = 0; i < kEach; ++i) stranger.Send(*at, ServerDatagram(lines[i]));
+  }
+  constexpr long kSlackKb = 4096;
+  EXPECT_LT(ResidentKb(listener->pid()), memory_before + kSlackKb);
+  ASSERT_EQ(listener->Wait(kEnd), 0) << listener->Stderr();
+
+  const std::string err = listener->Stderr();
+  const std::string n = std::to_string(lines.size()), half = std::to_string(lines.size() / 2);
+  EXPECT_NE(
+      err.find(n + " Zeilen in Tagesdateien, " + n + " eingelesen, " + half + " falsches Datum"),
+      std::string::npos)
+      << err;
+  EXPECT_NE(err.find(std::to_string(kStrangers * kEach) + " fremde Absender"), std::string::npos);
+  EXPECT_EQ(Occurrences(err, FormatEndpoint(server.self()) + ": falsches Datum"), 1u);
+  // The notices remembered are bounded, the date's among them.
+  EXPECT_EQ(Occurrences(err, ": fremder Absender") + 1, DropNotices::kMaxSenders);
+  EXPECT_EQ(Occurrences(err, "weitere Absender"), 1u);
+  EXPECT_EQ(ListEntryNames(program_ / "Logs"),
+            std::vector<std::string>{SenderFolderName(server.self())});
+  EXPECT_EQ(ListEntryNames(SenderDir(server)),
+            (std::vector<std::string>{DayFileName(lines[0]), std::string(kWrongDateFileName)}));
+  EXPECT_EQ(ReadBytes(SenderDir(server) / DayFileName(lines[0])), today_lines);
+  EXPECT_EQ(ReadBytes(SenderDir(server) / kWrongDateFileName), other_lines);
+  ExpectLedgerHoldsEachDayFileWhole(Db(1), server);
+}
+
+TEST_F(Listen, SecretComesFromAFileOnlyItsOwnerMayReadOrFromTheServiceCredential) {
+  loggen::LogGenOptions options = TodaysLog(12);
+  options.lines = 100;
+  const fs::path secret_file = output_ / "secret";
+  WriteBytes(secret_file, "geheim\nzweite Zeile\n");
+  fs::permissions(secret_file, fs::perms::owner_read | fs::perms::owner_write |
+                                   fs::perms::group_read | fs::perms::others_read);
+  const std::vector<std::string> listen = {"--listen", "127.0.0.1:0", "--once"};
+  std::vector<std::string> from_file = listen;
+  from_file.insert(from_file.end(), {"--secret-file", secret_file.string()});
+  EXPECT_EQ(Start(from_file)->Wait(kEnd), 1);
+  EXPECT_NE(ReadBytes(output_ / "err").find(secret_file.string()), std::string::npos);
+  EXPECT_NE(ReadBytes(output_ / "err").find("chmod 600"), std::string::npos);
+  fs::permissions(secret_file, fs::perms::owner_read | fs::perms::owner_write);
+
+  const fs::path credentials = output_ / "credentials";
+  fs::create_directories(credentials);
+  WriteBytes(credentials / "secret", "anders\r\n");
+  fs::permissions(credentials / "secret", fs::perms::owner_read);
+  ::setenv("CREDENTIALS_DIRECTORY", credentials.c_str(), 1);
+  // The file beats the credential; without the option the credential holds.
+  for (const auto& [args, secret] :
+       {std::pair{from_file, std::string("geheim")}, std::pair{listen, std::string("anders")}}) {
+    ++options.seed;  // other lines each time, so that none was folded before
+    const std::vector<std::string> lines = LinesOf(loggen::GenerateLog(options));
+    std::unique_ptr<ListenerProcess> listener = Start(args);
+    const std::optional<Endpoint> at = listener->WaitReady(kReady);
+    ASSERT_TRUE(at) << listener->Stderr();
+    EXPECT_EQ(ReadBytes("/proc/" + std::to_string(listener->pid()) + "/cmdline").find(secret),
+              std::string::npos);
+    Sender server("127.0.0.1");
+    SendLines(server, *at, lines, 0, lines.size(), secret);
+    server.Send(*at, ServerDatagram(lines[0], "falsch"));
+    ASSERT_EQ(listener->Wait(kEnd), 0) << listener->Stderr();
+    const std::string err = listener->Stderr();
+    EXPECT_NE(err.find(std::to_string(lines.size()) + " eingelesen"), std::string::npos) << err;
+    EXPECT_NE(err.find("1 falsches Passwort"), std::string::npos) << err;
+    EXPECT_EQ(err.find("--secret ist"), std::string::npos);
+  }
+  ::unsetenv("CREDENTIALS_DIRECTORY");
+}
+
+TEST_F(Listen, OldDayFilesAreCompressedAndStillReadAsTheSameLog) {
+  loggen::LogGenOptions options;  // long ago
+  options.lines = 500;
+  const std::string log = loggen::GenerateLog(options);
+  const fs::path sender = program_ / "Logs" / "127.0.0.1_27015";
+  fs::create_directories(sender);
+  const std::string name = DayFileName(log);
+  WriteBytes(sender / name, log);
+  ASSERT_EQ(Start({"--database", "2", "--listen", "127.0.0.1:0", "--compress-after", "1", "--once"})
+                ->Wait(kEnd),
+            0);
+  EXPECT_EQ(ListEntryNames(sender), std::vector<std::string>{name + ".gz"});
+  const std::string compressed = ReadBytes(sender / (name + ".gz"));
+  EXPECT_TRUE(IsGzip(compressed));
+
+  // Folded already, under whatever name; loaded elsewhere, the same statistics.
+  ASSERT_EQ(Start({"--database", "2", "--load-new", sender.string(), "--update"})->Wait(kEnd), 0);
+  EXPECT_NE(ReadBytes(output_ / "err").find("0 neue Logs geladen, 1 bereits in Datenbank 2"),
+            std::string::npos)
+      << ReadBytes(output_ / "err");
+  ASSERT_EQ(Start({"--database", "3", "--load", (sender / (name + ".gz")).string(), "--update"})
+                ->Wait(kEnd),
+            0);
+  EXPECT_EQ(DatabaseContents(Db(3)), DatabaseContents(Db(2)));
+  EXPECT_EQ(DatabaseContents(Db(3)), LoadedAndUpdated(log));
+
+  WriteBytes(output_ / "cut.log.gz", compressed.substr(0, compressed.size() / 2));
+  EXPECT_EQ(Start({"--database", "4", "--load", (output_ / "cut.log.gz").string()})->Wait(kEnd), 1);
+  EXPECT_NE(ReadBytes(output_ / "err").find("cut.log.gz"), std::string::npos);
+}
+
+TEST_F(Listen, NewPlayersReachTheSiteWithoutWaitingForTheRegularReport) {
+  // Until the database holds more than `known` players and each has its
+  // page (or a minute passed); how many it holds then.
+  auto wait_for_site = [&](size_t known) {
+    for (auto end = std::chrono::steady_clock::now() + kEnd; std::chrono::steady_clock::now() < end;
+         std::this_thread::sleep_for(10ms)) {
+      const std::map<std::string, std::string> players = DatabaseContents(Db(1));
+      if (players.size() > known &&
+          std::all_of(players.begin(), players.end(), [&](const auto& item) {
+            return fs::exists(program_ / "html" / fs::path(item.first).replace_extension(".htm"));
+          }))
+        return players.size();
+    }
+    return size_t{0};
+  };
+  std::unique_ptr<ListenerProcess> listener =
+      Start({"--listen", "127.0.0.1:0", "--report-every", "3600"});
+  const std::optional<Endpoint> at = listener->WaitReady(kReady);
+  ASSERT_TRUE(at) << listener->Stderr();
+  Sender server("127.0.0.1");
+  size_t players_before = 0;
+  for (int first_player : {0, 100}) {  // others come later
+    loggen::LogGenOptions options = TodaysLog(12 + first_player / 100);
+    options.lines = 200;
+    options.players = 4;
+    options.first_player = first_player;
+    const std::vector<std::string> lines = LinesOf(loggen::GenerateLog(options));
+    SendLines(server, *at, lines, 0, lines.size());
+    const size_t players = wait_for_site(players_before);
+    EXPECT_GT(players, players_before);
+    players_before = players;
+  }
+  listener->Signal(SIGTERM);
+  EXPECT_EQ(listener->Wait(kEnd), 0);
 }
 
 }  // namespace

@@ -41,6 +41,13 @@ std::filesystem::path SharedFilesDir(const std::filesystem::path& executable_dir
 // the folder or file that could not be read or made.
 void SetUpUserProgramDir(const std::filesystem::path& folder, const std::filesystem::path& shared);
 
+// The folder given with --program-dir: one that is missing or empty is made a
+// program folder from the installation's shared files (SetUpUserProgramDir
+// with the shared files of the running executable), as the per-user folder
+// is at first start; any other folder is used as it is. True when the folder
+// was made now, for the caller to say so once. Throws what the set-up throws.
+bool SetUpGivenProgramFolder(const std::filesystem::path& folder);
+
 // The program folder when none is given: the executable's folder when it is
 // a program folder (`per_user` false), else the per-user folder, set up from
 // the shared files if needed (`per_user` true).

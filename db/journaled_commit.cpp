@@ -41,7 +41,11 @@ struct JournalFile {
 
 // The files of a whole journal; throws FileError naming it when it is not.
 std::vector<JournalFile> ParseJournal(std::string_view journal, const fs::path& file) {
-  const auto damaged = [&] { return FileError(FileError::Kind::kOpen, file, "damaged journal"); };
+  const auto damaged = [&] {
+    return FileError(FileError::Kind::kOpen, file,
+                     "Journal besch\xC3\xA4"
+                     "digt");
+  };
   if (!journal.starts_with(kHeader)) throw damaged();
   journal.remove_prefix(kHeader.size());
   std::vector<JournalFile> files;
@@ -100,8 +104,9 @@ void JournaledCommit::Commit() {
     Apply(dir_, ParseJournal(journal_, dir_ / kJournalName), sync_);
   } catch (const FileError& error) {
     throw CommitIncomplete(std::string(error.what()) +
-                           " (the update is recorded; the next command on this database "
-                           "completes it)");
+                           " (die \xC3\x84nderung ist vermerkt; der n\xC3\xA4"
+                           "chste Befehl auf dieser "
+                           "Datenbank vollendet sie)");
   }
 }
 

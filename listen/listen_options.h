@@ -1,6 +1,7 @@
 // The command-line options of the listener (varnokel-cli --listen).
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <span>
 #include <string>
@@ -17,7 +18,8 @@ struct ListenOptions {
   std::vector<Endpoint> allowed;                          // --allow IP[:PORT], each
   int report_every_seconds = kDefaultReportEverySeconds;  // --report-every SECONDS
   std::optional<std::string> secret;                      // --secret TEXT
-  bool once = false;  // --once: stop after the first second without a datagram
+  bool once = false;           // --once: stop after the first second without a datagram
+  std::filesystem::path site;  // --site DIR before --listen; empty: <program>/html
 };
 
 // Takes the listener option at args[0] (--allow, --report-every, --secret or

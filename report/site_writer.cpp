@@ -19,23 +19,30 @@ namespace varnokel {
 
 namespace {
 
+bool IsFolder(const std::filesystem::path& path) {
+  std::error_code error;
+  return std::filesystem::is_directory(path, error);
+}
+
 constexpr std::string_view kPageSuffix = ".htm";
 constexpr std::string_view kStyleSheetSuffix = ".css";
 
 // True for the names the site's pages may have: a file name (no "/") ending in
 // ".htm" or ".css". Only such names are ever removed, whatever an index says.
 bool IsSitePageName(std::string_view name) {
-  return name.find('/') == std::string_view::npos && name != kSiteIndexName &&
+  return name.find('/') == std::string_view::npos &&
          ((name.size() > kPageSuffix.size() && name.ends_with(kPageSuffix)) ||
           (name.size() > kStyleSheetSuffix.size() && name.ends_with(kStyleSheetSuffix)));
 }
 
 }  // namespace
 
-SiteWriter::SiteWriter(const std::filesystem::path& html_dir, const Fingerprint& format)
-    : folder_(html_dir), format_(format) {
+SiteWriter::SiteWriter(const SiteTarget& target, std::filesystem::path index_file,
+                       const Fingerprint& format)
+    : folder_(target), index_file_(std::move(index_file)), format_(format) {
+  folder_.Remove(std::string(kServedSiteIndexName));
   try {
-    AppendFileBytes(index_bytes_, folder_.path() / kSiteIndexName, /*follow_links=*/false);
+    AppendFileBytes(index_bytes_, index_file_, /*follow_links=*/false);
     last_ = ParseSiteIndex(index_bytes_);
   } catch (const FileError&) {
     // No index: nothing is known about the pages in the folder.
@@ -58,8 +65,10 @@ bool SiteWriter::StillOwn(const std::string& name, const SiteIndexEntry& entry) 
 
 void SiteWriter::WriteIndex(const SiteIndex& index) {
   std::string bytes = FormatSiteIndex(index);
-  if (bytes == index_bytes_) return;
-  WriteFileAtomic(folder_.path() / kSiteIndexName, bytes);
+  // A database that does not exist keeps no index: its next run keeps no
+  // page and removes none.
+  if (bytes == index_bytes_ || !IsFolder(index_file_.parent_path())) return;
+  WriteFileAtomic(index_file_, bytes);
   index_bytes_ = std::move(bytes);
 }
 
@@ -112,7 +121,9 @@ SiteChanges SiteWriter::Commit() {
   ReplacedFileCloser replaced_pages;
   BuildAndWritePages(
       builds,
-      [&](size_t j) { return AtomicFileWriter(folder_.path() / planned_[to_write[j]].name); },
+      [&](size_t j) {
+        return AtomicFileWriter(folder_.path() / planned_[to_write[j]].name, kPublishedFileMode);
+      },
       [&](size_t j, AtomicFileWriter& file) {
         const PlannedPage& page = planned_[to_write[j]];
         replaced_pages.Close(file.Commit());

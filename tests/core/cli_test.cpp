@@ -64,7 +64,7 @@ class Cli : public ::testing::Test {
 TEST_F(Cli, UsageErrorsExitWithTwo) {
   Result help = Run({"--help"});
   EXPECT_EQ(help.exit_code, 0);
-  EXPECT_NE(help.out.find("usage: varnokel-cli"), std::string::npos);
+  EXPECT_NE(help.out.find("Aufruf: varnokel-cli"), std::string::npos);
   for (const auto& args :
        std::vector<std::vector<std::string>>{{},
                                              {"--database", "0", "--list"},

@@ -66,6 +66,7 @@ inline std::map<std::string, std::string> FolderContents(const std::filesystem::
 inline std::map<std::string, std::string> DatabaseContents(const std::filesystem::path& dir) {
   std::map<std::string, std::string> contents = FolderContents(dir);
   for (const char* name : {".ledger", ".lock", ".commit", ".commit-pending"}) contents.erase(name);
+  std::erase_if(contents, [](const auto& entry) { return entry.first.starts_with(".site-"); });
   return contents;
 }
 

@@ -26,9 +26,10 @@ namespace {
 
 constexpr std::string_view kProgramName = "varnokel";
 constexpr std::string_view kDataHomeBelowHome = ".local/share";  // XDG default
-// Read-only parts every user shares through a link instead of a copy: the
+// Read-only parts every user reads from the installation itself, neither
+// copied nor linked (a link would dangle once the package is removed): the
 // Flash player (tens of megabytes), the dialog font and the sample logs.
-constexpr std::array<std::string_view, 3> kLinkedEntries = {"ruffle", "fonts", "samples"};
+constexpr std::array<std::string_view, 3> kSharedInPlace = {"ruffle", "fonts", "samples"};
 // The site folder, which every web server account must be able to read:
 // its folders and files get fixed modes whatever the umask.
 constexpr std::string_view kSiteFolder = "html";
@@ -99,14 +100,6 @@ void CopyIfMissing(const fs::path& from, const fs::path& to, Modes modes) {
   for (const fs::path& entry : entries) CopyIfMissing(entry, to / entry.filename(), modes);
 }
 
-void LinkIfMissing(const fs::path& target, const fs::path& link) {
-  if (Exists(link) || !Exists(target)) return;
-  std::error_code error;
-  fs::create_symlink(target, link, error);
-  if (error && !Exists(link))
-    throw FileError(FileError::Kind::kCreate, link, DescribeError(error.value()));
-}
-
 // The nine empty databases, made under a staging name and renamed at once:
 // the databases folder marks a complete program folder.
 void MakeDatabases(const fs::path& folder) {
@@ -125,9 +118,9 @@ void MakeDatabases(const fs::path& folder) {
   }
 }
 
-bool IsLinkedEntry(const fs::path& name) {
-  for (std::string_view linked : kLinkedEntries)
-    if (name == linked) return true;
+bool IsSharedInPlace(const fs::path& name) {
+  for (std::string_view shared : kSharedInPlace)
+    if (name == shared) return true;
   return false;
 }
 
@@ -174,9 +167,7 @@ void SetUpUserProgramDir(const fs::path& folder, const fs::path& shared) {
   if (error) throw FileError(FileError::Kind::kOpen, shared, DescribeError(error.value()));
   for (const fs::path& entry : entries) {
     const fs::path name = entry.filename();
-    if (IsLinkedEntry(name))
-      LinkIfMissing(entry, folder / name);
-    else
+    if (!IsSharedInPlace(name))
       CopyIfMissing(entry, folder / name, name == kSiteFolder ? Modes::kPublished : Modes::kUsers);
   }
   MakeDatabases(folder);

@@ -34,8 +34,9 @@ std::filesystem::path SharedFilesDir(const std::filesystem::path& executable_dir
 
 // Makes `folder` a program folder unless it already is one: every shipped
 // file of `shared` is copied (the site's files, the state files, the design
-// page, the animation, the background), the large read-only parts ("ruffle",
-// "fonts", "samples") are linked, and the nine empty databases are made last
+// page, the animation, the background; the site's with the modes 0755 and
+// 0644), the large read-only parts ("ruffle", "fonts", "samples") stay in
+// the installation only, and the nine empty databases are made last
 // under their final name in one rename, so an interrupted start is completed
 // by the next one. Files already in `folder` are kept. Throws FileError naming
 // the folder or file that could not be read or made.

@@ -183,8 +183,8 @@ TEST_F(Cli, SiteFolderPerDatabaseAndABusyOneExitsThree) {
   std::string colours;
   for (int k = 0; k < 12; ++k) colours += "#123456\r\n";
   WriteBytes(program_ / "color.no", colours);
-  Result one = Run({"--load", (program_ / "a.log").string(), "--update", "--site",
-                    first.string(), "--report"});
+  Result one = Run(
+      {"--load", (program_ / "a.log").string(), "--update", "--site", first.string(), "--report"});
   Result two = Run({"--database", "2", "--site", second.string(), "--load",
                     (program_ / "b.log").string(), "--update", "--report"});
   ASSERT_EQ(one.exit_code + two.exit_code, 0) << one.err << two.err;

@@ -42,7 +42,8 @@ std::string DescribeError(int err) {
   if (err == 0) return {};
   for (const auto& [number, reason] : kReasons)
     if (number == err) return std::string(reason);
-  return "Systemfehler " + std::to_string(err) + " (" + std::strerror(err) + ")";
+  std::string text = "Systemfehler ";
+  return text.append(std::to_string(err)).append(" (").append(std::strerror(err)).append(")");
 }
 
 }  // namespace varnokel

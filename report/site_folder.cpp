@@ -40,8 +40,9 @@ bool TryLockFolder(int fd) {
 }  // namespace
 
 SiteBusy::SiteBusy(const std::filesystem::path& dir)
-    : std::runtime_error("Seitenordner " + dir.string() +
-                         " ist belegt: ein anderes Programm schreibt gerade hinein") {}
+    : std::runtime_error(std::string("Seitenordner ")
+                             .append(dir.string())
+                             .append(" ist belegt: ein anderes Programm schreibt gerade hinein")) {}
 
 SiteFolder::SiteFolder(const SiteTarget& target) : dir_(target.dir) {
   MakePublishedFolder(dir_.lexically_normal());

@@ -195,8 +195,9 @@ DayFileWriter::Outcome DayFileWriter::Flush() {
       const bool sized = ::fstat(file.fd, &before) == 0;
       if (!sized || !WriteAll(file.fd, file.queued)) {
         const std::string reason = ErrnoText();
-        // A write cut short (a full disk) leaves no piece of a line behind.
-        if (sized) (void)::ftruncate(file.fd, before.st_size);
+        // A write cut short (a full disk) leaves no piece of a line behind;
+        // should even that fail, the error below is all there is to say.
+        if (sized && ::ftruncate(file.fd, before.st_size) != 0) errno = 0;
         Close(file);
         throw FileError(FileError::Kind::kCreate, logs_dir_ / file.relative, reason);
       }

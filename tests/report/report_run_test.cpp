@@ -142,6 +142,7 @@ TEST(ReportRun, DatabasesSharingASiteFolderKeepEachOthersPages) {
   const std::filesystem::path web = site.root() / "web" / "stats";
   const mode_t umask_before = ::umask(077);
   ReportRun(SiteTarget{web, LockWait::kWait, {}}, site.database(), Colours());
+  WriteFileAtomic(web / std::string(kServedSiteIndexName), "an index of an older version");
   ReportRun(SiteTarget{web, LockWait::kWait, {}}, second, Colours());
   std::filesystem::remove(second / "b.db");
   ReportRun(SiteTarget{web, LockWait::kWait, {}}, site.database(), Colours());

@@ -195,10 +195,9 @@ struct Action {
 constexpr std::array<Action, 13> kActions = {{
     {"--database", "N", SelectDatabase, "ab hier Datenbank N (1 bis 9); sonst 1"},
     {"--site", "DIR", SelectSite,
-     "ab hier die Seiten nach DIR schreiben (--report, --listen); sonst <Programmordner>/html"},
+     "die Seiten von --report, --listen danach nach DIR; sonst <Programmordner>/html"},
     {"--load", "FILE", Load, "ein Logfile an den Logpuffer anh\xC3\xA4ngen"},
-    {"--load-new", "DIR", LoadNew,
-     "jedes *.log aus DIR anh\xC3\xA4ngen, das die Datenbank noch nicht hat (ganze Zeilen)"},
+    {"--load-new", "DIR", LoadNew, "jedes neue *.log aus DIR anh\xC3\xA4ngen (nur ganze Zeilen)"},
     {"--again", "", Again,
      "das n\xC3\xA4"
      "chste --update liest alles ein, auch schon Eingelesenes"},

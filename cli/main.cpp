@@ -194,8 +194,7 @@ struct Action {
 
 constexpr std::array<Action, 13> kActions = {{
     {"--database", "N", SelectDatabase, "ab hier Datenbank N (1 bis 9); sonst 1"},
-    {"--site", "DIR", SelectSite,
-     "die Seiten von --report, --listen danach nach DIR; sonst <Programmordner>/html"},
+    {"--site", "DIR", SelectSite, "Seiten von --report, --listen danach nach DIR (sonst html/)"},
     {"--load", "FILE", Load, "ein Logfile an den Logpuffer anh\xC3\xA4ngen"},
     {"--load-new", "DIR", LoadNew, "jedes neue *.log aus DIR anh\xC3\xA4ngen (nur ganze Zeilen)"},
     {"--again", "", Again,

@@ -208,7 +208,7 @@ constexpr std::array<Action, 13> kActions = {{
     {"--report", "", Report, "die Statistikseiten schreiben"},
     {"--refresh", "", Refresh, "s_style.css und color.no aus den Farben schreiben"},
     {"--listen", "[ADDR:]PORT", Listen,
-     "den Log-Strom per UDP empfangen und einlesen, bis gestoppt"},
+     "den Log-Strom per UDP empfangen und einlesen bis zum Stopp"},
 }};
 
 void PrintHelp(std::ostream& out) {

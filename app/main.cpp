@@ -47,11 +47,13 @@ struct WindowOptions {
 };
 
 constexpr char kUsage[] =
-    "usage: varnokel [--program-dir DIR] [Qt options]\n"
-    "       varnokel --version | --help\n\n"
-    "Opens the statistics window on the program folder DIR (default: the folder\n"
-    "of this executable when it holds Datenbanken, else $XDG_DATA_HOME/varnokel,\n"
-    "set up on first start).\n";
+    "Aufruf: varnokel [--program-dir DIR] [Qt-Optionen]\n"
+    "        varnokel --version | --help\n\n"
+    "\xC3\x96"
+    "ffnet das Statistikfenster auf dem Programmordner DIR (sonst der Ordner\n"
+    "dieses Programms, wenn er Datenbanken enth\xC3\xA4lt, sonst $XDG_DATA_HOME/varnokel).\n"
+    "Ein fehlender oder leerer Ordner wird aus der Vorlage der Installation\n"
+    "eingerichtet.\n";
 
 // Takes the window's options out of argv (Qt reads the rest). Returns false
 // on a usage error, which it has reported.
@@ -65,7 +67,7 @@ bool TakeWindowOptions(int& argc, char** argv, WindowOptions& options) {
       options.help = true;
     } else if (std::strcmp(arg, "--program-dir") == 0) {
       if (i + 1 >= argc || argv[i + 1][0] == '\0') {
-        std::cerr << "varnokel: --program-dir needs a folder\n";
+        std::cerr << "varnokel: --program-dir braucht einen Ordner\n";
         return false;
       }
       options.program_dir = argv[++i];
@@ -83,7 +85,13 @@ bool TakeWindowOptions(int& argc, char** argv, WindowOptions& options) {
 // Throws what the set-up throws.
 std::filesystem::path WindowProgramDir(const WindowOptions& options) {
   // Absolute, as the working directory changes below.
-  if (!options.program_dir.empty()) return std::filesystem::absolute(options.program_dir);
+  if (!options.program_dir.empty()) {
+    std::filesystem::path folder = std::filesystem::absolute(options.program_dir);
+    if (varnokel::SetUpGivenProgramFolder(folder))
+      std::cerr << "varnokel: Programmordner " << folder.string()
+                << " aus der Vorlage der Installation eingerichtet\n";
+    return folder;
+  }
   varnokel::ProgramFolderChoice choice = varnokel::ChooseProgramFolder();
   return choice.per_user ? choice.folder : std::filesystem::path();
 }
@@ -107,7 +115,7 @@ int main(int argc, char* argv[]) {
   QGuiApplication::setDesktopFileName(QStringLiteral(VARNOKEL_APP_ID));  // its desktop entry
   InstallGermanDialogTexts(qt_app);
   if (argc > 1) {
-    std::cerr << "varnokel: unknown option '" << argv[1] << "'\n" << kUsage;
+    std::cerr << "varnokel: unbekannte Option '" << argv[1] << "'\n" << kUsage;
     return kExitUsage;
   }
   std::filesystem::path program_dir;

@@ -21,11 +21,11 @@ struct ContentHash::State {
   EVP_MD_CTX* context = EVP_MD_CTX_new();
   State() {
     if (context == nullptr || EVP_DigestInit_ex(context, Sha256(), nullptr) != 1)
-      throw std::runtime_error("SHA-256 is not available");
+      throw std::runtime_error("SHA-256 ist nicht verf\xC3\xBCgbar");
   }
   State(const State& other) {
     if (context == nullptr || EVP_MD_CTX_copy_ex(context, other.context) != 1)
-      throw std::runtime_error("SHA-256 state cannot be copied");
+      throw std::runtime_error("SHA-256-Zustand kann nicht kopiert werden");
   }
   ~State() { EVP_MD_CTX_free(context); }
 };
@@ -56,7 +56,7 @@ Digest ContentHash::Final() {
   unsigned int length = 0;
   if (EVP_DigestFinal_ex(state_->context, digest.data(), &length) != 1 ||
       EVP_DigestInit_ex(state_->context, Sha256(), nullptr) != 1)
-    throw std::runtime_error("SHA-256 failed");
+    throw std::runtime_error("SHA-256 fehlgeschlagen");
   return digest;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -67,7 +68,9 @@ ReplacedFile WriteFileAtomic(const std::filesystem::path& file, std::string_view
 // it was. Throws FileError(kCreate) naming the target.
 class AtomicFileWriter {
  public:
-  explicit AtomicFileWriter(std::filesystem::path file);
+  // The new file gets the mode 0644 less the umask, or exactly `fixed_mode`.
+  explicit AtomicFileWriter(std::filesystem::path file,
+                            std::optional<std::filesystem::perms> fixed_mode = std::nullopt);
   AtomicFileWriter(AtomicFileWriter&& other) noexcept;
   AtomicFileWriter& operator=(AtomicFileWriter&& other) = delete;
   AtomicFileWriter(const AtomicFileWriter&) = delete;

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "base/file_io.h"
+#include "base/system_error_text.h"
 
 namespace varnokel {
 
@@ -21,7 +22,7 @@ int LockOperation(FileLock::Mode mode) {
 
 FileLock::FileLock(const std::filesystem::path& lock_file) : file_(lock_file) {
   fd_ = ::open(file_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
-  if (fd_ < 0) throw FileError(FileError::Kind::kCreate, file_, std::strerror(errno));
+  if (fd_ < 0) throw FileError(FileError::Kind::kCreate, file_, DescribeError(errno));
 }
 
 FileLock::~FileLock() {
@@ -31,14 +32,14 @@ FileLock::~FileLock() {
 bool FileLock::TryLock(Mode mode) {
   while (::flock(fd_, LockOperation(mode) | LOCK_NB) != 0) {
     if (errno == EWOULDBLOCK) return false;
-    if (errno != EINTR) throw FileError(FileError::Kind::kOpen, file_, std::strerror(errno));
+    if (errno != EINTR) throw FileError(FileError::Kind::kOpen, file_, DescribeError(errno));
   }
   return true;
 }
 
 void FileLock::Lock(Mode mode) {
   while (::flock(fd_, LockOperation(mode)) != 0) {
-    if (errno != EINTR) throw FileError(FileError::Kind::kOpen, file_, std::strerror(errno));
+    if (errno != EINTR) throw FileError(FileError::Kind::kOpen, file_, DescribeError(errno));
   }
 }
 

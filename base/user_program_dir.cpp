@@ -12,6 +12,7 @@
 
 #include "base/file_io.h"
 #include "base/program_dir.h"
+#include "base/system_error_text.h"
 
 #ifndef VARNOKEL_SHARED_FROM_BIN
 #define VARNOKEL_SHARED_FROM_BIN "../share/varnokel"
@@ -25,9 +26,17 @@ namespace {
 
 constexpr std::string_view kProgramName = "varnokel";
 constexpr std::string_view kDataHomeBelowHome = ".local/share";  // XDG default
-// Read-only parts every user shares through a link instead of a copy: the
+// Read-only parts every user reads from the installation itself, neither
+// copied nor linked (a link would dangle once the package is removed): the
 // Flash player (tens of megabytes), the dialog font and the sample logs.
-constexpr std::array<std::string_view, 3> kLinkedEntries = {"ruffle", "fonts", "samples"};
+constexpr std::array<std::string_view, 3> kSharedInPlace = {"ruffle", "fonts", "samples"};
+// The site folder, which every web server account must be able to read:
+// its folders and files get fixed modes whatever the umask.
+constexpr std::string_view kSiteFolder = "html";
+constexpr fs::perms kPublishedFolderMode = fs::perms(0755);
+constexpr fs::perms kPublishedFileMode = fs::perms(0644);
+
+enum class Modes { kUsers, kPublished };
 
 bool IsAbsolute(std::string_view path) {
   return !path.empty() && path.front() == '/';
@@ -51,45 +60,44 @@ fs::path StagingName(const fs::path& dir, const fs::path& final_name) {
 void MakeFolder(const fs::path& dir) {
   std::error_code error;
   fs::create_directories(dir, error);
-  if (error) throw FileError(FileError::Kind::kCreate, dir, error.message());
+  if (error) throw FileError(FileError::Kind::kCreate, dir, DescribeError(error.value()));
 }
 
 // Copies the regular file `from` to `to` unless `to` exists: written under a
 // staging name and renamed, so a copy is never left half-written. The copy is
 // the user's to change (owner write permission).
-void CopyFileIfMissing(const fs::path& from, const fs::path& to) {
+void CopyFileIfMissing(const fs::path& from, const fs::path& to, Modes modes) {
   if (Exists(to)) return;
   const fs::path staging = StagingName(to.parent_path(), to.filename());
   std::error_code error;
   fs::copy_file(from, staging, fs::copy_options::overwrite_existing, error);
-  if (!error) fs::permissions(staging, fs::perms::owner_write, fs::perm_options::add, error);
+  if (!error && modes == Modes::kPublished)
+    fs::permissions(staging, kPublishedFileMode, error);
+  else if (!error)
+    fs::permissions(staging, fs::perms::owner_write, fs::perm_options::add, error);
   if (!error) fs::rename(staging, to, error);
   if (error) {
     std::error_code ignored;
     fs::remove(staging, ignored);
-    throw FileError(FileError::Kind::kCreate, to, error.message());
+    throw FileError(FileError::Kind::kCreate, to, DescribeError(error.value()));
   }
 }
 
 // Copies the file or folder `from` to `to`, adding only what `to` lacks.
-void CopyIfMissing(const fs::path& from, const fs::path& to) {
+void CopyIfMissing(const fs::path& from, const fs::path& to, Modes modes) {
   std::error_code error;
   const fs::file_status status = fs::status(from, error);
-  if (fs::is_regular_file(status)) return CopyFileIfMissing(from, to);
+  if (fs::is_regular_file(status)) return CopyFileIfMissing(from, to, modes);
   if (!fs::is_directory(status)) return;  // nothing else is shipped
+  const bool made = !Exists(to);
   MakeFolder(to);
+  if (made && modes == Modes::kPublished) fs::permissions(to, kPublishedFolderMode, error);
+  if (error) throw FileError(FileError::Kind::kCreate, to, DescribeError(error.value()));
   std::vector<fs::path> entries;
   for (fs::directory_iterator it(from, error), end; !error && it != end; it.increment(error))
     entries.push_back(it->path());
-  if (error) throw FileError(FileError::Kind::kOpen, from, error.message());
-  for (const fs::path& entry : entries) CopyIfMissing(entry, to / entry.filename());
-}
-
-void LinkIfMissing(const fs::path& target, const fs::path& link) {
-  if (Exists(link) || !Exists(target)) return;
-  std::error_code error;
-  fs::create_symlink(target, link, error);
-  if (error && !Exists(link)) throw FileError(FileError::Kind::kCreate, link, error.message());
+  if (error) throw FileError(FileError::Kind::kOpen, from, DescribeError(error.value()));
+  for (const fs::path& entry : entries) CopyIfMissing(entry, to / entry.filename(), modes);
 }
 
 // The nine empty databases, made under a staging name and renamed at once:
@@ -106,13 +114,13 @@ void MakeDatabases(const fs::path& folder) {
     fs::remove_all(staging, ignored);
     // Another start of the program may have finished first.
     if (!IsProgramFolder(folder))
-      throw FileError(FileError::Kind::kCreate, databases, error.message());
+      throw FileError(FileError::Kind::kCreate, databases, DescribeError(error.value()));
   }
 }
 
-bool IsLinkedEntry(const fs::path& name) {
-  for (std::string_view linked : kLinkedEntries)
-    if (name == linked) return true;
+bool IsSharedInPlace(const fs::path& name) {
+  for (std::string_view shared : kSharedInPlace)
+    if (name == shared) return true;
   return false;
 }
 
@@ -127,7 +135,8 @@ fs::path UserProgramDir(std::string_view xdg_data_home, std::string_view home) {
   if (IsAbsolute(xdg_data_home)) return fs::path(xdg_data_home) / kProgramName;
   if (IsAbsolute(home)) return fs::path(home) / kDataHomeBelowHome / kProgramName;
   throw std::runtime_error(
-      "no folder for the program's files: neither XDG_DATA_HOME nor HOME names an absolute folder");
+      "kein Ordner f\xC3\xBCr die Dateien des Programms: weder XDG_DATA_HOME noch HOME nennt "
+      "einen absoluten Ordner");
 }
 
 fs::path UserProgramDirFromEnvironment() {
@@ -148,21 +157,28 @@ void SetUpUserProgramDir(const fs::path& folder, const fs::path& shared) {
   if (IsProgramFolder(folder)) return;
   std::error_code error;
   if (!fs::is_directory(shared, error)) {
-    throw FileError(FileError::Kind::kOpen, shared, "the installation's shared files are missing");
+    throw FileError(FileError::Kind::kOpen, shared,
+                    "die mitgelieferten Dateien der Installation fehlen");
   }
   MakeFolder(folder);
   std::vector<fs::path> entries;
   for (fs::directory_iterator it(shared, error), end; !error && it != end; it.increment(error))
     entries.push_back(it->path());
-  if (error) throw FileError(FileError::Kind::kOpen, shared, error.message());
+  if (error) throw FileError(FileError::Kind::kOpen, shared, DescribeError(error.value()));
   for (const fs::path& entry : entries) {
     const fs::path name = entry.filename();
-    if (IsLinkedEntry(name))
-      LinkIfMissing(entry, folder / name);
-    else
-      CopyIfMissing(entry, folder / name);
+    if (!IsSharedInPlace(name))
+      CopyIfMissing(entry, folder / name, name == kSiteFolder ? Modes::kPublished : Modes::kUsers);
   }
   MakeDatabases(folder);
+}
+
+bool SetUpGivenProgramFolder(const fs::path& folder) {
+  if (IsProgramFolder(folder)) return false;
+  std::error_code error;
+  if (Exists(folder) && !fs::is_empty(folder, error)) return false;
+  SetUpUserProgramDir(folder, SharedFilesDir(ProgramDir()));
+  return true;
 }
 
 ProgramFolderChoice ChooseProgramFolder() {

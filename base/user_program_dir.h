@@ -34,12 +34,20 @@ std::filesystem::path SharedFilesDir(const std::filesystem::path& executable_dir
 
 // Makes `folder` a program folder unless it already is one: every shipped
 // file of `shared` is copied (the site's files, the state files, the design
-// page, the animation, the background), the large read-only parts ("ruffle",
-// "fonts", "samples") are linked, and the nine empty databases are made last
+// page, the animation, the background; the site's with the modes 0755 and
+// 0644), the large read-only parts ("ruffle", "fonts", "samples") stay in
+// the installation only, and the nine empty databases are made last
 // under their final name in one rename, so an interrupted start is completed
 // by the next one. Files already in `folder` are kept. Throws FileError naming
 // the folder or file that could not be read or made.
 void SetUpUserProgramDir(const std::filesystem::path& folder, const std::filesystem::path& shared);
+
+// The folder given with --program-dir: one that is missing or empty is made a
+// program folder from the installation's shared files (SetUpUserProgramDir
+// with the shared files of the running executable), as the per-user folder
+// is at first start; any other folder is used as it is. True when the folder
+// was made now, for the caller to say so once. Throws what the set-up throws.
+bool SetUpGivenProgramFolder(const std::filesystem::path& folder);
 
 // The program folder when none is given: the executable's folder when it is
 // a program folder (`per_user` false), else the per-user folder, set up from

@@ -52,6 +52,7 @@ struct Session {
   bool file_passed_over = false;     // a file was passed over: exit 1 after the last action
   LockWait wait = LockWait::kWait;   // --no-wait: kNoWait
   ListenOptions listen;              // the options of listen_options.h
+  fs::path site;                     // --site; empty: <program>/html
 
   fs::path DatabaseFolder() const { return DatabaseDir(program_dir, values.database_number); }
   DatabaseLock Lock(DatabaseLock::Access access) const {
@@ -59,6 +60,12 @@ struct Session {
       if (show_progress)
         std::fprintf(stderr, "warte auf Datenbank %s ...\n", values.database_number.c_str());
     });
+  }
+  SiteTarget Site() const {
+    return {site.empty() ? DefaultSiteDir(program_dir) : site, wait, [this] {
+              if (show_progress)
+                std::fprintf(stderr, "warte auf Seitenordner %s ...\n", Site().dir.c_str());
+            }};
   }
   const ColourSet& Colours() {
     if (!colours) colours = ReadColourFile(program_dir.string() + "/color.no");
@@ -178,7 +185,7 @@ void Delete(Session& s, const std::string&) {
 
 void Report(Session& s, const std::string&) {
   const DatabaseLock lock = s.Lock(DatabaseLock::Access::kRead);
-  ReportRun(s.program_dir, s.DatabaseFolder(), s.Colours());
+  ReportRun(s.Site(), s.DatabaseFolder(), s.Colours());
   s.status += ReportDoneStatus(s.values.database_number);
 }
 
@@ -192,6 +199,7 @@ void Colours(Session& s, const std::string& file) {
 
 void Listen(Session& s, const std::string& address) {
   s.listen.listen = *ParseListenAddress(address);  // checked with the other options
+  s.listen.site = s.Site().dir;
   const size_t reports = RunListener(s.program_dir, s.values.database_number, s.listen);
   s.status += UpdateDoneStatus(s.values.database_number);
   if (reports > 0) s.status += ReportDoneStatus(s.values.database_number);
@@ -201,6 +209,10 @@ void SelectDatabase(Session& s, const std::string& number) {
   s.values.database_number = number;
 }
 
+void SelectSite(Session& s, const std::string& folder) {
+  s.site = folder;
+}
+
 struct Action {
   std::string_view option;
   std::string_view argument;  // empty: the action takes none
@@ -208,50 +220,66 @@ struct Action {
   std::string_view help;
 };
 
-constexpr std::array<Action, 13> kActions = {{
-    {"--database", "N", SelectDatabase, "use database N (1 to 9) from here on; default 1"},
-    {"--load", "FILE", Load, "append a log file to the log buffer"},
-    {"--load-new", "DIR", LoadNew,
-     "append every *.log of DIR the database does not hold yet (complete lines)"},
+constexpr std::array<Action, 14> kActions = {{
+    {"--database", "N", SelectDatabase, "ab hier Datenbank N (1 bis 9); sonst 1"},
+    {"--site", "DIR", SelectSite, "Seiten von --report, --listen danach nach DIR (sonst html/)"},
+    {"--load", "FILE", Load, "ein Logfile an den Logpuffer anh\xC3\xA4ngen"},
+    {"--load-new", "DIR", LoadNew, "jedes neue *.log aus DIR anh\xC3\xA4ngen (nur ganze Zeilen)"},
     {"--server", "NAME", Server,
-     "the logs loaded after it come from game server NAME (for the event store)"},
-    {"--again", "", Again, "let the next --update fold everything, even logs folded before"},
-    {"--update", "", Update, "fold what the database does not hold yet of the log buffer"},
-    {"--list", "", List, "print the database's entries, one per line"},
-    {"--show", "ENTRY", Show, "print the 26 details of one listed entry"},
-    {"--delete", "", Delete, "delete every player file of the database"},
-    {"--colours", "FILE", Colours, "take the twelve colours from FILE (color.no format)"},
-    {"--report", "", Report, "write the statistics site below <program>/html/"},
-    {"--refresh", "", Refresh, "write s_style.css and color.no from the colours"},
-    {"--listen", "[ADDR:]PORT", Listen, "receive the log stream on UDP, fold it in until stopped"},
+     "die danach geladenen Logs stammen vom Spielserver NAME (f\xC3\xBCr die Ereignisdatenbank)"},
+    {"--again", "", Again,
+     "das n\xC3\xA4"
+     "chste --update liest alles ein, auch schon Eingelesenes"},
+    {"--update", "", Update, "einlesen, was die Datenbank vom Logpuffer noch nicht hat"},
+    {"--list", "", List, "die Eintr\xC3\xA4ge der Datenbank ausgeben, einen pro Zeile"},
+    {"--show", "ENTRY", Show, "die 26 Angaben eines Eintrags ausgeben"},
+    {"--delete", "", Delete, "alle Spielerdateien der Datenbank l\xC3\xB6schen"},
+    {"--colours", "FILE", Colours, "die zw\xC3\xB6lf Farben aus FILE nehmen (Format von color.no)"},
+    {"--report", "", Report, "die Statistikseiten schreiben"},
+    {"--refresh", "", Refresh, "s_style.css und color.no aus den Farben schreiben"},
+    {"--listen", "[ADDR:]PORT", Listen,
+     "den Log-Strom per UDP empfangen und einlesen bis zum Stopp"},
 }};
 
 void PrintHelp(std::ostream& out) {
-  out << "usage: varnokel-cli [--program-dir DIR] [--no-wait] [--database N] ACTION...\n\n"
-         "Runs the actions in the order given, in one process, on the program folder\n"
-         "DIR (default: the folder of this executable when it holds Datenbanken, else\n"
-         "$XDG_DATA_HOME/varnokel, set up on first use). On success the final status\n"
-         "line is printed; on a failure the error names the file and the exit status\n"
-         "is 1, with the work done before the failure kept. Usage errors exit with 2.\n"
-         "A database another program is writing into is waited for; with --no-wait\n"
-         "the tool gives up at once with exit status 3. Every update survives a\n"
-         "power loss.\n\n"
-         "Actions:\n";
+  out << "Aufruf: varnokel-cli [--program-dir DIR] [--no-wait]\n"
+         "                    [--database N] [--site DIR] AKTION...\n\n"
+         "F\xC3\xBChrt die Aktionen in der angegebenen Reihenfolge in einem Lauf aus, im\n"
+         "Programmordner DIR (sonst der Ordner dieses Programms, wenn er Datenbanken\n"
+         "enth\xC3\xA4lt, sonst $XDG_DATA_HOME/varnokel). Ein fehlender oder leerer Ordner\n"
+         "wird aus der Vorlage der Installation eingerichtet. Bei Erfolg erscheint die\n"
+         "Statuszeile; bei einem Fehler nennt die Meldung die Datei, der R\xC3\xBC"
+         "ckgabewert\n"
+         "ist 1, und was davor getan wurde, bleibt. Falsche Aufrufe geben 2 zur\xC3\xBC"
+         "ck.\n"
+         "Auf eine Datenbank oder einen Seitenordner, in die gerade ein anderes\n"
+         "Programm schreibt, wird gewartet; mit --no-wait endet das Programm dann\n"
+         "sofort mit 3. Jedes Einlesen ist sicher gegen Stromausfall.\n\n"
+         "Aktionen:\n";
   for (const Action& action : kActions) {
     std::string left = std::string(action.option);
     if (!action.argument.empty()) left.append(" ").append(action.argument);
     out << "  " << left << std::string(left.size() < 16 ? 16 - left.size() : 1, ' ') << action.help
         << '\n';
   }
-  out << "  --help          show this text\n"
-         "  --version       show the version\n\n"
+  out << "  --help          diesen Text zeigen\n"
+         "  --version       die Version zeigen\n\n"
       << kListenOptionsHelp
-      << "\nColours for --report and --refresh come from <program>/color.no unless\n"
-         "--colours came before them.\n";
+      << "\nDie Farben f\xC3\xBCr --report und --refresh kommen aus <Programmordner>/color.no,\n"
+         "wenn kein --colours davor steht.\n";
+}
+
+// The folder given with --program-dir, made from the installation's template
+// when it is missing or empty.
+fs::path ProgramFolderGiven(const fs::path& folder) {
+  if (SetUpGivenProgramFolder(folder))
+    std::fprintf(stderr, "Programmordner %s aus der Vorlage der Installation eingerichtet\n",
+                 folder.c_str());
+  return folder;
 }
 
 int UsageError(const std::string& message) {
-  std::cerr << "varnokel-cli: " << message << "\nTry 'varnokel-cli --help'.\n";
+  std::cerr << "varnokel-cli: " << message << "\nHilfe: varnokel-cli --help\n";
   return kExitUsage;
 }
 
@@ -290,7 +318,7 @@ int Main(int argc, char** argv) {
     if (arg == "--sync") continue;  // older scripts give it; every update is durable now
     if (arg == "--program-dir") {
       if (i + 1 >= argc || argv[i + 1][0] == '\0')
-        return UsageError("--program-dir needs a folder");
+        return UsageError("--program-dir braucht einen Ordner");
       program_dir = argv[++i];
       continue;
     }
@@ -298,19 +326,21 @@ int Main(int argc, char** argv) {
     for (const Action& action : kActions) {
       if (action.option == arg) found = &action;
     }
-    if (found == nullptr) return UsageError("unknown option '" + std::string(arg) + "'");
+    if (found == nullptr) return UsageError("unbekannte Option '" + std::string(arg) + "'");
     Step step{found, {}};
     if (!found->argument.empty()) {
       if (i + 1 >= argc) {
-        return UsageError(std::string(arg) + " needs " + std::string(found->argument));
+        return UsageError(std::string(arg) + " braucht " + std::string(found->argument));
       }
       step.argument = argv[++i];
     }
     if (found->run == SelectDatabase && !IsValidDatabaseNumber(step.argument)) {
-      return UsageError("database number must be 1 to 9, not '" + step.argument + "'");
+      return UsageError("die Datenbanknummer muss 1 bis 9 sein, nicht '" + step.argument + "'");
     }
+    if (found->run == SelectSite && step.argument.empty())
+      return UsageError("--site braucht einen Ordner");
     if (found->run == Listen && !ParseListenAddress(step.argument)) {
-      return UsageError("--listen needs [ADDR:]PORT, not '" + step.argument + "'");
+      return UsageError("--listen braucht [ADDR:]PORT, nicht '" + step.argument + "'");
     }
     steps.push_back(std::move(step));
   }
@@ -320,10 +350,10 @@ int Main(int argc, char** argv) {
         "--allow, --report-every, --secret, --secret-file, --compress-after und "
         "--once geh\xC3\xB6ren zu --listen");
   if (std::none_of(steps.begin(), steps.end(), [](const Step& step) {
-        return step.action->run != SelectDatabase && step.action->run != Again &&
-               step.action->run != Server;
+        return step.action->run != SelectDatabase && step.action->run != SelectSite &&
+               step.action->run != Again && step.action->run != Server;
       })) {
-    return UsageError("no action given");
+    return UsageError("keine Aktion angegeben");
   }
 
   Session session;
@@ -331,13 +361,17 @@ int Main(int argc, char** argv) {
   session.wait = no_wait ? LockWait::kNoWait : LockWait::kWait;
   session.listen = std::move(listen);
   try {
-    session.program_dir = program_dir ? *program_dir : ChooseProgramFolder().folder;
+    session.program_dir =
+        program_dir ? ProgramFolderGiven(*program_dir) : ChooseProgramFolder().folder;
     for (const Step& step : steps) step.action->run(session, step.argument);
   } catch (const DatabaseBusy& busy) {
     std::cout.flush();
     std::cerr << "varnokel-cli: Datenbank " << session.values.database_number
-              << " ist belegt: ein anderes Programm schreibt gerade hinein (" << busy.what()
-              << ")\n";
+              << " ist belegt: ein anderes Programm schreibt gerade hinein\n";
+    return kExitBusy;
+  } catch (const SiteBusy& busy) {
+    std::cout.flush();
+    std::cerr << "varnokel-cli: " << busy.what() << '\n';
     return kExitBusy;
   } catch (const std::exception& error) {
     std::cout.flush();

@@ -72,7 +72,7 @@ PlayerDetails ReadPlayerDetails(const std::filesystem::path& database_dir, std::
   // database folder.
   if (name.find('/') != std::string::npos || name.find('\0') != std::string::npos || name.empty() ||
       name == "." || name == "..") {
-    throw FileError(FileError::Kind::kInvalidName, file, "not an entry of the database");
+    throw FileError(FileError::Kind::kInvalidName, file, "kein Eintrag der Datenbank");
   }
   Fields fields = ReadPlayerFile(file);  // refuses a symbolic link
   PlayerDetails details;

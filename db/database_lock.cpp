@@ -24,7 +24,8 @@ void RefuseLinkedFiles(const std::filesystem::path& dir) {
 }  // namespace
 
 DatabaseBusy::DatabaseBusy(const std::filesystem::path& database_dir)
-    : std::runtime_error("database " + database_dir.string() + " is in use by another process"),
+    : std::runtime_error("Datenbank " + database_dir.string() +
+                         " wird von einem anderen Programm benutzt"),
       database_dir_(database_dir) {}
 
 DatabaseLock::DatabaseLock(std::filesystem::path database_dir, Access access, LockWait wait,

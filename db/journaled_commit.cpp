@@ -143,8 +143,9 @@ void JournaledCommit::Commit() {
     ApplyJournal(dir_, *ParseJournal(journal_));
   } catch (const FileError& error) {
     throw CommitIncomplete(std::string(error.what()) +
-                           " (the update is recorded; the next command on this database "
-                           "completes it)");
+                           " (die \xC3\x84nderung ist vermerkt; der n\xC3\xA4"
+                           "chste Befehl auf dieser "
+                           "Datenbank vollendet sie)");
   }
 }
 

@@ -95,7 +95,9 @@ Ledger Ledger::Parse(std::string_view bytes, const std::filesystem::path& file) 
         entry.length > 0;
     if (!good) {
       throw FileError(FileError::Kind::kOpen, file,
-                      "damaged in line " + std::to_string(line_number));
+                      "besch\xC3\xA4"
+                      "digt in Zeile " +
+                          std::to_string(line_number));
     }
     entry.name = UnescapeName(line.substr(second + 1));
     ledger.entries_.push_back(std::move(entry));

@@ -65,7 +65,7 @@ struct Candidate {
 NewLogs FindNewLogs(const std::filesystem::path& folder, const Ledger& ledger) {
   std::error_code error;
   if (!std::filesystem::is_directory(folder, error))
-    throw FileError(FileError::Kind::kOpen, folder, "not a folder");
+    throw FileError(FileError::Kind::kOpen, folder, "kein Ordner");
   NewLogs result;
   std::vector<Candidate> candidates;
   for (const std::string& name : ListEntryNames(folder)) {

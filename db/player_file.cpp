@@ -102,11 +102,11 @@ std::filesystem::path PlayerFilePath(const std::filesystem::path& database_dir,
   std::string name = std::string(player_id) + ".db";
   if (player_id.find_first_of(std::string_view("/\0", 2)) != std::string_view::npos) {
     throw FileError(FileError::Kind::kInvalidName, database_dir.string() + "/" + name,
-                    "player id contains \"/\" or a NUL byte");
+                    "Spieler-ID enth\xC3\xA4lt \"/\" oder ein NUL-Byte");
   }
   if (player_id.size() > kMaxPlayerIdBytes) {
     throw FileError(FileError::Kind::kInvalidName, database_dir.string() + "/" + name,
-                    "player id too long for a file name");
+                    "Spieler-ID zu lang f\xC3\xBCr einen Dateinamen");
   }
   return database_dir / name;
 }

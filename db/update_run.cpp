@@ -523,9 +523,9 @@ void Commit(const std::filesystem::path& dir, const PlayerCache& cache, const Le
     commit.Commit();
   } catch (const FileError& error) {
     summary.players_new = summary.players_changed = 0;
-    throw FileError(
-        error.kind(), error.file(),
-        (error.detail().empty() ? std::string() : error.detail() + "; ") + "nothing was folded");
+    throw FileError(error.kind(), error.file(),
+                    (error.detail().empty() ? std::string() : error.detail() + "; ") +
+                        "nichts wurde eingelesen");
   }
 }
 
@@ -543,9 +543,9 @@ UpdateStopped::UpdateStopped(const FileError& cause, std::string log_name, size_
                              size_t lines_folded)
     : FileError(cause.kind(), cause.file(),
                 (cause.detail().empty() ? std::string() : cause.detail() + "; ") +
-                    "stopped at line " + std::to_string(line_number) +
-                    (log_name.empty() ? "" : " of " + log_name) + ", the " +
-                    std::to_string(lines_folded) + " lines before it are folded"),
+                    "angehalten in Zeile " + std::to_string(line_number) +
+                    (log_name.empty() ? "" : " von " + log_name) + ", die " +
+                    std::to_string(lines_folded) + " Zeilen davor sind eingelesen"),
       log_name_(std::move(log_name)),
       line_number_(line_number),
       lines_folded_(lines_folded) {}

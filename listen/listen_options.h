@@ -20,7 +20,8 @@ struct ListenOptions {
   std::optional<std::string> secret;                      // --secret TEXT
   std::optional<std::filesystem::path> secret_file;       // --secret-file FILE
   int compress_after_days = 0;                            // --compress-after DAYS; 0: never
-  bool once = false;  // --once: stop after the first second without a datagram
+  bool once = false;           // --once: stop after the first second without a datagram
+  std::filesystem::path site;  // --site DIR before --listen; empty: <program>/html
 };
 
 // Takes the listener option at args[0] (--allow, --report-every, --secret,

@@ -270,13 +270,17 @@ void Listener::Report(LockWait wait) {
   const Clock::time_point start = Clock::now();
   try {
     const DatabaseLock lock(database_dir_, DatabaseLock::Access::kRead, wait);
-    ReportRun(program_dir_, database_dir_, ReadColourFile(program_dir_ / kColourFileName));
+    const fs::path site = options_.site.empty() ? DefaultSiteDir(program_dir_) : options_.site;
+    ReportRun(SiteTarget{site, wait, {}}, database_dir_,
+              ReadColourFile(program_dir_ / kColourFileName));
     ++reports_;
     changed_ = false;
     new_players_ = false;
     last_report_clock_ = WallClockNow();
   } catch (const DatabaseBusy&) {
     return;  // a writer is at work: the next second tries again
+  } catch (const SiteBusy&) {
+    return;  // so is another writer of the site
   } catch (const std::exception& error) {
     ShowError(error.what());  // tried again when the next report is due
   }

@@ -102,7 +102,8 @@ void LogReceiver::Start() {
 void LogReceiver::Stop() {
   if (!thread_.joinable()) return;
   const uint64_t one = 1;
-  (void)::write(stop_event_, &one, sizeof one);
+  // An eventfd write of 1 cannot fail short of overflowing the counter.
+  if (::write(stop_event_, &one, sizeof one) < 0) errno = 0;
   thread_.join();
 }
 

@@ -59,7 +59,8 @@ PageTemplate::PageTemplate(std::string_view text, std::span<const std::string_vi
     const std::string_view name = text.substr(open + 1, length);
     const auto found = std::find(slots.begin(), slots.end(), name);
     if (found == slots.end())
-      throw std::logic_error("page template slot without a value: {" + std::string(name) + "}");
+      throw std::logic_error(
+          std::string("Seitenvorlage: kein Wert f\xC3\xBCr {").append(name).append("}"));
     pieces_.push_back(text.substr(done, open - done));
     values_.push_back(static_cast<size_t>(found - slots.begin()));
     done = open + length + 2;
@@ -71,7 +72,7 @@ PageTemplate::PageTemplate(std::string_view text, std::span<const std::string_vi
 
 void PageTemplate::Append(std::string& out, std::span<const std::string_view> values) const {
   if (values.size() != value_count_)
-    throw std::logic_error("page template filled with the wrong number of values");
+    throw std::logic_error("Seitenvorlage mit der falschen Zahl von Werten gef\xC3\xBCllt");
   // The row's length first, then its pieces copied into place: a table of
   // 100 000 rows spends its time here.
   size_t size = fixed_bytes_;

@@ -9,6 +9,7 @@
 
 #include "base/file_io.h"
 #include "base/parallel_stretches.h"
+#include "base/system_error_text.h"
 #include "report/html_escape.h"
 #include "report/page_text.h"
 
@@ -31,7 +32,7 @@ class OpenFolder {
  public:
   explicit OpenFolder(const std::filesystem::path& dir)
       : dir_(dir), fd_(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-    if (fd_ < 0) throw FileError(FileError::Kind::kOpen, dir_, std::strerror(errno));
+    if (fd_ < 0) throw FileError(FileError::Kind::kOpen, dir_, DescribeError(errno));
   }
   OpenFolder(const OpenFolder&) = delete;
   OpenFolder& operator=(const OpenFolder&) = delete;
@@ -44,8 +45,9 @@ class OpenFolder {
     const int fd = ::openat(fd_, name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
     if (fd < 0) {
       const int err = errno;
-      throw FileError(FileError::Kind::kOpen, dir_ / name,
-                      err == ELOOP ? "a symbolic link, not a file" : std::strerror(err));
+      throw FileError(
+          FileError::Kind::kOpen, dir_ / name,
+          err == ELOOP ? "eine symbolische Verkn\xC3\xBCpfung, keine Datei" : DescribeError(err));
     }
     std::string bytes;
     char piece[kReadPieceBytes];
@@ -55,7 +57,7 @@ class OpenFolder {
       if (n < 0) {
         const int err = errno;
         ::close(fd);
-        throw FileError(FileError::Kind::kOpen, dir_ / name, std::strerror(err));
+        throw FileError(FileError::Kind::kOpen, dir_ / name, DescribeError(err));
       }
       if (n == 0) break;
       bytes.append(piece, static_cast<size_t>(n));

@@ -16,10 +16,26 @@ std::string ReportDoneStatus(std::string_view database_number) {
   return " HTML - Ausgabe " + std::string(database_number) + " fertig...";
 }
 
+namespace {
+
+constexpr std::string_view kSiteFolderName = "html";
+
+}  // namespace
+
+std::filesystem::path DefaultSiteDir(const std::filesystem::path& program_dir) {
+  return program_dir / kSiteFolderName;
+}
+
 SiteChanges ReportRun(const std::filesystem::path& program_dir,
                       const std::filesystem::path& database_dir, const ColourSet& colours,
                       std::time_t now) {
-  SiteWriter site(program_dir / "html", SiteFormatFingerprint());
+  return ReportRun(SiteTarget{DefaultSiteDir(program_dir), LockWait::kWait, {}}, database_dir,
+                   colours, now);
+}
+
+SiteChanges ReportRun(const SiteTarget& target, const std::filesystem::path& database_dir,
+                      const ColourSet& colours, std::time_t now) {
+  SiteWriter site(target, SiteIndexFile(target.dir, database_dir), SiteFormatFingerprint());
   // Every player file is read once, before the first page is written: a file
   // that cannot be read stops the run with every page of the last run intact.
   const PlayerListing listing = BuildPlayerListing(database_dir);

@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "base/file_io.h"
+#include "base/system_error_text.h"
 
 namespace varnokel {
 
@@ -18,16 +19,44 @@ namespace {
 
 constexpr int64_t kNanosecondsPerSecond = 1'000'000'000;
 
+// Makes `dir` and its missing parents, each with the published mode.
+void MakePublishedFolder(std::filesystem::path dir) {
+  if (!dir.has_filename()) dir = dir.parent_path();  // "html/" is "html"
+  std::error_code error;
+  if (dir.empty() || std::filesystem::is_directory(dir, error)) return;
+  if (dir.has_parent_path() && dir.parent_path() != dir) MakePublishedFolder(dir.parent_path());
+  if (std::filesystem::create_directory(dir, error))
+    std::filesystem::permissions(dir, kPublishedFolderMode, error);
+  if (error) throw FileError(FileError::Kind::kCreate, dir, DescribeError(error.value()));
+}
+
+// Takes the folder's lock; false when another writer holds it.
+bool TryLockFolder(int fd) {
+  int result;
+  while ((result = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+  }
+  return result == 0 || errno != EWOULDBLOCK;
+}
+
 }  // namespace
 
-SiteFolder::SiteFolder(std::filesystem::path dir) : dir_(std::move(dir)) {
-  std::error_code error;
-  std::filesystem::create_directories(dir_, error);
-  if (error) throw FileError(FileError::Kind::kCreate, dir_, error.message());
+SiteBusy::SiteBusy(const std::filesystem::path& dir)
+    : std::runtime_error(std::string("Seitenordner ")
+                             .append(dir.string())
+                             .append(" ist belegt: ein anderes Programm schreibt gerade hinein")) {}
+
+SiteFolder::SiteFolder(const SiteTarget& target) : dir_(target.dir) {
+  MakePublishedFolder(dir_.lexically_normal());
   fd_ = ::open(dir_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd_ < 0) throw FileError(FileError::Kind::kCreate, dir_, std::strerror(errno));
+  if (fd_ < 0) throw FileError(FileError::Kind::kCreate, dir_, DescribeError(errno));
   // A file system that cannot lock folders (some network ones) is written
   // unlocked, as before there was a lock.
+  if (TryLockFolder(fd_)) return;
+  if (target.wait == LockWait::kNoWait) {
+    ::close(fd_);
+    throw SiteBusy(dir_);
+  }
+  if (target.on_wait) target.on_wait();
   while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
   }
 }
@@ -68,7 +97,7 @@ size_t SiteFolder::RemoveLeftoverTemporaries(
 
 void SiteFolder::Remove(const std::string& name) const {
   if (::unlinkat(fd_, name.c_str(), 0) != 0 && errno != ENOENT)
-    throw FileError(FileError::Kind::kCreate, dir_ / name, std::strerror(errno));
+    throw FileError(FileError::Kind::kCreate, dir_ / name, DescribeError(errno));
 }
 
 }  // namespace varnokel

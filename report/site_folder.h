@@ -6,9 +6,13 @@
 #include <cstdint>
 #include <filesystem>
 #include <initializer_list>
+#include <functional>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
+
+#include "db/database_lock.h"
 
 namespace varnokel {
 
@@ -22,14 +26,33 @@ struct FileIdentity {
   bool operator==(const FileIdentity&) const = default;
 };
 
+// Where a report run writes a site, and whether it waits for another writer
+// of the same folder.
+struct SiteTarget {
+  std::filesystem::path dir;
+  LockWait wait = LockWait::kWait;
+  std::function<void()> on_wait;  // called once before waiting
+};
+
+// The site folder is held by another writer and the caller would not wait.
+class SiteBusy : public std::runtime_error {
+ public:
+  explicit SiteBusy(const std::filesystem::path& dir);
+};
+
+// The modes of what a site writer creates, whatever the umask: every web
+// server account can read the site.
+inline constexpr std::filesystem::perms kPublishedFolderMode = std::filesystem::perms(0755);
+inline constexpr std::filesystem::perms kPublishedFileMode = std::filesystem::perms(0644);
+
 class SiteFolder {
  public:
-  // Creates `dir` when it is missing (a symbolic link to a folder is used as
-  // that folder and stays a link), opens it and waits until no other report
-  // run holds it: two runs writing one site at once could each record the
-  // other's pages as their own. Throws FileError(kCreate) naming `dir` when
-  // it cannot be made or opened.
-  explicit SiteFolder(std::filesystem::path dir);
+  // Creates `target.dir` when it is missing (mode 0755 for every folder made;
+  // a symbolic link to a folder is used as that folder and stays a link),
+  // opens it and takes its lock, waiting as `target.wait` says: two runs
+  // writing one site at once would interleave their pages. Throws SiteBusy,
+  // or FileError(kCreate) naming the folder when it cannot be made or opened.
+  explicit SiteFolder(const SiteTarget& target);
   SiteFolder(const SiteFolder&) = delete;
   SiteFolder& operator=(const SiteFolder&) = delete;
   ~SiteFolder();  // releases the lock

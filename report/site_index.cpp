@@ -10,6 +10,8 @@ constexpr std::string_view kHeader = "varnokel site index 1\n";
 constexpr std::string_view kFormatKey = "format ";
 constexpr std::string_view kEndKey = "end ";
 constexpr std::string_view kNoInput = "-";
+constexpr std::string_view kIndexFilePrefix = ".site-";
+constexpr size_t kIndexFileHexDigits = 16;
 
 template <typename Number>
 void AppendNumber(std::string& out, Number value) {
@@ -76,6 +78,16 @@ bool ReadEntry(Reader& reader, std::pair<std::string, SiteIndexEntry>& page) {
 }
 
 }  // namespace
+
+std::filesystem::path SiteIndexFile(const std::filesystem::path& site_dir,
+                                    const std::filesystem::path& database_dir) {
+  std::error_code error;
+  std::filesystem::path absolute = std::filesystem::weakly_canonical(site_dir, error);
+  if (error) absolute = std::filesystem::absolute(site_dir, error).lexically_normal();
+  if (!absolute.has_filename()) absolute = absolute.parent_path();
+  const std::string hex = DigestHex(HashOf(absolute.native()));
+  return database_dir / (std::string(kIndexFilePrefix) + hex.substr(0, kIndexFileHexDigits));
+}
 
 std::string FormatSiteIndex(const SiteIndex& index) {
   std::string text(kHeader);

@@ -1,5 +1,6 @@
-// The site index ".varnokel-index" beside the pages: for every page a report
-// run wrote, the fingerprint of the input it was written from and the
+// The site index of one database's site in one folder, kept in the database
+// folder where no web server serves it (SiteIndexFile): for every page a
+// report run wrote, the fingerprint of the input it was written from and the
 // identity of the file, plus the fingerprint of the site format (templates
 // and program) of that run. It decides which pages a run may leave as they
 // are, and which files of the folder are the site's own to remove.
@@ -14,6 +15,7 @@
 // player file may be named with any bytes but "/" and NUL.
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,7 +27,16 @@
 
 namespace varnokel {
 
-inline constexpr std::string_view kSiteIndexName = ".varnokel-index";
+// The name the index had in the site folder itself, where it was served: a
+// run removes such a file and trusts none of it.
+inline constexpr std::string_view kServedSiteIndexName = ".varnokel-index";
+
+// The index of the site of `database_dir` in `site_dir`: a hidden file in the
+// database folder named after the site folder's absolute path, so that every
+// database keeps its own index of every site it writes, and a report of one
+// database never takes another database's pages for its own.
+std::filesystem::path SiteIndexFile(const std::filesystem::path& site_dir,
+                                    const std::filesystem::path& database_dir);
 
 struct SiteIndexEntry {
   // None: the page's bytes match no known input (a run was about to rewrite

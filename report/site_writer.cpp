@@ -26,12 +26,16 @@ namespace varnokel {
 
 namespace {
 
+bool IsFolder(const std::filesystem::path& path) {
+  std::error_code error;
+  return std::filesystem::is_directory(path, error);
+}
+
 constexpr std::string_view kPageSuffix = ".htm";
 constexpr std::string_view kStyleSheetSuffix = ".css";
 constexpr std::string_view kStartPageSuffix = ".html";
 constexpr std::string_view kDataSuffix = ".json";
 constexpr std::string_view kScriptSuffix = ".js";
-constexpr mode_t kFolderMode = 0755;
 
 // The subfolders the site's pages may be in.
 constexpr std::array<std::string_view, 4> kSiteSubfolders = {"karten", "spieler", "daten",
@@ -60,9 +64,9 @@ bool IsSubfolderPageName(std::string_view file) {
 bool IsSitePageName(std::string_view name) {
   const size_t slash = name.rfind('/');
   if (slash == std::string_view::npos)
-    return name != kSiteIndexName && (EndsWithAfterSomething(name, kPageSuffix) ||
-                                      EndsWithAfterSomething(name, kStartPageSuffix) ||
-                                      EndsWithAfterSomething(name, kStyleSheetSuffix));
+    return (EndsWithAfterSomething(name, kPageSuffix) ||
+            EndsWithAfterSomething(name, kStartPageSuffix) ||
+            EndsWithAfterSomething(name, kStyleSheetSuffix));
   const std::string_view folder = name.substr(0, slash);
   return std::find(kSiteSubfolders.begin(), kSiteSubfolders.end(), folder) !=
              kSiteSubfolders.end() &&
@@ -71,12 +75,14 @@ bool IsSitePageName(std::string_view name) {
 
 }  // namespace
 
-SiteWriter::SiteWriter(const std::filesystem::path& html_dir, const Fingerprint& format)
-    : folder_(html_dir), format_(format) {
+SiteWriter::SiteWriter(const SiteTarget& target, std::filesystem::path index_file,
+                       const Fingerprint& format)
+    : folder_(target), index_file_(std::move(index_file)), format_(format) {
+  folder_.Remove(std::string(kServedSiteIndexName));
   folder_.RemoveLeftoverTemporaries(
       {kSiteSubfolders[0], kSiteSubfolders[1], kSiteSubfolders[2], kSiteSubfolders[3]});
   try {
-    AppendFileBytes(index_bytes_, folder_.path() / kSiteIndexName, /*follow_links=*/false);
+    AppendFileBytes(index_bytes_, index_file_, /*follow_links=*/false);
     last_ = ParseSiteIndex(index_bytes_);
   } catch (const FileError&) {
     // No index: nothing is known about the pages in the folder.
@@ -95,8 +101,14 @@ void SiteWriter::MakeSubfolders(const std::string& folder) {
   if (!made_folders_.insert(folder).second) return;
   for (size_t slash = folder.find('/');; slash = folder.find('/', slash + 1)) {
     const std::filesystem::path path = folder_.path() / folder.substr(0, slash);
-    if (::mkdir(path.c_str(), kFolderMode) != 0 && errno != EEXIST)
+    if (::mkdir(path.c_str(), 0700) == 0) {
+      // Readable by the web server whatever the umask, as the site folder.
+      std::error_code error;
+      std::filesystem::permissions(path, kPublishedFolderMode, error);
+      if (error) throw FileError(FileError::Kind::kCreate, path, error.message());
+    } else if (errno != EEXIST) {
       throw FileError(FileError::Kind::kCreate, path, std::strerror(errno));
+    }
     if (slash == std::string::npos) break;
   }
 }
@@ -113,8 +125,10 @@ bool SiteWriter::StillOwn(const std::string& name, const SiteIndexEntry& entry) 
 
 void SiteWriter::WriteIndex(const SiteIndex& index) {
   std::string bytes = FormatSiteIndex(index);
-  if (bytes == index_bytes_) return;
-  WriteFileAtomic(folder_.path() / kSiteIndexName, bytes);
+  // A database that does not exist keeps no index: its next run keeps no
+  // page and removes none.
+  if (bytes == index_bytes_ || !IsFolder(index_file_.parent_path())) return;
+  WriteFileAtomic(index_file_, bytes);
   index_bytes_ = std::move(bytes);
 }
 
@@ -167,7 +181,9 @@ SiteChanges SiteWriter::Commit() {
   ReplacedFileCloser replaced_pages;
   BuildAndWritePages(
       builds,
-      [&](size_t j) { return AtomicFileWriter(folder_.path() / planned_[to_write[j]].name); },
+      [&](size_t j) {
+        return AtomicFileWriter(folder_.path() / planned_[to_write[j]].name, kPublishedFileMode);
+      },
       [&](size_t j, AtomicFileWriter& file) {
         const PlannedPage& page = planned_[to_write[j]];
         replaced_pages.Close(file.Commit());

@@ -28,13 +28,13 @@ struct SiteChanges {
 
 class SiteWriter {
  public:
-  // Locks the folder `html_dir` (creating it) and reads its index. `format`
-  // stands for everything every page depends on besides its input (the
-  // templates, the program): an index of another format still says which
-  // files are the site's, but no page of it is kept. A missing or damaged
-  // index keeps no page and removes none. Throws FileError(kCreate) naming
-  // the folder.
-  SiteWriter(const std::filesystem::path& html_dir, const Fingerprint& format);
+  // Locks the folder `target.dir` (creating it; SiteFolder) and reads its
+  // index from `index_file`. `format` stands for everything every page
+  // depends on besides its input (the templates, the program): an index of
+  // another format still says which files are the site's, but no page of it
+  // is kept. A missing or damaged index keeps no page and removes none.
+  // Throws SiteBusy, or FileError(kCreate) naming the folder.
+  SiteWriter(const SiteTarget& target, std::filesystem::path index_file, const Fingerprint& format);
 
   // Appends a page's bytes to an empty output. The builders of several pages
   // run at once, on threads of their own (BuildAndWritePages).
@@ -66,6 +66,7 @@ class SiteWriter {
   void MakeSubfolders(const std::string& folder);
 
   SiteFolder folder_;
+  std::filesystem::path index_file_;
   Fingerprint format_;
   std::string index_bytes_;  // the index as read, to leave it alone when nothing changed
   std::optional<SiteIndex> last_;

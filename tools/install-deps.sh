@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when missing
 # (dpkg-dev for the package's dependencies; desktop-file-utils, appstream and
-# groff-base to check the desktop entry, the metainfo and the manual pages).
+# groff-base to check the desktop entry, the metainfo and the manual pages;
+# lintian, devscripts' hardening-check and systemd's systemd-analyze to
+# review the package; fonts-liberation, which the package depends on).
 set -euo pipefail
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-webengine-dev libgtest-dev libgmock-dev
           libbenchmark-dev libssl-dev libsqlite3-dev sqlite3 zlib1g-dev clang libclang-rt-14-dev
-          fonts-dejavu-core fonts-liberation2 chromium xvfb xauth qt6-translations-l10n dpkg-dev
-          desktop-file-utils appstream groff-base
+          fonts-dejavu-core fonts-liberation2 fonts-liberation chromium xvfb xauth
+          qt6-translations-l10n dpkg-dev desktop-file-utils appstream groff-base lintian devscripts
+          systemd
           locales)  # the skin test compiles a German locale from its sources
 missing=()
 for p in "${packages[@]}"; do

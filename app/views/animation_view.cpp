@@ -14,6 +14,8 @@
 
 #include <cstdint>
 
+#include "base/user_program_dir.h"
+
 namespace {
 
 // Width divided by height of the movie's stage, read from the frame RECT of
@@ -95,13 +97,15 @@ QString ShellPage(const QString& movie_url, double aspect, const QString& backgr
 }
 
 // The explicitly set folder, else the first "ruffle" folder holding the
-// player's script: beside the movie, then beside the executable; empty when
-// there is none.
+// player's script: beside the movie, then beside the executable, then among
+// the installation's shared files; empty when there is none.
 QString PlayerFolder(const QString& chosen, const QString& movie) {
   if (!chosen.isEmpty()) return chosen;
-  for (const QString& folder :
-       {QFileInfo(movie).absolutePath() + QStringLiteral("/ruffle"),
-        QCoreApplication::applicationDirPath() + QStringLiteral("/ruffle")}) {
+  const QString executable_dir = QCoreApplication::applicationDirPath();
+  const QString installed = QString::fromStdString(
+      (varnokel::SharedFilesDir(executable_dir.toStdString()) / "ruffle").string());
+  for (const QString& folder : {QFileInfo(movie).absolutePath() + QStringLiteral("/ruffle"),
+                                executable_dir + QStringLiteral("/ruffle"), installed}) {
     if (QFileInfo(folder + QStringLiteral("/ruffle.js")).isFile()) return folder;
   }
   return {};

@@ -9,6 +9,7 @@
 #include "db/update_run.h"
 #include "log/log_buffer.h"
 #include "tests/core/store_support.h"
+#include "report/site_folder.h"
 #include "tests/core/test_support.h"
 #include "tools/loggen/log_generator.h"
 
@@ -65,7 +66,7 @@ class Cli : public ::testing::Test {
 TEST_F(Cli, UsageErrorsExitWithTwo) {
   Result help = Run({"--help"});
   EXPECT_EQ(help.exit_code, 0);
-  EXPECT_NE(help.out.find("usage: varnokel-cli"), std::string::npos);
+  EXPECT_NE(help.out.find("Aufruf: varnokel-cli"), std::string::npos);
   for (const auto& args :
        std::vector<std::vector<std::string>>{{},
                                              {"--database", "0", "--list"},
@@ -206,6 +207,54 @@ TEST_F(Cli, ColoursRefreshAndReport) {
   Result missing = Run({"--report"});
   EXPECT_EQ(missing.exit_code, 1);
   EXPECT_NE(missing.err.find("color.no"), std::string::npos);
+}
+
+TEST_F(Cli, SiteFolderPerDatabaseAndABusyOneExitsThree) {
+  const fs::path first = output_ / "site1";
+  const fs::path second = output_ / "site2";
+  std::string colours;
+  for (int k = 0; k < 12; ++k) colours += "#123456\r\n";
+  WriteBytes(program_ / "color.no", colours);
+  Result one = Run(
+      {"--load", (program_ / "a.log").string(), "--update", "--site", first.string(), "--report"});
+  Result two = Run({"--database", "2", "--site", second.string(), "--load",
+                    (program_ / "b.log").string(), "--update", "--report"});
+  ASSERT_EQ(one.exit_code + two.exit_code, 0) << one.err << two.err;
+  EXPECT_NE(ReadBytes(first / "st.htm"), ReadBytes(second / "st.htm"));
+  EXPECT_FALSE(fs::exists(program_ / "html" / "st.htm"));
+
+  const SiteFolder held(SiteTarget{first, LockWait::kWait, {}});
+  Result busy = Run({"--no-wait", "--site", first.string(), "--report"});
+  EXPECT_EQ(busy.exit_code, 3);
+  EXPECT_EQ(busy.err, "varnokel-cli: Seitenordner " + first.string() +
+                          " ist belegt: ein anderes Programm schreibt gerade hinein\n");
+}
+
+// An installation laid out as the package lays it out, with a copy of the
+// executable: a missing or empty --program-dir is made from its shared files.
+TEST(CliProgramFolder, MissingOrEmptyFolderIsMadeFromTheInstallation) {
+  TempDir root;
+  fs::create_directories(root / "bin");
+  fs::copy_file(VARNOKEL_CLI, root / "bin/varnokel-cli");
+  const fs::path shared = root / "share/varnokel";
+  fs::create_directories(shared / "html/req");
+  WriteBytes(shared / "color.no", "#000000\r\n");
+  WriteBytes(shared / "html/req/about.htm", "<html>");
+  fs::create_directories(root / "empty");
+  for (const fs::path& folder : {root / "new/clan-stats", root / "empty"}) {
+    const std::string command = Quote((root / "bin/varnokel-cli").string()) + " --program-dir " +
+                                Quote(folder.string()) + " --list 2>" + Quote(root / "err");
+    for (int run = 0; run < 2; ++run) {
+      EXPECT_EQ(std::system(command.c_str()), 0) << folder;
+      EXPECT_EQ(ReadBytes(root / "err"),
+                run == 0 ? "Programmordner " + folder.string() +
+                               " aus der Vorlage der Installation eingerichtet\n"
+                         : "");
+    }
+    EXPECT_TRUE(fs::is_directory(folder / "Datenbanken/db9"));
+    EXPECT_EQ(ReadBytes(folder / "html/req/about.htm"), "<html>");
+    EXPECT_EQ(fs::status(folder / "html").permissions(), fs::perms(0755));
+  }
 }
 
 }  // namespace

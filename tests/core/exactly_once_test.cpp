@@ -163,7 +163,7 @@ TEST_F(ExactlyOnce, DamagedLedgerStopsTheRunNamingIt) {
     ADD_FAILURE() << "no error";
   } catch (const FileError& error) {
     EXPECT_EQ(error.file(), db_ / ".ledger");
-    EXPECT_NE(std::string(error.what()).find("line 2"), std::string::npos);
+    EXPECT_NE(std::string(error.what()).find("Zeile 2"), std::string::npos);
   }
   EXPECT_TRUE(DatabaseContents(db_.path()).empty());
   // Names with blanks, line ends and "%" survive the ledger.
@@ -199,7 +199,7 @@ TEST_F(ExactlyOnce, EveryFailingWriteLeavesAllOrNothing) {
     } catch (const CommitIncomplete&) {
       recorded = true;
     } catch (const FileError& error) {
-      EXPECT_NE(std::string(error.what()).find("nothing was folded"), std::string::npos) << n;
+      EXPECT_NE(std::string(error.what()).find("nichts wurde eingelesen"), std::string::npos) << n;
       EXPECT_EQ(Everything(db.path()), before) << "write " << n;
     }
     SetFileFault({});

@@ -68,6 +68,7 @@ inline std::map<std::string, std::string> DatabaseContents(const std::filesystem
   for (const char* name : {".ledger", ".lock", ".commit", ".commit-pending", "statistik.sqlite",
                            "statistik.sqlite-journal"})
     contents.erase(name);
+  std::erase_if(contents, [](const auto& entry) { return entry.first.starts_with(".site-"); });
   return contents;
 }
 

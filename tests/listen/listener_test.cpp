@@ -125,21 +125,27 @@ class Listen : public ::testing::Test {
       std::this_thread::sleep_for(1ms);
   }
 
-  // One ledger entry per day file of `sender`, holding all of it.
-  void ExpectLedgerHoldsEachDayFileWhole(const fs::path& db, const Sender& sender) const {
+  // One ledger entry per day file of `senders`, holding all of it.
+  void ExpectLedgerHoldsEachDayFileWhole(const fs::path& db,
+                                         std::initializer_list<const Sender*> senders) const {
     std::set<std::string> entries, day_files;
     const Ledger ledger = Ledger::Read(db);
     for (const LedgerEntry& entry : ledger.entries()) {
       entries.insert(DigestHex(entry.prefix) + " " + std::to_string(entry.length) + " " +
                      entry.name);
     }
-    for (const std::string& name : ListEntryNames(SenderDir(sender))) {
-      if (!IsDayFileName(name) && name != kWrongDateFileName) continue;
-      const std::string bytes = ReadBytes(SenderDir(sender) / name);
-      day_files.insert(DigestHex(HashOf(bytes)) + " " + std::to_string(bytes.size()) + " " +
-                       SenderFolderName(sender.self()) + "/" + name);
+    for (const Sender* sender : senders) {
+      for (const std::string& name : ListEntryNames(SenderDir(*sender))) {
+        if (!IsDayFileName(name) && name != kWrongDateFileName) continue;
+        const std::string bytes = ReadBytes(SenderDir(*sender) / name);
+        day_files.insert(DigestHex(HashOf(bytes)) + " " + std::to_string(bytes.size()) + " " +
+                         SenderFolderName(sender->self()) + "/" + name);
+      }
     }
     EXPECT_EQ(entries, day_files);
+  }
+  void ExpectLedgerHoldsEachDayFileWhole(const fs::path& db, const Sender& sender) const {
+    ExpectLedgerHoldsEachDayFileWhole(db, {&sender});
   }
 
   TempDir program_;
@@ -494,6 +500,76 @@ TEST_F(Listen, NewPlayersReachTheSiteWithoutWaitingForTheRegularReport) {
   }
   listener->Signal(SIGTERM);
   EXPECT_EQ(listener->Wait(kEnd), 0);
+}
+
+// Two listeners on one program folder, each with its own database, site
+// folder and two game servers: each folds only its own servers' day files
+// and its site shows only its own players.
+TEST_F(Listen, TwoDatabasesKeepToTheirOwnServersAndSites) {
+  struct Instance {
+    int database;
+    std::vector<std::unique_ptr<Sender>> servers;
+    std::vector<std::string> logs;
+    std::unique_ptr<ListenerProcess> process;
+    std::optional<Endpoint> at;
+  };
+  std::vector<Instance> instances(2);
+  for (int k = 0; k < 2; ++k) {
+    Instance& instance = instances[k];
+    instance.database = k + 1;
+    std::vector<std::string> args = {VARNOKEL_CLI,
+                                     "--program-dir",
+                                     program_.path().string(),
+                                     "--database",
+                                     std::to_string(instance.database),
+                                     "--site",
+                                     (output_ / ("site" + std::to_string(k))).string()};
+    for (int s = 0; s < 2; ++s) {
+      loggen::LogGenOptions options;
+      options.lines = 300;
+      options.players = 5;
+      options.bots = 0;
+      options.first_player = 100 * (2 * k + s);
+      options.seed = static_cast<uint64_t>(2 * k + s + 1);
+      instance.logs.push_back(loggen::GenerateLog(options));
+      instance.servers.push_back(std::make_unique<Sender>("127.0.0.1"));
+      args.insert(args.end(), {"--allow", FormatEndpoint(instance.servers.back()->self())});
+    }
+    args.insert(args.end(), {"--listen", "127.0.0.1:0"});
+    const std::string name = "listener" + std::to_string(k);
+    instance.process = std::make_unique<ListenerProcess>(args, output_ / (name + ".err"),
+                                                         output_ / (name + ".out"));
+    instance.at = instance.process->WaitReady(kReady);
+    ASSERT_TRUE(instance.at) << instance.process->Stderr();
+  }
+  for (Instance& instance : instances) {
+    for (size_t s = 0; s < 2; ++s) {
+      const std::vector<std::string> lines = LinesOf(instance.logs[s]);
+      SendLines(*instance.servers[s], *instance.at, lines, 0, lines.size());
+      WaitForDayFiles(*instance.servers[s], Joined(lines, lines.size()).size());
+    }
+  }
+  for (Instance& instance : instances) {
+    instance.process->Signal(SIGTERM);
+    ASSERT_EQ(instance.process->Wait(kEnd), 0) << instance.process->Stderr();
+  }
+
+  for (size_t k = 0; k < 2; ++k) {
+    const Instance& instance = instances[k];
+    const fs::path db = Db(instance.database);
+    ExpectSameStatistics(db, LoadedAndUpdated(instance.logs[0] + instance.logs[1]));
+    ExpectLedgerHoldsEachDayFileWhole(db, {instance.servers[0].get(), instance.servers[1].get()});
+    std::set<std::string> pages, players;
+    for (const std::string& name : ListEntryNames(output_ / ("site" + std::to_string(k))))
+      if (name.ends_with(".htm") && !name.starts_with(".")) pages.insert(name);
+    for (const auto& [file, bytes] : DatabaseContents(db))
+      players.insert(file.substr(0, file.size() - 3) + ".htm");
+    for (const char* table :
+         {"st.htm", "se.htm", "sp.htm", "wt.htm", "karten.htm", "verlauf.htm", "suche.htm"})
+      players.insert(table);
+    EXPECT_EQ(pages, players) << k;
+  }
+  EXPECT_FALSE(fs::exists(program_ / "html" / "st.htm"));
 }
 
 }  // namespace

@@ -58,7 +58,9 @@ SiteHistory KnownHistory(int64_t ann_kills_today = 5) {
 
 // Writes the history pages of `history` into `html` as a report run does.
 SiteChanges WriteHistory(const fs::path& html, const SiteHistory& history) {
-  SiteWriter site(html, Fingerprint{});
+  // The index beside the folder, as a database keeps it.
+  SiteWriter site(SiteTarget{html, LockWait::kWait, {}}, html.parent_path() / ".site-index",
+                  Fingerprint{});
   HistorySite pages(history, testutil::kReportTime);
   pages.AddTo(site);
   return site.Commit();
@@ -156,8 +158,8 @@ TEST(HistoryPages, EveryPageCarriesTheThirdNavigationRowOnce) {
   site.AddPlayer("4711", "Ann", {{7, "2"}});
   ReportRun(site.root(), site.database(), ColourSet{}, testutil::kReportTime);
   testutil::TempDir dir;
-  WriteHistory(dir.path(), KnownHistory());
-  for (const fs::path& html : {site.html(), dir.path()}) {
+  WriteHistory(dir.path() / "html", KnownHistory());
+  for (const fs::path& html : {site.html(), dir.path() / "html"}) {
     for (const std::string& name : PageNames(html))
       ExpectOneThirdRow(ReadBytes(html / name), name.find('/') == std::string::npos ? "" : "../",
                         name);
@@ -169,22 +171,23 @@ TEST(HistoryPages, EveryPageCarriesTheThirdNavigationRowOnce) {
 
 TEST(HistoryPages, SecondRunRewritesOnlyWhatChanged) {
   testutil::TempDir dir;
-  WriteHistory(dir.path(), KnownHistory());
-  const SiteChanges same = WriteHistory(dir.path(), KnownHistory());
+  WriteHistory(dir.path() / "html", KnownHistory());
+  const SiteChanges same = WriteHistory(dir.path() / "html", KnownHistory());
   EXPECT_EQ(same.written, 0u);
   struct stat evil_before {};
-  ASSERT_EQ(::stat((dir.path() / PlayerHistoryPageName("666")).c_str(), &evil_before), 0);
+  const fs::path html = dir.path() / "html";
+  ASSERT_EQ(::stat((html / PlayerHistoryPageName("666")).c_str(), &evil_before), 0);
   // Ann kills once more today: her page and the pages that sum everybody change, not the others'.
-  const SiteChanges changed = WriteHistory(dir.path(), KnownHistory(6));
+  const SiteChanges changed = WriteHistory(dir.path() / "html", KnownHistory(6));
   struct stat evil_after {};
-  ASSERT_EQ(::stat((dir.path() / PlayerHistoryPageName("666")).c_str(), &evil_after), 0);
+  ASSERT_EQ(::stat((html / PlayerHistoryPageName("666")).c_str(), &evil_after), 0);
   EXPECT_EQ(evil_after.st_ino, evil_before.st_ino);
   EXPECT_GE(changed.written, 4u);  // her page, the overview, a map page, spieler.json ...
   EXPECT_LT(changed.written, same.kept);
-  EXPECT_NE(ReadBytes(dir.path() / PlayerHistoryPageName("STEAM_0:1:4711")).find(">6<"),
+  EXPECT_NE(ReadBytes(html / PlayerHistoryPageName("STEAM_0:1:4711")).find(">6<"),
             std::string::npos);
   if (const char* keep = std::getenv("VARNOKEL_KEEP_HISTORY_SITE"))
-    fs::copy(dir.path(), keep, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    fs::copy(html, keep, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
 }
 
 }  // namespace

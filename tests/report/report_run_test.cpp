@@ -1,15 +1,21 @@
 // The whole report run in a real program folder, and the colour settings.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 
 #include <cstdlib>
+#include <future>
+#include <optional>
 
 #include "base/file_io.h"
 #include "report/colour_settings.h"
 #include "report/page_frame.h"
 #include "report/page_text.h"
 #include "report/report_run.h"
+#include "report/site_folder.h"
+#include "report/site_index.h"
 #include "tests/report/report_test_util.h"
 
 namespace varnokel {
@@ -46,7 +52,7 @@ TEST(ReportRun, WritesTheWholeSiteAndTwoRunsAreIdentical) {
 
   ReportRun(site.root(), site.database(), Colours(), testutil::kReportTime);
   const std::vector<std::string> files = SiteFiles(site.html());
-  EXPECT_EQ(files.size(), 4u + 24u + 2u + 1u + 1u + testutil::kEmptyHistoryPages);  // and the index
+  EXPECT_EQ(files.size(), 4u + 24u + 2u + 1u + testutil::kEmptyHistoryPages);
   for (const char* name : {"st.htm", "se.htm", "sp.htm", "wt.htm", ".usp.htm", ".grenade.htm",
                            "4711.htm", "STEAM_0:1:5.htm", "style.css"})
     EXPECT_TRUE(std::filesystem::is_regular_file(site.html() / name)) << name;
@@ -125,9 +131,64 @@ TEST(ReportRun, EmptyOrMissingDatabaseGivesEmptyTables) {
             Template("sessions_table_head.htm") + testutil::TableFooter());
   EXPECT_EQ(ReadBytes(site.html() / "sp.htm"),
             Template("player_list_head.htm") + testutil::TableFooter());
-  EXPECT_EQ(SiteFiles(site.html()).size(), 4u + 24u + 1u + 1u + testutil::kEmptyHistoryPages);
+  EXPECT_EQ(SiteFiles(site.html()).size(), 4u + 24u + 1u + testutil::kEmptyHistoryPages);
   ReportRun(site.root(), site.root() / "no such folder", Colours(), testutil::kReportTime);
-  EXPECT_EQ(SiteFiles(site.html()).size(), 4u + 24u + 1u + 1u + testutil::kEmptyHistoryPages);
+  EXPECT_EQ(SiteFiles(site.html()).size(), 4u + 24u + 1u + testutil::kEmptyHistoryPages);
+}
+
+// Two databases write one folder: each run removes only pages its own
+// database wrote, the index is nowhere in the folder, and everything made
+// there is readable by a web server whatever the umask.
+TEST(ReportRun, DatabasesSharingASiteFolderKeepEachOthersPages) {
+  ProgramFolder site;
+  const std::filesystem::path second = site.root() / "Datenbanken" / "db2";
+  std::filesystem::create_directories(second);
+  site.AddPlayer("a", "Ann", {});
+  WriteFileAtomic(second / "b.db", testutil::PlayerFileBytes("b", "Bob"));
+  const std::filesystem::path web = site.root() / "web" / "stats";
+  const mode_t umask_before = ::umask(077);
+  ReportRun(SiteTarget{web, LockWait::kWait, {}}, site.database(), Colours());
+  WriteFileAtomic(web / std::string(kServedSiteIndexName), "an index of an older version");
+  ReportRun(SiteTarget{web, LockWait::kWait, {}}, second, Colours());
+  std::filesystem::remove(second / "b.db");
+  ReportRun(SiteTarget{web, LockWait::kWait, {}}, site.database(), Colours());
+  EXPECT_TRUE(std::filesystem::exists(web / "a.htm"));
+  EXPECT_TRUE(std::filesystem::exists(web / "b.htm"));
+  ReportRun(SiteTarget{web, LockWait::kWait, {}}, second, Colours());
+  EXPECT_TRUE(std::filesystem::exists(web / "a.htm"));
+  EXPECT_FALSE(std::filesystem::exists(web / "b.htm"));
+  ::umask(umask_before);
+
+  for (const std::string& name : SiteFiles(web))
+    EXPECT_TRUE(name.ends_with(".htm") || name.ends_with(".html") || name.ends_with(".css") ||
+                name.ends_with(".json"))
+        << name;
+  EXPECT_TRUE(std::filesystem::is_regular_file(SiteIndexFile(web, site.database())));
+  EXPECT_NE(SiteIndexFile(web, site.database()), SiteIndexFile(site.html(), site.database()));
+  for (const std::filesystem::path& made : {web.parent_path(), web})
+    EXPECT_EQ(std::filesystem::status(made).permissions(), kPublishedFolderMode) << made;
+  EXPECT_EQ(std::filesystem::status(web / "st.htm").permissions(), kPublishedFileMode);
+  EXPECT_EQ(std::filesystem::status(web / "a.htm").permissions(), kPublishedFileMode);
+}
+
+// A second writer of a site folder gives up at once when told not to wait,
+// else waits until the first is done.
+TEST(ReportRun, SecondWriterOfASiteWaitsOrGivesUp) {
+  ProgramFolder site;
+  site.AddPlayer("a", "Ann", {});
+  std::optional<SiteFolder> first(std::in_place, SiteTarget{site.html(), LockWait::kWait, {}});
+  EXPECT_THROW(
+      ReportRun(SiteTarget{site.html(), LockWait::kNoWait, {}}, site.database(), Colours()),
+      SiteBusy);
+  std::promise<void> waiting;
+  std::future<SiteChanges> second = std::async(std::launch::async, [&] {
+    return ReportRun(SiteTarget{site.html(), LockWait::kWait, [&] { waiting.set_value(); }},
+                     site.database(), Colours());
+  });
+  waiting.get_future().wait();
+  EXPECT_FALSE(std::filesystem::exists(site.html() / "a.htm"));
+  first.reset();
+  EXPECT_EQ(second.get().written, 4u + 24u + 1u + 1u + testutil::kEmptyHistoryPages);
 }
 
 TEST(ReportRun, PlayerFilesNamedLikeTablesDoNotReplaceThem) {

@@ -68,7 +68,6 @@ class SiteUpdate : public ::testing::Test {
     std::set<std::string> names = Names(Stamps(site.html()));
     for (const std::string& name : foreign) names.erase(name);
     EXPECT_EQ(names, Names(Stamps(fresh.html())));
-    names.erase(std::string(kSiteIndexName));
     for (const std::string& name : names)
       EXPECT_TRUE(
           testutil::SameBytes(ReadBytes(fresh.html() / name), ReadBytes(site.html() / name)))
@@ -102,26 +101,25 @@ TEST_F(SiteUpdate, ChangeRewritesThePagesThatShowIt) {
   site.AddPlayer("b", "Bob", {{7, "1"}, {43, "1"}, {19, "60"}});
   site.AddPlayer("c", "Cem", {});
   Run();
-  const std::string index(kSiteIndexName);
 
   // A kill with the usp: his page, the skill table, the usp page, the summary.
   auto before = Stamps(site.html());
   site.AddPlayer("b", "Bob", {{7, "2"}, {43, "1"}, {19, "60"}, {20, "1"}});
   Run();
   EXPECT_EQ(Rewritten(before, Stamps(site.html())),
-            (std::set<std::string>{"b.htm", "st.htm", ".usp.htm", "wt.htm", index}));
+            (std::set<std::string>{"b.htm", "st.htm", ".usp.htm", "wt.htm"}));
   ExpectSameAsFullRewrite();
 
   // A new leave date shows on his page alone.
   before = Stamps(site.html());
   site.AddPlayer("c", "Cem", {{18, "03/17/2003"}});
   Run();
-  EXPECT_EQ(Rewritten(before, Stamps(site.html())), (std::set<std::string>{"c.htm", index}));
+  EXPECT_EQ(Rewritten(before, Stamps(site.html())), (std::set<std::string>{"c.htm"}));
 
   // A new name shows in every table that lists players, not in the summary.
   before = Stamps(site.html());
   site.AddPlayer("a", "Anna", {{7, "2"}, {20, "2"}});
-  std::set<std::string> expected = {"a.htm", "st.htm", "se.htm", "sp.htm", index};
+  std::set<std::string> expected = {"a.htm", "st.htm", "se.htm", "sp.htm"};
   for (int w = 0; w < kWeaponCount; ++w) expected.insert(WeaponPageName(w));
   Run();
   EXPECT_EQ(Rewritten(before, Stamps(site.html())), expected);
@@ -130,7 +128,7 @@ TEST_F(SiteUpdate, ChangeRewritesThePagesThatShowIt) {
   before = Stamps(site.html());
   colours[3] = "#ffffff";
   Run();
-  EXPECT_EQ(Rewritten(before, Stamps(site.html())), (std::set<std::string>{"style.css", index}));
+  EXPECT_EQ(Rewritten(before, Stamps(site.html())), (std::set<std::string>{"style.css"}));
   ExpectSameAsFullRewrite();
 }
 
@@ -170,7 +168,7 @@ TEST_F(SiteUpdate, MissingOrDamagedIndexRewritesEverything) {
   site.AddPlayer("a", "Ann", {{7, "2"}, {20, "2"}});
   site.AddPlayer("b", "Bob", {});
   Run();
-  const fs::path index = site.html() / kSiteIndexName;
+  const fs::path index = SiteIndexFile(site.html(), site.database());
   const std::string good = ReadBytes(index);
   std::string flipped = good;
   flipped[good.size() / 2] ^= 1;
@@ -238,17 +236,19 @@ TEST_F(SiteUpdate, SiteFolderThatIsALinkStaysOne) {
 
 TEST(SiteWriter, IndexOfAnotherFormatKeepsNoPageButStillNamesTheSitesFiles) {
   testutil::TempDir dir;
+  testutil::TempDir database;
+  const fs::path index = database.path() / ".site";
   const Fingerprint format_a = PageInput("format").Text("a").Value();
   const Fingerprint format_b = PageInput("format").Text("b").Value();
   const Fingerprint input = PageInput("page").Text("x").Value();
   auto page = [](PageOutput& out) { out.text() += "page"; };
   {
-    SiteWriter site(dir.path(), format_a);
+    SiteWriter site(SiteTarget{dir.path(), LockWait::kWait, {}}, index, format_a);
     site.Add("a.htm", input, page);
     site.Add("b.htm", input, page);
     EXPECT_EQ(site.Commit().written, 2u);
   }
-  SiteWriter site(dir.path(), format_b);
+  SiteWriter site(SiteTarget{dir.path(), LockWait::kWait, {}}, index, format_b);
   site.Add("a.htm", input, page);
   const SiteChanges changes = site.Commit();
   EXPECT_EQ(changes.written, 1u);

@@ -525,7 +525,7 @@ TEST_F(Listen, TwoDatabasesKeepToTheirOwnServersAndSites) {
                                      "--site",
                                      (output_ / ("site" + std::to_string(k))).string()};
     for (int s = 0; s < 2; ++s) {
-      loggen::LogGenOptions options;
+      loggen::LogGenOptions options = TodaysLog(12);
       options.lines = 300;
       options.players = 5;
       options.bots = 0;

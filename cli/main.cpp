@@ -72,11 +72,10 @@ void Load(Session& s, const std::string& file) {
 }
 
 // Loads the logs of a folder that the current database does not hold yet,
-// oldest first, each up to its last complete line.
+// oldest first (the update takes each up to its last finished line).
 void LoadNew(Session& s, const std::string& folder) {
   const NewLogs found = FindNewLogs(folder, Ledger::Read(s.DatabaseFolder()));
-  for (const fs::path& file : found.files)
-    LoadLogFile(s.values.log_buffer, file, LoadMode::kCompleteLines);
+  for (const fs::path& file : found.files) LoadLogFile(s.values.log_buffer, file);
   if (!found.files.empty()) s.status = kStatusLogLoaded;
   std::fprintf(stderr, "%s: %zu neue Logs geladen, %zu bereits in Datenbank %s\n", folder.c_str(),
                found.files.size(), found.wholly_folded, s.values.database_number.c_str());

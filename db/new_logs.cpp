@@ -54,14 +54,14 @@ NewLogs FindNewLogs(const std::filesystem::path& folder, const Ledger& ledger) {
     const std::filesystem::path file = folder / name;
     if (!HasLogSuffix(name) || !IsRegularFile(file)) continue;
     LogBuffer buffer;
-    buffer.AppendFile(file, LoadMode::kCompleteLines);
+    buffer.AppendFile(file);
     const UpdatePlan plan = PlanUpdate(buffer, ledger, /*again=*/false);
     const PlannedLog& log = plan.logs.front();
-    if (!log.fold || log.content.size() == 0) {
+    if (!log.fold()) {
       if (log.WhollyFolded()) ++result.wholly_folded;
       continue;
     }
-    const std::string_view text = log.content.text;
+    const std::string_view text = log.text;
     candidates.push_back({file, WrittenAt(text.substr(0, text.find('\n'))), name});
   }
   std::sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {

@@ -16,7 +16,7 @@ struct NewLogs {
 };
 
 // The regular files of `folder` whose names end in ".log" (any case) and
-// whose complete lines are not all in `ledger`, oldest first by the date and
+// whose finished lines (PlanUpdate) are not all in `ledger`, oldest first by the date and
 // time of their first line (files whose first line has none come last), the
 // file name breaking ties. Throws FileError(kOpen) naming the folder when it
 // cannot be read, or a file that cannot.

@@ -182,24 +182,21 @@ bool Analyse(std::string_view line, AnalysedLine& out) {
   return true;
 }
 
-// Every planned log from where it folds, cut into stretches of about
-// kStretchBytes; their lines are exactly the lines of the whole text.
+// The ranges every planned log folds, cut into stretches of about
+// kStretchBytes; their lines are exactly the lines of the ranges.
 std::vector<Stretch> CutIntoStretches(const UpdatePlan& plan) {
   std::vector<Stretch> stretches;
   for (size_t i = 0; i < plan.logs.size(); ++i) {
-    const PlannedLog& log = plan.logs[i];
-    if (!log.fold) continue;
-    const std::string_view text = log.content.text;
-    size_t begin = log.fold_from;
-    for (;;) {
-      const size_t lf =
-          text.size() - begin > kStretchBytes ? text.find('\n', begin + kStretchBytes) : text.npos;
-      if (lf == text.npos) {
-        stretches.push_back({i, begin, text.size(), true});
-        break;
+    const std::string_view text = plan.logs[i].text;
+    for (const LineRange& range : plan.logs[i].ranges) {
+      for (size_t begin = range.begin; begin < range.end || begin == text.size();) {
+        const size_t lf =
+            range.end - begin > kStretchBytes ? text.find('\n', begin + kStretchBytes) : text.npos;
+        const size_t end = lf < range.end ? lf + 1 : range.end;
+        stretches.push_back({i, begin, end, end == text.size()});
+        if (end == range.end) break;
+        begin = end;
       }
-      stretches.push_back({i, begin, lf + 1, false});
-      begin = lf + 1;
     }
   }
   return stretches;
@@ -271,7 +268,7 @@ class LineAnalysis {
   }
 
   void AnalyseStretch(const Stretch& stretch, Chunk& chunk) const {
-    const std::string_view text = plan_.logs[stretch.log].content.text;
+    const std::string_view text = plan_.logs[stretch.log].text;
     const std::string_view piece = text.substr(stretch.begin, stretch.end - stretch.begin);
     const char* const piece_end = piece.data() + piece.size();
     chunk.log = stretch.log;
@@ -323,23 +320,21 @@ void FoldLine(PlayerCache& cache, const AnalysedLine& line) {
 }
 
 // The line unknown players take their first date and time from: line n / 2
-// of the text the folded parts of the logs make when joined by CR LF, n being
-// the LF characters in it.
+// of the text the folded ranges make when joined by CR LF, n being the LF
+// characters in it.
 std::string_view ReferenceLine(const UpdatePlan& plan) {
-  size_t line_ends = 0;
-  size_t parts = 0;
+  const size_t lines = plan.LinesToFold();
+  if (lines == 0) return {};
+  size_t target = (lines - 1) / 2;  // the joins are line ends too
   for (const PlannedLog& log : plan.logs) {
-    if (!log.fold) continue;
-    line_ends += log.line_ends_to_fold;
-    ++parts;
-  }
-  if (parts == 0) return {};
-  size_t target = (line_ends + parts - 1) / 2;  // the joins are line ends too
-  for (const PlannedLog& log : plan.logs) {
-    if (!log.fold) continue;
-    if (target <= log.line_ends_to_fold)
-      return LineOf(log.content.text, *log.line_index, log.lines_already + target);
-    target -= log.line_ends_to_fold + 1;
+    for (const LineRange& range : log.ranges) {
+      const size_t in_range = log.LinesIn(range);
+      if (target < in_range) {
+        const size_t first = log.line_index->CountBefore(log.text, range.begin);
+        return LineOf(log.text, *log.line_index, first + target);
+      }
+      target -= in_range;
+    }
   }
   return {};
 }
@@ -350,31 +345,6 @@ struct StopPoint {
   size_t log = 0;
   size_t offset = 0;
   size_t line_number = 0;
-};
-
-// The SHA-256 of the whole content of every log that folds, worked out on a
-// thread of its own while the lines are folded (the ledger needs them only
-// at the commit).
-class WholeDigests {
- public:
-  explicit WholeDigests(const UpdatePlan& plan)
-      : digests_(plan.logs.size()), thread_([this, &plan] {
-          for (size_t i = 0; i < plan.logs.size(); ++i) {
-            const PlannedLog& log = plan.logs[i];
-            if (log.fold) digests_[i] = WholeDigest(log.match, log.content);
-          }
-        }) {}
-  ~WholeDigests() {
-    if (thread_.joinable()) thread_.join();
-  }
-  const std::vector<Digest>& Get() {
-    if (thread_.joinable()) thread_.join();
-    return digests_;
-  }
-
- private:
-  std::vector<Digest> digests_;
-  std::thread thread_;
 };
 
 // Writes the changed player files and the ledger in one commit.
@@ -429,7 +399,6 @@ UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer&
     summary.lines_read += log.lines;
     summary.lines_already += log.lines_already;
   }
-  WholeDigests whole(plan);
   std::optional<LineAnalysis> analysis(std::in_place, plan);
   reference_line = std::string(ReferenceLine(plan));  // while the analysis starts
   const size_t total = plan.LinesToFold();
@@ -438,15 +407,9 @@ UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer&
   std::optional<FileError> cause;
   size_t done = 0;
   {
-    std::optional<size_t> log;  // the log of the last chunk
-    size_t lines_before = 0;    // lines of that log before the chunk
     while (!stop) {
       std::optional<Chunk> chunk = analysis->Next();
       if (!chunk) break;
-      if (chunk->log != log) {
-        log = chunk->log;
-        lines_before = plan.logs[chunk->log].lines_already;
-      }
       for (const AnalysedLine& line : chunk->kept) {
         if (line.unreadable) {
           ++summary.lines_unreadable;
@@ -455,13 +418,15 @@ UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer&
         try {
           FoldLine(cache, line);
         } catch (const FileError& error) {
-          stop = StopPoint{chunk->log, line.offset, lines_before + line.line_in_chunk};
+          const PlannedLog& failing = plan.logs[chunk->log];
+          stop = StopPoint{chunk->log, line.offset,
+                           failing.line_index->CountBefore(failing.text, line.offset) + 1};
+          done += line.line_in_chunk - 1;  // the lines before it are folded
           cause = error;
           break;
         }
       }
       if (stop) break;
-      lines_before += chunk->lines;
       const size_t previous = done;
       done += chunk->lines;
       if (options.progress && done / kProgressEvery != previous / kProgressEvery)
@@ -470,28 +435,17 @@ UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer&
     }
     analysis.reset();  // stops what is left of the analysis
   }
-  if (stop) {
-    // Every line of the stopping log before the failing one is folded, and
-    // the logs before it whole.
-    done = 0;
-    for (size_t i = 0; i < stop->log; ++i) {
-      if (plan.logs[i].fold) done += plan.logs[i].line_ends_to_fold + 1;
-    }
-    done += stop->line_number - 1 - plan.logs[stop->log].lines_already;
-  }
   summary.lines_folded = done - std::min(done, summary.lines_unreadable);
   const auto commit_start = Clock::now();
   summary.fold_seconds = std::chrono::duration<double>(commit_start - fold_start).count();
 
-  const std::vector<Digest>& digests = whole.Get();
   if (stop) {
-    Commit(dir, cache, plan.ledger_before, LedgerAfter(plan, digests, stop->log, stop->offset),
-           options.sync, summary);
+    Commit(dir, cache, plan.ledger_before, LedgerAfter(plan, stop->log, stop->offset), options.sync,
+           summary);
     throw UpdateStopped(*cause, std::string(plan.logs[stop->log].name), stop->line_number,
                         summary.lines_folded);
   }
-  Commit(dir, cache, plan.ledger_before, LedgerAfter(plan, digests, plan.logs.size(), 0),
-         options.sync, summary);
+  Commit(dir, cache, plan.ledger_before, plan.ledger_after, options.sync, summary);
   summary.commit_seconds = SecondsSince(commit_start);
   if (options.progress) options.progress(total, total);
   return summary;

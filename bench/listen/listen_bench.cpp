@@ -83,7 +83,7 @@ long StatusKb(pid_t pid, const std::string& key) {
 // Counts lines whose day-file bytes the ledger now holds; records their delay.
 void TakeFolded(const Ledger& ledger, std::map<std::string, Server*>& by_folder,
                 std::vector<uint64_t>& histogram, size_t& folded_lines, int64_t now_ns) {
-  for (const LedgerEntry& entry : ledger.entries()) {
+  for (const LedgerRun& entry : ledger.runs()) {
     const size_t slash = entry.name.find('/');
     const auto server = by_folder.find(entry.name.substr(0, slash));
     if (slash == std::string::npos || server == by_folder.end()) continue;
@@ -93,7 +93,7 @@ void TakeFolded(const Ledger& ledger, std::map<std::string, Server*>& by_folder,
     size_t& done = s.folded[day];
     size_t line = s.first_line[day] + done;
     while (line < s.datagrams.size() && s.day_file[line] == day &&
-           s.end_in_day_file[line] <= entry.length) {
+           s.end_in_day_file[line] <= entry.size) {
       const int64_t sent = s.sent_ns[line].load(std::memory_order_relaxed);
       const int64_t delay_ms = (now_ns - sent) / 1000000;
       ++histogram[static_cast<size_t>(std::clamp<int64_t>(delay_ms, 0, kDelayBucketsMs - 1))];

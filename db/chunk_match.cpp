@@ -56,8 +56,9 @@ std::string_view LastLineOf(std::string_view text, const LineChunk& chunk) {
 
 // Lines at the stretch's beginning vouched for by what follows `after` in its
 // run: its grown open end (checked line by line), or, for a text that ends
-// inside the stretch's only chunk, the chunk it may be the beginning of (an
-// older copy of a log folded further since; checked at its first line).
+// inside the stretch's only chunk after a held chunk, the chunk it may be the
+// beginning of (an older copy of a log folded further since; checked at its
+// first line).
 uint64_t FrontHeld(const Ledger& ledger, std::string_view text, std::span<const LineChunk> chunks,
                    UnmatchedStretch& stretch, ChunkRef after) {
   const LedgerRun& run = ledger.runs()[after.run];
@@ -70,6 +71,9 @@ uint64_t FrontHeld(const Ledger& ledger, std::string_view text, std::span<const 
     stretch.ends_open_end = true;
     return following.lines;
   }
+  // Only after a chunk held as such: a first line alone does not tell a log
+  // (servers that start their logs in the same second write the same one).
+  if (after.pos == ChunkRef::kBeforeFirst) return 0;
   const LineChunk& first = chunks[stretch.first];
   const bool text_ends_inside =
       stretch.end == chunks.size() && stretch.end == stretch.first + 1 && !first.complete;

@@ -23,7 +23,7 @@
 
 namespace varnokel {
 
-inline constexpr uint64_t kMeanChunkLines = 32;
+inline constexpr uint64_t kMeanChunkLines = 40;
 
 struct LineChunk {
   size_t begin = 0;  // in the text: its first line's start

@@ -1,9 +1,8 @@
 #include "db/line_chunks.h"
 
+#include <algorithm>
 #include <cstring>
-#include <string>
 
-#include "base/content_hash.h"
 #include "base/parallel_stretches.h"
 
 namespace varnokel {
@@ -11,7 +10,8 @@ namespace varnokel {
 namespace {
 
 constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
-constexpr size_t kChunksPerStretch = 64;  // chunks hashed on one thread at least
+constexpr uint64_t kChainSeed = 0x243F6A8885A308D3ull;
+constexpr size_t kBlockBytes = size_t{1} << 20;  // text scanned on one thread at least
 
 // The line without its line end.
 std::string_view Bare(std::string_view line) {
@@ -34,15 +34,12 @@ uint64_t LineHash(std::string_view line) {
   for (; i + 8 <= line.size(); i += 8) {
     uint64_t word;
     std::memcpy(&word, line.data() + i, 8);
-    h = (h ^ Mix(word)) * kMultiplier;
+    h = (h ^ word) * kMultiplier;
+    h ^= h >> 29;
   }
   uint64_t rest = 0;
   std::memcpy(&rest, line.data() + i, line.size() - i);
   return Mix((h ^ Mix(rest)) * kMultiplier);
-}
-
-bool IsBoundary(std::string_view line) {
-  return LineHash(line) % kMeanChunkLines == 0;
 }
 
 // The end of the line starting at `start`: after its LF, or the text's end.
@@ -51,64 +48,94 @@ size_t LineEnd(std::string_view text, size_t start) {
   return lf == nullptr ? text.size() : static_cast<const char*>(lf) - text.data() + 1;
 }
 
-constexpr int kShaBytes = 6;  // of the digest's 8
+// A line: where it ends (after its LF, or the text's end) and its LineHash.
+struct LineMark {
+  size_t end = 0;
+  uint64_t hash = 0;
+};
 
-// LinesDigest, the lines normalised into `scratch`.
-uint64_t Digest64(std::string_view text, size_t begin, size_t lines, std::string& scratch) {
-  scratch.clear();
-  std::string_view first, last;
-  for (size_t start = begin, n = 0; n < lines; ++n) {
+// The digest of lines with these hashes, in order: a chain of their hashes,
+// and the top bits of the first and of the last.
+class ChunkDigest {
+ public:
+  void Add(uint64_t line_hash) {
+    if (lines_++ == 0) first_ = line_hash;
+    last_ = line_hash;
+    chain_ = Mix((chain_ ^ line_hash) * kMultiplier);
+  }
+  uint64_t Value() const {
+    return (Mix(chain_ ^ lines_) & ~uint64_t{0xFFFF}) | (first_ >> 56) << 8 | last_ >> 56;
+  }
+
+ private:
+  uint64_t chain_ = kChainSeed;
+  uint64_t lines_ = 0;
+  uint64_t first_ = 0;
+  uint64_t last_ = 0;
+};
+
+// The lines starting in [from, to) of `text`; with `last_is_line` the empty
+// line at the text's end too, when `to` is the text's end.
+std::vector<LineMark> MarkLines(std::string_view text, size_t from, size_t to, bool last_is_line) {
+  std::vector<LineMark> marks;
+  const bool to_end = to == text.size();
+  for (size_t start = from == 0 ? 0 : LineEnd(text, from - 1);
+       start < to || (last_is_line && to_end && start == text.size());) {
     const size_t next = LineEnd(text, start);
-    last = Bare(text.substr(start, next - start));
-    if (n == 0) first = last;
-    scratch.append(last);
-    scratch += '\n';
+    marks.push_back({next, LineHash(Bare(text.substr(start, next - start)))});
+    if (next == text.size()) break;
     start = next;
   }
-  const Digest digest = HashOf(scratch);
-  uint64_t value = 0;
-  for (int i = 0; i < kShaBytes; ++i) value = value << 8 | digest[i];
-  return (value << 8 | LineBits(first)) << 8 | LineBits(last);
+  return marks;
 }
 
 }  // namespace
 
 std::vector<LineChunk> ChunkLines(std::string_view text, bool last_is_line) {
+  // The lines and their hashes, a stretch of blocks per thread; then the
+  // chunks in one pass over them.
+  const size_t blocks = std::max<size_t>((text.size() + kBlockBytes - 1) / kBlockBytes, 1);
+  std::vector<std::vector<LineMark>> marks(blocks);
+  ForEachStretch(
+      blocks,
+      [&](size_t from, size_t to) {
+        marks[from] = MarkLines(text, std::min(from * kBlockBytes, text.size()),
+                                std::min(to * kBlockBytes, text.size()), last_is_line);
+      },
+      /*min_items=*/1);
   std::vector<LineChunk> chunks;
   LineChunk chunk;
-  const size_t end = text.size();
-  for (size_t start = 0; start < end || (last_is_line && start == end);) {
-    const size_t next = LineEnd(text, start);
-    ++chunk.lines;
-    if (IsBoundary(Bare(text.substr(start, next - start)))) {
-      chunk.end = next;
-      chunk.complete = true;
-      chunks.push_back(chunk);
-      chunk = LineChunk{next};
-    }
-    if (next == end) {
-      if (chunk.lines > 0) {
-        chunk.end = end;
+  ChunkDigest digest;
+  for (const std::vector<LineMark>& stretch : marks) {
+    for (const LineMark& mark : stretch) {
+      ++chunk.lines;
+      digest.Add(mark.hash);
+      if (mark.hash % kMeanChunkLines == 0) {
+        chunk.end = mark.end;
+        chunk.complete = true;
+        chunk.digest = digest.Value();
         chunks.push_back(chunk);
+        chunk = LineChunk{mark.end};
+        digest = ChunkDigest();
       }
-      break;
     }
-    start = next;
   }
-  ForEachStretch(
-      chunks.size(),
-      [&](size_t from, size_t to) {
-        std::string scratch;
-        for (size_t i = from; i < to; ++i)
-          chunks[i].digest = Digest64(text, chunks[i].begin, chunks[i].lines, scratch);
-      },
-      kChunksPerStretch);
+  if (chunk.lines > 0) {
+    chunk.end = text.size();
+    chunk.digest = digest.Value();
+    chunks.push_back(chunk);
+  }
   return chunks;
 }
 
 uint64_t LinesDigest(std::string_view text, size_t begin, size_t lines) {
-  std::string scratch;
-  return Digest64(text, begin, lines, scratch);
+  ChunkDigest digest;
+  for (size_t start = begin; lines > 0; --lines) {
+    const size_t next = LineEnd(text, start);
+    digest.Add(LineHash(Bare(text.substr(start, next - start))));
+    start = next;
+  }
+  return digest.Value();
 }
 
 size_t LineStartAfter(std::string_view text, size_t begin, size_t n) {

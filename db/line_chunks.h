@@ -10,10 +10,10 @@
 // it. Lines carry their date and time, so equal chunks of two genuinely
 // different logs do not occur.
 //
-// A chunk's digest is 64 bits: 48 of the SHA-256 of its lines, each without
-// its line end and followed by LF, then 8 bits of the LineKey of its first
-// line and 8 of its last, so that a part of a chunk can be checked against
-// the chunk at its edges.
+// A chunk's digest is 64 bits: 48 of a hash chained over the 64-bit hashes
+// of its lines (each without its line end), then the top 8 bits of the hash
+// of its first line and 8 of its last, so that a part of a chunk can be
+// checked against the chunk at its edges.
 #pragma once
 
 #include <cstddef>

@@ -48,12 +48,6 @@ size_t LineEnd(std::string_view text, size_t start) {
   return lf == nullptr ? text.size() : static_cast<const char*>(lf) - text.data() + 1;
 }
 
-// A line: where it ends (after its LF, or the text's end) and its LineHash.
-struct LineMark {
-  size_t end = 0;
-  uint64_t hash = 0;
-};
-
 // The digest of lines with these hashes, in order: a chain of their hashes,
 // and the top bits of the first and of the last.
 class ChunkDigest {
@@ -74,57 +68,86 @@ class ChunkDigest {
   uint64_t last_ = 0;
 };
 
+// A chunk being cut: its lines so far and their digest.
+struct OpenChunk {
+  LineChunk chunk;
+  ChunkDigest digest;
+
+  void Add(uint64_t line_hash, size_t line_end) {
+    ++chunk.lines;
+    chunk.end = line_end;
+    digest.Add(line_hash);
+  }
+  LineChunk Close(bool complete) {
+    chunk.complete = complete;
+    chunk.digest = digest.Value();
+    const LineChunk closed = chunk;
+    *this = OpenChunk{LineChunk{closed.end, closed.end}, ChunkDigest()};
+    return closed;
+  }
+};
+
+// The lines starting in a block of the text, cut where they can be without
+// the blocks before: the lines up to its first boundary line belong to a
+// chunk that began before it.
+struct BlockCut {
+  std::vector<uint64_t> lead;     // hashes of those lines
+  size_t lead_end = 0;            // after the last of them
+  bool lead_closes = false;       // the last of them is a boundary line
+  std::vector<LineChunk> chunks;  // the complete chunks after them
+  OpenChunk rest;                 // the lines after the last boundary line
+};
+
 // The lines starting in [from, to) of `text`; with `last_is_line` the empty
 // line at the text's end too, when `to` is the text's end.
-std::vector<LineMark> MarkLines(std::string_view text, size_t from, size_t to, bool last_is_line) {
-  std::vector<LineMark> marks;
+BlockCut CutBlock(std::string_view text, size_t from, size_t to, bool last_is_line) {
+  BlockCut cut;
   const bool to_end = to == text.size();
-  for (size_t start = from == 0 ? 0 : LineEnd(text, from - 1);
-       start < to || (last_is_line && to_end && start == text.size());) {
+  size_t start = from == 0 ? 0 : LineEnd(text, from - 1);
+  cut.lead_end = cut.rest.chunk.begin = cut.rest.chunk.end = start;
+  for (; start < to || (last_is_line && to_end && start == text.size());) {
     const size_t next = LineEnd(text, start);
-    marks.push_back({next, LineHash(Bare(text.substr(start, next - start)))});
+    const uint64_t hash = LineHash(Bare(text.substr(start, next - start)));
+    const bool boundary = hash % kMeanChunkLines == 0;
+    if (!cut.lead_closes) {
+      cut.lead.push_back(hash);
+      cut.lead_end = next;
+      cut.lead_closes = boundary;
+      cut.rest.chunk.begin = cut.rest.chunk.end = next;
+    } else {
+      cut.rest.Add(hash, next);
+      if (boundary) cut.chunks.push_back(cut.rest.Close(true));
+    }
     if (next == text.size()) break;
     start = next;
   }
-  return marks;
+  return cut;
 }
 
 }  // namespace
 
 std::vector<LineChunk> ChunkLines(std::string_view text, bool last_is_line) {
-  // The lines and their hashes, a stretch of blocks per thread; then the
-  // chunks in one pass over them.
+  // Each stretch of blocks cut on a thread of its own; then the chunks that
+  // span stretches joined.
   const size_t blocks = std::max<size_t>((text.size() + kBlockBytes - 1) / kBlockBytes, 1);
-  std::vector<std::vector<LineMark>> marks(blocks);
+  std::vector<BlockCut> cuts(blocks);
   ForEachStretch(
       blocks,
       [&](size_t from, size_t to) {
-        marks[from] = MarkLines(text, std::min(from * kBlockBytes, text.size()),
-                                std::min(to * kBlockBytes, text.size()), last_is_line);
+        cuts[from] = CutBlock(text, std::min(from * kBlockBytes, text.size()),
+                              std::min(to * kBlockBytes, text.size()), last_is_line);
       },
       /*min_items=*/1);
   std::vector<LineChunk> chunks;
-  LineChunk chunk;
-  ChunkDigest digest;
-  for (const std::vector<LineMark>& stretch : marks) {
-    for (const LineMark& mark : stretch) {
-      ++chunk.lines;
-      digest.Add(mark.hash);
-      if (mark.hash % kMeanChunkLines == 0) {
-        chunk.end = mark.end;
-        chunk.complete = true;
-        chunk.digest = digest.Value();
-        chunks.push_back(chunk);
-        chunk = LineChunk{mark.end};
-        digest = ChunkDigest();
-      }
-    }
+  OpenChunk open;
+  for (BlockCut& cut : cuts) {
+    for (const uint64_t hash : cut.lead) open.Add(hash, cut.lead_end);
+    if (!cut.lead_closes) continue;  // no boundary line: the whole stretch goes on the open chunk
+    chunks.push_back(open.Close(true));
+    chunks.insert(chunks.end(), cut.chunks.begin(), cut.chunks.end());
+    open = cut.rest;
   }
-  if (chunk.lines > 0) {
-    chunk.end = text.size();
-    chunk.digest = digest.Value();
-    chunks.push_back(chunk);
-  }
+  if (open.chunk.lines > 0) chunks.push_back(open.Close(false));
   return chunks;
 }
 

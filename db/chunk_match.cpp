@@ -45,7 +45,7 @@ std::vector<ChunkRef> PlacesBefore(const Ledger& ledger, std::string_view text, 
   return places;
 }
 
-// The first and the last line of the stretch.
+// The first and the last line of a chunk.
 std::string_view FirstLineOf(std::string_view text, const LineChunk& chunk) {
   return text.substr(chunk.begin, LineStartAfter(text, chunk.begin, 1) - chunk.begin);
 }

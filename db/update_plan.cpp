@@ -44,10 +44,9 @@ std::vector<LineRange> RangesToFold(const PlannedLog& log) {
   return ranges;
 }
 
-// Adds one loaded log (or the part of a growing one) to `plan`, and what the
-// ledger learns from it to `ledger`.
-void PlanLog(UpdatePlan& plan, Ledger& ledger, const LogBuffer& buffer, const LoadedLog& loaded,
-             const LogStart& start, bool again) {
+// A loaded log (or the part of a growing one) before the ledger is asked.
+PlannedLog StartPlan(const LogBuffer& buffer, const LoadedLog& loaded, const LogStart& start,
+                     bool again) {
   PlannedLog log;
   log.name = loaded.name;
   log.text = buffer.LogText(loaded);
@@ -57,10 +56,25 @@ void PlanLog(UpdatePlan& plan, Ledger& ledger, const LogBuffer& buffer, const Lo
   log.line_index = &loaded.line_index;
   log.lines = loaded.line_index.line_ends() + 1;
   log.planned = PlannedBytes(loaded, log.text, again);
+  return log;
+}
+
+// Counts the lines the log folds, and of the other `planned_lines` those the
+// database holds.
+void CountLines(PlannedLog& log, size_t planned_lines) {
+  log.lines_to_fold = 0;
+  for (const LineRange& range : log.ranges) log.lines_to_fold += log.LinesIn(range);
+  log.lines_already = std::max(planned_lines, log.lines_to_fold) - log.lines_to_fold;
+}
+
+// Cuts the log's chunks, plans what the ledger does not hold of them, and
+// records them in `ledger`.
+void CutAndMatch(PlannedLog& log, Ledger& ledger, bool again) {
   const bool last_is_line = log.planned == log.text.size();
   log.chunks = ChunkLines(log.text.substr(0, log.planned), last_is_line);
   log.match = MatchChunks(ledger, log.text, last_is_line ? log.line_end : std::string_view(),
                           log.chunks, log.start);
+  log.ranges.clear();
   if (again) {
     if (!log.chunks.empty()) log.ranges.push_back({0, log.chunks.back().end});
   } else {
@@ -68,10 +82,15 @@ void PlanLog(UpdatePlan& plan, Ledger& ledger, const LogBuffer& buffer, const Lo
   }
   size_t planned_lines = 0;
   for (const LineChunk& chunk : log.chunks) planned_lines += chunk.lines;
-  for (const LineRange& range : log.ranges) log.lines_to_fold += log.LinesIn(range);
-  log.lines_already = planned_lines - log.lines_to_fold;
+  CountLines(log, planned_lines);
   RecordChunks(ledger, log.text, log.chunks, log.match, log.start, log.ContentSize(), log.name);
-  plan.logs.push_back(std::move(log));
+}
+
+// Plans the whole log without its chunks, for a ledger that holds none.
+void FoldAll(PlannedLog& log) {
+  const bool last_is_line = log.planned == log.text.size();
+  if (log.planned > 0 || last_is_line) log.ranges.push_back({0, log.planned});
+  CountLines(log, 0);
 }
 
 UpdatePlan PlanLogs(const LogBuffer& buffer, std::span<const LogStart> starts, const Ledger& ledger,
@@ -80,9 +99,17 @@ UpdatePlan PlanLogs(const LogBuffer& buffer, std::span<const LogStart> starts, c
   plan.ledger_before = ledger;
   plan.ledger_after = ledger;
   plan.again = again;
+  plan.chunks_later = starts.empty() && buffer.logs().size() == 1 && ledger.runs().empty() &&
+                      ledger.prefixes().empty();
   for (size_t i = 0; i < buffer.logs().size(); ++i) {
     const LogStart start = i < starts.size() ? starts[i] : LogStart{};
-    PlanLog(plan, plan.ledger_after, buffer, buffer.logs()[i], start, again);
+    PlannedLog log = StartPlan(buffer, buffer.logs()[i], start, again);
+    if (plan.chunks_later) {
+      FoldAll(log);
+    } else {
+      CutAndMatch(log, plan.ledger_after, again);
+    }
+    plan.logs.push_back(std::move(log));
   }
   return plan;
 }
@@ -126,6 +153,12 @@ LogStart NextStart(const PlannedLog& log, const LogStart& start) {
   }
   next.folded = std::max(start.folded, log.ContentSize());
   return next;
+}
+
+Ledger LedgerAfterCut(const UpdatePlan& plan) {
+  Ledger ledger = plan.ledger_before;
+  for (PlannedLog log : plan.logs) CutAndMatch(log, ledger, plan.again);
+  return ledger;
 }
 
 Ledger LedgerAfter(const UpdatePlan& plan, size_t stop_log, size_t stop_offset) {

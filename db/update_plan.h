@@ -54,6 +54,10 @@ struct UpdatePlan {
   Ledger ledger_before;          // the ledger the plan was made against
   Ledger ledger_after;           // the ledger once every planned line is folded
   bool again = false;
+  // A single whole log against a ledger that holds nothing: it is folded
+  // whole, and its chunks are cut while its lines are folded (LedgerAfterCut);
+  // `ledger_after` and the log's chunks are then not filled in.
+  bool chunks_later = false;
 
   // True when some loaded log is wholly or partly in the database already.
   bool AnythingAlreadyFolded() const;
@@ -89,9 +93,12 @@ UpdatePlan PlanUpdate(const LogBuffer& buffer, std::span<const LogStart> starts,
 // folded: from its last incomplete chunk.
 LogStart NextStart(const PlannedLog& log, const LogStart& start);
 
+// The ledger after a plan with chunks_later: its log's chunks recorded.
+Ledger LedgerAfterCut(const UpdatePlan& plan);
+
 // The ledger after the run has folded the first `stop_log` logs whole and
 // log `stop_log` up to byte `stop_offset` of its text (a line start);
-// stop_log equal to the number of logs: all of them.
+// stop_log equal to the number of logs: all of them (not with chunks_later).
 Ledger LedgerAfter(const UpdatePlan& plan, size_t stop_log, size_t stop_offset);
 
 }  // namespace varnokel

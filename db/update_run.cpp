@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <future>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -399,6 +400,10 @@ UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer&
     summary.lines_read += log.lines;
     summary.lines_already += log.lines_already;
   }
+  // A ledger that held nothing learns the log's chunks while its lines are folded.
+  std::future<Ledger> ledger_after;
+  if (plan.chunks_later)
+    ledger_after = std::async(std::launch::async, [&plan] { return LedgerAfterCut(plan); });
   std::optional<LineAnalysis> analysis(std::in_place, plan);
   reference_line = std::string(ReferenceLine(plan));  // while the analysis starts
   const size_t total = plan.LinesToFold();
@@ -445,7 +450,8 @@ UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer&
     throw UpdateStopped(*cause, std::string(plan.logs[stop->log].name), stop->line_number,
                         summary.lines_folded);
   }
-  Commit(dir, cache, plan.ledger_before, plan.ledger_after, options.sync, summary);
+  Commit(dir, cache, plan.ledger_before, plan.chunks_later ? ledger_after.get() : plan.ledger_after,
+         options.sync, summary);
   summary.commit_seconds = SecondsSince(commit_start);
   if (options.progress) options.progress(total, total);
   return summary;

@@ -182,8 +182,7 @@ struct Action {
 constexpr std::array<Action, 12> kActions = {{
     {"--database", "N", SelectDatabase, "use database N (1 to 9) from here on; default 1"},
     {"--load", "FILE", Load, "append a log file to the log buffer"},
-    {"--load-new", "DIR", LoadNew,
-     "append every *.log of DIR the database does not hold yet"},
+    {"--load-new", "DIR", LoadNew, "append every *.log of DIR the database does not hold yet"},
     {"--again", "", Again,
      "let the next --update fold everything, even logs folded before and unfinished last lines"},
     {"--update", "", Update, "fold what the database does not hold yet of the log buffer"},

@@ -18,6 +18,7 @@ constexpr std::string_view kBase64 =
 constexpr size_t kDigestChars = 11;  // 66 bits: the digest's 64 and two zero bits
 constexpr size_t kPrefixHexChars = 64;
 constexpr size_t kKeyHexChars = 16;
+constexpr size_t kShortestChunkLine = kDigestChars + 3;  // digest, blank, lines, LF
 
 bool NeedsEscape(unsigned char c) {
   return c <= ' ' || c == '%' || c == 0x7F;
@@ -152,6 +153,7 @@ Ledger Ledger::Read(const std::filesystem::path& database_dir) {
 
 Ledger Ledger::Parse(std::string_view bytes, const std::filesystem::path& file) {
   Ledger ledger;
+  ledger.places_.reserve(bytes.size() / kShortestChunkLine);
   size_t line_number = 0;
   while (!bytes.empty()) {
     const size_t lf = bytes.find('\n');

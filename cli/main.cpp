@@ -88,7 +88,7 @@ void PassOver(Session& s, const FileError& error) {
 }
 
 // Loads the logs of a folder that the current database does not hold yet,
-// oldest first, each up to its last complete line. A log that cannot be read
+// oldest first (the update takes each up to its last finished line). A log that cannot be read
 // is named and passed over; the exit status tells of it at the end.
 void LoadNew(Session& s, const std::string& folder) {
   const NewLogs found = FindNewLogs(folder, Ledger::Read(s.DatabaseFolder()));
@@ -102,7 +102,7 @@ void LoadNew(Session& s, const std::string& folder) {
   size_t loaded = 0;
   for (const fs::path& file : found.files) {
     try {
-      LoadLogFile(s.values.log_buffer, file, LoadMode::kCompleteLines);
+      LoadLogFile(s.values.log_buffer, file);
       ++loaded;
     } catch (const FileError& error) {
       PassOver(s, error);
@@ -229,7 +229,7 @@ constexpr std::array<Action, 14> kActions = {{
      "die danach geladenen Logs stammen vom Spielserver NAME (f\xC3\xBCr die Ereignisdatenbank)"},
     {"--again", "", Again,
      "das n\xC3\xA4"
-     "chste --update liest alles ein, auch schon Eingelesenes"},
+     "chste --update liest alles ein, auch schon Eingelesenes und unfertige letzte Zeilen"},
     {"--update", "", Update, "einlesen, was die Datenbank vom Logpuffer noch nicht hat"},
     {"--list", "", List, "die Eintr\xC3\xA4ge der Datenbank ausgeben, einen pro Zeile"},
     {"--show", "ENTRY", Show, "die 26 Angaben eines Eintrags ausgeben"},

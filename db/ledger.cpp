@@ -10,7 +10,15 @@ namespace varnokel {
 namespace {
 
 constexpr std::string_view kHeader =
-    "# Logs folded into this database: SHA-256 of the folded bytes, their count, file name\n";
+    "# Lines folded into this database: runs of chunks (digest, lines) of the logs\n";
+constexpr char kRunMark = '>';
+constexpr char kPrefixMark = '=';
+constexpr std::string_view kBase64 =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
+constexpr size_t kDigestChars = 11;  // 66 bits: the digest's 64 and two zero bits
+constexpr size_t kPrefixHexChars = 64;
+constexpr size_t kKeyHexChars = 16;
+constexpr size_t kShortestChunkLine = kDigestChars + 3;  // digest, blank, lines, LF
 
 bool NeedsEscape(unsigned char c) {
   return c <= ' ' || c == '%' || c == 0x7F;
@@ -47,26 +55,93 @@ std::string UnescapeName(std::string_view text) {
   return out;
 }
 
-// The hash state over the skipped bytes of `content` (none for a whole one).
-ContentHash StartHash(const LogContent& content) {
-  return content.skipped_hash != nullptr ? *content.skipped_hash : ContentHash();
+std::string DigestText(uint64_t digest) {
+  std::string out(kDigestChars, ' ');
+  for (size_t i = 0; i < kDigestChars; ++i) {
+    const int shift = 58 - 6 * static_cast<int>(i);  // the last group has two zero bits
+    out[i] = kBase64[(shift >= 0 ? digest >> shift : digest << -shift) & 63];
+  }
+  return out;
 }
 
-// Feeds `content` to `hash` from byte `from` up to byte `to`, both counted
-// from the content's start and at least its skipped bytes.
-void AddRange(ContentHash& hash, const LogContent& content, uint64_t from, uint64_t to) {
-  from -= content.skipped;
-  to -= content.skipped;
-  const uint64_t text_size = content.text.size();
-  if (from < text_size) {
-    const uint64_t end = std::min(to, text_size);
-    hash.Add(content.text.substr(from, end - from));
-    from = end;
+bool ParseDigestText(std::string_view text, uint64_t& digest) {
+  if (text.size() != kDigestChars) return false;
+  digest = 0;
+  for (size_t i = 0; i < kDigestChars; ++i) {
+    const size_t value = kBase64.find(text[i]);
+    if (value == std::string_view::npos) return false;
+    if (i + 1 < kDigestChars) {
+      digest = digest << 6 | value;
+    } else {
+      if ((value & 3) != 0) return false;
+      digest = digest << 4 | value >> 2;
+    }
   }
-  if (from < to) hash.Add(content.line_end.substr(from - text_size, to - from));
+  return true;
+}
+
+template <typename Number>
+bool ParseNumber(std::string_view text, Number& value, int base = 10) {
+  return !text.empty() &&
+         std::from_chars(text.data(), text.data() + text.size(), value, base).ptr ==
+             text.data() + text.size();
+}
+
+// The line cut at its blanks into at most `count` fields, the last taking
+// the rest of the line.
+std::vector<std::string_view> Fields(std::string_view line, size_t count) {
+  std::vector<std::string_view> fields;
+  while (fields.size() + 1 < count) {
+    const size_t blank = line.find(' ');
+    if (blank == std::string_view::npos) break;
+    fields.push_back(line.substr(0, blank));
+    line.remove_prefix(blank + 1);
+  }
+  fields.push_back(line);
+  return fields;
+}
+
+bool ParsePrefix(std::string_view line, PrefixEntry& entry) {
+  const std::vector<std::string_view> f = Fields(line, 3);
+  if (f.size() != 3 || !ParseDigestHex(f[0], entry.prefix) || !ParseNumber(f[1], entry.length) ||
+      entry.length == 0)
+    return false;
+  entry.name = UnescapeName(f[2]);
+  return true;
+}
+
+bool ParseRun(std::string_view line, LedgerRun& run) {
+  const std::vector<std::string_view> f = Fields(line, 4);
+  if (f.size() != 4 || (f[1] != "0" && f[1] != "1") || !ParseNumber(f[2], run.size)) return false;
+  if (f[0] != "-") {
+    uint64_t key = 0;
+    if (f[0].size() != kKeyHexChars || !ParseNumber(f[0], key, 16)) return false;
+    run.first_line = key;
+  }
+  run.open = f[1] == "1";
+  run.name = UnescapeName(f[3]);
+  return true;
+}
+
+bool ParseChunk(std::string_view line, LedgerChunk& chunk) {
+  const std::vector<std::string_view> f = Fields(line, 2);
+  return f.size() == 2 && ParseDigestText(f[0], chunk.digest) && ParseNumber(f[1], chunk.lines) &&
+         chunk.lines > 0;
+}
+
+std::string KeyText(uint64_t key) {
+  std::string hex(kKeyHexChars, '0');
+  for (size_t i = kKeyHexChars; i-- > 0; key >>= 4) hex[i] = "0123456789abcdef"[key & 15];
+  return hex;
 }
 
 }  // namespace
+
+uint64_t LedgerRun::LinesFrom(size_t first, size_t end) const {
+  uint64_t lines = 0;
+  for (size_t i = first; i < end && i < chunks.size(); ++i) lines += chunks[i].lines;
+  return lines;
+}
 
 Ledger Ledger::Read(const std::filesystem::path& database_dir) {
   const std::filesystem::path file = database_dir / kLedgerFileName;
@@ -78,36 +153,66 @@ Ledger Ledger::Read(const std::filesystem::path& database_dir) {
 
 Ledger Ledger::Parse(std::string_view bytes, const std::filesystem::path& file) {
   Ledger ledger;
+  ledger.places_.reserve(bytes.size() / kShortestChunkLine);
   size_t line_number = 0;
   while (!bytes.empty()) {
     const size_t lf = bytes.find('\n');
-    std::string_view line = bytes.substr(0, lf);
+    const std::string_view line = bytes.substr(0, lf);
     bytes.remove_prefix(lf == std::string_view::npos ? bytes.size() : lf + 1);
     ++line_number;
     if (line.empty() || line.front() == '#') continue;
-    const size_t first = line.find(' ');
-    const size_t second = first == std::string_view::npos ? first : line.find(' ', first + 1);
-    LedgerEntry entry;
-    const bool good =
-        second != std::string_view::npos && ParseDigestHex(line.substr(0, first), entry.prefix) &&
-        std::from_chars(line.data() + first + 1, line.data() + second, entry.length).ptr ==
-            line.data() + second &&
-        entry.length > 0;
+    bool good = false;
+    if (line.front() == kRunMark && line.size() > 2) {
+      LedgerRun run;
+      good = line[1] == ' ' && ParseRun(line.substr(2), run);
+      if (good) ledger.runs_.push_back(std::move(run));
+    } else if (line.front() == kPrefixMark && line.size() > 2) {
+      PrefixEntry entry;
+      good = line[1] == ' ' && ParsePrefix(line.substr(2), entry);
+      if (good) ledger.prefixes_.push_back(std::move(entry));
+    } else if (line.find(' ') == kPrefixHexChars) {  // a line written before chunks
+      PrefixEntry entry;
+      good = ParsePrefix(line, entry);
+      if (good) ledger.prefixes_.push_back(std::move(entry));
+    } else {
+      LedgerChunk chunk;
+      good = !ledger.runs_.empty() && ParseChunk(line, chunk);
+      if (good) {
+        ledger.runs_.back().chunks.push_back(chunk);
+        ledger.Index(ledger.runs_.size() - 1, ledger.runs_.back().chunks.size() - 1);
+      }
+    }
     if (!good) {
       throw FileError(FileError::Kind::kOpen, file,
                       "besch\xC3\xA4"
                       "digt in Zeile " +
                           std::to_string(line_number));
     }
-    entry.name = UnescapeName(line.substr(second + 1));
-    ledger.entries_.push_back(std::move(entry));
   }
   return ledger;
 }
 
 std::string Ledger::Format() const {
   std::string out(kHeader);
-  for (const LedgerEntry& entry : entries_) {
+  for (const LedgerRun& run : runs_) {
+    out += kRunMark;
+    out += ' ';
+    out += run.first_line ? KeyText(*run.first_line) : "-";
+    out += run.open ? " 1 " : " 0 ";
+    out += std::to_string(run.size);
+    out += ' ';
+    out += EscapeName(run.name);
+    out += '\n';
+    for (const LedgerChunk& chunk : run.chunks) {
+      out += DigestText(chunk.digest);
+      out += ' ';
+      out += std::to_string(chunk.lines);
+      out += '\n';
+    }
+  }
+  for (const PrefixEntry& entry : prefixes_) {
+    out += kPrefixMark;
+    out += ' ';
     out += DigestHex(entry.prefix);
     out += ' ';
     out += std::to_string(entry.length);
@@ -118,58 +223,87 @@ std::string Ledger::Format() const {
   return out;
 }
 
-LedgerMatch Ledger::Match(const LogContent& content) const {
-  // The entries short enough to be a beginning of the content, shortest
-  // first: one pass of the hash passes every length they need.
-  std::vector<size_t> candidates;
-  for (size_t i = 0; i < entries_.size(); ++i) {
-    if (entries_[i].length >= content.skipped && entries_[i].length <= content.size())
-      candidates.push_back(i);
+std::span<const ChunkRef> Ledger::Find(uint64_t digest) const {
+  const auto it = places_.find(digest);
+  if (it == places_.end()) return {};
+  return it->second;
+}
+
+std::vector<size_t> Ledger::RunsStartingWith(uint64_t key) const {
+  std::vector<size_t> found;
+  for (size_t i = 0; i < runs_.size(); ++i) {
+    if (runs_[i].first_line == key) found.push_back(i);
   }
-  std::sort(candidates.begin(), candidates.end(),
-            [&](size_t a, size_t b) { return entries_[a].length < entries_[b].length; });
-  LedgerMatch match;
-  match.hash = StartHash(content);
-  match.hashed = content.skipped;
+  return found;
+}
+
+size_t Ledger::AddRun(LedgerRun run) {
+  runs_.push_back(std::move(run));
+  const size_t index = runs_.size() - 1;
+  for (size_t pos = 0; pos < runs_[index].chunks.size(); ++pos) Index(index, pos);
+  return index;
+}
+
+void Ledger::Extend(size_t run, bool replace_open_end, std::span<const LedgerChunk> chunks,
+                    bool open, uint64_t size, std::string_view name) {
+  LedgerRun& target = runs_[run];
+  if (replace_open_end && target.open && !target.chunks.empty()) {
+    std::vector<ChunkRef>& places = places_[target.chunks.back().digest];
+    std::erase_if(places, [&](const ChunkRef& ref) {
+      return ref.run == run && ref.pos == target.chunks.size() - 1;
+    });
+    target.chunks.pop_back();
+  }
+  for (const LedgerChunk& chunk : chunks) {
+    target.chunks.push_back(chunk);
+    Index(run, target.chunks.size() - 1);
+  }
+  target.open = open;
+  target.size = size;
+  target.name = std::string(name);
+}
+
+void Ledger::DropPrefixes(std::vector<size_t> indices) {
+  std::sort(indices.begin(), indices.end());
+  indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
+  for (auto it = indices.rbegin(); it != indices.rend(); ++it)
+    prefixes_.erase(prefixes_.begin() + static_cast<std::ptrdiff_t>(*it));
+}
+
+void Ledger::Index(size_t run, size_t pos) {
+  places_[runs_[run].chunks[pos].digest].push_back(ChunkRef{run, pos});
+}
+
+PrefixMatch MatchPrefixes(const Ledger& ledger, std::string_view text, std::string_view line_end) {
+  // The entries short enough to be a beginning, shortest first: one pass of
+  // the hash passes every length they need.
+  const uint64_t size = text.size() + line_end.size();
+  std::vector<size_t> candidates;
+  for (size_t i = 0; i < ledger.prefixes().size(); ++i) {
+    if (ledger.prefixes()[i].length <= size) candidates.push_back(i);
+  }
+  std::sort(candidates.begin(), candidates.end(), [&](size_t a, size_t b) {
+    return ledger.prefixes()[a].length < ledger.prefixes()[b].length;
+  });
+  PrefixMatch match;
+  ContentHash hash;
+  uint64_t hashed = 0;
   for (size_t i : candidates) {
-    const LedgerEntry& entry = entries_[i];
-    AddRange(match.hash, content, match.hashed, entry.length);
-    match.hashed = entry.length;
-    if (match.hash.Value() == entry.prefix && entry.length >= match.folded) {
-      match.folded = entry.length;
-      match.entry = i;
+    const PrefixEntry& entry = ledger.prefixes()[i];
+    if (entry.length > hashed) {
+      const uint64_t in_text = std::min<uint64_t>(entry.length, text.size());
+      if (in_text > hashed) hash.Add(text.substr(hashed, in_text - hashed));
+      if (entry.length > text.size())
+        hash.Add(line_end.substr(std::max<uint64_t>(hashed, text.size()) - text.size(),
+                                 entry.length - std::max<uint64_t>(hashed, text.size())));
+      hashed = entry.length;
+    }
+    if (hash.Value() == entry.prefix) {
+      match.bytes = std::max(match.bytes, entry.length);
+      match.entries.push_back(i);
     }
   }
   return match;
-}
-
-size_t Ledger::Record(std::optional<size_t> grows, const Digest& prefix, uint64_t length,
-                      std::string_view name) {
-  if (grows && length >= entries_[*grows].length) {
-    LedgerEntry& entry = entries_[*grows];
-    entry.prefix = prefix;
-    entry.length = length;
-    entry.name = std::string(name);
-    return *grows;
-  }
-  entries_.push_back(LedgerEntry{prefix, length, std::string(name)});
-  return entries_.size() - 1;
-}
-
-Digest WholeDigest(const LedgerMatch& match, const LogContent& content) {
-  ContentHash hash = match.hash;
-  AddRange(hash, content, match.hashed, content.size());
-  return hash.Value();
-}
-
-Digest PrefixDigest(const LogContent& content, uint64_t length) {
-  return PrefixHash(content, length).Value();
-}
-
-ContentHash PrefixHash(const LogContent& content, uint64_t length) {
-  ContentHash hash = StartHash(content);
-  AddRange(hash, content, content.skipped, std::clamp(length, content.skipped, content.size()));
-  return hash;
 }
 
 }  // namespace varnokel

@@ -1,24 +1,41 @@
-// The ledger of a database: which log contents are folded into it and how
-// many of their bytes. A log is known by its content alone (not its name or
-// place): an entry holds the SHA-256 of the first `length` bytes of a log's
-// content, so a copied or renamed log finds its entry, a log that has grown
-// since finds the entry of its beginning, and two different contents never
-// share one.
+// The ledger of a database: which log lines are folded into it, known by
+// their content alone (not the file that carried them, its name or place).
+//
+// The lines are known in content-defined chunks (db/line_chunks.h): a chunk
+// whose digest the ledger holds is folded, in whatever file it turns up, as
+// often as the ledger holds it. The ledger keeps the chunks of each log in
+// runs, in the order the log has them, so that the lines of a chunk only
+// partly met again can be told: the incomplete last chunk of a log that grew
+// since, the first chunk of a log that another one ends with, an older copy
+// of a log that ends inside a chunk folded since, a chunk edited in place.
 //
 // The file ".ledger" in the database folder (a dot name, so no listing, page
-// or deletion of players counts it) holds one line per log:
+// or deletion of players counts it) is text. After a comment line, each run
+// starts with a line
 //
-//   <SHA-256, 64 hex digits> <length> <file name, percent-escaped>
+//   > <first line key, 16 hex digits, or -> <open: 0 or 1> <bytes> <file name>
 //
-// after a comment line. The file name is the one the log was last folded
-// under, for people reading the file; it plays no part in finding an entry.
+// the key naming the first line of the log when the run starts with the log's
+// beginning, "open" saying that its last chunk is the log's incomplete end,
+// and bytes and (percent-escaped) file name telling people which log the run
+// was last folded from. Then one line per chunk:
+//
+//   <digest: 11 characters, 64 bits in base64url> <lines>
+//
+// Ledgers written before chunks knew a log by the SHA-256 of its first bytes,
+// one line per log: "<SHA-256, 64 hex digits> <bytes> <file name>". Such
+// lines are read and kept (written on as "= <SHA-256> <bytes> <file name>")
+// until the log turns up again; its chunks then take their place.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "base/content_hash.h"
@@ -27,38 +44,37 @@ namespace varnokel {
 
 inline constexpr std::string_view kLedgerFileName = ".ledger";
 
-struct LedgerEntry {
+struct LedgerChunk {
+  uint64_t digest = 0;
+  uint32_t lines = 0;
+};
+
+// Chunks that follow one another in a log.
+struct LedgerRun {
+  std::optional<uint64_t> first_line;  // LineKey of the log's first line, when it starts there
+  bool open = false;                   // its last chunk is the log's incomplete end
+  uint64_t size = 0;                   // bytes of the log it was last folded from
+  std::string name;                    // that log's file name
+  std::vector<LedgerChunk> chunks;
+
+  uint64_t LinesFrom(size_t first, size_t end) const;
+};
+
+// A log known the way ledgers knew logs before chunks.
+struct PrefixEntry {
   Digest prefix{};      // SHA-256 of the first `length` bytes of the content
-  uint64_t length = 0;  // bytes folded; never 0
+  uint64_t length = 0;  // never 0
   std::string name;
 };
 
-// A log's content as the buffer holds it: its text and the line end taken
-// off its end.
-//
-// Or only its end, for a log that grows while it is being folded and is read
-// on from where the last fold ended: then `text` and `line_end` follow the
-// first `skipped` bytes (complete lines), of which only `skipped_hash`, the
-// SHA-256 state over them, is at hand. Such a content matches only entries at
-// least `skipped` bytes long, and its prefixes are only those as long.
-struct LogContent {
-  std::string_view text;
-  std::string_view line_end;
-  uint64_t skipped = 0;
-  const ContentHash* skipped_hash = nullptr;  // set whenever `skipped` > 0
-  uint64_t size() const { return skipped + text.size() + line_end.size(); }
+// A chunk's place: run and position in it. kBeforeFirst as position stands
+// for the beginning of the run's log.
+struct ChunkRef {
+  static constexpr size_t kBeforeFirst = static_cast<size_t>(-1);
+  size_t run = 0;
+  size_t pos = 0;
+  size_t Next() const { return pos == kBeforeFirst ? 0 : pos + 1; }
 };
-
-// What the ledger knows of one content.
-struct LedgerMatch {
-  uint64_t folded = 0;          // bytes of its beginning already folded
-  std::optional<size_t> entry;  // the entry that says so
-  ContentHash hash;             // the SHA-256 state after the first `hashed` bytes
-  uint64_t hashed = 0;
-};
-
-// SHA-256 of the whole content, going on from what `match` hashed.
-Digest WholeDigest(const LedgerMatch& match, const LogContent& content);
 
 class Ledger {
  public:
@@ -70,25 +86,39 @@ class Ledger {
 
   std::string Format() const;
 
-  // The longest entry that is a beginning of `content`; hashes the content
-  // only as far as the longest entry that could be one.
-  LedgerMatch Match(const LogContent& content) const;
+  const std::vector<LedgerRun>& runs() const { return runs_; }
+  const std::vector<PrefixEntry>& prefixes() const { return prefixes_; }
 
-  // Records that the first `length` bytes of a content (with `prefix` their
-  // SHA-256) are folded: entry `grows` (the one that held its beginning)
-  // grows, or a new entry is added. Returns the entry's index.
-  size_t Record(std::optional<size_t> grows, const Digest& prefix, uint64_t length,
-                std::string_view name);
+  // Every place of the chunk with `digest`, in the order the ledger has them.
+  std::span<const ChunkRef> Find(uint64_t digest) const;
+  // The runs that start with a log whose first line has LineKey `key`.
+  std::vector<size_t> RunsStartingWith(uint64_t key) const;
 
-  const std::vector<LedgerEntry>& entries() const { return entries_; }
+  // Adds a run; returns its index.
+  size_t AddRun(LedgerRun run);
+  // Appends `chunks` to run `run`, first taking its open end off when
+  // `replace_open_end`; names the log it was folded from.
+  void Extend(size_t run, bool replace_open_end, std::span<const LedgerChunk> chunks, bool open,
+              uint64_t size, std::string_view name);
+  void AddPrefix(PrefixEntry entry) { prefixes_.push_back(std::move(entry)); }
+  // Forgets the prefix entries of these indices.
+  void DropPrefixes(std::vector<size_t> indices);
 
  private:
-  std::vector<LedgerEntry> entries_;
+  void Index(size_t run, size_t pos);
+
+  std::vector<LedgerRun> runs_;
+  std::vector<PrefixEntry> prefixes_;
+  std::unordered_map<uint64_t, std::vector<ChunkRef>> places_;
 };
 
-// SHA-256 of the first `length` bytes of `content` (at least its skipped
-// bytes), as a digest and as a state to hash on from.
-Digest PrefixDigest(const LogContent& content, uint64_t length);
-ContentHash PrefixHash(const LogContent& content, uint64_t length);
+// The longest prefix entries can vouch for: how many bytes at the beginning of
+// the content `text` + `line_end` a prefix entry holds, and every entry that
+// is a beginning of it.
+struct PrefixMatch {
+  uint64_t bytes = 0;
+  std::vector<size_t> entries;
+};
+PrefixMatch MatchPrefixes(const Ledger& ledger, std::string_view text, std::string_view line_end);
 
 }  // namespace varnokel

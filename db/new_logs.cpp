@@ -73,18 +73,18 @@ NewLogs FindNewLogs(const std::filesystem::path& folder, const Ledger& ledger) {
     if (!HasLogSuffix(name) || !IsRegularFile(file)) continue;
     LogBuffer buffer;
     try {
-      buffer.AppendFile(file, LoadMode::kCompleteLines);
+      buffer.AppendFile(file);
     } catch (const FileError& error) {
       result.unreadable.push_back(error);
       continue;
     }
     const UpdatePlan plan = PlanUpdate(buffer, ledger, /*again=*/false);
     const PlannedLog& log = plan.logs.front();
-    if (!log.fold || log.content.size() == 0) {
+    if (!log.fold()) {
       if (log.WhollyFolded()) ++result.wholly_folded;
       continue;
     }
-    const std::string_view text = log.content.text;
+    const std::string_view text = log.text;
     candidates.push_back({file, WrittenAt(text.substr(0, text.find('\n'))), name});
     if (!HasTimeStampedLine(text)) result.not_logs.push_back(file);
   }

@@ -21,8 +21,8 @@ struct NewLogs {
 };
 
 // The regular files of `folder` whose names end in ".log" or ".log.gz" (any
-// case, the second read uncompressed) and
-// whose complete lines are not all in `ledger`, oldest first by the date and
+// case, the second read uncompressed) and whose finished lines (PlanUpdate)
+// are not all in `ledger`, oldest first by the date and
 // time of their first line (files whose first line has none come last), the
 // file name breaking ties. A file that cannot be read is passed over and
 // named in `unreadable`, so that one such file stops nothing else. Throws

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <deque>
+#include <future>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -172,6 +173,8 @@ struct Stretch {
 
 struct Chunk {
   size_t log = 0;    // index in the plan
+  size_t begin = 0;  // the stretch of the log's text it holds
+  size_t end = 0;
   size_t lines = 0;  // lines analysed, kept or not
   std::vector<AnalysedLine> kept;
   // The classic readings of kept lines a newer engine wrote (their events
@@ -218,24 +221,21 @@ bool Analyse(std::string_view line, AnalysedLine& out, std::string& classic) {
   return true;
 }
 
-// Every planned log from where it folds, cut into stretches of about
-// kStretchBytes; their lines are exactly the lines of the whole text.
+// The ranges every planned log folds, cut into stretches of about
+// kStretchBytes; their lines are exactly the lines of the ranges.
 std::vector<Stretch> CutIntoStretches(const UpdatePlan& plan) {
   std::vector<Stretch> stretches;
   for (size_t i = 0; i < plan.logs.size(); ++i) {
-    const PlannedLog& log = plan.logs[i];
-    if (!log.fold) continue;
-    const std::string_view text = log.content.text;
-    size_t begin = log.fold_from;
-    for (;;) {
-      const size_t lf =
-          text.size() - begin > kStretchBytes ? text.find('\n', begin + kStretchBytes) : text.npos;
-      if (lf == text.npos) {
-        stretches.push_back({i, begin, text.size(), true});
-        break;
+    const std::string_view text = plan.logs[i].text;
+    for (const LineRange& range : plan.logs[i].ranges) {
+      for (size_t begin = range.begin; begin < range.end || begin == text.size();) {
+        const size_t lf =
+            range.end - begin > kStretchBytes ? text.find('\n', begin + kStretchBytes) : text.npos;
+        const size_t end = lf < range.end ? lf + 1 : range.end;
+        stretches.push_back({i, begin, end, end == text.size()});
+        if (end == range.end) break;
+        begin = end;
       }
-      stretches.push_back({i, begin, lf + 1, false});
-      begin = lf + 1;
     }
   }
   return stretches;
@@ -308,10 +308,12 @@ class LineAnalysis {
   }
 
   void AnalyseStretch(const Stretch& stretch, Chunk& chunk) const {
-    const std::string_view text = plan_.logs[stretch.log].content.text;
+    const std::string_view text = plan_.logs[stretch.log].text;
     const std::string_view piece = text.substr(stretch.begin, stretch.end - stretch.begin);
     const char* const piece_end = piece.data() + piece.size();
     chunk.log = stretch.log;
+    chunk.begin = stretch.begin;
+    chunk.end = stretch.end;
     chunk.kept.reserve(kStretchBytes / kShortestLine);
     const bool has_nul = std::memchr(piece.data(), '\0', piece.size()) != nullptr;
     std::string scratch;
@@ -434,23 +436,21 @@ void FoldLine(PlayerCache& cache, StoreFold* store, const AnalysedLine& line) {
 }
 
 // The line unknown players take their first date and time from: line n / 2
-// of the text the folded parts of the logs make when joined by CR LF, n being
-// the LF characters in it.
+// of the text the folded ranges make when joined by CR LF, n being the LF
+// characters in it.
 std::string_view ReferenceLine(const UpdatePlan& plan) {
-  size_t line_ends = 0;
-  size_t parts = 0;
+  const size_t lines = plan.LinesToFold();
+  if (lines == 0) return {};
+  size_t target = (lines - 1) / 2;  // the joins are line ends too
   for (const PlannedLog& log : plan.logs) {
-    if (!log.fold) continue;
-    line_ends += log.line_ends_to_fold;
-    ++parts;
-  }
-  if (parts == 0) return {};
-  size_t target = (line_ends + parts - 1) / 2;  // the joins are line ends too
-  for (const PlannedLog& log : plan.logs) {
-    if (!log.fold) continue;
-    if (target <= log.line_ends_to_fold)
-      return LineOf(log.content.text, *log.line_index, log.lines_already + target);
-    target -= log.line_ends_to_fold + 1;
+    for (const LineRange& range : log.ranges) {
+      const size_t in_range = log.LinesIn(range);
+      if (target < in_range) {
+        const size_t first = log.line_index->CountBefore(log.text, range.begin);
+        return LineOf(log.text, *log.line_index, first + target);
+      }
+      target -= in_range;
+    }
   }
   return {};
 }
@@ -463,31 +463,6 @@ struct StopPoint {
   size_t line_number = 0;
 };
 
-// The SHA-256 of the whole content of every log that folds, worked out on a
-// thread of its own while the lines are folded (the ledger needs them only
-// at the commit).
-class WholeDigests {
- public:
-  explicit WholeDigests(const UpdatePlan& plan)
-      : digests_(plan.logs.size()), thread_([this, &plan] {
-          for (size_t i = 0; i < plan.logs.size(); ++i) {
-            const PlannedLog& log = plan.logs[i];
-            if (log.fold) digests_[i] = WholeDigest(log.match, log.content);
-          }
-        }) {}
-  ~WholeDigests() {
-    if (thread_.joinable()) thread_.join();
-  }
-  const std::vector<Digest>& Get() {
-    if (thread_.joinable()) thread_.join();
-    return digests_;
-  }
-
- private:
-  std::vector<Digest> digests_;
-  std::thread thread_;
-};
-
 // The event store's part of a run: the number its commit gets and what the
 // lines add to it.
 struct StoreRun {
@@ -495,12 +470,12 @@ struct StoreRun {
   std::unordered_map<std::string, std::string> server_maps;  // at the start of the run
   StoreFold fold;
 
-  // The map running at the first folded line of `log`: the last map line
-  // before it, or, for the part of a log read on without its beginning, the
-  // map its server ran at the end of the last commit.
-  std::string_view MapAtStart(const PlannedLog& log) const {
-    const std::string_view map = LastMapBefore(log.content.text, log.fold_from);
-    if (!map.empty() || log.content.skipped == 0) return map;
+  // The map running at `begin` of `log` (where a folded range starts): the
+  // last map line before it, or, for the part of a log read on without its
+  // beginning, the map its server ran at the end of the last commit.
+  std::string_view MapAt(const PlannedLog& log, size_t begin) const {
+    const std::string_view map = LastMapBefore(log.text, begin);
+    if (!map.empty() || log.skipped == 0) return map;
     const auto found = server_maps.find(std::string(log.server));
     return found == server_maps.end() ? std::string_view() : std::string_view(found->second);
   }
@@ -570,7 +545,10 @@ UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer&
     store->server_maps = opened.ServerMaps();
   }
   StoreFold* const store_fold = store ? &store->fold : nullptr;
-  WholeDigests whole(plan);
+  // A ledger that held nothing learns the log's chunks while its lines are folded.
+  std::future<Ledger> ledger_after;
+  if (plan.chunks_later)
+    ledger_after = std::async(std::launch::async, [&plan] { return LedgerAfterCut(plan); });
   std::optional<LineAnalysis> analysis(std::in_place, plan);
   reference_line = ClassicLineText(ReferenceLine(plan));  // while the analysis starts
   const size_t total = plan.LinesToFold();
@@ -580,20 +558,20 @@ UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer&
   size_t done = 0;
   {
     std::optional<size_t> log;   // the log of the last chunk
-    size_t lines_before = 0;     // lines of that log before the chunk
-    std::string_view last_line;  // the last line of that log not empty so far
+    size_t end = 0;              // where in it the last chunk ended
+    std::string_view last_line;  // the last line of that stretch of the log not empty so far
     while (!stop) {
       std::optional<Chunk> chunk = analysis->Next();
       if (!chunk) break;
-      if (chunk->log != log) {
+      // A new log, or a new range of one: the lines between were folded before.
+      if (chunk->log != log || chunk->begin != end) {
         const PlannedLog& planned = plan.logs[chunk->log];
         if (store_fold && log) store_fold->EndLog(ClockOf(last_line));
         if (store_fold) {
-          store_fold->BeginLog(planned.server, store->MapAtStart(planned),
+          store_fold->BeginLog(planned.server, store->MapAt(planned, chunk->begin),
                                ClockOf(chunk->first_line));
         }
         log = chunk->log;
-        lines_before = planned.lines_already;
         last_line = {};
       }
       for (size_t i = 0; i < chunk->kept.size(); ++i) {
@@ -607,14 +585,17 @@ UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer&
           }
           FoldLine(cache, store_fold, line);
         } catch (const FileError& error) {
-          stop = StopPoint{chunk->log, line.offset, lines_before + line.line_in_chunk};
+          const PlannedLog& failing = plan.logs[chunk->log];
+          stop = StopPoint{chunk->log, line.offset,
+                           failing.line_index->CountBefore(failing.text, line.offset) + 1};
+          done += line.line_in_chunk - 1;  // the lines before it are folded
           cause = error;
           break;
         }
       }
       if (stop) break;
       if (!chunk->last_line.empty()) last_line = chunk->last_line;
-      lines_before += chunk->lines;
+      end = chunk->end;
       const size_t previous = done;
       done += chunk->lines;
       if (options.progress && done / kProgressEvery != previous / kProgressEvery)
@@ -623,31 +604,21 @@ UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer&
     }
     analysis.reset();  // stops what is left of the analysis
     if (store_fold && log) {
-      store_fold->EndLog(stop ? ClockOf(plan.logs[stop->log].content.text.substr(stop->offset))
+      store_fold->EndLog(stop ? ClockOf(plan.logs[stop->log].text.substr(stop->offset))
                               : ClockOf(last_line));
     }
-  }
-  if (stop) {
-    // Every line of the stopping log before the failing one is folded, and
-    // the logs before it whole.
-    done = 0;
-    for (size_t i = 0; i < stop->log; ++i) {
-      if (plan.logs[i].fold) done += plan.logs[i].line_ends_to_fold + 1;
-    }
-    done += stop->line_number - 1 - plan.logs[stop->log].lines_already;
   }
   summary.lines_folded = done - std::min(done, summary.lines_unreadable);
   const auto commit_start = Clock::now();
   summary.fold_seconds = std::chrono::duration<double>(commit_start - fold_start).count();
 
-  const std::vector<Digest>& digests = whole.Get();
   if (stop) {
-    Commit(dir, cache, plan.ledger_before, LedgerAfter(plan, digests, stop->log, stop->offset),
+    Commit(dir, cache, plan.ledger_before, LedgerAfter(plan, stop->log, stop->offset),
            store ? &*store : nullptr, summary);
     throw UpdateStopped(*cause, std::string(plan.logs[stop->log].name), stop->line_number,
                         summary.lines_folded);
   }
-  Commit(dir, cache, plan.ledger_before, LedgerAfter(plan, digests, plan.logs.size(), 0),
+  Commit(dir, cache, plan.ledger_before, plan.chunks_later ? ledger_after.get() : plan.ledger_after,
          store ? &*store : nullptr, summary);
   summary.commit_seconds = SecondsSince(commit_start);
   if (options.progress) options.progress(total, total);

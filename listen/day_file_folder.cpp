@@ -23,7 +23,8 @@ void DayFileFolder::TakeUpUnfolded(const std::vector<std::string>& day_files) {
     ledger = Ledger::Read(database_dir_);
   }
   std::set<std::pair<std::string, uint64_t>> folded_whole;
-  for (const LedgerEntry& entry : ledger.entries()) folded_whole.emplace(entry.name, entry.length);
+  for (const LedgerRun& run : ledger.runs()) folded_whole.emplace(run.name, run.size);
+  for (const PrefixEntry& entry : ledger.prefixes()) folded_whole.emplace(entry.name, entry.length);
   for (const std::string& relative : day_files) {
     std::error_code error;
     const uint64_t size = fs::file_size(logs_dir_ / relative, error);
@@ -59,8 +60,11 @@ UpdateSummary DayFileFolder::Fold(LockWait wait, std::string& reference_line) {
     try {
       // The event store records the sender (the day file's folder) as the server.
       buffer.SetServer(fs::path(it->first).begin()->string());
-      if (buffer.AppendFilePart(logs_dir_ / it->first, state.folded, it->first)) {
-        starts.push_back(LogStart{state.folded, &state.hash});
+      std::error_code error;
+      const uint64_t size = fs::file_size(logs_dir_ / it->first, error);
+      if ((error || size > state.start.folded) &&
+          buffer.AppendFilePart(logs_dir_ / it->first, state.start.skipped, it->first)) {
+        starts.push_back(state.start);
         loaded.push_back(&state);
         ++name;
       } else {
@@ -76,11 +80,8 @@ UpdateSummary DayFileFolder::Fold(LockWait wait, std::string& reference_line) {
   if (!loaded.empty()) {
     const UpdatePlan plan = PlanUpdate(buffer, starts, ledger);
     summary = DatabaseUpdateRun(lock, buffer, plan, reference_line);
-    for (size_t i = 0; i < loaded.size(); ++i) {
-      const LogContent& content = plan.logs[i].content;
-      loaded[i]->hash = PrefixHash(content, content.size());
-      loaded[i]->folded = content.size();
-    }
+    for (size_t i = 0; i < loaded.size(); ++i)
+      loaded[i]->start = NextStart(plan.logs[i], starts[i]);
     grown_.clear();
   }
   if (unreadable) throw *unreadable;

@@ -5,9 +5,9 @@
 //
 // A fold costs what was written since the last one, not the size or number
 // of the day files: it looks only at the files that grew, and for every day
-// file it folds the folder keeps the number of bytes
-// folded and the SHA-256 state over them, and reads and hashes only what
-// follows (PlanUpdate over LogStart). The ledger is read afresh under the
+// file it folds the folder keeps where its last incomplete chunk of lines
+// starts and how far it is folded, and reads only from there (PlanUpdate
+// over LogStart). The ledger is read afresh under the
 // lock at every fold, so a run that stopped part-way or another writer is
 // taken into account there. The ledger names each day file by its path
 // below Logs ("192.0.2.7_27015/L20030315.log").
@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "base/content_hash.h"
 #include "db/database_lock.h"
+#include "db/update_plan.h"
 #include "db/update_run.h"
 
 namespace varnokel {
@@ -57,8 +57,7 @@ class DayFileFolder {
 
  private:
   struct DayFileState {
-    uint64_t folded = 0;  // bytes of the file folded, a line start
-    ContentHash hash;     // SHA-256 state over them
+    LogStart start;  // where to read on from
     Clock::time_point last_grown = Clock::now();
   };
   using Files = std::map<std::string, DayFileState>;

@@ -20,6 +20,13 @@ std::string_view StripFinalLineEnd(std::string_view bytes) {
   return bytes;
 }
 
+// True when `file` was last changed kSettledAfter or longer ago.
+bool Settled(const std::filesystem::path& file) {
+  std::error_code error;
+  const auto changed = std::filesystem::last_write_time(file, error);
+  return !error && std::filesystem::file_time_type::clock::now() - changed >= kSettledAfter;
+}
+
 }  // namespace
 
 void LogBuffer::Append(std::string_view contribution) {
@@ -51,6 +58,7 @@ void LogBuffer::AppendFile(const std::filesystem::path& file, LoadMode mode) {
   }
   FinishLog(file.filename().string(), offset, mode);
   logs_.back().source = file;
+  logs_.back().settled = Settled(file);
 }
 
 bool LogBuffer::AppendFilePart(const std::filesystem::path& file, uint64_t from, std::string name) {
@@ -69,6 +77,7 @@ bool LogBuffer::AppendFilePart(const std::filesystem::path& file, uint64_t from,
   }
   FinishLog(std::move(name), offset, LoadMode::kCompleteLines);
   logs_.back().source = file;
+  logs_.back().settled = Settled(file);
   return true;
 }
 

@@ -1,6 +1,7 @@
 // Log intake: the process-wide LogBuffer that collects every loaded log file.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -17,6 +18,10 @@ namespace varnokel {
 // Status text after a log file was loaded (replaces the status line).
 inline constexpr std::string_view kStatusLogLoaded = "Logfile fertig...";
 
+// A file not changed for this long is finished: a last line without a line
+// end is complete as it stands (the server that wrote it has stopped).
+inline constexpr std::chrono::minutes kSettledAfter{10};
+
 // One loaded file's part of the buffer. Its content, the bytes that identify
 // it in a database's ledger, is text() + line_end: the whole file, NUL bytes
 // included (when loaded for complete lines only, up to its last LF).
@@ -28,6 +33,7 @@ struct LoadedLog {
   LineIndex line_index;          // its LF characters: it has line_ends() + 1 lines
   std::filesystem::path source;  // the file it was loaded from (empty: appended text)
   std::string server;            // the game server that wrote it (empty: not known)
+  bool settled = true;           // unchanged for kSettledAfter when loaded (appended text always)
 };
 
 // How much of a file LoadLogFile takes.

@@ -117,7 +117,7 @@ long StatusKb(pid_t pid, const std::string& key) {
 // Counts lines whose day-file bytes the ledger now holds; records their delay.
 void TakeFolded(const Ledger& ledger, std::map<std::string, Server*>& by_folder,
                 std::vector<uint64_t>& histogram, size_t& folded_lines, int64_t now_ns) {
-  for (const LedgerEntry& entry : ledger.entries()) {
+  for (const LedgerRun& entry : ledger.runs()) {
     const size_t slash = entry.name.find('/');
     const auto server = by_folder.find(entry.name.substr(0, slash));
     if (slash == std::string::npos || server == by_folder.end()) continue;
@@ -126,7 +126,7 @@ void TakeFolded(const Ledger& ledger, std::map<std::string, Server*>& by_folder,
     const auto lines = s.lines_of.find(day);
     if (lines == s.lines_of.end()) continue;
     size_t& done = s.folded[day];
-    while (done < lines->second.size() && s.end_in_day_file[lines->second[done]] <= entry.length) {
+    while (done < lines->second.size() && s.end_in_day_file[lines->second[done]] <= entry.size) {
       const size_t line = lines->second[done];
       const int64_t sent = s.sent_ns[line].load(std::memory_order_relaxed);
       const int64_t delay_ms = (now_ns - sent) / 1000000;

@@ -96,7 +96,7 @@ TEST_F(ExactlyOnce, SameContentFoldsOnceWhateverItsNameOrPlace) {
     return sum;
   };
   EXPECT_GT(deaths(DatabaseContents(db_.path())), deaths(DatabaseContents(other_.path())));
-  EXPECT_EQ(Ledger::Read(db_.path()).entries().size(), 1u);
+  EXPECT_EQ(Ledger::Read(db_.path()).runs().size(), 1u);
 }
 
 TEST_F(ExactlyOnce, AGrownLogFoldsOnlyItsNewLines) {
@@ -115,10 +115,9 @@ TEST_F(ExactlyOnce, AGrownLogFoldsOnlyItsNewLines) {
   Fold(other_.path(), {"first.log"});
   Fold(other_.path(), {"second.log"});
   EXPECT_EQ(DatabaseContents(db_.path()), DatabaseContents(other_.path()));
-  EXPECT_EQ(Ledger::Read(db_.path()).entries().size(), 1u);
+  EXPECT_EQ(Ledger::Read(db_.path()).runs().size(), 1u);
 
-  // A last line without its line end is folded as the log stands; when it
-  // is completed later, its rest is not folded as a line of its own.
+  // A last line without its line end waits until it is finished.
   TempDir partial;
   const std::string kBob = "\"Bob<1><7><CT>\"";
   WriteBytes(logs_ / "p.log", LogLine("20:00:00", kBob + " entered the game\r\n") +
@@ -128,7 +127,7 @@ TEST_F(ExactlyOnce, AGrownLogFoldsOnlyItsNewLines) {
                                   LogLine("20:01:00", kBob + " joined team \"CT\"\r\n") +
                                   LogLine("20:02:00", kBob + " joined team \"CT\"\r\n"));
   const UpdateSummary grown = Fold(partial.path(), {"p.log"});
-  EXPECT_EQ(grown.lines_folded, 1u);  // only the new line
+  EXPECT_EQ(grown.lines_folded, 2u);  // the finished line and the new one
   EXPECT_EQ(SplitFields(ReadBytes(partial / "7.db"))[field::kCtJoins], "2");
 }
 
@@ -168,8 +167,8 @@ TEST_F(ExactlyOnce, DamagedLedgerStopsTheRunNamingIt) {
   EXPECT_TRUE(DatabaseContents(db_.path()).empty());
   // Names with blanks, line ends and "%" survive the ledger.
   Ledger ledger;
-  ledger.Record({}, HashOf("x"), 1, "a b\n%c.log");
-  EXPECT_EQ(Ledger::Parse(ledger.Format(), "l").entries().front().name, "a b\n%c.log");
+  ledger.AddRun(LedgerRun{{}, false, 1, "a b\n%c.log", {{7, 1}}});
+  EXPECT_EQ(Ledger::Parse(ledger.Format(), "l").runs().front().name, "a b\n%c.log");
 }
 
 // The n-th write or rename fails, for every n a run has: the database is

@@ -20,6 +20,7 @@
 #include "db/update_run.h"
 #include "listen/day_files.h"
 #include "listen/drop_notices.h"
+#include "log/line_count.h"
 #include "log/log_buffer.h"
 #include "log/log_line_layout.h"
 #include "tests/core/test_support.h"
@@ -125,25 +126,27 @@ class Listen : public ::testing::Test {
       std::this_thread::sleep_for(1ms);
   }
 
-  // One ledger entry per day file of `senders`, holding all of it.
+  // One ledger run per day file of `senders`, holding all of its lines.
   void ExpectLedgerHoldsEachDayFileWhole(const fs::path& db,
                                          std::initializer_list<const Sender*> senders) const {
-    std::set<std::string> entries, day_files;
+    std::set<std::string> runs, day_files;
     const Ledger ledger = Ledger::Read(db);
-    for (const LedgerEntry& entry : ledger.entries()) {
-      entries.insert(DigestHex(entry.prefix) + " " + std::to_string(entry.length) + " " +
-                     entry.name);
+    for (const LedgerRun& run : ledger.runs()) {
+      runs.insert(std::to_string(run.LinesFrom(0, run.chunks.size())) + " " +
+                  std::to_string(run.size) + " " + run.name);
     }
     for (const Sender* sender : senders) {
       for (const std::string& name : ListEntryNames(SenderDir(*sender))) {
         if (!IsDayFileName(name) && name != kWrongDateFileName) continue;
         const std::string bytes = ReadBytes(SenderDir(*sender) / name);
-        day_files.insert(DigestHex(HashOf(bytes)) + " " + std::to_string(bytes.size()) + " " +
-                         SenderFolderName(sender->self()) + "/" + name);
+        day_files.insert(std::to_string(CountLineEnds(bytes)) + " " +
+                         std::to_string(bytes.size()) + " " + SenderFolderName(sender->self()) +
+                         "/" + name);
       }
     }
-    EXPECT_EQ(entries, day_files);
+    EXPECT_EQ(runs, day_files);
   }
+
   void ExpectLedgerHoldsEachDayFileWhole(const fs::path& db, const Sender& sender) const {
     ExpectLedgerHoldsEachDayFileWhole(db, {&sender});
   }

@@ -40,7 +40,8 @@ class DayFileLock {
 // Day files the ledger holds whole under their own name, with their sizes.
 std::map<std::string, uint64_t> FoldedWhole(const Ledger& ledger) {
   std::map<std::string, uint64_t> sizes;
-  for (const LedgerEntry& entry : ledger.entries()) sizes[entry.name] = entry.length;
+  for (const LedgerRun& run : ledger.runs()) sizes[run.name] = run.size;
+  for (const PrefixEntry& entry : ledger.prefixes()) sizes[entry.name] = entry.length;
   return sizes;
 }
 

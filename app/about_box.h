@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The about box: the application icon, the program's name and version, one
 // line about what it does, and "OK".
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application icon, drawn in code: a target's cross-hairs over a bar
 // chart, the program's two subjects (the game and its statistics).
 #pragma once

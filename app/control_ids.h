@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The numbers of the main window's controls. Every control carries the object
 // name "id" + its number ("id1000", see ControlName), so these numbers are
 // also how tests and probes find a control.

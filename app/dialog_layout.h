@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The controls of the main window as tables of places in dialog units, and
 // the code that builds them. Every control gets the object name "id" + its
 // control number ("id1000"); the five group boxes have no number and are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Dialog units: the window's layout is given in the units of its dialog font,
 // so it scales with that font. The rule, applied to every place and size:
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Qt's own dialogs in German: the file dialog, the colour dialog and the
 // buttons of message boxes take their texts from Qt's German translations.
 #pragma once

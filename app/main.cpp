@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application object: prepares the browser engine and Qt's German dialog
 // texts, builds the main window, runs it modally and ends the process when it
 // closes.

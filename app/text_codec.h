@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window shows 8-bit texts (the bytes of files and members) in Qt's
 // Unicode widgets. Bytes read from files are shown as UTF-8 when they are
 // valid UTF-8 and as Windows-1252 otherwise (older files, logs of Windows

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: every control of the program, the fifty text members that
 // mirror the edit fields, and one handler per button.
 //

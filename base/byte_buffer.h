@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A growable run of bytes in memory of its own: anonymous pages, large pages
 // where the system offers them, never zeroed by the program before they are
 // filled. Made for the LogBuffer, which reads whole logs of a gigabyte

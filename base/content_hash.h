@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SHA-256 of byte strings, fed in pieces, with the digest of every prefix
 // reachable on the way (the state can be copied at any point).
 #pragma once

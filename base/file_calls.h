@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The system calls by which the program changes files, in one place. The
 // programs link the plain ones (file_calls.cpp); the tests link
 // file_calls_testing.cpp instead, which can fail a write or cut the power at

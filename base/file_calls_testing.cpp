@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The calls of file_calls.h for test builds: each one passes the fault seam
 // and the power-loss bookkeeping of file_calls_testing.h, then makes the
 // system call.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the tests can do to the calls that change files (file_calls.h); only
 // test builds have these, the programs are linked without them.
 #pragma once

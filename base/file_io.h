@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File access shared by every part of the program: whole-file reads, atomic
 // replacement of files, and directory listings in a defined order.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Advisory locks on a lock file, released by the system when the process
 // ends in any way (flock), so a killed process never leaves a database locked.
 #pragma once

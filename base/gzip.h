@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // gzip (RFC 1952) for logs kept compressed: a log read from a .gz file is the
 // log of its uncompressed bytes, wherever it is read.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Work over many independent items, cut into one stretch of consecutive
 // items per core: reading 100 000 player files, checking 100 000 pages.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the program's files live: every data path is ProgramDir() followed by
 // a fixed relative path that begins with "/".
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The old file a replacing write took the place of, kept open until the
 // writer lets go of it. Closing it frees the old file, and on a file system
 // that discards freed blocks (ext4 mounted with "discard") that waits for the

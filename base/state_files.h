@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "buffer.no": the nine database notes kept from one run to the next.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The system's reasons for a failure in German words, as every message of
 // the programs is German whatever the locale of the machine.
 #pragma once

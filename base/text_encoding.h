@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two encodings player names arrive in: UTF-8 from Linux servers,
 // Windows-1252 from older ones and from files written before.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one reading rule for the program's line-based files (player files and
 // the state files "buffer.no" and "color.no").
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program folder of an installed program. An executable that finds the
 // databases folder beside itself (the build's staged folder, or a copied
 // program folder) works there, as the window always has. An installed

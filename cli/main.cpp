@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // varnokel-cli: the window's commands in batch, in the order given, in one
 // process (files loaded earlier are in the LogBuffer of a later --update).
 #include <unistd.h>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # varnokel_object_library(NAME SOURCES...): one folder's plain C++ sources,
 # compiled once and linked into `core` and into the tests of that folder.
 function(varnokel_object_library name)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Where `cmake --install` puts the program: the executables in bin/, the files
 # every per-user program folder is made from in share/varnokel/ (the program
 # finds them from its own folder, so the installed tree can be moved whole).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A log's chunks against a database's ledger: which of its lines the ledger
 // holds, and what the ledger learns once they are folded.
 #pragma once

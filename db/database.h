@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The nine databases: folders of player files below the program folder.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole-database commands: listing, one player's details, deletion.
 #pragma once
 

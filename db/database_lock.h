@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One writer per database: the update run and the deletion hold an exclusive
 // lock on the database folder's lock file ".lock", listings, details and the
 // report a shared one, so a reader never sees a half-committed update. The

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The event store beside each database's player files: an SQLite file,
 // "statistik.sqlite", that keeps what the player files cannot (days, maps,
 // servers, every weapon, headshots, names, sessions) as sums. It changes only

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Crash-safe replacement of many files of a database folder at once: either
 // every new version is in place or none is, whenever the process dies or the
 // power goes.

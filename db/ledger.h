@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ledger of a database: which log lines are folded into it, known by
 // their content alone (not the file that carried them, its name or place).
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Content-defined chunks of a log's lines: the unit by which a database's
 // ledger knows which lines it holds, whatever file carried them.
 //

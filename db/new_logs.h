@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Folder intake for scheduled runs: which log files of a folder a database
 // does not hold yet, in the order they were written.
 #pragma once

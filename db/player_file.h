@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The player file: 44 fields, one per line with CR LF line ends.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A player file held in memory together with the exact shape its bytes have
 // on disk, and the changes the update run makes to it.
 #pragma once

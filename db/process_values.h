@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three values that live from process start to exit and are never saved.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What one update adds to the event store, summed up in memory while the
 // lines are folded: counts per player, day, map and server, kills per weapon
 // name, the names seen, the sessions and the maps run. It travels in the

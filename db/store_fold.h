@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The event store's side of the update run: turns the events of the folded
 // lines, in log order, into the sums of StoreChanges. It keeps what a line
 // does not say itself: the server of the log and the map running in it.

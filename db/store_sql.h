@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every SQL text of the event store, with the schema's version. Operators and
 // the pages query the four views (German names: they are the stable
 // interface); the tables behind them keep each player id, map, server, weapon

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What an update run folds from each loaded log, decided against the
 // database's ledger before any player file is read or written.
 #pragma once

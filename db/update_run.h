@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The database update run: folds the logs of the LogBuffer into the player
 // files of one database, each log line exactly once.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The listener's calendar: which days a streamed line may claim. A line goes
 // into the day file of its date only when that date lies within one day of
 // the listener's own local date (either side, for time zones and midnight);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Old day files kept compressed (--compress-after DAYS): a day file dated
 // more than DAYS days before the listener's date, that no listener writes
 // and that the database holds whole, is replaced by L<YYYYMMDD>.log.gz. It

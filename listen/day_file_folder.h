@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Folding the day files into a database while they grow: through the
 // database's ledger, its write lock and the journaled commit, like any update
 // run, so that every complete line is folded exactly once whenever the

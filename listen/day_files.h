@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The day files of the listener: every accepted line is appended, in arrival
 // order, to <program>/Logs/<sender>/L<YYYYMMDD>.log (the date of the line)
 // before the database sees it; the database is fed from these files only.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the listener says about the datagrams it does not take as they come:
 // a sender's first datagram of each kind of rejection is named once, with the
 // sender's address, so that an operator sees a misconfigured server at once.

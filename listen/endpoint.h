@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Network addresses of the listener and of the game servers sending to it,
 // as text on the command line and as folder names below Logs/.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command-line options of the listener (varnokel-cli --listen).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the listener's secret comes from. On the command line (--secret) it
 // shows in the process list to every user of the machine, so a service reads
 // it from a file only its owner may read (--secret-file), or from the

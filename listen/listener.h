@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The listener: live statistics from the game servers' log stream
 // (varnokel-cli --listen).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Receiving the log stream: a UDP socket and a thread that takes every
 // datagram off it as soon as it arrives, keeps the accepted lines in their
 // day files and counts the rest. Folding runs in another thread, so a long

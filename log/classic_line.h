@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Newer game-server engines write the same events in a slightly different
 // line. Before any recogniser looks at a line, it is read as the classic line
 // it reports (log_line_layout.h); a classic line stays exactly as it is.

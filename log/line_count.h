@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Counting and finding line ends in large texts, sixteen bytes at a time.
 #pragma once
 

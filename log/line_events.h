@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What one log line reports, worked out before anything is stored, so that a
 // line whose scans would not end is skipped as a whole. The events name
 // players and what happened to them; which counts they change is the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Log intake: the process-wide LogBuffer that collects every loaded log file.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The game server's log stream: every log line in a UDP datagram of its own.
 //
 //   FF FF FF FF  "log "            "L 03/15/2003 - 20:14:07: ..."  LF  [NUL]

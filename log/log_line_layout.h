@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The game server's log line, written down once. Every reader of a line (the
 // recognisers, the per-line analysis, the player records that copy a line's
 // date and time) takes its positions from here.

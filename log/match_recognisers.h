@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Recognisers of what a line says about the match rather than about a
 // player's counts: which map runs, a suicide, and the teams the two players
 // of a kill line stand in. Like the other recognisers they look at fixed

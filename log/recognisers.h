@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Log line recognition: tests and extractors on fixed positions and backward
 // scans, exactly as the game server's line shape (log/log_line_layout.h)
 // allows.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The 24 weapons a kill line can name, exactly as the log writes them, in
 // their fixed order (usp first, grenade last). Weapon number n (1..24) is
 // kWeaponNames[n - 1].

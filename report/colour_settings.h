@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The twelve colours of the site's style sheet and the file "color.no".
 #pragma once
 

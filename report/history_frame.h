@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame of the site's history pages (overview, maps, history, search and
 // a page per player): the seed's navigation with a third row for the new
 // pages, a layout that reads well from 390 px on, the credit line. Colours

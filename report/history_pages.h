@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The site's pages beyond the player files' tables, made from the event
 // store: the overview (index.html), the maps (karten.htm, karten/), the
 // history with weekly and monthly rankings (verlauf.htm), a page per player

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hands the history pages of a report run to its SiteWriter.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sums of the event store's rows over a stretch of days, and the rankings
 // the history pages show.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What every history page needs from the store's rows, worked out once per
 // report run: current names, each player's rows, the day the site is written.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Making player texts safe to put into the pages of the site.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // JSON texts for the site's open data and search index.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The site's open data: the store's totals as JSON files beside the pages,
 // for anyone's own tools.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame every page of the site shares: its document head with the
 // navigation table, the footer with the credit line and number formatting.
 // The markup itself is in report/templates/, one file per piece.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The input of a page: everything its bytes depend on, reduced to a short
 // fingerprint. Two runs that give a page the same fingerprint (under the same
 // site format) write the same bytes, so the second need not write it.

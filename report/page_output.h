@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text a page is built into, handed on to the page's file in pieces. A
 // builder of a long page calls Spill between rows: once the text holds a
 // piece's worth, it goes to the file and the text starts again, empty, with

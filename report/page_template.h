@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Filling the page markup of report/templates/: a template is page text in
 // which "{slot}" (lower-case letters and "_") stands for a value the page
 // writer supplies; every other byte is written as it is.

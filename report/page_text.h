@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Texts from player files as the pages of the site show them. Names come from
 // the server logs as bytes: UTF-8 from Linux servers, Windows-1252 from older
 // ones and from files written before; the pages are UTF-8.

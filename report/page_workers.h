@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pages built and written on as many threads as the machine has cores: for a
 // large site the time goes into building the tables (the program's) and, most
 // of all, into writing them (the kernel's), and both spread over the cores.

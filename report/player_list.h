@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The player list "sp.htm": every player in order of his shown name.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The players of one database as every page of the site sees them.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One page per player: name, skill, kills per weapon with share bars, playing
 // time and the counters of his behaviour in the game.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A table page that ranks every player by one number of his (the skill
 // table and the sessions table): place, linked name and the number's text.
 #pragma once

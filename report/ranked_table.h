@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ranking by one number, greatest first, with shared places for ties: the
 // players of the skill, sessions and weapon pages, the weapons of the summary
 // and of a player's page.

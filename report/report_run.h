@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The report run: the whole static statistics site of one database.
 #pragma once
 

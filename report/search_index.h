@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The search of the site without a server: suche.htm finds a player by any
 // part of any name he used, or by his id, from an index the report run
 // writes as script files (loaded by a script element, which works from

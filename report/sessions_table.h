@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sessions table "se.htm": every player ranked by total playing time.
 #pragma once
 

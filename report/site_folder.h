@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The folder a report run writes the site into, held open and locked for the
 // run: which pages are still the files the last run wrote, and removing the
 // pages of players who are gone.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What every page of the site depends on besides its own input: the page
 // templates and the program that fills them.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the site's history pages are made from: the event store's rows as
 // the report reads them, with players, maps and servers numbered so that the
 // pages count by index rather than by text. Everything is in days since

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The site index of one database's site in one folder, kept in the database
 // folder where no web server serves it (SiteIndexFile): for every page a
 // report run wrote, the fingerprint of the input it was written from and the

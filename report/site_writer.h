@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the pages of the site, each only when its bytes change: a page whose
 // input has the fingerprint the site index holds for it, and whose file is
 // still the one that run wrote, is left as it is, without reading it back.

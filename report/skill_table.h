@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The skill table "st.htm": every player with place and skill value, best first.
 #pragma once
 

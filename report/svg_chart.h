@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Charts drawn when the page is written, as inline SVG: readable without
 // scripts, coloured by the site's style sheet (the bars take the heading
 // colour, the line the link colour, the labels the text colour), with axis

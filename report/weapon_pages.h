@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The weapon section of the site: one ranking page per weapon (".usp.htm" ...
 // ".grenade.htm") and the summary "wt.htm" that ranks the weapons.
 #pragma once

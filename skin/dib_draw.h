@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drawing of CDIBitmap pictures with QPainter, and conversion between
 // CDIBitmap and QImage.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The logical font description of the skinned controls' font operations and
 // its mapping onto QFont.
 #pragma once

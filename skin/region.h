@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Window outlines from bitmaps: the Qt side of RegionFromBitmap.
 #pragma once
 

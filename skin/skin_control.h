@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What every skinned control shares: its two colours, the transparent
 // switch, the font operations, one tooltip of its own and the read-only
 // switch that drops the user's input while the program can still change the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Windows with a drawn background: plain, one colour, or a bitmap tiled,
 // stretched or centred; dragging the window by its background.
 #pragma once

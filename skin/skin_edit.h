@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Skinned edit field, with a second pair of colours while it has the focus,
 // and the number field built on it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The form view with a skinned background, windows whose outline comes from
 // a bitmap, and the borderless child frame that carries a shaped view.
 #pragma once

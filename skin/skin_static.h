@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A label with its own colours, drawn transparently over its window's
 // background by default, with font operations, rotation and a tooltip.
 #pragma once

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks that every folder of the program includes only from itself and the
 # folders below it, so that the layers form no cycle:
 #

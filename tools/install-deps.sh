@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages the build and the tests need, when missing
 # (dpkg-dev for the package's dependencies; desktop-file-utils, appstream and
 # groff-base to check the desktop entry, the metainfo and the manual pages;

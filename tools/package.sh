@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Release configuration for /usr and makes the Debian package with
 # CPack (dependencies computed by dpkg-shlibdeps). Leaves
 # build/varnokel_<version>_amd64.deb and prints its path. Arguments are passed

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the program folder and starts the window from it. Without a display
 # it says so and runs the batch tool over the shipped sample logs instead, as
 # an installed program in a demo folder of its own (build/demo/varnokel/), so

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds everything and runs every test: the plain C++ parts under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the whole program (window
 # included) in a normal build and in the Release build, each with CTest, and

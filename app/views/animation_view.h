@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The cover animation of the main window (control kAnimationView): a thin
 // wrapper with the property Movie (full path of the movie file) and the
 // method Play.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The HTML view of the main window (control kHtmlView): a thin wrapper whose
 // one operation used by the program is Navigate.
 #pragma once

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Start-up of the main window: time to the first shown frame and memory after
 # start-up, as medians over several runs, offscreen and (when xvfb-run is
 # there) on a real X server. Usage: bench/app/startup_bench.sh [BUILD_DIR] [RUNS]

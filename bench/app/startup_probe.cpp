@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starts the main window on a program folder the way the program does and
 // prints, as one line of key=value pairs:
 //   frame_ms   process start to the first frame of the window on the screen

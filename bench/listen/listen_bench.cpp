@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The listener under a busy stream: a hundred game servers on loopback
 // sending 50 000 lines per second together for a minute to varnokel-cli
 // --listen. Measures lines lost, the delay from sending a line to its count

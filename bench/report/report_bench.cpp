@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Speed and memory of the report run over generated databases: the first
 // report (an empty site folder) and the report after a small change (100
 // players changed since the last report), side by side, for each size.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Speed and memory of the database update run on a generated log, side by
 // side with `wc -l` and a plain read-and-split of the same file, measured in
 // the same run (min and median of interleaved rounds):

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Start-up cost of the two embedded views: time from process start to the
 # design page drawn, to the first animation frame, and the memory (PSS) of the
 # whole process tree after start-up, with and without the animation view.

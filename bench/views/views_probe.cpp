@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // views_probe [--no-animation] [--screenshot FILE] [--page html/st.htm]
 //             | --make-folder DIR:
 // starts the two views as the main window does, on a temporary program folder

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the application icon as a PNG file: icon_tool FILE SIZE.
 #include <QGuiApplication>
 #include <QImage>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # cmake -DSOURCE=<installed package folder> -DDEST=<program>/ruffle -P stage_ruffle.cmake
 # Copies the player's run-time files (script, core chunks, WebAssembly builds,
 # licences) into the program folder; source maps and the readme stay behind.

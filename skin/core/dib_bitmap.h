@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A picture in the device-independent bitmap layout: a 40-byte information
 // header, a colour table and the pixel rows, bottom row first. Reads and
 // writes BMP files; drawing lives in the Qt layer (skin/dib_draw.h).

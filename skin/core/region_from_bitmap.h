@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Window outlines from pictures: the picture's runs of pixels, row by row, as
 // one-pixel-high rectangles, gathered in batches the way a window system
 // takes them (at most 2000 per region part, storage growing by 100).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared pieces of the window's tests: a program folder made for the test,
 // whole-file reads, and a closer for the modal dialogs a command opens.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window as the user first sees it, grabbed after start-up with
 // sample notes and colours: every control is there, shows its caption, lies
 // inside the window and has something drawn in its place.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // 8-bit texts through Qt's Unicode widgets and back: shown as UTF-8 or
 // Windows-1252, unchanged texts byte for byte, typed texts in the narrowest form.
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window driven through its real controls in a program folder made
 // for each test: clicks, typing, Enter and Escape; members, captions, files
 // written and error boxes.

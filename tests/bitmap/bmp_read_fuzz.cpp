@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the BMP reader, then writes what it accepted back
 // out, so both directions run on every header the fuzzer invents.
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // varnokel-cli end to end: the real executable on a temporary program folder.
 #include <sys/wait.h>
 

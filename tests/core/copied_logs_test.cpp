@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every line folded once whatever the operator copies: copies and parts of a
 // log folded in any order, with either line end, edited, cut and joined, and
 // a log folded while its server still writes it.

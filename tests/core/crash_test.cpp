@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // varnokel-cli killed with SIGKILL at many points of an update (the event
 // store's writes among them), and two of it writing one database at once:
 // the database ends up as one uninterrupted run (or one run after the other)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The event store beside the player files: what the update run records per
 // day, map and server, sessions, its agreement with the player files, each
 // commit taken once, and a store that is missing or not ours.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every log line folded exactly once: the ledger, the staged commit under
 // write failures, symbolic links, and the folder intake.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: every recogniser and SplitFields on arbitrary bytes, and
 // the recognisers against their literal step-by-step definition.
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Chunks of lines depend on the lines alone: not on the line ends, nor on
 // what comes before them, nor on how the text is shared out among threads.
 #include "db/line_chunks.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The recognisers' scans done literally, one character at a time, as they are
 // defined; a scan that runs past a step limit counts as one that never ends.
 // The tests and the fuzz target compare the real recognisers against these.

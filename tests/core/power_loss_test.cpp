@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The power cut at every step of an update's commit, the disk keeping any of
 // the ways what was not yet synced may be lost: the next command finds the
 // database as it was before the update or as the update left it.

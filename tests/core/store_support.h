@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The event store in the engine tests: its contents as a canonical dump, and
 // an empty store for a database whose player files a test wrote by hand.
 #pragma once

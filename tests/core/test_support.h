@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared helpers of the engine tests: real temporary folders and whole-file
 // comparisons.
 #pragma once

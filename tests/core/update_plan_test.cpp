@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Folding a log that grows, part by part, from a known hashed beginning.
 #include "db/update_plan.h"
 

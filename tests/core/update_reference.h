@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The update run done the straightforward way: every event reads its player
 // file and rewrites it at once. Slow, and kept as the reference the cached
 // run (DatabaseUpdateRun) must match byte for byte, also when a run stops at

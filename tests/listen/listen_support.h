@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The listener as a real process and a game server as a real UDP sender, on
 // loopback: shared by the listener's tests and its benchmark.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // varnokel-cli --listen end to end: the real executable on a temporary
 // program folder, a game server replaying a generated log as datagrams on
 // loopback, and the database compared with --load and --update of the same

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package as a user gets it: unpacked into a temporary root with
 # dpkg -x and run from there under a fresh HOME. The installed programs must
 # find their shared files beside their own folder, set up the per-user program

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The history pages from a known set of store rows: the numbers they show,
 // names and map names that stay text, the navigation on every page, and a
 // second run that rewrites only what changed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Player texts made UTF-8 for the pages: UTF-8 kept, anything else read as
 // Windows-1252.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole report run in a real program folder, and the colour settings.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers of the report tests: expected page pieces read from the page
 // templates the program embeds (report/templates/) and whole pages from
 // data/, player files written into real temporary folders.

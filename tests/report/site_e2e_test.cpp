@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // End to end: a realistic server log through varnokel-cli into a fresh
 // program folder, then every page of the site opened in headless Chromium.
 // Every link and image of every page must lead to a file of the site, and no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The report run on a site that is already there: which pages it rewrites
 // (told by inode and modification time), which it removes, and that the
 // result is always what a run into an empty folder writes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The skill table, sessions table and player list, byte for byte.
 #include <gtest/gtest.h>
 

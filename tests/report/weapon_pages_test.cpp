@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Weapon pages and the weapon summary, byte for byte.
 #include <gtest/gtest.h>
 

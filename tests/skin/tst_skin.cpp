@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GUI tests of the skinning library: background layouts, transparent labels,
 // read-only controls, the number field and shaped windows, drawn offscreen.
 #include <QApplication>

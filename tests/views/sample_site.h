@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A program folder for the view tests and measurements: the shipped design
 // page, the cover animation and the player beside a database of sample
 // players, with the site written by the real report run.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An independent reader of uncompressed Flash movies for the tests: it knows
 // the file layout from the format description, not from the writer's code.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The cover animation and the movie writer, checked by reading the bytes back
 // with the independent reader of swf_parser.h.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two embedded views, driven as the main window drives them, on a real
 // program folder (with a space in its name) holding a site written by the
 // real report run.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Embeds text files unchanged into a C++ header, one constant per file.
 //
 //   varnokel-embed-text OUTPUT_HEADER NAMESPACE FILE...

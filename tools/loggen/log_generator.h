@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A generator of realistic game-server logs of any size, for tests, the
 // benchmark and the sample logs shipped with the program. The same options
 // always give the same bytes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // varnokel-loggen: writes a realistic game-server log to a file or stdout.
 #include <cstdlib>
 #include <cstring>

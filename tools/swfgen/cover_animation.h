@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The cover animation of the main window: a looping banner in the aspect of
 // the window's animation area (295 x 60), built from our own description.
 #pragma once

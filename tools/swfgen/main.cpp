@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // swfgen OUTPUT FONT: writes the cover animation to OUTPUT, with the title
 // and subtitle drawn as outlines of the TrueType font file FONT.
 #include <QFont>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small writer for uncompressed Flash movies ("FWS"): shapes with solid and
 // gradient fills and line styles, the display list operations place, move and
 // remove, frames and the end tag. Plain C++, no Qt.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Paints water.bmp, the main window's background: calm light-blue water with
 // soft caustic ripples, light enough for dark label text. Written as an 8-bit
 // BMP with a 256-colour table (a ramp from the water's deepest blue to its

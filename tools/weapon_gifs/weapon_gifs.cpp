@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the 24 weapon images of the statistics site: simple side-view
 // silhouettes on a transparent ground, all 48 x 16 pixels, written as GIF
 // files named after the weapons ("usp.gif" ... "grenade.gif").

@@ -56,30 +56,18 @@ std::string ValidUtf8(std::string_view text) {
 
 void AppendJsonString(std::string& out, std::string_view text) {
   out += '"';
-  for (size_t k = 0; k < text.size();) {
-    const unsigned char c = static_cast<unsigned char>(text[k]);
-    if (c >= 0x80) {
-      const size_t length = Utf8SequenceLength(text.substr(k));
-      if (length == 0) {
-        out += kReplacement;
-        ++k;
-      } else {
-        out.append(text.substr(k, length));
-        k += length;
-      }
-      continue;
-    }
+  for (const char byte : ValidUtf8(text)) {
+    const unsigned char c = static_cast<unsigned char>(byte);
     if (c == '"' || c == '\\') {
       out += '\\';
-      out += static_cast<char>(c);
+      out += byte;
     } else if (c < 0x20 || c == '<' || c == 0x7F) {
       char escaped[8];
       std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
       out += escaped;
     } else {
-      out += static_cast<char>(c);
+      out += byte;  // bytes of valid UTF-8 sequences pass as they are
     }
-    ++k;
   }
   out += '"';
 }

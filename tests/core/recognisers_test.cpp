@@ -347,8 +347,9 @@ TEST(MatchRecognisers, MapsSuicidesAndTeamsOfAKill) {
       IsSuicide(LogLine("20:02:00", kBob + " say \">\" committed suicide with \"world\"")));
   EXPECT_FALSE(IsSuicide(LogLine("20:02:00", kBob + " committed suicide with \"a\" b\"")));
 
-  const std::optional<KillTeams> teams =
-      TeamsOfKill(LogLine("20:03:00", kBob + " killed \"Ann<3><100><TERRORIST>\" with \"ak47\""));
+  const std::string kill =
+      LogLine("20:03:00", kBob + " killed \"Ann<3><100><TERRORIST>\" with \"ak47\"");
+  const std::optional<KillTeams> teams = TeamsOfKill(kill);  // its teams point into the line
   ASSERT_TRUE(teams);
   EXPECT_EQ(teams->killer, "CT");
   EXPECT_EQ(teams->victim, "TERRORIST");

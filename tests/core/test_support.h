@@ -65,11 +65,20 @@ inline std::map<std::string, std::string> FolderContents(const std::filesystem::
 // bookkeeping (ledger, lock file, journal, event store): its player
 // files, and whatever else was put there.
 inline std::map<std::string, std::string> DatabaseContents(const std::filesystem::path& dir) {
-  std::map<std::string, std::string> contents = FolderContents(dir);
-  for (const char* name : {".ledger", ".lock", ".commit", ".commit-pending", "statistik.sqlite",
-                           "statistik.sqlite-journal"})
-    contents.erase(name);
-  std::erase_if(contents, [](const auto& entry) { return entry.first.starts_with(".site-"); });
+  // Left out by name before anything is read: a listener at work may remove
+  // its journals in between.
+  const auto bookkeeping = [](const std::string& name) {
+    for (const char* own : {".ledger", ".lock", ".commit", ".commit-pending", "statistik.sqlite",
+                            "statistik.sqlite-journal"})
+      if (name == own) return true;
+    return name.starts_with(".site-");
+  };
+  std::map<std::string, std::string> contents;
+  for (const std::string& name : ListEntryNames(dir)) {
+    if (bookkeeping(name)) continue;
+    const std::filesystem::path entry = dir / name;
+    contents[name] = std::filesystem::is_directory(entry) ? "<dir>" : ReadFileBytes(entry);
+  }
   return contents;
 }
 

@@ -2,14 +2,12 @@
 #include "listen/day_files.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-
-#include <csignal>
 
 #include "base/file_io.h"
 #include "listen/day_calendar.h"
 #include "listen/endpoint.h"
 #include "tests/core/test_support.h"
+#include "tests/listen/listen_support.h"
 
 namespace varnokel {
 namespace {
@@ -32,29 +30,6 @@ std::string Lines(size_t count) {
   return lines;
 }
 
-// The files of this process may grow to `bytes`; a write across that size
-// writes what fits and fails with EFBIG, as on a disk that is full.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    ::getrlimit(RLIMIT_FSIZE, &old_);
-    old_signal_ = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = old_;
-    limit.rlim_cur = bytes;
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-  ~FileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &old_);
-    std::signal(SIGXFSZ, old_signal_);
-  }
-
- private:
-  rlimit old_{};
-  void (*old_signal_)(int) = nullptr;
-};
-
 TEST(DayFileWriter, LinesWaitInMemoryForRoomAndNoPieceOfALineStays) {
   const testing::TempDir logs;
   const std::filesystem::path day_file = logs.path() / kSenderFolder / kDayFile;
@@ -64,7 +39,7 @@ TEST(DayFileWriter, LinesWaitInMemoryForRoomAndNoPieceOfALineStays) {
   EXPECT_EQ(writer.Flush().written, 1u);
   {
     // Room for one line more and half of the next.
-    const FileSizeLimit full(2 * kLine.size() + kLine.size() / 2);
+    const testing::FileSizeLimit full(2 * kLine.size() + kLine.size() / 2);
     for (int i = 0; i < 3; ++i) writer.Add(Sender(), kLine);
     DayFileWriter::Outcome outcome = writer.Flush();
     EXPECT_EQ(outcome.written, 0u);

@@ -39,9 +39,17 @@ constexpr std::string_view kWrittenElsewhere =
     "wird von einem anderen Empf\xC3\xA4nger geschrieben";
 constexpr std::string_view kWrongDateFull =
     "voll, weitere Zeilen mit falschem Datum nicht geschrieben";
+constexpr std::string_view kHeldFull =
+    "kein Platz, und der Speicher f\xC3\xBCr wartende Zeilen ist voll: neue Zeilen nicht "
+    "geschrieben";
 
 std::string ErrnoText() {
   return std::strerror(errno);
+}
+
+// A write that may succeed later, once there is room again.
+bool IsNoRoom(int error) {
+  return error == ENOSPC || error == EDQUOT || error == EFBIG;
 }
 
 // Writes all of `bytes` at the end of the file; false with errno set when a
@@ -197,10 +205,12 @@ std::optional<int64_t> DayNumberOfDayFile(std::string_view name) {
   return DayNumber(number(0, 4), number(4, 2), number(6, 2));
 }
 
-DayFileWriter::DayFileWriter(fs::path logs_dir, int64_t today, uint64_t max_wrong_date_bytes)
+DayFileWriter::DayFileWriter(fs::path logs_dir, int64_t today, uint64_t max_wrong_date_bytes,
+                             uint64_t max_held_bytes)
     : logs_dir_(std::move(logs_dir)),
       today_(today),
       max_wrong_date_bytes_(max_wrong_date_bytes),
+      max_held_bytes_(max_held_bytes),
       max_open_files_(RaiseOpenFileLimit()) {}
 
 DayFileWriter::~DayFileWriter() {
@@ -239,13 +249,21 @@ bool DayFileWriter::Add(const Endpoint& sender, std::string_view line) {
 DayFileWriter::Outcome DayFileWriter::Flush() {
   Outcome outcome;
   std::vector<std::string> written_to;
+  std::vector<DayFile*> held;
+  held_bytes_ = 0;
   for (DayFile* file : queued_) {
-    Write(*file, outcome);
+    if (!Write(*file, outcome)) {
+      Hold(*file, outcome);
+      if (file->queued_lines > 0) {
+        held.push_back(file);
+        continue;
+      }
+    }
     if (file->queued_lines > 0) written_to.push_back(file->relative);
     file->queued.clear();
     file->queued_lines = 0;
   }
-  queued_.clear();
+  queued_ = std::move(held);
   if (!written_to.empty()) {
     std::lock_guard<std::mutex> lock(grown_mutex_);
     grown_.insert(written_to.begin(), written_to.end());
@@ -253,9 +271,21 @@ DayFileWriter::Outcome DayFileWriter::Flush() {
   return outcome;
 }
 
+size_t DayFileWriter::DropHeld() {
+  size_t dropped = 0;
+  for (DayFile* file : queued_) {
+    dropped += file->queued_lines;
+    file->queued.clear();
+    file->queued_lines = 0;
+  }
+  queued_.clear();
+  held_bytes_ = 0;
+  return dropped;
+}
+
 // Writes the queued lines of one file; leaves `queued_lines` at the number
-// written.
-void DayFileWriter::Write(DayFile& file, Outcome& outcome) {
+// written, or returns false with the lines still queued.
+bool DayFileWriter::Write(DayFile& file, Outcome& outcome) {
   try {
     if (file.fd < 0) Open(file);
     if (const size_t left_out = CutToBound(file)) {
@@ -265,11 +295,15 @@ void DayFileWriter::Write(DayFile& file, Outcome& outcome) {
                           .what();
     }
     if (!WriteAll(file.fd, file.queued)) {
+      const int failure = errno;
       const std::string reason = ErrnoText();
-      // A write cut short (a full disk) leaves no piece of a line behind.
+      // A write cut short leaves no piece of a line behind.
       (void)::ftruncate(file.fd, static_cast<off_t>(file.size));
       Close(file);
-      throw FileError(FileError::Kind::kCreate, logs_dir_ / file.relative, reason);
+      const FileError error(FileError::Kind::kCreate, logs_dir_ / file.relative, reason);
+      if (!IsNoRoom(failure)) throw error;
+      outcome.no_room = error.what();
+      return false;
     }
     file.size += file.queued.size();
     outcome.written += file.queued_lines;
@@ -280,11 +314,28 @@ void DayFileWriter::Write(DayFile& file, Outcome& outcome) {
     outcome.error = error.what();
     file.queued_lines = 0;
   }
+  return true;
+}
+
+void DayFileWriter::Hold(DayFile& file, Outcome& outcome) {
+  const uint64_t room = max_held_bytes_ > held_bytes_ ? max_held_bytes_ - held_bytes_ : 0;
+  if (const size_t left_out = CutQueued(file, room)) {
+    outcome.failed += left_out;
+    outcome.error =
+        FileError(FileError::Kind::kCreate, logs_dir_ / file.relative, std::string(kHeldFull))
+            .what();
+  }
+  held_bytes_ += file.queued.size();
+  outcome.held += file.queued_lines;
 }
 
 size_t DayFileWriter::CutToBound(DayFile& file) {
-  if (!file.bounded || file.size + file.queued.size() <= max_wrong_date_bytes_) return 0;
-  const uint64_t room = max_wrong_date_bytes_ > file.size ? max_wrong_date_bytes_ - file.size : 0;
+  if (!file.bounded) return 0;
+  return CutQueued(file, max_wrong_date_bytes_ > file.size ? max_wrong_date_bytes_ - file.size : 0);
+}
+
+size_t DayFileWriter::CutQueued(DayFile& file, uint64_t room) {
+  if (file.queued.size() <= room) return 0;
   const size_t last_lf = room == 0 ? std::string::npos : file.queued.rfind('\n', room - 1);
   const size_t keep = last_lf == std::string::npos ? 0 : last_lf + 1;
   const size_t left_out = static_cast<size_t>(

@@ -15,6 +15,11 @@
 // so it is never folded and no later line merges with it. Folding reads
 // complete lines only, so it never takes such a line before that either.
 //
+// On a disk without room (full, over quota, over the size limit) a write
+// cut short is taken back whole, and its lines wait in memory, bounded by
+// kMaxHeldBytes, until a later write finds room; lines beyond the bound are
+// not written.
+//
 // A day file is written under an exclusive lock (flock, released when the
 // process dies): a second listener on the same program folder that receives
 // from the same sender writes nothing into its files; its lines count as
@@ -41,6 +46,8 @@ inline constexpr std::string_view kLogsFolderName = "Logs";
 inline constexpr std::string_view kTornSuffix = ".torn";
 inline constexpr std::string_view kWrongDateFileName = "falsches-Datum.log";
 inline constexpr uint64_t kMaxWrongDateFileBytes = uint64_t{64} << 20;
+// Lines kept in memory while the disk has no room for them.
+inline constexpr uint64_t kMaxHeldBytes = uint64_t{256} << 20;
 
 // "L20030315.log" for a line dated 03/15/2003. `line` is one that
 // ParseLogDatagram kept, so its date is digits.
@@ -69,10 +76,12 @@ class DayFileWriter {
 
   // Writes below `logs_dir`; lines are current on the calendar of `today`
   // (a day number) until SetToday says otherwise. A file of lines with a
-  // wrong date grows to `max_wrong_date_bytes`. Raises the limit of open
+  // wrong date grows to `max_wrong_date_bytes`; lines waiting for room on
+  // the disk take up to `max_held_bytes` of memory. Raises the limit of open
   // files of the process as far as the system lets it.
   DayFileWriter(std::filesystem::path logs_dir, int64_t today,
-                uint64_t max_wrong_date_bytes = kMaxWrongDateFileBytes);
+                uint64_t max_wrong_date_bytes = kMaxWrongDateFileBytes,
+                uint64_t max_held_bytes = kMaxHeldBytes);
   DayFileWriter(const DayFileWriter&) = delete;
   DayFileWriter& operator=(const DayFileWriter&) = delete;
   ~DayFileWriter();
@@ -85,13 +94,23 @@ class DayFileWriter {
   bool Add(const Endpoint& sender, std::string_view line);
 
   struct Outcome {
-    size_t written = 0;  // lines now in their day files
-    size_t failed = 0;   // lines that could not be written (and are not)
-    std::string error;   // why, naming the file, when some failed
+    size_t written = 0;   // lines now in their day files
+    size_t failed = 0;    // lines that could not be written (and are not)
+    size_t held = 0;      // lines kept in memory for want of room, in all
+    std::string error;    // why, naming the file, when some failed
+    std::string no_room;  // why, naming the file, when some are held
   };
   // Writes every queued line, one write per day file; of lines with a wrong
-  // date only as many as the bounded file takes.
+  // date only as many as the bounded file takes. The lines of a file the
+  // disk has no room for (full, over quota or over the size limit) stay
+  // queued, as long as all of them take no more than `max_held_bytes`
+  // (the newest beyond it fail), and go first at the next call.
   Outcome Flush();
+
+  // True while lines are held for want of room.
+  bool Holding() const { return held_bytes_ > 0; }
+  // Forgets the held lines (the listener ends); returns how many they were.
+  size_t DropHeld();
 
   // Closes the day files nothing was written to since `idle_since`.
   void CloseIdle(Clock::time_point idle_since);
@@ -129,11 +148,19 @@ class DayFileWriter {
   // Keeps of the queued lines of a bounded file as many as it takes; returns
   // how many lines it left out.
   size_t CutToBound(DayFile& file);
-  void Write(DayFile& file, Outcome& outcome);
+  // Keeps of the queued lines as many as fit in `room` bytes; returns how
+  // many lines it left out.
+  static size_t CutQueued(DayFile& file, uint64_t room);
+  // False when the disk had no room for the queued lines: then they are
+  // still queued, and the file holds none of them.
+  bool Write(DayFile& file, Outcome& outcome);
+  void Hold(DayFile& file, Outcome& outcome);
 
   std::filesystem::path logs_dir_;
   int64_t today_;
   uint64_t max_wrong_date_bytes_;
+  uint64_t max_held_bytes_;
+  uint64_t held_bytes_ = 0;
   std::unordered_map<DayKey, DayFile, DayKeyHash> files_;
   std::vector<DayFile*> queued_;    // files with queued lines
   std::list<DayFile*> open_order_;  // open files, least recently written first

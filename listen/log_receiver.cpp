@@ -34,6 +34,9 @@ constexpr int kWantedReceiveBuffer = 64 << 20;
 constexpr int kPollMilliseconds = 1000;
 constexpr auto kDayFileIdle = std::chrono::minutes(2);
 constexpr auto kLookForIdleEvery = std::chrono::seconds(30);
+// Lines waiting for room on the disk are tried again this often.
+constexpr auto kRetryHeldEvery = std::chrono::seconds(1);
+constexpr uint64_t kBytesPerMegabyte = 1 << 20;
 
 std::runtime_error SocketError(const std::string& what, const Endpoint& listen) {
   return std::runtime_error(what + " " + FormatEndpoint(listen) + ": " + std::strerror(errno));
@@ -112,6 +115,14 @@ std::string LogReceiver::TakeWriteError() {
   return std::exchange(write_error_, std::string());
 }
 
+std::vector<std::string> LogReceiver::TakeNotices() {
+  std::vector<std::string> notices = notices_.Take();
+  std::lock_guard<std::mutex> lock(error_mutex_);
+  notices.insert(notices.end(), held_notices_.begin(), held_notices_.end());
+  held_notices_.clear();
+  return notices;
+}
+
 void LogReceiver::Accept(const sockaddr_storage& from, std::string_view datagram) {
   ++counts_.datagrams;
   const Endpoint sender = EndpointFromSocketAddress(from);
@@ -182,12 +193,36 @@ void LogReceiver::WriteQueued() {
     std::lock_guard<std::mutex> lock(error_mutex_);
     write_error_ = outcome.error;
   }
+  NoteHeld(outcome.held, outcome.no_room);
+}
+
+void LogReceiver::NoteHeld(size_t held, const std::string& no_room) {
+  if ((held > 0) == holding_) return;
+  holding_ = held > 0;
+  std::string notice =
+      holding_ ? no_room + "; " + std::to_string(held) +
+                     " Zeilen warten im Speicher (h\xC3\xB6"
+                     "chstens " +
+                     std::to_string(kMaxHeldBytes / kBytesPerMegabyte) +
+                     " MB) und werden geschrieben, sobald wieder Platz ist"
+               : std::string("wieder Platz: die wartenden Zeilen sind in ihren Tagesdateien");
+  std::lock_guard<std::mutex> lock(error_mutex_);
+  held_notices_.push_back(std::move(notice));
+}
+
+void LogReceiver::DropHeld() {
+  const size_t lost = day_files_.DropHeld();
+  if (lost == 0) return;
+  counts_.unwritten += lost;
+  std::lock_guard<std::mutex> lock(error_mutex_);
+  held_notices_.push_back(std::to_string(lost) +
+                          " wartende Zeilen beim Beenden nicht geschrieben (kein Platz)");
 }
 
 void LogReceiver::Run() {
   using Clock = std::chrono::steady_clock;
   bool stopping = false;
-  Clock::time_point idle_looked_for = Clock::now(), first_queued;
+  Clock::time_point idle_looked_for = Clock::now(), first_queued, held_tried;
   size_t queued = 0;
   while (!stopping) {
     const auto write_due = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -211,16 +246,19 @@ void LogReceiver::Run() {
       }
     }
     const Clock::time_point now = Clock::now();
-    if (queued > 0 && (stopping || now - first_queued >= kWriteAfter)) {
+    if ((queued > 0 && (stopping || now - first_queued >= kWriteAfter)) ||
+        (day_files_.Holding() && (stopping || now - held_tried >= kRetryHeldEvery))) {
       WriteQueued();
       queued = 0;
+      held_tried = now;
     }
     if (now - idle_looked_for >= kLookForIdleEvery) {
       day_files_.CloseIdle(now - kDayFileIdle);
       idle_looked_for = now;
     }
   }
-  if (queued > 0) WriteQueued();
+  if (queued > 0 || day_files_.Holding()) WriteQueued();
+  DropHeld();
 }
 
 }  // namespace varnokel

@@ -57,8 +57,9 @@ class LogReceiver {
 
   // The last reason lines could not be written, once (empty when none since).
   std::string TakeWriteError();
-  // What DropNotices said since the last call.
-  std::vector<std::string> TakeNotices() { return notices_.Take(); }
+  // What DropNotices said since the last call, and when lines began and
+  // ended waiting in memory for room on the disk.
+  std::vector<std::string> TakeNotices();
 
  private:
   struct Batch;
@@ -68,6 +69,10 @@ class LogReceiver {
   size_t ReceiveBatch();
   void Accept(const sockaddr_storage& from, std::string_view datagram);
   void WriteQueued();
+  // Tells when lines begin or end waiting for room; `held` as Flush counted.
+  void NoteHeld(size_t held, const std::string& no_room);
+  // At the end: the lines still waiting are lost.
+  void DropHeld();
 
   int socket_ = -1;
   int stop_event_ = -1;
@@ -82,6 +87,8 @@ class LogReceiver {
   std::thread thread_;
   std::mutex error_mutex_;
   std::string write_error_;
+  std::vector<std::string> held_notices_;
+  bool holding_ = false;  // of the receiving thread
 };
 
 }  // namespace varnokel

@@ -30,7 +30,9 @@ TEST(LogDatagram, PlainAndSignedLinesAndEverythingElse) {
   const std::string crlf = "L 03/15/2003 - 20:14:07: x\r\n";
   EXPECT_EQ(Read(kHeader + "log " + crlf), crlf);
   EXPECT_EQ(Read(kHeader + "Sgeheim" + kLine, "geheim"), kLine);
-  EXPECT_EQ(Read(kHeader + "SL" + kLine, "L"), kLine);  // a secret may end in "L"
+  EXPECT_EQ(Read(kHeader + "SL" + kLine, "L"), kLine);               // a secret may end in "L"
+  const std::string new_years_eve = "L 12/31/2003 - 23:59:59: x\n";  // the last month and day
+  EXPECT_EQ(Read(kHeader + "log " + new_years_eve), new_years_eve);
 
   EXPECT_EQ(Read(kHeader + "Sfalsch" + kLine, "geheim"), "wrong secret");
   EXPECT_EQ(Read(kHeader + "Sgeheim" + kLine), "wrong secret");  // none expected

@@ -335,6 +335,41 @@ TEST(UpdateRunGolden, GeneratedLogWithNobodyOnline) {
   EXPECT_TRUE(DatabaseContents(db.path()).empty());
 }
 
+// A log of several stretches (the run analyses about a megabyte at a time on
+// each thread) from many players, one of its lines ending exactly where the
+// first stretch reaches its size: folded as the reference folds it.
+TEST(UpdateRunStretches, ManyPlayersOverSeveralStretchesAsTheReference) {
+  constexpr size_t kStretchBytes = 1 << 20;  // as the run cuts them
+  constexpr size_t kPlayers = 600;
+  constexpr size_t kShortestPadding = 64;  // a line the filler below fits into
+  loggen::LogGenOptions options;
+  options.seed = 23;
+  options.lines = 30000;
+  options.players = static_cast<int>(kPlayers);
+  options.max_online = 64;
+  const std::string generated = loggen::GenerateLog(options);
+  ASSERT_GT(generated.size(), 2 * kStretchBytes);
+
+  // A line put first moves the last line end before the edge onto it.
+  const size_t before_edge = generated.rfind('\n', kStretchBytes - kShortestPadding);
+  const size_t padding = kStretchBytes - before_edge;
+  std::string first = LogLine("20:14:06", "Server say \"");
+  first += std::string(padding - first.size() - std::string_view("\"\r\n").size(), 'x') + "\"\r\n";
+  const std::string log = first + generated;
+  ASSERT_EQ(log[kStretchBytes], '\n');
+
+  TempDir cached, reference;
+  testing::AddEmptyStore(cached.path());
+  const LogBuffer buffer = BufferOf(log);
+  std::string cached_line, reference_line;
+  CachedRun(buffer, cached.path(), cached_line);
+  DatabaseUpdateRunReference(buffer, reference.path(), reference_line);
+  EXPECT_EQ(cached_line, reference_line);
+  const std::map<std::string, std::string> want = DatabaseContents(reference.path());
+  EXPECT_GE(want.size(), 512u);
+  EXPECT_EQ(DatabaseContents(cached.path()), want);
+}
+
 // The cached run against the straightforward one over many generated logs,
 // also on databases that already hold odd files and on runs that stop.
 class Differential : public ::testing::TestWithParam<int> {};

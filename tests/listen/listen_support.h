@@ -7,11 +7,13 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -51,6 +53,29 @@ inline std::vector<std::string> LinesOf(std::string_view log) {
   }
   return lines;
 }
+
+// The files of this process may grow to `bytes`; a write across that size
+// writes what fits and fails with EFBIG, as on a disk that is full.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    ::getrlimit(RLIMIT_FSIZE, &old_);
+    old_signal_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = old_;
+    limit.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &old_);
+    std::signal(SIGXFSZ, old_signal_);
+  }
+
+ private:
+  rlimit old_{};
+  void (*old_signal_)(int) = nullptr;
+};
 
 // A UDP socket bound to `from` (an address with port 0 for any port).
 class Sender {

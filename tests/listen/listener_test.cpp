@@ -140,9 +140,8 @@ class Listen : public ::testing::Test {
       for (const std::string& name : ListEntryNames(SenderDir(*sender))) {
         if (!IsDayFileName(name) && name != kWrongDateFileName) continue;
         const std::string bytes = ReadBytes(SenderDir(*sender) / name);
-        day_files.insert(std::to_string(CountLineEnds(bytes)) + " " +
-                         std::to_string(bytes.size()) + " " + SenderFolderName(sender->self()) +
-                         "/" + name);
+        day_files.insert(std::to_string(CountLineEnds(bytes)) + " " + std::to_string(bytes.size()) +
+                         " " + SenderFolderName(sender->self()) + "/" + name);
       }
     }
     EXPECT_EQ(runs, day_files);

@@ -38,12 +38,13 @@ uint64_t LineHash(std::string_view line) {
     h ^= h >> 29;
   }
   uint64_t rest = 0;
-  std::memcpy(&rest, line.data() + i, line.size() - i);
+  if (i < line.size()) std::memcpy(&rest, line.data() + i, line.size() - i);
   return Mix((h ^ Mix(rest)) * kMultiplier);
 }
 
 // The end of the line starting at `start`: after its LF, or the text's end.
 size_t LineEnd(std::string_view text, size_t start) {
+  if (start >= text.size()) return text.size();  // an empty text may have no data at all
   const void* lf = std::memchr(text.data() + start, '\n', text.size() - start);
   return lf == nullptr ? text.size() : static_cast<const char*>(lf) - text.data() + 1;
 }

@@ -315,7 +315,8 @@ class LineAnalysis {
     chunk.begin = stretch.begin;
     chunk.end = stretch.end;
     chunk.kept.reserve(kStretchBytes / kShortestLine);
-    const bool has_nul = std::memchr(piece.data(), '\0', piece.size()) != nullptr;
+    const bool has_nul =
+        !piece.empty() && std::memchr(piece.data(), '\0', piece.size()) != nullptr;
     std::string scratch;
     ForEachLine(piece, [&](std::string_view line) {
       // A stretch cut after a line end: the empty text behind it is the next

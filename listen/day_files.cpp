@@ -297,8 +297,9 @@ bool DayFileWriter::Write(DayFile& file, Outcome& outcome) {
     if (!WriteAll(file.fd, file.queued)) {
       const int failure = errno;
       const std::string reason = ErrnoText();
-      // A write cut short leaves no piece of a line behind.
-      (void)::ftruncate(file.fd, static_cast<off_t>(file.size));
+      // A write cut short leaves no piece of a line behind; should even
+      // that fail, the write's own error above is all there is to say.
+      if (::ftruncate(file.fd, static_cast<off_t>(file.size)) != 0) errno = failure;
       Close(file);
       const FileError error(FileError::Kind::kCreate, logs_dir_ / file.relative, reason);
       if (!IsNoRoom(failure)) throw error;

@@ -39,7 +39,7 @@ constexpr std::string_view kLayoutStyle =
     ".neu .kachel{flex:1 1 140px;padding:8px}"
     ".neu input{font-size:16px;width:100%;box-sizing:border-box;padding:6px}"
     "@media (max-width:600px){.neu .breit,.neu .chart .neben{display:none}"
-    ".neu .chart text{font-size:18px}}"
+    ".neu .chart text{font-size:20px}}"
     "</style>";
 
 void AppendCell(std::string& out, std::string_view css_class, std::string_view target,

@@ -13,6 +13,5 @@ trap 'rm -f "$site/suchzeit.htm"' EXIT
 echo "vor der ersten Suche: suche.htm $(wc -c <"$site/suche.htm") Bytes"
 grep -o 'href="[^"]*\.css"\|src="[^"]*"' "$site/suche.htm" | sort -u || true
 echo "größte Indexdatei: $(ls -S "$site/daten/suche" | head -1) $(wc -c <"$site/daten/suche/$(ls -S "$site/daten/suche" | head -1)") Bytes"
-chromium --headless --no-sandbox --disable-gpu --allow-file-access-from-files --timeout=20000 \
-  --dump-dom "file://$(realpath "$site")/suchzeit.htm?q=$queries" 2>/dev/null |
-  sed -n '/<pre id="out">/,/<\/pre>/p' | sed 's/<[^>]*>//g'
+chromium --headless --no-sandbox --disable-gpu --allow-file-access-from-files \
+  --dump-dom "file://$(realpath "$site")/suchzeit.htm?q=$queries" 2>/dev/null | grep -o 'SUCHE [^<]*'

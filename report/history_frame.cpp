@@ -33,12 +33,13 @@ constexpr std::string_view kLayoutStyle =
     ".neu .text{font-size:14px}"
     ".neu h1,.neu h2{font-family:arial;margin:12px 0 6px}"
     ".neu h1{font-size:20px}.neu h2{font-size:16px}"
-    ".neu .chart{width:100%;height:auto;display:block}"
+    ".neu .chart{width:100%;max-width:720px;height:auto;display:block}"
     ".neu .zahl{text-align:right;white-space:nowrap}"
     ".neu .kacheln{display:flex;flex-wrap:wrap;gap:4px}"
     ".neu .kachel{flex:1 1 140px;padding:8px}"
     ".neu input{font-size:16px;width:100%;box-sizing:border-box;padding:6px}"
-    "@media (max-width:600px){.neu .breit{display:none}}"
+    "@media (max-width:600px){.neu .breit,.neu .chart .neben{display:none}"
+    ".neu .chart text{font-size:20px}}"
     "</style>";
 
 void AppendCell(std::string& out, std::string_view css_class, std::string_view target,

@@ -178,6 +178,12 @@ DayNumber FirstDay(const SiteHistory& h) {
   return first;
 }
 
+DayNumber LastDay(const SiteHistory& h) {
+  DayNumber last = INT32_MIN;
+  for (const PlayerDayRow& row : h.days) last = std::max(last, row.day);
+  return last;
+}
+
 // Calendar months with games, newest first, as day ranges with their names.
 std::vector<std::pair<std::string, DayRange>> Months(const HistoryView& view) {
   using namespace std::chrono;
@@ -289,9 +295,12 @@ std::string HistoryPageText(const HistoryView& view) {
   ranking("Die letzten 30 Tage", LastDays(view, 30));
   for (const auto& [name, range] : Months(view)) ranking("Monat " + name, range);
   AppendSectionHeading(out, "Aktivität nach Tagen");
+  // The year up to today, or up to the last day with games when that is
+  // longer ago (a site written from old logs).
   const DayNumber first = FirstDay(view.history);
-  const DayRange days{first == INT32_MAX ? view.today : std::max(first, view.today - 364),
-                      view.today};
+  const DayNumber last =
+      first == INT32_MAX ? view.today : std::min(LastDay(view.history), view.today);
+  const DayRange days{first == INT32_MAX ? last : std::max(first, last - 364), last};
   AppendChartSvg(out, DailyChart(view, days, nullptr, "Kills und aktive Spieler pro Tag"));
   AppendSectionHeading(out, "Aktivität nach Tageszeit");
   Chart hours{"Gespielte Minuten nach Stunde des Tages", {}, {"Minuten", {}}, {"", {}}};

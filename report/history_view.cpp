@@ -66,10 +66,11 @@ void AppendMapLink(std::string& out, std::string_view map, std::string_view up) 
 void AppendTableHead(std::string& out, std::initializer_list<std::string_view> labels) {
   out += "<table cellspacing=1 cellpadding=4 class=color4><tr>";
   for (std::string_view label : labels) {
-    const bool number = label.starts_with('#');
+    const bool number = label.starts_with('#'), wide = label.starts_with('~');
     out += number ? "<th class=\"color2 zahl\"><span class=text>"
+           : wide ? "<th class=\"color2 breit\"><span class=text>"
                   : "<th class=color2><span class=text>";
-    AppendHtmlEscaped(out, number ? label.substr(1) : label);
+    AppendHtmlEscaped(out, number || wide ? label.substr(1) : label);
     out += "</span></th>";
   }
   out += "</tr>";
@@ -81,8 +82,9 @@ void AppendNumberCell(std::string& out, int64_t value) {
   out += "</span></td>";
 }
 
-void AppendTextCell(std::string& out, std::string_view escaped_html) {
-  out += "<td class=color3><span class=text>";
+void AppendTextCell(std::string& out, std::string_view escaped_html, bool wide_only) {
+  out += wide_only ? "<td class=\"color3 breit\"><span class=text>"
+                   : "<td class=color3><span class=text>";
   out += escaped_html;
   out += "</span></td>";
 }
@@ -116,7 +118,7 @@ void AppendSessionTable(std::string& out, const HistoryView& view,
     out += "<p>Noch keine Sitzungen.</p>";
     return;
   }
-  AppendTableHead(out, {"Spieler", "Beginn", "Ende", "Karte"});
+  AppendTableHead(out, {"Spieler", "Beginn", "~Ende", "Karte"});
   size_t shown = 0;
   for (auto k = indices.rbegin(); k != indices.rend() && shown < rows; ++k) {
     const SessionRow& s = view.history.sessions[*k];
@@ -127,7 +129,7 @@ void AppendSessionTable(std::string& out, const HistoryView& view,
     AppendPlayerLink(cell, view, s.player, up);
     AppendTextCell(out, cell);
     AppendTextCell(out, HtmlEscape(s.begin));
-    AppendTextCell(out, HtmlEscape(s.end));
+    AppendTextCell(out, HtmlEscape(s.end), true);
     cell.clear();
     AppendMapLink(cell, view.history.maps[s.map], up);
     AppendTextCell(out, cell);

@@ -36,10 +36,11 @@ void AppendPlayerLink(std::string& out, const HistoryView& view, uint32_t player
 void AppendMapLink(std::string& out, std::string_view map, std::string_view up);
 std::string MapLabel(std::string_view map);
 
-// A table head row of color2 cells; a label beginning with '#' is a number column.
+// A table head row of color2 cells; a label beginning with '#' is a number
+// column, one beginning with '~' a column that narrow screens leave out.
 void AppendTableHead(std::string& out, std::initializer_list<std::string_view> labels);
 void AppendNumberCell(std::string& out, int64_t value);
-void AppendTextCell(std::string& out, std::string_view escaped_html);
+void AppendTextCell(std::string& out, std::string_view escaped_html, bool wide_only = false);
 
 // The ranking table of the players' totals (place, player, skill, kills,
 // deaths, headshot share), at most `rows` of them.

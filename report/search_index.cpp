@@ -59,6 +59,15 @@ constexpr std::string_view kSearchScript = R"JS(<script>
     for (var i = 0; i < bytes.length; i++) h = Math.imul(h ^ bytes[i], 0x01000193) >>> 0;
     return h % SHARDS;
   }
+  function stem(id) {  // the file name of a player's page, as the report writes it
+    var b = new TextEncoder().encode(id), s = '';
+    for (var i = 0; i < b.length; i++) {
+      var c = b[i], plain = (c >= 65 && c <= 90) || (c >= 97 && c <= 122) ||
+          (c >= 48 && c <= 57) || c === 45 || c === 95;
+      s += plain ? String.fromCharCode(c) : '~' + (c < 16 ? '0' : '') + c.toString(16).toUpperCase();
+    }
+    return s || '~';
+  }
   function show() {
     var q = fold(input.value.trim()), n = shardOf(q);
     list.textContent = '';
@@ -74,14 +83,14 @@ constexpr std::string_view kSearchScript = R"JS(<script>
     var found = 0;
     shards[n].forEach(function (p) {
       if (found >= 50) return;
-      var names = p.slice(2), hit = fold(p[1]).indexOf(q) >= 0;
+      var names = p.slice(1), hit = fold(p[0]).indexOf(q) >= 0;
       for (var i = 0; !hit && i < names.length; i++) hit = fold(names[i]).indexOf(q) >= 0;
       if (!hit) return;
       found++;
       var li = document.createElement('li'), a = document.createElement('a');
-      a.href = 'spieler/' + p[0] + '.htm'; a.textContent = p[2];
+      a.href = 'spieler/' + stem(p[0]) + '.htm'; a.textContent = p[1];
       li.appendChild(a);
-      li.appendChild(document.createTextNode(' (' + p[1] + ')' +
+      li.appendChild(document.createTextNode(' (' + p[0] + ')' +
           (names.length > 1 ? ' auch: ' + names.slice(1).join(', ') : '')));
       list.appendChild(li);
     });
@@ -124,8 +133,6 @@ std::string SearchShardText(const HistoryView& view, uint32_t shard,
   for (size_t k = 0; k < players.size(); ++k) {
     const uint32_t p = players[k];
     out += k == 0 ? "[" : ",\n[";
-    AppendJsonString(out, SafeFileStem(view.history.players[p]));
-    out += ',';
     AppendJsonString(out, view.history.players[p]);
     out += ',';
     AppendJsonString(out, view.names[p]);

@@ -14,8 +14,9 @@
 // a pair is FNV-1a (32 bit) of its UTF-8 bytes modulo kSearchShards; the
 // page's script computes the same.
 //
-// A shard without players is not written. Each shard is one call: varnokelSuche(<n>, [[<page stem>,
-// <id>, <name>, <other names>...], ...]);
+// A shard without players is not written. Each shard is one call:
+// varnokelSuche(<n>, [[<id>, <name>, <other names>...], ...]); the page
+// makes the file name of a player's page from his id as SafeFileStem does.
 #pragma once
 
 #include <cstdint>

@@ -8,13 +8,17 @@ namespace varnokel {
 
 namespace {
 
-// The drawing's own units; the browser scales it to the page's width.
-constexpr int kWidth = 640;
-constexpr int kHeight = 220;
-constexpr int kLeft = 48;   // room for the left axis labels
-constexpr int kRight = 48;  // and the right ones
+// The drawing's own units; the browser scales it to the page's width (at
+// most 1.5 times, see the page style), where a phone shrinks it to about
+// 0.8: the style sets the text larger there and hides every other column
+// label ("neben"), so that it stays readable.
+constexpr int kWidth = 480;
+constexpr int kHeight = 200;
+constexpr int kLeft = 56;   // room for the left axis labels
+constexpr int kRight = 56;  // and the right ones
 constexpr int kTop = 12;
-constexpr int kBottom = 34;  // room for the column labels
+constexpr int kBottom = 44;  // room for the column labels and, below them, the axis names
+constexpr int kColumnLabelDrop = 16;
 constexpr size_t kMostColumnLabels = 8;
 
 int64_t Largest(const std::vector<int64_t>& values) {
@@ -28,8 +32,13 @@ std::string Num(double value) {
 }
 
 void AppendText(std::string& out, double x, double y, std::string_view anchor,
-                std::string_view text) {
-  out += "<text x=\"" + Num(x) + "\" y=\"" + Num(y) + "\" text-anchor=\"";
+                std::string_view text, std::string_view css_class = "") {
+  out += "<text";
+  if (!css_class.empty()) {
+    out += " class=";
+    out += css_class;
+  }
+  out += " x=\"" + Num(x) + "\" y=\"" + Num(y) + "\" text-anchor=\"";
   out += anchor;
   out += "\" font-size=\"12\" fill=\"currentColor\">";
   AppendHtmlEscaped(out, text);
@@ -71,7 +80,7 @@ void AppendChartSvg(std::string& out, const Chart& chart) {
          "\" y2=\"" + Num(base) + "\" stroke=\"currentColor\"/>";
   AppendText(out, kLeft - 4, kTop + 10, "end", std::to_string(bar_top));
   AppendText(out, kLeft - 4, base, "end", "0");
-  AppendText(out, kLeft - 4, kHeight - 4, "end", chart.bars.label);
+  AppendText(out, 2, kHeight - 4, "start", chart.bars.label);
   if (!chart.line.values.empty()) {
     AppendText(out, kWidth - kRight + 4, kTop + 10, "start", std::to_string(line_top));
     AppendText(out, kWidth - kRight + 4, base, "start", "0");
@@ -79,8 +88,8 @@ void AppendChartSvg(std::string& out, const Chart& chart) {
   }
   const size_t label_every = (columns + kMostColumnLabels - 1) / kMostColumnLabels;
   for (size_t k = 0; k < chart.columns.size(); k += label_every)
-    AppendText(out, kLeft + step * (static_cast<double>(k) + 0.5), base + 16, "middle",
-               chart.columns[k]);
+    AppendText(out, kLeft + step * (static_cast<double>(k) + 0.5), base + kColumnLabelDrop,
+               "middle", chart.columns[k], k / label_every % 2 == 1 ? "neben" : "");
   out += "</g><g class=ueberschrift fill=\"currentColor\">";
   for (size_t k = 0; k < chart.bars.values.size() && k < columns; ++k) {
     const double height = plot_height *

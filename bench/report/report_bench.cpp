@@ -25,6 +25,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <map>
 #include <random>
@@ -33,6 +34,7 @@
 #include <vector>
 
 #include "base/file_io.h"
+#include "bench/report/history_filler.h"
 #include "db/player_file.h"
 #include "report/report_run.h"
 
@@ -44,12 +46,17 @@ constexpr int kChangedPlayers = 100;
 constexpr int kDefaultRuns = 5;
 constexpr long kTmpfsMagic = 0x01021994;
 constexpr int kWeaponsPlayedInASession = 3;
+constexpr int64_t kSecondsPerDay = 24 * 60 * 60;
+constexpr size_t kLargestPagesShown = 12;
+
+int64_t Today() {
+  return static_cast<int64_t>(std::time(nullptr)) / kSecondsPerDay;
+}
 
 // A player file as the update run leaves it after a leave: 44 fields with
 // CR LF and the skill line. Names repeat now and then, as on a real server.
 std::string PlayerBytes(int n, std::mt19937& random) {
-  std::vector<std::string> fields = {"STEAM_0:" + std::to_string(n % 2) + ":" + std::to_string(n),
-                                     "03/15/2003", "20:14:07",
+  std::vector<std::string> fields = {varnokel::bench::BenchPlayerId(n), "03/15/2003", "20:14:07",
                                      "Player " + std::to_string(random() % 50000)};
   for (int f = 4; f < 44; ++f) fields.push_back(std::to_string(random() % (f >= 20 ? 40 : 15)));
   fields[18] = "03/16/2003";
@@ -60,7 +67,7 @@ std::string PlayerBytes(int n, std::mt19937& random) {
 }
 
 std::string PlayerFileName(int n) {
-  return "STEAM_0:" + std::to_string(n % 2) + ":" + std::to_string(n) + ".db";
+  return varnokel::bench::BenchPlayerId(n) + ".db";
 }
 
 // One session more for `count` players spread over the database, as an update
@@ -86,6 +93,7 @@ void ChangePlayers(const fs::path& database, int players, int count, int round) 
     const std::string skill = fields.size() > 44 ? fields[44] : "";
     varnokel::WriteFileAtomic(file, varnokel::JoinFields(fields) + skill);
   }
+  varnokel::bench::AddSessions(database, players, count, round, Today());
 }
 
 struct Sample {
@@ -149,18 +157,25 @@ Spread SpreadOf(std::vector<double> values) {
 struct Size {
   int players;
   fs::path root;
-  std::vector<Sample> first, changed;
+  std::vector<Sample> first, changed, plain;
 
   fs::path Database() const { return root / "Datenbanken" / "db1"; }
+  fs::path PlainDatabase() const { return root / "Datenbanken" / "db2"; }  // no store
+  fs::path PlainSite() const { return root / "plain"; }
   fs::path FirstSite() const { return root / "first"; }
   fs::path ChangedSite() const { return root / "changed"; }
 };
 
 void SetUp(Size& size) {
   fs::create_directories(size.Database());
+  fs::create_directories(size.PlainDatabase());
+  varnokel::bench::FillHistory(size.Database(), size.players, Today());
   std::mt19937 random(4711);
-  for (int n = 0; n < size.players; ++n)
+  for (int n = 0; n < size.players; ++n) {
     varnokel::WriteFileAtomic(size.Database() / PlayerFileName(n), PlayerBytes(n, random));
+    fs::create_hard_link(size.Database() / PlayerFileName(n),
+                         size.PlainDatabase() / PlayerFileName(n));
+  }
   TimedReport(size.ChangedSite(), size.Database());  // the last report before the changes
 }
 
@@ -198,6 +213,26 @@ fs::path ProgramFolder() {
   return error ? fs::current_path() : self.parent_path();
 }
 
+void MoveAside(const fs::path& site, const fs::path& trash, const std::string& name) {
+  if (fs::exists(site / "html")) fs::rename(site / "html", trash / name);
+}
+
+// The history pages (and data files) of `site`, largest first.
+void PrintLargestPages(const fs::path& site) {
+  std::vector<std::pair<uintmax_t, std::string>> pages;
+  for (const auto& entry : fs::recursive_directory_iterator(site)) {
+    const std::string name = fs::relative(entry.path(), site).string();
+    const bool in_folder = name.find('/') != std::string::npos;  // the seed's are not
+    if (entry.is_regular_file() && in_folder) pages.emplace_back(entry.file_size(), name);
+  }
+  std::sort(pages.rbegin(), pages.rend());
+  std::printf("largest history pages and data files of %s:\n", site.c_str());
+  for (size_t k = 0; k < std::min(kLargestPagesShown, pages.size()); ++k)
+    std::printf("  %9ju  %s\n", pages[k].first, pages[k].second.c_str());
+  for (const char* page : {"index.html", "karten.htm", "verlauf.htm", "suche.htm"})
+    std::printf("  %9ju  %s\n", fs::file_size(site / page), page);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -224,14 +259,15 @@ int main(int argc, char** argv) {
                  work.c_str());
 
   std::vector<Size> sizes;
-  for (int n : players) sizes.push_back({n, work / std::to_string(n), {}, {}});
+  for (int n : players) sizes.push_back({n, work / std::to_string(n), {}, {}, {}});
   for (Size& size : sizes) SetUp(size);
   for (int round = 0; round < runs; ++round) {
     for (Size& size : sizes) {
-      if (fs::exists(size.FirstSite() / "html"))
-        fs::rename(size.FirstSite() / "html",
-                   work / "trash" / (std::to_string(size.players) + "-" + std::to_string(round)));
+      const std::string name = std::to_string(size.players) + "-" + std::to_string(round);
+      MoveAside(size.FirstSite(), work / "trash", name);
       size.first.push_back(TimedReport(size.FirstSite(), size.Database()));
+      MoveAside(size.PlainSite(), work / "trash", name + "-plain");
+      size.plain.push_back(TimedReport(size.PlainSite(), size.PlainDatabase()));
       ChangePlayers(size.Database(), size.players, std::min(kChangedPlayers, size.players), round);
       size.changed.push_back(TimedReport(size.ChangedSite(), size.Database()));
     }
@@ -243,6 +279,7 @@ int main(int argc, char** argv) {
               "wrote", "kept", "rm");
   for (const Size& size : sizes) {
     PrintRow(size, "first report", size.first);
+    PrintRow(size, "no history", size.plain);
     PrintRow(size, "after change", size.changed);
   }
   // The targets: a small change to a large database against a first report
@@ -257,6 +294,11 @@ int main(int argc, char** argv) {
                   MedianCpu(large.changed) / MedianCpu(small.first));
     }
   }
-  fs::remove_all(work);
+  for (const Size& size : sizes)
+    std::printf("%d players, first report with history / without: %.2f wall, %.2f user+kernel\n",
+                size.players, MedianWall(size.first) / MedianWall(size.plain),
+                MedianCpu(size.first) / MedianCpu(size.plain));
+  if (!sizes.empty()) PrintLargestPages(sizes.back().ChangedSite() / "html");
+  if (std::getenv("REPORT_BENCH_KEEP") == nullptr) fs::remove_all(work);
   return 0;
 }

@@ -154,6 +154,17 @@ void ExpectOneThirdRow(const std::string& page, std::string_view up, const std::
       << name;
 }
 
+TEST(HistoryPages, ActivityByDayEndsAtTheLastGamesOfOldLogs) {
+  testutil::TempDir dir;
+  const fs::path html = dir.path() / "html";
+  SiteHistoryBuilder b;
+  const uint32_t ann = b.Player("STEAM_0:1:4711"), dust = b.Map("de_dust2");
+  b.history().days = {{ann, Day("2003-03-15"), dust, 0, 3, 1, 0, 600, 0},
+                      {ann, Day("2003-03-22"), dust, 0, 4, 2, 1, 900, 0}};
+  WriteHistory(html, b.Take());
+  EXPECT_NE(ReadBytes(html / "verlauf.htm").find("von 15.03. bis 22.03."), std::string::npos);
+}
+
 TEST(HistoryPages, EveryPageCarriesTheThirdNavigationRowOnce) {
   testutil::ProgramFolder site;
   site.AddPlayer("4711", "Ann", {{7, "2"}});

@@ -173,7 +173,8 @@ TEST(SiteEndToEnd, EveryPageOpensWithWorkingLinksAndImagesAndNoScript) {
   EXPECT_TRUE(fs::is_regular_file(html / "daten" / "spieler.json"));
 }
 
-// The page's width in a frame 390 pixels wide, and the width it scrolls to.
+// The page's width in a frame 390 pixels wide, the width it scrolls to, its
+// text size and the smallest text of its charts as drawn.
 std::string NarrowWidths(const std::string& chromium, const fs::path& dir, const fs::path& page) {
   std::string url = "file://";
   AppendUrlPath(url, page);
@@ -184,7 +185,12 @@ std::string NarrowWidths(const std::string& chromium, const fs::path& dir, const
                       ".onload=function(){var d=this.contentDocument.documentElement;document."
                       "getElementById('out').textContent='BREITE '+d.scrollWidth+' '+d.clientWidth"
                       "+' SCHRIFT '+getComputedStyle(this.contentDocument.querySelector('main'))"
-                      ".fontSize;};</script></body></html>");
+                      ".fontSize+' DIAGRAMM '+smallestChartText(this.contentDocument);};"
+                      "function smallestChartText(doc){var least=99;doc.querySelectorAll("
+                      "'svg text').forEach(function(t){var s=getComputedStyle(t),svg=t."
+                      "ownerSVGElement;if(s.display=='none')return;least=Math.min(least,"
+                      "parseFloat(s.fontSize)*svg.getBoundingClientRect().width/svg.viewBox."
+                      "baseVal.width);});return least;}</script></body></html>");
   std::string probe = "file://";
   AppendUrlPath(probe, dir / "probe.htm");
   const std::string dom = DumpDomAfterScripts(chromium, dir / "chromium", probe);
@@ -239,7 +245,8 @@ TEST(SiteEndToEnd, HistoryPagesFromTheStoreSearchAndNarrowScreens) {
       << old_name << "\n"
       << results;
 
-  // No page scrolls sideways at 390 pixels, and its text is 14 pixels or more.
+  // No page scrolls sideways at 390 pixels, and its text, that of its charts
+  // too, is 14 pixels or more.
   std::vector<fs::path> narrow = {html / "index.html", html / "karten.htm", html / "verlauf.htm",
                                   html / "suche.htm", html / PlayerHistoryPageName(id)};
   for (const auto& entry : fs::directory_iterator(html / "karten")) narrow.push_back(entry.path());
@@ -248,9 +255,11 @@ TEST(SiteEndToEnd, HistoryPagesFromTheStoreSearchAndNarrowScreens) {
     std::istringstream in(widths);
     std::string word, font;
     int scroll = 0, client = 0;
-    in >> word >> scroll >> client >> word >> font;
+    double chart_text = 0;
+    in >> word >> scroll >> client >> word >> font >> word >> chart_text;
     EXPECT_TRUE(client > 0 && scroll <= client) << page << ": " << widths;
     EXPECT_GE(std::atof(font.c_str()), 14.0) << page << ": " << widths;
+    EXPECT_GE(chart_text, 14.0) << page << ": " << widths;
   }
 }
 

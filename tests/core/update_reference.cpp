@@ -51,7 +51,9 @@ const std::vector<std::pair<std::string, int>> kObjectives = {
 };
 
 bool EndsQuoted(std::string_view line, std::string_view word) {
-  return line.ends_with("\"" + std::string(word) + "\"");
+  return line.size() >= word.size() + 2 && line.back() == '"' &&
+         line.substr(line.size() - word.size() - 2, 1) == "\"" &&
+         line.substr(line.size() - word.size() - 1, word.size()) == word;
 }
 
 // What follows the first player token (from the double quote at 25 to the

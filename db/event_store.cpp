@@ -119,15 +119,23 @@ bool HasPlayerFilesOrLedger(const fs::path& dir) {
 // into place, so that a store is either whole or not there.
 void CreateStore(const fs::path& dir) {
   const fs::path building = dir / kNewStoreName;
-  ::unlink(building.c_str());
-  ::unlink((building.string() + "-journal").c_str());
-  {
-    std::unique_ptr<sqlite3, int (*)(sqlite3*)> db(
-        OpenFile(building, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE), sqlite3_close);
-    ExecuteOn(db.get(), store_sql::kBuildSettings, building);
-    ExecuteOn(db.get(), store_sql::CreateStatements(), building);
+  const auto remove_building = [&] {
+    ::unlink(building.c_str());
+    ::unlink((building.string() + "-journal").c_str());
+  };
+  remove_building();
+  try {
+    {
+      std::unique_ptr<sqlite3, int (*)(sqlite3*)> db(
+          OpenFile(building, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE), sqlite3_close);
+      ExecuteOn(db.get(), store_sql::kBuildSettings, building);
+      ExecuteOn(db.get(), store_sql::CreateStatements(), building);
+    }
+    RenameFile(building, EventStorePath(dir));
+  } catch (const FileError&) {
+    remove_building();  // a store half made is no store: nothing stays behind
+    throw;
   }
-  RenameFile(building, EventStorePath(dir));
 }
 
 }  // namespace

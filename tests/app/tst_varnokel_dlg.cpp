@@ -32,6 +32,7 @@
 #include "base/file_calls_testing.h"
 #include "base/file_io.h"
 #include "base/program_dir.h"
+#include "db/event_store.h"
 #include "db/database_lock.h"
 #include "db/process_values.h"
 
@@ -70,12 +71,20 @@ std::string PlayerField(const std::filesystem::path& file, size_t index) {
   return bytes.substr(start, bytes.find("\r\n", start) - start);
 }
 // Every file of a database folder (dot names too, but not the lock file) and
-// its bytes.
+// its bytes; the event store as what it holds, whatever the number of commits
+// that brought it there.
 std::map<std::string, std::string> DatabaseFiles(const std::filesystem::path& dir) {
   std::map<std::string, std::string> files;
   for (const auto& entry : std::filesystem::directory_iterator(dir)) {
     const std::string name = entry.path().filename().string();
-    if (name != ".lock") files[name] = ReadBytes(entry.path());
+    if (name == ".lock") continue;
+    if (name == varnokel::kEventStoreFileName) {
+      std::string dump =
+          varnokel::EventStore(dir, varnokel::EventStore::Access::kRead).CanonicalDump();
+      files[name] = dump.substr(0, dump.find("SELECT last_commit"));
+    } else {
+      files[name] = ReadBytes(entry.path());
+    }
   }
   return files;
 }

@@ -36,16 +36,16 @@ FileFault FaultFromEnvironment() {
   FileFault fault;
   const char* text = std::getenv("VARNOKEL_FILE_FAULT");
   if (text == nullptr) return fault;
-  const std::string_view spec(text);
+  const std::string_view wanted(text);
   auto number_after = [&](std::string_view prefix) -> long {
-    return std::strtol(std::string(spec.substr(prefix.size())).c_str(), nullptr, 10);
+    return std::strtol(std::string(wanted.substr(prefix.size())).c_str(), nullptr, 10);
   };
-  if (spec.starts_with("kill:")) {
+  if (wanted.starts_with("kill:")) {
     fault.at = number_after("kill:");
     fault.kill = true;
-  } else if (spec.starts_with("fail:")) {
+  } else if (wanted.starts_with("fail:")) {
     fault.at = number_after("fail:");
-    fault.error = spec.ends_with(":EACCES") ? EACCES : spec.ends_with(":EIO") ? EIO : ENOSPC;
+    fault.error = wanted.ends_with(":EACCES") ? EACCES : wanted.ends_with(":EIO") ? EIO : ENOSPC;
   }
   return fault;
 }

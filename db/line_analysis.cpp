@@ -61,7 +61,7 @@ bool Analyse(std::string_view line, AnalysedLine& out, std::string& classic) {
 // its log when it changes something. `scratch` takes the classic reading of
 // a newer engine's line; a kept one is read again into the chunk's own
 // storage, where its events can point.
-void AnalysePart(std::string_view text, size_t offset, bool part, Chunk& chunk,
+void AnalysePart(std::string_view text, size_t offset, bool part, AnalysedChunk& chunk,
                  std::string& scratch) {
   AnalysedLine& analysed = chunk.kept.emplace_back();
   scratch.clear();
@@ -77,7 +77,8 @@ void AnalysePart(std::string_view text, size_t offset, bool part, Chunk& chunk,
 
 // The parts of a line that NUL runs cut, each analysed, and an unreadable
 // entry for every run.
-void AnalyseNulCutLine(std::string_view line, size_t offset, Chunk& chunk, std::string& scratch) {
+void AnalyseNulCutLine(std::string_view line, size_t offset, AnalysedChunk& chunk,
+                       std::string& scratch) {
   const size_t runs = ForEachPartBetweenNulRuns(
       line, [&](std::string_view part) { AnalysePart(part, offset, true, chunk, scratch); });
   for (size_t run = 0; run < runs; ++run) {
@@ -90,8 +91,8 @@ void AnalyseNulCutLine(std::string_view line, size_t offset, Chunk& chunk, std::
 
 // The ranges every planned log folds, cut into stretches of about
 // kStretchBytes; their lines are exactly the lines of the ranges.
-std::vector<Stretch> CutIntoStretches(const UpdatePlan& plan) {
-  std::vector<Stretch> stretches;
+std::vector<LogStretch> CutIntoStretches(const UpdatePlan& plan) {
+  std::vector<LogStretch> stretches;
   for (size_t i = 0; i < plan.logs.size(); ++i) {
     const std::string_view text = plan.logs[i].text;
     for (const LineRange& range : plan.logs[i].ranges) {
@@ -126,17 +127,17 @@ LineAnalysis::~LineAnalysis() {
   for (std::thread& thread : threads_) thread.join();
 }
 
-std::optional<Chunk> LineAnalysis::Next() {
+std::optional<AnalysedChunk> LineAnalysis::Next() {
   std::unique_lock<std::mutex> lock(mutex_);
   if (taken_ == chunks_.size()) return std::nullopt;
   ready_.wait(lock, [this] { return chunks_[taken_].has_value(); });
-  Chunk chunk = std::move(*chunks_[taken_]);
+  AnalysedChunk chunk = std::move(*chunks_[taken_]);
   chunks_[taken_++].reset();
   space_.notify_all();
   return chunk;
 }
 
-void LineAnalysis::Recycle(Chunk&& chunk) {
+void LineAnalysis::Recycle(AnalysedChunk&& chunk) {
   chunk.kept.clear();
   chunk.classic_lines.clear();
   std::lock_guard<std::mutex> lock(mutex_);
@@ -146,7 +147,7 @@ void LineAnalysis::Recycle(Chunk&& chunk) {
 void LineAnalysis::Work() {
   for (;;) {
     size_t index = 0;
-    Chunk chunk;
+    AnalysedChunk chunk;
     {
       std::unique_lock<std::mutex> lock(mutex_);
       space_.wait(lock, [this] {
@@ -166,7 +167,7 @@ void LineAnalysis::Work() {
   }
 }
 
-void LineAnalysis::AnalyseStretch(const Stretch& stretch, Chunk& chunk) const {
+void LineAnalysis::AnalyseStretch(const LogStretch& stretch, AnalysedChunk& chunk) const {
   const std::string_view text = plan_.logs[stretch.log].text;
   const std::string_view piece = text.substr(stretch.begin, stretch.end - stretch.begin);
   const char* const piece_end = piece.data() + piece.size();

@@ -39,14 +39,14 @@ struct AnalysedLine {
 
 // A stretch of one log's text, cut right after a line end; the last stretch
 // of a log runs to its end and holds the text after its last line end.
-struct Stretch {
+struct LogStretch {
   size_t log = 0;  // index in the plan
   size_t begin = 0;
   size_t end = 0;
   bool last = false;
 };
 
-struct Chunk {
+struct AnalysedChunk {
   size_t log = 0;    // index in the plan
   size_t begin = 0;  // the stretch of the log's text it holds
   size_t end = 0;
@@ -71,20 +71,20 @@ class LineAnalysis {
   ~LineAnalysis();
 
   // The next chunk in log order, or nothing when all are handed over.
-  std::optional<Chunk> Next();
+  std::optional<AnalysedChunk> Next();
 
   // Gives back the lines of a chunk the fold is done with, for reuse.
-  void Recycle(Chunk&& chunk);
+  void Recycle(AnalysedChunk&& chunk);
 
  private:
   void Work();
-  void AnalyseStretch(const Stretch& stretch, Chunk& chunk) const;
+  void AnalyseStretch(const LogStretch& stretch, AnalysedChunk& chunk) const;
 
   const UpdatePlan& plan_;
-  const std::vector<Stretch> stretches_;
+  const std::vector<LogStretch> stretches_;
   std::mutex mutex_;
   std::condition_variable ready_, space_;
-  std::vector<std::optional<Chunk>> chunks_;  // by stretch, while analysed and not taken
+  std::vector<std::optional<AnalysedChunk>> chunks_;  // by stretch, while analysed and not taken
   std::vector<std::vector<AnalysedLine>> spare_;
   size_t next_ = 0;       // the next stretch to analyse
   size_t taken_ = 0;      // chunks the fold has taken

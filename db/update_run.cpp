@@ -154,7 +154,7 @@ class FoldLoop {
 
   // Folds every chunk the analysis hands over, calling `progress` now and then.
   void Run(LineAnalysis& analysis, const UpdateProgress& progress) {
-    while (std::optional<Chunk> chunk = analysis.Next()) {
+    while (std::optional<AnalysedChunk> chunk = analysis.Next()) {
       // A new log, or a new range of one: the lines between were folded before.
       if (chunk->log != log_ || chunk->begin != end_) EnterStretch(*chunk);
       if (!FoldChunk(*chunk)) return;
@@ -182,7 +182,7 @@ class FoldLoop {
   const FileError& cause() const { return *cause_; }
 
  private:
-  void EnterStretch(const Chunk& chunk) {
+  void EnterStretch(const AnalysedChunk& chunk) {
     if (store_) {
       const PlannedLog& planned = plan_.logs[chunk.log];
       if (log_) store_->fold.EndLog(ClockOf(last_line_));
@@ -194,7 +194,7 @@ class FoldLoop {
   }
 
   // False when the run stops in this chunk.
-  bool FoldChunk(const Chunk& chunk) {
+  bool FoldChunk(const AnalysedChunk& chunk) {
     for (size_t i = 0; i < chunk.kept.size(); ++i) {
       const AnalysedLine& line = chunk.kept[i];
       try {
@@ -214,7 +214,7 @@ class FoldLoop {
 
   // The lines of the chunk before `line` are folded; `line` and all after
   // it are left for the next run.
-  void StopAt(const Chunk& chunk, const AnalysedLine& line, const FileError& error) {
+  void StopAt(const AnalysedChunk& chunk, const AnalysedLine& line, const FileError& error) {
     const PlannedLog& failing = plan_.logs[chunk.log];
     stop_ = StopPoint{chunk.log, line.offset,
                       failing.line_index->CountBefore(failing.text, line.offset) + 1};

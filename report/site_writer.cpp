@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 #include <unordered_map>
 
 #include "base/file_io.h"
@@ -132,17 +133,12 @@ void SiteWriter::WriteIndex(const SiteIndex& index) {
   index_bytes_ = std::move(bytes);
 }
 
-SiteChanges SiteWriter::Commit() {
+std::vector<const SiteIndexEntry*> SiteWriter::LastEntries(SiteIndex& next) const {
   std::unordered_map<std::string_view, const SiteIndexEntry*> last_pages;
   if (last_) {
     last_pages.reserve(last_->pages.size());
     for (const auto& [name, entry] : last_->pages) last_pages.emplace(name, &entry);
   }
-
-  // The index as it stands after the run: the planned pages in order, those
-  // to write without an input until they are written.
-  SiteIndex next{format_, {}};
-  next.pages.reserve(planned_.size());
   std::vector<const SiteIndexEntry*> last_entries(planned_.size(), nullptr);
   for (size_t k = 0; k < planned_.size(); ++k) {
     if (const auto found = last_pages.find(planned_[k].name); found != last_pages.end()) {
@@ -150,57 +146,87 @@ SiteChanges SiteWriter::Commit() {
       last_pages.erase(found);
     }
   }
+  if (last_) {
+    for (const auto& [name, entry] : last_->pages)
+      if (last_pages.contains(name) && IsSitePageName(name))
+        next.pages.emplace_back(name, SiteIndexEntry{std::nullopt, entry.file});
+  }
+  return last_entries;
+}
+
+std::vector<char> SiteWriter::UnchangedPages(
+    const std::vector<const SiteIndexEntry*>& last_entries) const {
   // A look at the file of every page the last run left, shared by the cores.
   std::vector<char> unchanged(planned_.size(), 0);
   ForEachStretch(planned_.size(), [&](size_t from, size_t to) {
     for (size_t k = from; k < to; ++k)
       unchanged[k] = last_entries[k] != nullptr && Unchanged(planned_[k], *last_entries[k]);
   });
-  std::vector<size_t> to_write;
+  return unchanged;
+}
+
+SiteWriter::NextIndex SiteWriter::PlanNextIndex() const {
+  NextIndex next{{format_, {}}, {}, planned_.size()};
+  SiteIndex unplanned;
+  const std::vector<const SiteIndexEntry*> last_entries = LastEntries(unplanned);
+  const std::vector<char> unchanged = UnchangedPages(last_entries);
+  next.index.pages.reserve(planned_.size() + unplanned.pages.size());
   for (size_t k = 0; k < planned_.size(); ++k) {
     const SiteIndexEntry entry = unchanged[k] ? *last_entries[k] : SiteIndexEntry{};
-    if (!entry.input) to_write.push_back(k);
-    next.pages.emplace_back(planned_[k].name, entry);
+    if (!entry.input) next.to_write.push_back(k);
+    next.index.pages.emplace_back(planned_[k].name, entry);
   }
-  // Pages of the last runs that this run does not write, in the index until
-  // they are gone.
-  const size_t planned_count = next.pages.size();
-  if (last_) {
-    for (const auto& [name, entry] : last_->pages)
-      if (last_pages.contains(name) && IsSitePageName(name))
-        next.pages.emplace_back(name, SiteIndexEntry{std::nullopt, entry.file});
-  }
+  std::move(unplanned.pages.begin(), unplanned.pages.end(), std::back_inserter(next.index.pages));
+  return next;
+}
 
-  SiteChanges changes;
-  changes.kept = planned_.size() - to_write.size();
-  if (!to_write.empty() || next.pages.size() > planned_count) WriteIndex(next);
+void SiteWriter::WritePages(NextIndex& next) {
   std::vector<const PageBuilder*> builds;
-  for (size_t k : to_write) builds.push_back(&planned_[k].build);
+  for (size_t k : next.to_write) builds.push_back(&planned_[k].build);
   // Frees the replaced pages meanwhile; waits for the last of them when the
-  // commit ends.
+  // pages are written.
   ReplacedFileCloser replaced_pages;
   BuildAndWritePages(
       builds,
       [&](size_t j) {
-        return AtomicFileWriter(folder_.path() / planned_[to_write[j]].name, kPublishedFileMode);
+        return AtomicFileWriter(folder_.path() / planned_[next.to_write[j]].name,
+                                kPublishedFileMode);
       },
       [&](size_t j, AtomicFileWriter& file) {
-        const PlannedPage& page = planned_[to_write[j]];
+        const PlannedPage& page = planned_[next.to_write[j]];
         replaced_pages.Close(file.Commit());
-        SiteIndexEntry& entry = next.pages[to_write[j]].second;  // this thread's alone
+        SiteIndexEntry& entry = next.index.pages[next.to_write[j]].second;  // this thread's alone
         entry.file = folder_.Identity(page.name);
         if (entry.file) entry.input = page.input;
       });
-  changes.written = to_write.size();
-  for (size_t k = planned_count; k < next.pages.size(); ++k) {
-    const auto& [name, entry] = next.pages[k];
+}
+
+size_t SiteWriter::RemoveUnplanned(NextIndex& next) {
+  size_t removed = 0;
+  for (size_t k = next.planned_count; k < next.index.pages.size(); ++k) {
+    const auto& [name, entry] = next.index.pages[k];
     if (!StillOwn(name, entry)) continue;  // gone, or replaced by somebody else
     folder_.Remove(name);
-    ++changes.removed;
+    ++removed;
   }
-  next.pages.erase(next.pages.begin() + static_cast<std::ptrdiff_t>(planned_count),
-                   next.pages.end());
-  WriteIndex(next);
+  next.index.pages.erase(next.index.pages.begin() + static_cast<std::ptrdiff_t>(next.planned_count),
+                         next.index.pages.end());
+  return removed;
+}
+
+SiteChanges SiteWriter::Commit() {
+  // The index as it stands after the run: the planned pages in order, those
+  // to write without an input until they are written, then the pages of the
+  // last runs that this run does not write, in the index until they are gone.
+  NextIndex next = PlanNextIndex();
+  SiteChanges changes;
+  changes.kept = planned_.size() - next.to_write.size();
+  if (!next.to_write.empty() || next.index.pages.size() > next.planned_count)
+    WriteIndex(next.index);
+  WritePages(next);
+  changes.written = next.to_write.size();
+  changes.removed = RemoveUnplanned(next);
+  WriteIndex(next.index);
   return changes;
 }
 

@@ -61,6 +61,25 @@ class SiteWriter {
     PageBuilder build;
   };
 
+  // The index as it stands after the run: the planned pages first, then the
+  // pages of the last runs to remove; and the planned pages to write.
+  struct NextIndex {
+    SiteIndex index;
+    std::vector<size_t> to_write;  // by number in planned_
+    size_t planned_count = 0;      // the index's planned pages; the rest are to remove
+  };
+
+  // The last run's entry of each planned page (null for none); the pages of
+  // the last runs not planned go to `unplanned`, without an input.
+  std::vector<const SiteIndexEntry*> LastEntries(SiteIndex& unplanned) const;
+  // Nonzero for each planned page whose file is as the last run left it.
+  std::vector<char> UnchangedPages(const std::vector<const SiteIndexEntry*>& last_entries) const;
+  NextIndex PlanNextIndex() const;
+  // Builds and writes the pages to write, several at once, each entry given
+  // its file and input once written.
+  void WritePages(NextIndex& next);
+  // Removes the pages of the last runs still ours; drops them from the index.
+  size_t RemoveUnplanned(NextIndex& next);
   bool Unchanged(const PlannedPage& page, const SiteIndexEntry& entry) const;
   bool StillOwn(const std::string& name, const SiteIndexEntry& entry) const;
   void WriteIndex(const SiteIndex& index);

@@ -4,6 +4,8 @@
 
 #include <stdexcept>
 
+#include "base/hex_text.h"
+
 namespace varnokel {
 
 namespace {
@@ -67,29 +69,11 @@ Digest HashOf(std::string_view bytes) {
 }
 
 std::string DigestHex(const Digest& digest) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string hex;
-  hex.reserve(digest.size() * 2);
-  for (uint8_t byte : digest) {
-    hex += kHex[byte >> 4];
-    hex += kHex[byte & 0xF];
-  }
-  return hex;
+  return HexOf(digest);
 }
 
 bool ParseDigestHex(std::string_view hex, Digest& digest) {
-  if (hex.size() != digest.size() * 2) return false;
-  auto nibble = [](char c) -> int {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-  };
-  for (size_t i = 0; i < digest.size(); ++i) {
-    const int high = nibble(hex[2 * i]), low = nibble(hex[2 * i + 1]);
-    if (high < 0 || low < 0) return false;
-    digest[i] = static_cast<uint8_t>(high << 4 | low);
-  }
-  return true;
+  return ParseHex(hex, digest);
 }
 
 }  // namespace varnokel

@@ -13,6 +13,7 @@
 
 #include "base/file_calls.h"
 #include "base/parallel_stretches.h"
+#include "base/whole_write.h"
 
 namespace varnokel {
 
@@ -248,15 +249,10 @@ void AtomicFileWriter::Fail(int err) {
 
 void AtomicFileWriter::Write(std::string_view bytes) {
   if (fd_ < 0) Fail(EBADF);
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = file_calls::Write(fd_, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      Fail(errno);
-    }
-    done += static_cast<size_t>(n);
-  }
+  const int error = WriteWhole(bytes, [this](const char* data, size_t size, size_t) {
+    return file_calls::Write(fd_, data, size);
+  });
+  if (error != 0) Fail(error);
 }
 
 ReplacedFile AtomicFileWriter::Commit() {
@@ -298,15 +294,10 @@ void WriteNewFile(const std::filesystem::path& file, std::string_view bytes, boo
   Descriptor fd(
       file_calls::Open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
   if (fd.get() < 0) throw FileError(FileError::Kind::kCreate, file, DescribeErrno(errno));
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = file_calls::Write(fd.get(), bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw FileError(FileError::Kind::kCreate, file, DescribeErrno(errno));
-    }
-    done += static_cast<size_t>(n);
-  }
+  const int error = WriteWhole(bytes, [&fd](const char* data, size_t size, size_t) {
+    return file_calls::Write(fd.get(), data, size);
+  });
+  if (error != 0) throw FileError(FileError::Kind::kCreate, file, DescribeErrno(error));
   if (sync && file_calls::SyncData(fd.get()) != 0)
     throw FileError(FileError::Kind::kCreate, file, DescribeErrno(errno));
   if (file_calls::Close(fd.release()) != 0)
@@ -318,16 +309,10 @@ void OverwriteFile(const std::filesystem::path& file, std::string_view bytes) {
     throw FileError(FileError::Kind::kCreate, file, DescribeErrno(injected));
   Descriptor fd(file_calls::Open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644));
   if (fd.get() < 0) throw FileError(FileError::Kind::kCreate, file, DescribeErrno(errno));
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = file_calls::PWrite(fd.get(), bytes.data() + done, bytes.size() - done,
-                                   static_cast<off_t>(done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw FileError(FileError::Kind::kCreate, file, DescribeErrno(errno));
-    }
-    done += static_cast<size_t>(n);
-  }
+  const int error = WriteWhole(bytes, [&fd](const char* data, size_t size, size_t done) {
+    return file_calls::PWrite(fd.get(), data, size, static_cast<off_t>(done));
+  });
+  if (error != 0) throw FileError(FileError::Kind::kCreate, file, DescribeErrno(error));
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0 ||
       (static_cast<uint64_t>(st.st_size) > bytes.size() &&

@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/byte_buffer.h"
@@ -32,6 +33,13 @@ class FileError : public std::runtime_error {
   Kind kind_;
   std::filesystem::path file_;
   std::string detail_;
+};
+
+// A file another process holds locked for writing: `detail` says who.
+class FileHeld : public FileError {
+ public:
+  FileHeld(std::filesystem::path file, const std::string& detail)
+      : FileError(Kind::kCreate, std::move(file), detail) {}
 };
 
 // Reads the whole file byte for byte. Throws FileError(kOpen) when the path

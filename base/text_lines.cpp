@@ -2,20 +2,17 @@
 
 namespace varnokel {
 
+std::string_view LineStartingAt(std::string_view text, size_t start) {
+  const size_t lf = text.find('\n', start);
+  if (lf == std::string_view::npos) return text.substr(start);
+  const size_t end = lf > start && text[lf - 1] == '\r' ? lf - 1 : lf;
+  return text.substr(start, end - start);
+}
+
 std::vector<std::string> SplitLines(std::string_view text) {
   std::vector<std::string> lines;
-  size_t start = 0;
-  for (;;) {
-    size_t lf = text.find('\n', start);
-    if (lf == std::string_view::npos) {
-      lines.emplace_back(text.substr(start));
-      return lines;
-    }
-    size_t end = lf;
-    if (end > start && text[end - 1] == '\r') --end;
-    lines.emplace_back(text.substr(start, end - start));
-    start = lf + 1;
-  }
+  ForEachLine(text, [&lines](std::string_view line) { lines.emplace_back(line); });
+  return lines;
 }
 
 }  // namespace varnokel

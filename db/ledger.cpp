@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "base/file_io.h"
+#include "base/hex_text.h"
 
 namespace varnokel {
 
@@ -25,13 +26,11 @@ bool NeedsEscape(unsigned char c) {
 }
 
 std::string EscapeName(std::string_view name) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;
   for (unsigned char c : name) {
     if (NeedsEscape(c)) {
       out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 0xF];
+      AppendHexByte(out, c, HexLetters::kUpper);
     } else {
       out += static_cast<char>(c);
     }
@@ -42,11 +41,10 @@ std::string EscapeName(std::string_view name) {
 std::string UnescapeName(std::string_view text) {
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {
-    unsigned value = 0;
-    if (text[i] == '%' && i + 2 < text.size() &&
-        std::from_chars(text.data() + i + 1, text.data() + i + 3, value, 16).ptr ==
-            text.data() + i + 3) {
-      out += static_cast<char>(value);
+    const int high = i + 2 < text.size() ? HexDigitValue(text[i + 1], /*any_case=*/true) : -1;
+    const int low = i + 2 < text.size() ? HexDigitValue(text[i + 2], /*any_case=*/true) : -1;
+    if (text[i] == '%' && high >= 0 && low >= 0) {
+      out += static_cast<char>(high << 4 | low);
       i += 2;
     } else {
       out += text[i];
@@ -130,9 +128,7 @@ bool ParseChunk(std::string_view line, LedgerChunk& chunk) {
 }
 
 std::string KeyText(uint64_t key) {
-  std::string hex(kKeyHexChars, '0');
-  for (size_t i = kKeyHexChars; i-- > 0; key >>= 4) hex[i] = "0123456789abcdef"[key & 15];
-  return hex;
+  return HexOfNumber(key, kKeyHexChars);
 }
 
 }  // namespace

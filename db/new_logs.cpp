@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <system_error>
 
+#include "base/date_text.h"
 #include "base/file_io.h"
 #include "db/update_plan.h"
 #include "log/classic_line.h"
@@ -37,8 +38,7 @@ std::string WrittenAt(std::string_view first_line) {
   const std::string_view date = log_line::Date(classic);
   const std::string_view time = log_line::Time(classic);
   if (date.size() != log_line::kDateLength || time.size() != log_line::kTimeLength) return {};
-  std::string key;
-  key.append(date.substr(6, 4)).append(date.substr(0, 2)).append(date.substr(3, 2));
+  std::string key = SortableDate(date);
   key.append(time.substr(0, 2)).append(time.substr(3, 2)).append(time.substr(6, 2));
   return AllDigits(key) ? key : std::string();
 }

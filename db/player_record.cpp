@@ -117,15 +117,6 @@ PlayerRecord UnknownRecord(std::string_view id, std::string_view reference_line)
                    kUnknownPlayerName);
 }
 
-std::string NewPlayerRecord(std::string_view id, std::string_view date, std::string_view time,
-                            std::string_view name) {
-  return SerializeRecord(NewRecord(id, date, time, name));
-}
-
-std::string UnknownPlayerRecord(std::string_view id, std::string_view reference_line) {
-  return SerializeRecord(UnknownRecord(id, reference_line));
-}
-
 void ApplyEntered(PlayerRecord& record, std::string_view id, std::string_view date,
                   std::string_view time, std::string_view name) {
   record.fields[field::kId] = id;

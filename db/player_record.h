@@ -40,11 +40,6 @@ PlayerRecord NewRecord(std::string_view id, std::string_view date, std::string_v
 // reference line's DATE and TIME and the name "Unknown".
 PlayerRecord UnknownRecord(std::string_view id, std::string_view reference_line);
 
-// The bytes of those two records (CR LF between the fields).
-std::string NewPlayerRecord(std::string_view id, std::string_view date, std::string_view time,
-                            std::string_view name);
-std::string UnknownPlayerRecord(std::string_view id, std::string_view reference_line);
-
 // An "entered the game" line for a player with a file.
 void ApplyEntered(PlayerRecord& record, std::string_view id, std::string_view date,
                   std::string_view time, std::string_view name);

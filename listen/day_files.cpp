@@ -13,7 +13,9 @@
 #include <climits>
 #include <cstring>
 
+#include "base/date_text.h"
 #include "base/file_io.h"
+#include "base/whole_write.h"
 #include "listen/day_calendar.h"
 #include "listen/endpoint.h"
 #include "listen/sender_filter.h"
@@ -55,15 +57,9 @@ bool IsNoRoom(int error) {
 // Writes all of `bytes` at the end of the file; false with errno set when a
 // write fails.
 bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<size_t>(n));
-  }
-  return true;
+  return WriteWhole(bytes, [fd](const char* data, size_t size, size_t) {
+           return ::write(fd, data, size);
+         }) == 0;
 }
 
 // Where the bytes after the file's last LF start (0 when it has none).
@@ -107,15 +103,17 @@ void SetTornTailAside(int fd, const fs::path& file, uint64_t cut, uint64_t size)
 
 // Opens a day file for appending, under its lock, with an incomplete last
 // line set aside; `size` becomes its size then. `create`: O_CREAT or 0.
-// Throws FileError naming the file.
+// Throws FileHeld while another listener writes it, otherwise FileError
+// naming the file.
 int OpenDayFile(const fs::path& path, int create, uint64_t& size) {
   const int fd =
       ::open(path.c_str(), O_RDWR | O_APPEND | O_CLOEXEC | O_NOFOLLOW | create, kFileMode);
   if (fd < 0) throw FileError(FileError::Kind::kCreate, path, ErrnoText());
   try {
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
-      throw FileError(FileError::Kind::kCreate, path,
-                      errno == EWOULDBLOCK ? std::string(kWrittenElsewhere) : ErrnoText());
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      if (errno == EWOULDBLOCK) throw FileHeld(path, std::string(kWrittenElsewhere));
+      throw FileError(FileError::Kind::kCreate, path, ErrnoText());
+    }
     struct stat st {};
     if (::fstat(fd, &st) != 0) throw FileError(FileError::Kind::kOpen, path, ErrnoText());
     if (!S_ISREG(st.st_mode)) throw FileError(FileError::Kind::kCreate, path, "keine Datei");
@@ -160,7 +158,7 @@ void MakeFolder(const fs::path& folder) {
 std::string DayFileName(std::string_view line) {
   const std::string_view date = log_line::Date(line);  // MM/DD/YYYY
   std::string name(kDayFilePrefix);
-  name.append(date.substr(6, 4)).append(date.substr(0, 2)).append(date.substr(3, 2));
+  name.append(SortableDate(date));
   name.append(kDayFileExtension);
   return name;
 }
@@ -181,8 +179,8 @@ void SetTornLineAside(const fs::path& day_file) {
   try {
     uint64_t size = 0;
     ::close(OpenDayFile(day_file, 0, size));
-  } catch (const FileError& error) {
-    if (error.detail() != kWrittenElsewhere) throw;
+  } catch (const FileHeld&) {
+    // Another listener writes it: what it holds is that listener's to set aside.
   }
 }
 

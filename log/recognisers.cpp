@@ -186,10 +186,4 @@ std::optional<std::string_view> ExtractPlayerName(std::string_view line) {
   return Piece(line, kName, p - kName + 2);
 }
 
-int WeaponNumber(std::string_view line) {
-  // EndsWith("\"" + name + "\"") for a name without double quotes is the same
-  // as: the text between the last two double quotes is the name.
-  return WeaponNumberOf(LastQuotedWord(line));
-}
-
 }  // namespace varnokel

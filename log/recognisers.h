@@ -21,7 +21,6 @@ bool IsKill(std::string_view line);
 std::optional<std::string_view> ExtractPlayerId(std::string_view line);
 std::optional<std::string_view> ExtractKillerId(std::string_view line);
 std::optional<std::string_view> ExtractPlayerName(std::string_view line);
-int WeaponNumber(std::string_view line);  // 1..24, or 0 for none of the 24
 
 // The text between the line's last two double quotes when the line ends
 // with one, else empty. A line ends with a quoted name (without quotes in

@@ -1,5 +1,7 @@
 #include "report/html_escape.h"
 
+#include "base/hex_text.h"
+
 namespace varnokel {
 
 void AppendHtmlEscaped(std::string& out, std::string_view text) {
@@ -43,15 +45,13 @@ bool IsUnreserved(unsigned char c) {
 }  // namespace
 
 void AppendPercentEncoded(std::string& out, std::string_view text) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   for (char ch : text) {
     const auto c = static_cast<unsigned char>(ch);
     if (IsUnreserved(c)) {
       out += ch;
     } else {
       out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 0x0f];
+      AppendHexByte(out, c, HexLetters::kUpper);
     }
   }
 }

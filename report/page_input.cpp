@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "base/hex_text.h"
+
 namespace varnokel {
 
 namespace {
@@ -18,29 +20,11 @@ void AppendLittleEndian(std::string& out, uint64_t value) {
 }  // namespace
 
 std::string FingerprintHex(const Fingerprint& fingerprint) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string hex;
-  hex.reserve(2 * kFingerprintBytes);
-  for (uint8_t byte : fingerprint) {
-    hex += kHex[byte >> 4];
-    hex += kHex[byte & 0xF];
-  }
-  return hex;
+  return HexOf(fingerprint);
 }
 
 bool ParseFingerprintHex(std::string_view hex, Fingerprint& fingerprint) {
-  if (hex.size() != 2 * kFingerprintBytes) return false;
-  auto nibble = [](char c) -> int {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-  };
-  for (size_t i = 0; i < kFingerprintBytes; ++i) {
-    const int high = nibble(hex[2 * i]), low = nibble(hex[2 * i + 1]);
-    if (high < 0 || low < 0) return false;
-    fingerprint[i] = static_cast<uint8_t>(high << 4 | low);
-  }
-  return true;
+  return ParseHex(hex, fingerprint);
 }
 
 PageInput::PageInput(std::string_view kind) {

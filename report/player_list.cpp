@@ -89,15 +89,6 @@ bool NameLess(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-std::vector<size_t> ExchangeSortOrder(const std::vector<std::string_view>& names) {
-  std::vector<size_t> order(names.size());
-  std::iota(order.begin(), order.end(), size_t{0});
-  for (size_t i = 0; i < order.size(); ++i)
-    for (size_t j = i; j < order.size(); ++j)
-      if (NameLess(names[order[j]], names[order[i]])) std::swap(order[i], order[j]);
-  return order;
-}
-
 std::vector<size_t> PlayerListOrder(const std::vector<std::string_view>& names) {
   const size_t n = names.size();
   std::vector<size_t> order(n);

@@ -20,9 +20,6 @@ namespace varnokel {
 // is not stable, and the list keeps exactly its order among equal names.
 std::vector<size_t> PlayerListOrder(const std::vector<std::string_view>& names);
 
-// The exchange sort itself, quadratic: the definition PlayerListOrder follows.
-std::vector<size_t> ExchangeSortOrder(const std::vector<std::string_view>& names);
-
 // Appends the page to `page`, whose capacity a run keeps from page to page;
 // `texts` are those of `listing`.
 void AppendPlayerListPage(PageOutput& out, const PlayerListing& listing, const ListedTexts& texts);

@@ -58,7 +58,7 @@ TEST(DatabaseCommands, DetailsShowTheFieldsAsStored) {
   EXPECT_EQ(details[25], "f42");
 
   // A default record: the name and "0" everywhere else; a short file empty.
-  WriteBytes(db / "new.db", NewPlayerRecord("new", "d", "t", "Bob"));
+  WriteBytes(db / "new.db", SerializeRecord(NewRecord("new", "d", "t", "Bob")));
   PlayerDetails fresh = ReadPlayerDetails(db.path(), "new.db");
   EXPECT_EQ(fresh[0], "Bob");
   for (int i = 1; i < kDetailCount; ++i) EXPECT_EQ(fresh[static_cast<size_t>(i)], "0");

@@ -9,6 +9,9 @@
 #include <string>
 #include <string_view>
 
+#include "log/recognisers.h"
+#include "log/weapon_names.h"
+
 namespace varnokel::literal {
 
 using Pos = int64_t;
@@ -111,3 +114,14 @@ inline bool IsTeamJoin(std::string_view s) {
 }
 
 }  // namespace varnokel::literal
+
+namespace varnokel {
+
+// The weapon a line ends with in double quotes: 1..24, or 0 for none of the
+// 24. EndsWith("\"" + name + "\"") for a name without double quotes is the
+// same as: the text between the last two double quotes is the name.
+inline int WeaponNumber(std::string_view line) {
+  return WeaponNumberOf(LastQuotedWord(line));
+}
+
+}  // namespace varnokel

@@ -11,6 +11,7 @@
 #include "log/line_events.h"
 #include "log/log_lines.h"
 #include "tests/core/test_support.h"
+#include "tests/core/update_reference.h"
 
 namespace varnokel {
 namespace {

@@ -62,13 +62,14 @@ TEST(PlayerFile, SplitAndJoinFields) {
 }
 
 TEST(PlayerFile, DefaultRecordsHaveNoFinalLineEnd) {
-  EXPECT_EQ(NewPlayerRecord("4711", "03/15/2003", "20:00:00", "Bob"),
+  EXPECT_EQ(SerializeRecord(NewRecord("4711", "03/15/2003", "20:00:00", "Bob")),
             "4711\r\n03/15/2003\r\n20:00:00\r\nBob\r\n" + Zeros(40, false));
-  EXPECT_EQ(UnknownPlayerRecord("4711", kReference),
+  EXPECT_EQ(SerializeRecord(UnknownRecord("4711", kReference)),
             "4711\r\n03/15/2003\r\n20:14:07\r\nUnknown\r\n" + Zeros(40, false));
   // A short reference line gives what exists of date and time.
-  EXPECT_EQ(UnknownPlayerRecord("x", "L 03/1"), "x\r\n03/1\r\n\r\nUnknown\r\n" + Zeros(40, false));
-  EXPECT_EQ(UnknownPlayerRecord("x", ""), "x\r\n\r\n\r\nUnknown\r\n" + Zeros(40, false));
+  EXPECT_EQ(SerializeRecord(UnknownRecord("x", "L 03/1")),
+            "x\r\n03/1\r\n\r\nUnknown\r\n" + Zeros(40, false));
+  EXPECT_EQ(SerializeRecord(UnknownRecord("x", "")), "x\r\n\r\n\r\nUnknown\r\n" + Zeros(40, false));
 }
 
 TEST(PlayerFile, SkillValue) {

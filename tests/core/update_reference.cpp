@@ -269,8 +269,7 @@ bool PlayersReadable(const std::filesystem::path& dir, const Events& e) {
   return true;
 }
 
-void FoldEvents(const std::filesystem::path& database_dir, const Events& e,
-                std::string_view ref) {
+void FoldEvents(const std::filesystem::path& database_dir, const Events& e, std::string_view ref) {
   if (e.entered) EnteredUpdate(database_dir, e);
   if (e.joined != Joined::kNone)
     IncrementField(database_dir, e.id,
@@ -303,6 +302,11 @@ void DatabaseUpdateRunReference(const LogBuffer& buffer, const std::filesystem::
     }
     for (const Events* e : readable) FoldEvents(database_dir, *e, ref);
   });
+}
+
+std::string_view MiddleLine(std::string_view text) {
+  const size_t target = CountLineEnds(text) / 2;
+  return LineStartingAt(text, target == 0 ? 0 : FindLineEnd(text, target - 1) + 1);
 }
 
 }  // namespace varnokel

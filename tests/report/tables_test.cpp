@@ -23,6 +23,17 @@
 namespace varnokel {
 namespace {
 
+// The exchange sort PlayerListOrder follows, done as it is defined:
+// quadratic, comparing names as unsigned bytes.
+std::vector<size_t> ExchangeSortOrder(const std::vector<std::string_view>& names) {
+  std::vector<size_t> order(names.size());
+  std::iota(order.begin(), order.end(), size_t{0});
+  for (size_t i = 0; i < order.size(); ++i)
+    for (size_t j = i; j < order.size(); ++j)
+      if (names[order[j]].compare(names[order[i]]) < 0) std::swap(order[i], order[j]);
+  return order;
+}
+
 using testutil::Fill;
 using testutil::ProgramFolder;
 using testutil::Template;

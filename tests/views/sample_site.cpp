@@ -21,8 +21,8 @@ void WritePlayers(const fs::path& folder, int count, const std::string& salt) {
   const fs::path db = folder / "Datenbanken" / "db1";
   for (int n = 1; n <= count; ++n) {
     const std::string id = "STEAM_0:1:" + std::to_string(1000 + n);
-    Fields fields = SplitFields(
-        NewPlayerRecord(id, "07/12/2026", "20:15:00", salt + "Spieler" + std::to_string(n)));
+    Fields fields = SplitFields(SerializeRecord(
+        NewRecord(id, "07/12/2026", "20:15:00", salt + "Spieler" + std::to_string(n))));
     fields.resize(kFieldCount);
     fields[field::kCtJoins] = std::to_string(3 + n);
     fields[field::kDeaths] = std::to_string(4 + 2 * n);

@@ -14,31 +14,11 @@ bool StartBackgroundDrag(QWidget* window, const QMouseEvent* event) {
   return handle != nullptr && handle->startSystemMove();
 }
 
-CSkinFormView::CSkinFormView(QWidget* parent) : QWidget(parent) {}
+CSkinFormView::CSkinFormView(QWidget* parent) : SkinBackgroundWindow<QWidget>(parent) {}
 
 void CSkinFormView::SetBackgroundBitmap(const QString& fileName, int layout) {
   Q_ASSERT(layout >= SkinBackground::kTile && layout <= SkinBackground::kCentre);
-  background_.SetBitmap(fileName, layout);
-  update();
-}
-
-void CSkinFormView::SetBackgroundColor(const QColor& color) {
-  background_.SetColor(color);
-  update();
-}
-
-bool CSkinFormView::GetBackgroundColor(QColor& color) const {
-  color = background_.Color();
-  return true;
-}
-
-void CSkinFormView::paintEvent(QPaintEvent* event) {
-  if (background_.GetMode() == SkinBackground::kModeDefault) {
-    QWidget::paintEvent(event);
-    return;
-  }
-  QPainter painter(this);
-  background_.Paint(painter, rect(), palette().window());
+  SkinBackgroundWindow<QWidget>::SetBackgroundBitmap(fileName, layout);
 }
 
 void CSkinFormView::mouseMoveEvent(QMouseEvent* event) {
@@ -64,6 +44,13 @@ bool SkinShape::Create() {
   return !image_.isNull();
 }
 
+bool SkinShape::Paint(QWidget& widget) const {
+  if (image_.isNull()) return false;
+  QPainter painter(&widget);
+  painter.drawImage(0, 0, image_);
+  return true;
+}
+
 CSkinShapedDialog::CSkinShapedDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {}
 
@@ -80,12 +67,7 @@ void CSkinShapedDialog::showEvent(QShowEvent* event) {
 }
 
 void CSkinShapedDialog::paintEvent(QPaintEvent* event) {
-  if (shape_.Image().isNull()) {
-    QDialog::paintEvent(event);
-    return;
-  }
-  QPainter painter(this);
-  painter.drawImage(0, 0, shape_.Image());
+  if (!shape_.Paint(*this)) QDialog::paintEvent(event);
 }
 
 void CSkinShapedDialog::mouseMoveEvent(QMouseEvent* event) {
@@ -110,12 +92,7 @@ void CSkinShapedFormView::showEvent(QShowEvent* event) {
 }
 
 void CSkinShapedFormView::paintEvent(QPaintEvent* event) {
-  if (shape_.Image().isNull()) {
-    QWidget::paintEvent(event);
-    return;
-  }
-  QPainter painter(this);
-  painter.drawImage(0, 0, shape_.Image());
+  if (!shape_.Paint(*this)) QWidget::paintEvent(event);
 }
 
 void CSkinShapedFormView::mouseMoveEvent(QMouseEvent* event) {

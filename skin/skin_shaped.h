@@ -18,7 +18,7 @@ bool StartBackgroundDrag(QWidget* window, const QMouseEvent* event);
 
 // A view (a page of controls inside a frame window) with the background of
 // CSkinDialog; dragging it moves the frame around it.
-class CSkinFormView : public QWidget {
+class CSkinFormView : public SkinBackgroundWindow<QWidget> {
   Q_OBJECT
 
  public:
@@ -26,16 +26,9 @@ class CSkinFormView : public QWidget {
 
   // The layout must be 0, 1 or 2.
   void SetBackgroundBitmap(const QString& fileName, int layout);
-  void SetBackgroundColor(const QColor& color);
-  bool GetBackgroundColor(QColor& color) const;
-  const SkinBackground& Background() const { return background_; }
 
  protected:
-  void paintEvent(QPaintEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
-
- private:
-  SkinBackground background_;
 };
 
 // The bitmap and outline of a shaped window, fixed when it is first shown.
@@ -48,6 +41,8 @@ class SkinShape {
   const QImage& Image() const { return image_; }
   const std::optional<QRegion>& Region() const { return region_; }
   bool HasFileName() const { return !fileName_.isEmpty(); }
+  // Paints the bitmap at the top left of `widget`; false when there is none.
+  bool Paint(QWidget& widget) const;
 
  private:
   QString fileName_;

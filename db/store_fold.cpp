@@ -192,6 +192,8 @@ class StoreFold::Summing {
 
 StoreFold::StoreFold() : summing_(std::make_unique<Summing>()) {}
 StoreFold::~StoreFold() = default;
+StoreFold::StoreFold(StoreFold&&) noexcept = default;
+StoreFold& StoreFold::operator=(StoreFold&&) noexcept = default;
 
 StoreFold::PlayerNumber StoreFold::Player(std::string_view id) {
   const auto found = players_.find(id);

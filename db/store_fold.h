@@ -25,8 +25,8 @@ class StoreFold {
 
   StoreFold();
   ~StoreFold();
-  StoreFold(const StoreFold&) = delete;
-  StoreFold& operator=(const StoreFold&) = delete;
+  StoreFold(StoreFold&&) noexcept;  // the thread stays with the batches it sums
+  StoreFold& operator=(StoreFold&&) noexcept;
 
   // The number of a player id in this fold (the fold keeps it with the player).
   PlayerNumber Player(std::string_view id);

@@ -96,6 +96,9 @@ void ApplyJournal(const fs::path& dir, const std::vector<JournalFile>& files) {
   for (const JournalFile& file : files) {
     if (file.name != kEventStoreFileName) OverwriteFile(dir / file.name, file.bytes);
   }
+  // The store's transaction ends by removing SQLite's own journal, a change
+  // of the folder that only the sync after it puts on the disk: a journal of
+  // SQLite's back after a power cut would take the commit out of the store.
   if (store.valid()) store.get();
   SyncFileSystem(dir);
   RemoveFile(dir / kJournalName);

@@ -1,7 +1,6 @@
 #include "db/store_changes.h"
 
 #include <algorithm>
-#include <charconv>
 #include <optional>
 
 #include "base/file_io.h"
@@ -10,31 +9,35 @@ namespace varnokel {
 
 namespace {
 
-// The bytes: a header line, the commit number, then each part as its size
-// and its records; numbers end with a space or a line end, texts are their
-// size, ":" and their bytes (a player id may hold any byte but NUL and "/").
-constexpr std::string_view kHeader = "varnokel store changes 1\n";
+// The bytes: a header line, the commit number, then each part as its count
+// and its records. Numbers are written in 7-bit groups, lowest first, the
+// high bit of a byte saying that another follows, signs folded in as
+// 2n or -2n-1 (most numbers of a commit are small counts); a text is its size
+// and its bytes (a player id may hold any byte but NUL and "/").
+constexpr std::string_view kHeader = "varnokel store changes 2\n";
 constexpr std::string_view kEnd = "end\n";
+constexpr int kBitsPerByte = 7;
+constexpr unsigned kMoreFollows = 0x80;
+constexpr size_t kMaxNumberBytes = 10;  // 64 bits in 7-bit groups
 
 class Writer {
  public:
   explicit Writer(std::string& out) : out_(out) {}
   Writer& operator<<(int64_t number) {
-    char digits[24];
-    const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
-    out_.append(digits, end);
-    out_ += ' ';
+    uint64_t folded =
+        number < 0 ? ~(static_cast<uint64_t>(number) << 1) : static_cast<uint64_t>(number) << 1;
+    while (folded >= kMoreFollows) {
+      out_ += static_cast<char>((folded & (kMoreFollows - 1)) | kMoreFollows);
+      folded >>= kBitsPerByte;
+    }
+    out_ += static_cast<char>(folded);
     return *this;
   }
-  // A text and the line end after it: a record of its own.
   Writer& Text(std::string_view text) {
     *this << static_cast<int64_t>(text.size());
-    out_.back() = ':';
     out_ += text;
-    out_ += '\n';
     return *this;
   }
-  void EndRecord() { out_.back() = '\n'; }  // in place of the last number's space
 
  private:
   std::string& out_;
@@ -45,12 +48,18 @@ class Reader {
   Reader(std::string_view bytes, const std::filesystem::path& file) : rest_(bytes), file_(file) {}
 
   int64_t Number() {
-    int64_t number = 0;
-    const auto [end, error] = std::from_chars(rest_.data(), rest_.data() + rest_.size(), number);
-    if (error != std::errc() || end == rest_.data() + rest_.size() || (*end != ' ' && *end != '\n'))
-      throw Damaged();
-    rest_.remove_prefix(static_cast<size_t>(end - rest_.data()) + 1);
-    return number;
+    uint64_t folded = 0;
+    for (size_t i = 0;; ++i) {
+      if (i == rest_.size() || i == kMaxNumberBytes) throw Damaged();
+      const auto byte = static_cast<unsigned char>(rest_[i]);
+      folded |= static_cast<uint64_t>(byte & (kMoreFollows - 1)) << (kBitsPerByte * i);
+      if ((byte & kMoreFollows) == 0) {
+        rest_.remove_prefix(i + 1);
+        break;
+      }
+    }
+    return (folded & 1) != 0 ? static_cast<int64_t>(~(folded >> 1))
+                             : static_cast<int64_t>(folded >> 1);
   }
   uint32_t Index(size_t below) {
     const int64_t number = Number();
@@ -59,13 +68,9 @@ class Reader {
   }
   size_t Count() { return Index(rest_.size() + 1); }  // no part has more records than bytes
   std::string_view Text() {
-    size_t size = 0;
-    const auto [end, error] = std::from_chars(rest_.data(), rest_.data() + rest_.size(), size);
-    if (error != std::errc() || end == rest_.data() + rest_.size() || *end != ':') throw Damaged();
-    rest_.remove_prefix(static_cast<size_t>(end - rest_.data()) + 1);
-    if (rest_.size() < size + 1 || rest_[size] != '\n') throw Damaged();
+    const size_t size = Count();
     const std::string_view text = rest_.substr(0, size);
-    rest_.remove_prefix(size + 1);
+    rest_.remove_prefix(size);
     return text;
   }
   void Expect(std::string_view literal) {
@@ -152,12 +157,8 @@ bool StoreChanges::empty() const {
 std::string StoreChanges::Serialize(uint64_t commit) const {
   std::string bytes(kHeader);
   Writer out(bytes);
-  auto count = [&](size_t n) {
-    out << static_cast<int64_t>(n);
-    out.EndRecord();
-  };
+  auto count = [&](size_t n) { out << static_cast<int64_t>(n); };
   out << static_cast<int64_t>(commit);
-  out.EndRecord();
   count(names_.size());
   for (const std::string& name : names_) out.Text(name);
   size_t places = 0, weapon_days = 0;
@@ -174,7 +175,6 @@ std::string StoreChanges::Serialize(uint64_t commit) const {
         out << player << map << server << sums.day << c.kills << c.deaths << c.headshots
             << c.suicides << c.team_kills << c.bombs_planted << c.bombs_defused
             << c.hostages_rescued << c.seconds << c.sessions;
-        out.EndRecord();
       }
     }
   }
@@ -184,7 +184,6 @@ std::string StoreChanges::Serialize(uint64_t commit) const {
       if (sums.weapons.empty()) continue;
       out << player << sums.day << sums.weapons.size();
       for (const auto& [weapon, c] : sums.weapons) out << weapon << c.kills << c.headshots;
-      out.EndRecord();
     }
   }
   size_t names_seen = 0;
@@ -193,7 +192,6 @@ std::string StoreChanges::Serialize(uint64_t commit) const {
   for (size_t player = 0; player < names_seen_.size(); ++player) {
     for (const auto& [name, days] : names_seen_[player]) {
       out << player << name << days.first << days.last;
-      out.EndRecord();
     }
   }
   count(sessions_.size());
@@ -201,17 +199,14 @@ std::string StoreChanges::Serialize(uint64_t commit) const {
     out << s.player << s.map << s.server;
     WriteMoment(out, s.begin);
     WriteMoment(out, s.end);
-    out.EndRecord();
   }
   count(map_days_.size());
   for (const auto& [k, c] : map_days_) {
     out << k.map << k.day << c.starts << c.seconds;
-    out.EndRecord();
   }
   count(server_maps_.size());
   for (const auto& [server, map] : server_maps_) {
     out << server << map;
-    out.EndRecord();
   }
   bytes += kEnd;
   return bytes;

@@ -1,42 +1,40 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The event store's side of the update run: turns the events of the folded
-// lines, in log order, into the sums of StoreChanges. It keeps what a line
-// does not say itself: the server of the log and the map running in it.
+// The event store's side of the update run. The fold hands it the store's
+// events of each line, in log order; it copies what they say into batches and
+// sums them (StoreEventSums) on a thread of its own, so that the store costs
+// the fold little more than those copies. Texts are copied: the lines a
+// batch came from may be gone before the thread reaches it.
 #pragma once
 
-#include <array>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
-#include "db/store_changes.h"
-#include "log/line_events.h"
-#include "log/match_recognisers.h"
-#include "log/weapon_names.h"
+#include "db/store_event_sums.h"
 
 namespace varnokel {
 
-// A line's DATE and TIME, as the line writes them.
-struct LineClock {
-  std::string_view date, time;
-};
-
 class StoreFold {
  public:
-  static constexpr uint32_t kNoName = UINT32_MAX;
-  StoreFold() { weapon_names_.fill(kNoName); }
+  static constexpr uint32_t kNoName = StoreEventSums::kNoName;
+  using PlayerNumber = StoreEventSums::PlayerNumber;
 
-  // A player's number in the changes (the fold keeps it with the player).
-  using PlayerNumber = uint32_t;
-  PlayerNumber Player(std::string_view id) { return changes_.Name(id); }
+  StoreFold();
+  ~StoreFold();
+  StoreFold(StoreFold&&) noexcept;  // the thread stays with the batches it sums
+  StoreFold& operator=(StoreFold&&) noexcept;
 
-  // A log begins (or goes on from where an earlier update stopped): `server`
-  // wrote it, `map` runs at its first folded line (empty: none known yet),
-  // written at `first`.
+  // The number of a player id in this fold (the fold keeps it with the player).
+  PlayerNumber Player(std::string_view id);
+
+  // As StoreEventSums: a log begins or goes on, its folded part ends, and
+  // the events of its lines.
   void BeginLog(std::string_view server, std::string_view map, const LineClock& first);
-  // The log's folded part ends with a line written at `last`.
   void EndLog(const LineClock& last);
-
   void Map(const MapLine& map, const LineClock& clock);
   // A kill of `victim` by `killer`; `teams` as TeamsOfKill found them.
   void Kill(PlayerNumber killer, PlayerNumber victim, const LineEvents& e,
@@ -44,25 +42,22 @@ class StoreFold {
   void Suicide(PlayerNumber player, const LineClock& clock);
   void ObjectiveEvent(PlayerNumber player, Objective objective, const LineClock& clock);
   void NameSeen(PlayerNumber player, std::string_view name, const LineClock& clock);
-  // A session that began at `begin` (the player file's last entry) and ends
-  // with a "disconnected" line at `end`; it counts for the day it ends.
   void SessionEnded(PlayerNumber player, const LineClock& begin, const LineClock& end);
 
-  const StoreChanges& changes() const { return changes_; }
+  // The sums of every event handed over so far: waits for the thread to add
+  // them (const: it changes nothing the caller sees). Rethrows what the
+  // thread failed with.
+  const StoreChanges& changes() const;
 
  private:
-  int64_t Day(std::string_view date);
-  Moment MomentOf(const LineClock& clock);
-  PlayerDayCounts& Counts(PlayerNumber player, std::string_view date);
-  uint32_t WeaponName(const LineEvents& e);
-  void CloseRun(const LineClock& end);
+  class Summing;  // the batches and the thread that sums them
 
-  StoreChanges changes_;
-  uint32_t server_ = 0, map_ = 0;  // of the current log
-  Moment run_start_;               // the current map runs since then (when known)
-  std::string last_date_;          // Day's cache: the last date and its day
-  int64_t last_day_ = kUnknownDay;
-  std::array<uint32_t, kWeaponCount + 1> weapon_names_;  // numbers of the 24 by weapon number
+  struct IdHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view id) const { return std::hash<std::string_view>{}(id); }
+  };
+  std::unordered_map<std::string, PlayerNumber, IdHash, std::equal_to<>> players_;  // id -> number
+  std::unique_ptr<Summing> summing_;
 };
 
 }  // namespace varnokel

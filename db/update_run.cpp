@@ -110,6 +110,9 @@ class PlayerCache {
     Changed(entry);
   }
 
+  // Player files the run creates.
+  size_t created() const { return created_; }
+
   // The changed entries, in the order of their file names.
   std::vector<const Entry*> ChangedEntries() const {
     std::vector<const Entry*> changed;
@@ -123,6 +126,7 @@ class PlayerCache {
 
  private:
   void Changed(Entry& entry) {
+    if (!entry.existed && !entry.changed) ++created_;
     entry.exists = true;
     entry.changed = true;
   }
@@ -143,6 +147,7 @@ class PlayerCache {
   const std::string& reference_line_;
   std::deque<Entry> entries_;    // in the order met; a deque keeps them in place
   std::vector<uint32_t> slots_;  // open addressing by hash: entry number + 1, 0 for none
+  size_t created_ = 0;
 };
 
 // A line as the analysis leaves it for the fold: only lines that change
@@ -315,8 +320,7 @@ class LineAnalysis {
     chunk.begin = stretch.begin;
     chunk.end = stretch.end;
     chunk.kept.reserve(kStretchBytes / kShortestLine);
-    const bool has_nul =
-        !piece.empty() && std::memchr(piece.data(), '\0', piece.size()) != nullptr;
+    const bool has_nul = !piece.empty() && std::memchr(piece.data(), '\0', piece.size()) != nullptr;
     std::string scratch;
     ForEachLine(piece, [&](std::string_view line) {
       // A stretch cut after a line end: the empty text behind it is the next
@@ -578,6 +582,13 @@ UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer&
       for (size_t i = 0; i < chunk->kept.size(); ++i) {
         const AnalysedLine& line = chunk->kept[i];
         const bool first_part = line.part && (i == 0 || chunk->kept[i - 1].offset != line.offset);
+        if (cache.created() >= options.most_new_players && (!line.part || first_part)) {
+          const PlannedLog& bounded = plan.logs[chunk->log];
+          stop = StopPoint{chunk->log, line.offset,
+                           bounded.line_index->CountBefore(bounded.text, line.offset) + 1};
+          done += line.line_in_chunk - 1;  // the lines before it are folded
+          break;
+        }
         try {
           if (first_part) FindPlayersOfParts(cache, chunk->kept, i);
           if (line.unreadable) {
@@ -616,6 +627,9 @@ UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer&
   if (stop) {
     Commit(dir, cache, plan.ledger_before, LedgerAfter(plan, stop->log, stop->offset),
            store ? &*store : nullptr, summary);
+    summary.commit_seconds = SecondsSince(commit_start);
+    summary.stopped_in_log = stop->log;
+    if (!cause) return summary;
     throw UpdateStopped(*cause, std::string(plan.logs[stop->log].name), stop->line_number,
                         summary.lines_folded);
   }

@@ -27,8 +27,10 @@ class FoldBudget {
   static constexpr uint64_t kFirstBytes = uint64_t{8} << 20;
   static constexpr uint64_t kLeastBytes = uint64_t{4} << 20;
   static constexpr uint64_t kMostBytes = uint64_t{256} << 20;
-  static constexpr size_t kFirstNewPlayers = 250;
-  static constexpr size_t kLeastNewPlayers = 50;
+  // Low bounds cost more than they save: every fold also costs what does not
+  // shrink with it, so the least keep a crowd of new players coming in.
+  static constexpr size_t kFirstNewPlayers = 2000;
+  static constexpr size_t kLeastNewPlayers = 500;
   static constexpr size_t kMostNewPlayers = 1000000;
   // A bound changes by at most this factor from one fold to the next.
   static constexpr double kMostChange = 4;

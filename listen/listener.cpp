@@ -1,6 +1,7 @@
 #include "listen/listener.h"
 
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
@@ -45,6 +46,8 @@ constexpr auto kCompressEvery = std::chrono::hours(1);
 // one took: where pages are many, writing them takes no more than a fifth of
 // the time from folding.
 constexpr int kReportRestFactor = 4;
+// The site is written beside the folds at this niceness (threads of its own).
+constexpr int kReportNiceness = 10;
 constexpr std::string_view kColourFileName = "color.no";
 constexpr int kBytesPerMegabyte = 1 << 20;
 
@@ -312,7 +315,11 @@ void Listener::StartReport() {
   report_new_players_ = new_players_;
   changed_ = false;
   new_players_ = false;
-  report_ = std::async(std::launch::async, [this] { return WriteSite(LockWait::kNoWait); });
+  report_ = std::async(std::launch::async, [this] {
+    // Below the receiving thread and the folds, and so are its page writers.
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kReportNiceness);
+    return WriteSite(LockWait::kNoWait);
+  });
 }
 
 // Takes the outcome of the report when it is done (with `wait`, once it is).

@@ -56,7 +56,7 @@ constexpr auto kMaxDrain = 60s;             // after the last line, waited for a
 constexpr auto kMaxClosing = 60s;           // for the closing fold after SIGTERM
 constexpr int kDaysPerYear = 372;           // 12 months of 31 days, invalid ones included
 constexpr int kFirstMadeUpYear = 1700;
-constexpr size_t kKnownLines = 600;       // per server, enough for each of its players to come
+constexpr size_t kKnownLines = 2000;      // per server, enough for each of its players to come
 constexpr uint64_t kKnownSeed = 1000000;  // the earlier log's seeds, apart from the stream's
 constexpr std::string_view kFoldsLabel = "Einlesen ";
 
@@ -203,7 +203,7 @@ bool FoldKnownPlayers(const Case& c, const fs::path& program) {
   const fs::path file = program / "known.log";
   std::ofstream(file, std::ios::binary) << log;
   const std::string command = "'" + c.cli + "' --program-dir '" + program.string() + "' --load '" +
-                              file.string() + "' --update >/dev/null";
+                              file.string() + "' --update >/dev/null 2>&1";
   const auto start = Clock::now();
   const bool folded = std::system(command.c_str()) == 0;
   std::printf("players known: %zu lines folded in %.1f s\n", kKnownLines * c.servers,
@@ -364,7 +364,8 @@ Outcome Run(const Case& c) {
               100.0 * static_cast<double>(run_ticks) / ticks_per_second / run_seconds, run_seconds);
   std::printf("listener memory:        peak %ld MB\n", peak_kb / 1024);
   std::printf("listener exit status:   %d\n", status);
-  std::printf("listener folds:         %s\n", FoldsOf(listener.Stderr()).c_str());
+  const std::string folds = FoldsOf(listener.Stderr());  // before the folder goes
+  std::printf("listener folds:         %s\n", folds.c_str());
   std::error_code ignored;
   fs::remove_all(program, ignored);
   Outcome outcome;
@@ -379,7 +380,7 @@ Outcome Run(const Case& c) {
                               : std::chrono::duration<double>(drained - end_of_sending).count();
   outcome.peak_mb = peak_kb / 1024;
   outcome.status = status;
-  outcome.folds = FoldsOf(listener.Stderr());
+  outcome.folds = folds;
   return outcome;
 }
 

@@ -22,8 +22,8 @@ TEST(FoldBudget, SmallFilesGiveAllTheyHoldAndTheLargerShareWhatIsLeft) {
 TEST(FoldBudget, BoundsFollowTheFoldsThatTookTooLongOrWereCutAndQuick) {
   FoldBudget budget;
   // Slow for its new players: the bound on them falls, the one on bytes stays.
-  budget.Measured({.bytes = 1000, .new_players = 400, .players_cut = true, .took = 2s});
-  EXPECT_EQ(budget.new_players(), 120u);  // 400 * 0.6 s / 2 s
+  budget.Measured({.bytes = 1000, .new_players = 4000, .players_cut = true, .took = 2s});
+  EXPECT_EQ(budget.new_players(), 1200u);  // 4000 * 0.6 s / 2 s
   EXPECT_EQ(budget.bytes(), FoldBudget::kFirstBytes);
   // Never below the least, however slow.
   for (int i = 0; i < 5; ++i) budget.Measured({.new_players = 100, .took = 60s});

@@ -28,7 +28,7 @@ void FoldTimes::Add(Duration took) {
 }
 
 std::string FoldTimes::Summary() const {
-  if (count_ == 0) return "keine";
+  if (count_ == 0) return "keine Durchg\xC3\xA4nge";
   // The least step that the wanted share of the folds stays within.
   const uint64_t wanted = (count_ * kPercent + 99) / 100;
   uint64_t seen = 0;

@@ -20,7 +20,7 @@ class FoldTimes {
 
   void Add(Duration took);
 
-  // "12 Durchgänge, längster 0,48 s, 99 % bis 0,45 s"; "keine" without any.
+  // "12 Durchgänge, längster 0,48 s, 99 % bis 0,45 s"; "keine Durchgänge" without any.
   std::string Summary() const;
 
  private:

@@ -67,6 +67,7 @@ std::vector<const PlayerCache::Entry*> PlayerCache::ChangedEntries() const {
 }
 
 void PlayerCache::Changed(Entry& entry) {
+  if (!entry.existed && !entry.changed) ++created_;
   entry.exists = true;
   entry.changed = true;
 }

@@ -53,8 +53,11 @@ class PlayerCache {
   // The changed entries, in the order of their file names.
   std::vector<const Entry*> ChangedEntries() const;
 
+  // Player files the run creates.
+  size_t created() const { return created_; }
+
  private:
-  static void Changed(Entry& entry);
+  void Changed(Entry& entry);
   // Twice as many slots, every entry placed anew.
   void Rehash();
   size_t SlotMask() const { return slots_.size() - 1; }
@@ -65,6 +68,7 @@ class PlayerCache {
   const std::string& reference_line_;
   std::deque<Entry> entries_;    // in the order met; a deque keeps them in place
   std::vector<uint32_t> slots_;  // open addressing by hash: entry number + 1, 0 for none
+  size_t created_ = 0;
 };
 
 }  // namespace varnokel

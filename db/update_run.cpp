@@ -149,8 +149,13 @@ bool IsFirstPart(const std::vector<AnalysedLine>& kept, size_t i) {
 // the end or to the first line whose player file cannot be read.
 class FoldLoop {
  public:
-  FoldLoop(const UpdatePlan& plan, PlayerCache& cache, StoreRun* store, UpdateSummary& summary)
-      : plan_(plan), cache_(cache), store_(store), summary_(summary) {}
+  FoldLoop(const UpdatePlan& plan, PlayerCache& cache, StoreRun* store, UpdateSummary& summary,
+           size_t most_new_players)
+      : plan_(plan),
+        cache_(cache),
+        store_(store),
+        summary_(summary),
+        most_new_players_(most_new_players) {}
 
   // Folds every chunk the analysis hands over, calling `progress` now and then.
   void Run(LineAnalysis& analysis, const UpdateProgress& progress) {
@@ -179,7 +184,8 @@ class FoldLoop {
   }
 
   const std::optional<StopPoint>& stop() const { return stop_; }
-  const FileError& cause() const { return *cause_; }
+  // Why the run stopped: none when it had made as many player files as it may.
+  const std::optional<FileError>& cause() const { return cause_; }
 
  private:
   void EnterStretch(const AnalysedChunk& chunk) {
@@ -197,6 +203,10 @@ class FoldLoop {
   bool FoldChunk(const AnalysedChunk& chunk) {
     for (size_t i = 0; i < chunk.kept.size(); ++i) {
       const AnalysedLine& line = chunk.kept[i];
+      if (cache_.created() >= most_new_players_ && (!line.part || IsFirstPart(chunk.kept, i))) {
+        StopAt(chunk, line, std::nullopt);
+        return false;
+      }
       try {
         if (IsFirstPart(chunk.kept, i)) FindPlayersOfParts(cache_, chunk.kept, i);
         if (line.unreadable) {
@@ -214,7 +224,8 @@ class FoldLoop {
 
   // The lines of the chunk before `line` are folded; `line` and all after
   // it are left for the next run.
-  void StopAt(const AnalysedChunk& chunk, const AnalysedLine& line, const FileError& error) {
+  void StopAt(const AnalysedChunk& chunk, const AnalysedLine& line,
+              const std::optional<FileError>& error) {
     const PlannedLog& failing = plan_.logs[chunk.log];
     stop_ = StopPoint{chunk.log, line.offset,
                       failing.line_index->CountBefore(failing.text, line.offset) + 1};
@@ -226,6 +237,7 @@ class FoldLoop {
   PlayerCache& cache_;
   StoreRun* const store_;
   UpdateSummary& summary_;
+  const size_t most_new_players_;
   size_t done_ = 0;  // lines folded or passed over
   std::optional<StopPoint> stop_;
   std::optional<FileError> cause_;
@@ -257,19 +269,23 @@ void Commit(const std::filesystem::path& dir, const PlayerCache& cache, const Le
   }
 }
 
-// Commits what a stopped run folded, with the ledger up to the line it
-// stopped at, and throws UpdateStopped.
-[[noreturn]] void CommitUpToStop(const std::filesystem::path& dir, const PlayerCache& cache,
-                                 const UpdatePlan& plan, const FoldLoop& fold,
-                                 const StoreRun* store, UpdateSummary& summary) {
-  const StopPoint& stop = *fold.stop();
-  Commit(dir, cache, plan.ledger_before, LedgerAfter(plan, stop.log, stop.offset), store, summary);
-  throw UpdateStopped(fold.cause(), std::string(plan.logs[stop.log].name), stop.line_number,
-                      summary.lines_folded);
-}
-
 double SecondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Commits what a stopped run folded, with the ledger up to the line it
+// stopped at. A run stopped by a file it could not read throws
+// UpdateStopped; one that made as many player files as it may returns.
+void CommitUpToStop(const std::filesystem::path& dir, const PlayerCache& cache,
+                    const UpdatePlan& plan, const FoldLoop& fold, const StoreRun* store,
+                    UpdateSummary& summary, Clock::time_point commit_start) {
+  const StopPoint& stop = *fold.stop();
+  Commit(dir, cache, plan.ledger_before, LedgerAfter(plan, stop.log, stop.offset), store, summary);
+  summary.commit_seconds = SecondsSince(commit_start);
+  summary.stopped_in_log = stop.log;
+  if (!fold.cause()) return;
+  throw UpdateStopped(*fold.cause(), std::string(plan.logs[stop.log].name), stop.line_number,
+                      summary.lines_folded);
 }
 
 }  // namespace
@@ -302,14 +318,17 @@ UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer&
   std::optional<LineAnalysis> analysis(std::in_place, plan);
   reference_line = ClassicLineText(ReferenceLine(plan));  // while the analysis starts
   PlayerCache cache(dir, reference_line);
-  FoldLoop fold(plan, cache, store_run, summary);
+  FoldLoop fold(plan, cache, store_run, summary, options.most_new_players);
   fold.Run(*analysis, options.progress);
   analysis.reset();  // stops what is left of the analysis
   fold.Finish();
   const auto commit_start = Clock::now();
   summary.fold_seconds = std::chrono::duration<double>(commit_start - fold_start).count();
 
-  if (fold.stop()) CommitUpToStop(dir, cache, plan, fold, store_run, summary);
+  if (fold.stop()) {
+    CommitUpToStop(dir, cache, plan, fold, store_run, summary, commit_start);
+    return summary;
+  }
   Commit(dir, cache, plan.ledger_before, plan.chunks_later ? ledger_after.get() : plan.ledger_after,
          store_run, summary);
   summary.commit_seconds = SecondsSince(commit_start);

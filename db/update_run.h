@@ -4,8 +4,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +30,10 @@ struct UpdateOptions {
   bool again = false;       // fold every loaded log whole, whatever the ledger says (for the
                             // overload that plans; a given plan carries its own)
   bool event_store = true;  // false: the player files only, the store untouched (to compare)
+  // A run that has created this many player files stops before the next line
+  // (committing what is before it, see UpdateSummary::stopped_in_log): new
+  // files cost far more than changed ones, so this bounds a run's time.
+  size_t most_new_players = SIZE_MAX;
   UpdateProgress progress;
 };
 
@@ -41,6 +47,9 @@ struct UpdateSummary {
   size_t players_changed = 0;   // player files changed
   double fold_seconds = 0;      // reading player files and folding the lines
   double commit_seconds = 0;    // the journal written, committed and applied
+  // The plan's log where a run bounded by most_new_players stopped: the logs
+  // before it are folded whole, it up to a line, the ones after not at all.
+  std::optional<size_t> stopped_in_log;
 };
 
 // A run stopped by a file that could not be read: the lines before the

@@ -7,6 +7,7 @@
 #include "base/file_io.h"
 #include "db/ledger.h"
 #include "db/update_plan.h"
+#include "listen/fold_budget.h"
 #include "log/log_buffer.h"
 
 namespace varnokel {
@@ -46,44 +47,74 @@ bool DayFileFolder::HasWork() const {
   return !grown_.empty();
 }
 
+std::vector<DayFileFolder::Waiting> DayFileFolder::WaitingFiles() {
+  std::vector<Waiting> waiting;
+  for (const std::string& name : grown_) {
+    const Files::iterator it = files_.find(name);
+    std::error_code error;
+    const uint64_t size = fs::file_size(logs_dir_ / name, error);
+    // A file whose size cannot be seen is read below, where the error is named.
+    if (error || size > it->second.start.folded)
+      waiting.push_back({it, error ? 0 : size - it->second.start.folded});
+  }
+  return waiting;
+}
+
 UpdateSummary DayFileFolder::Fold(LockWait wait, std::string& reference_line) {
   if (!HasWork()) return {};
+  const Clock::time_point start = Clock::now();
   const DatabaseLock lock(database_dir_, DatabaseLock::Access::kWrite, wait);
   const Ledger ledger = Ledger::Read(database_dir_);
+  const std::vector<Waiting> waiting = WaitingFiles();
+  std::vector<uint64_t> sizes;
+  for (const Waiting& file : waiting) sizes.push_back(file.bytes);
+  const uint64_t share = FairShare(sizes, budget_.bytes());
   LogBuffer buffer;
   std::vector<LogStart> starts;
-  std::vector<DayFileState*> loaded;
+  std::vector<Files::iterator> loaded;
+  std::set<std::string> left;  // files the budget cut: folded on next time
+  uint64_t taken = 0;
   std::optional<FileError> unreadable;
-  for (auto name = grown_.begin(); name != grown_.end();) {
-    const Files::iterator it = files_.find(*name);
-    DayFileState& state = it->second;
+  for (const Waiting& file : waiting) {
+    DayFileState& state = file.it->second;
     try {
       // The event store records the sender (the day file's folder) as the server.
-      buffer.SetServer(fs::path(it->first).begin()->string());
-      std::error_code error;
-      const uint64_t size = fs::file_size(logs_dir_ / it->first, error);
-      if ((error || size > state.start.folded) &&
-          buffer.AppendFilePart(logs_dir_ / it->first, state.start.skipped, it->first)) {
+      buffer.SetServer(fs::path(file.it->first).begin()->string());
+      const uint64_t most =
+          share == LogBuffer::kWholePart ? share : state.start.folded - state.start.skipped + share;
+      if (buffer.AppendFilePart(logs_dir_ / file.it->first, state.start.skipped, file.it->first,
+                                most)) {
         starts.push_back(state.start);
-        loaded.push_back(&state);
-        ++name;
-      } else {
-        name = grown_.erase(name);  // nothing complete beyond what is folded
+        loaded.push_back(file.it);
+        taken += std::min(file.bytes, share);
+        if (file.bytes > share) left.insert(file.it->first);
       }
     } catch (const FileError& error) {
       unreadable = error;  // gone or unreadable: taken up again if it grows
-      files_.erase(it);
-      name = grown_.erase(name);
+      grown_.erase(file.it->first);
+      files_.erase(file.it);
     }
   }
   UpdateSummary summary;
   if (!loaded.empty()) {
     const UpdatePlan plan = PlanUpdate(buffer, starts, ledger);
-    summary = DatabaseUpdateRun(lock, buffer, plan, reference_line);
-    for (size_t i = 0; i < loaded.size(); ++i)
-      loaded[i]->start = NextStart(plan.logs[i], starts[i]);
-    grown_.clear();
+    UpdateOptions options;
+    options.most_new_players = budget_.new_players();
+    summary = DatabaseUpdateRun(lock, buffer, plan, reference_line, options);
+    const size_t folded_whole = summary.stopped_in_log.value_or(loaded.size());
+    for (size_t i = 0; i < folded_whole; ++i)
+      loaded[i]->second.start = NextStart(plan.logs[i], starts[i]);
+    const bool cut = !left.empty();
+    // From where the run stopped on, the ledger says how far each is folded.
+    for (size_t i = folded_whole; i < loaded.size(); ++i) left.insert(loaded[i]->first);
+    budget_.Measured({.bytes = taken,
+                      .bytes_cut = cut,
+                      .new_players = summary.players_new,
+                      .players_cut = summary.stopped_in_log.has_value(),
+                      .took = Clock::now() - start});
   }
+  // The others hold nothing complete beyond what is folded now.
+  grown_ = std::move(left);
   if (unreadable) throw *unreadable;
   return summary;
 }

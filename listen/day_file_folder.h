@@ -5,7 +5,8 @@
 // process dies.
 //
 // A fold costs what was written since the last one, not the size or number
-// of the day files: it looks only at the files that grew, and for every day
+// of the day files, and never more than its budget: it looks only at the
+// files that grew, and for every day
 // file it folds the folder keeps where its last incomplete chunk of lines
 // starts and how far it is folded, and reads only from there (PlanUpdate
 // over LogStart). The ledger is read afresh under the
@@ -25,6 +26,7 @@
 #include "db/database_lock.h"
 #include "db/update_plan.h"
 #include "db/update_run.h"
+#include "listen/fold_budget.h"
 
 namespace varnokel {
 
@@ -46,7 +48,9 @@ class DayFileFolder {
   bool HasWork() const;
 
   // Folds the complete lines the grown day files hold beyond what is folded,
-  // in one update run, in the order of sender and date. Waits for the
+  // in one update run, in the order of sender and date: as many as the fold
+  // budget (fold_budget.h) lets it take, shared fairly among the files; what
+  // is left stays work for the next fold (HasWork). Waits for the
   // database as `wait` says (DatabaseBusy). Throws what DatabaseUpdateRun
   // throws, or FileError for a day file that cannot be read (after folding
   // the others); the next fold goes on from what the ledger then holds.
@@ -62,11 +66,19 @@ class DayFileFolder {
     Clock::time_point last_grown = Clock::now();
   };
   using Files = std::map<std::string, DayFileState>;
+  // A grown day file and the bytes it holds beyond what is folded.
+  struct Waiting {
+    Files::iterator it;
+    uint64_t bytes = 0;
+  };
+
+  std::vector<Waiting> WaitingFiles();
 
   std::filesystem::path logs_dir_;
   std::filesystem::path database_dir_;
   Files files_;
   std::set<std::string> grown_;  // of files_, to fold; ordered: sender, then date
+  FoldBudget budget_;
 };
 
 }  // namespace varnokel

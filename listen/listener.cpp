@@ -1,6 +1,7 @@
 #include "listen/listener.h"
 
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
@@ -9,6 +10,8 @@
 #include <csignal>
 #include <cstdio>
 #include <ctime>
+#include <future>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -21,6 +24,7 @@
 #include "listen/day_file_compression.h"
 #include "listen/day_file_folder.h"
 #include "listen/day_files.h"
+#include "listen/fold_times.h"
 #include "listen/listen_secret.h"
 #include "listen/log_receiver.h"
 #include "listen/sender_filter.h"
@@ -42,6 +46,8 @@ constexpr auto kCompressEvery = std::chrono::hours(1);
 // one took: where pages are many, writing them takes no more than a fifth of
 // the time from folding.
 constexpr int kReportRestFactor = 4;
+// The site is written beside the folds at this niceness (threads of its own).
+constexpr int kReportNiceness = 10;
 constexpr std::string_view kColourFileName = "color.no";
 constexpr int kBytesPerMegabyte = 1 << 20;
 
@@ -96,6 +102,14 @@ std::string WallClockNow() {
   return text;
 }
 
+// What a run of the report came to.
+struct ReportOutcome {
+  enum class End { kWritten, kBusy, kFailed };
+  End end = End::kWritten;
+  std::string error;  // kFailed
+  std::chrono::steady_clock::duration took{};
+};
+
 class Listener {
  public:
   Listener(const fs::path& program_dir, std::string_view number, const ListenOptions& options)
@@ -122,11 +136,15 @@ class Listener {
   size_t Run();
 
  private:
-  void Fold(LockWait wait);
+  bool Fold(LockWait wait);
+  void FoldWhatIsLeft();
   void Tidy();
   void CompressOld();
   bool ReportDue() const;
-  void Report(LockWait wait);
+  void StartReport();
+  void TakeReport(bool wait);
+  ReportOutcome WriteSite(LockWait wait);
+  void Reported(const ReportOutcome& outcome, bool new_players);
   void ShowNotices();
   void ShowError(const std::string& text);
   void ShowStatus();
@@ -146,8 +164,15 @@ class Listener {
   bool terminal_;
   std::string reference_line_;
   uint64_t folded_ = 0;
+  FoldTimes fold_times_;
   bool changed_ = false;      // since the last report
   bool new_players_ = false;  // since the last report
+  // The database folder, used by the fold or by the report while it reads.
+  std::mutex database_use_;
+  // The report writing the site beside the folds, and whether it was started
+  // for new players.
+  std::future<ReportOutcome> report_;
+  bool report_new_players_ = false;
   std::optional<Clock::time_point> last_report_;
   Clock::duration last_report_took_{};
   Clock::time_point last_forget_ = Clock::now();
@@ -186,8 +211,9 @@ size_t Listener::Run() {
     const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now());
     if (signals_.Wait(static_cast<int>(std::max<int64_t>(wait.count(), 0)))) break;
     if (Clock::now() < next) continue;
+    TakeReport(false);
     Fold(LockWait::kNoWait);
-    if (ReportDue()) Report(LockWait::kNoWait);
+    if (ReportDue()) StartReport();
     Tidy();
     ShowNotices();
     ShowStatus();
@@ -199,23 +225,30 @@ size_t Listener::Run() {
     next = std::max(next + kFoldEvery, Clock::now());
   }
   receiver_->Stop();
-  Fold(LockWait::kWait);
-  if (changed_) Report(LockWait::kWait);
+  TakeReport(true);
+  FoldWhatIsLeft();
+  if (changed_) Reported(WriteSite(LockWait::kWait), new_players_);
   CompressOld();
   ShowNotices();
   ShowSummary();
   return reports_;
 }
 
-void Listener::Fold(LockWait wait) {
+// True when the fold went through (or had nothing to do).
+bool Listener::Fold(LockWait wait) {
   const std::string write_error = receiver_->TakeWriteError();
   if (!write_error.empty()) ShowError(write_error);
   folder_.Grown(day_files_.TakeGrown());
+  if (!folder_.HasWork()) return true;
+  const Clock::time_point start = Clock::now();
   try {
+    const std::lock_guard<std::mutex> use(database_use_);
     const UpdateSummary summary = folder_.Fold(wait, reference_line_);
+    fold_times_.Add(Clock::now() - start);
     folded_ += summary.lines_folded;
     if (summary.players_new + summary.players_changed > 0) changed_ = true;
     if (summary.players_new > 0) new_players_ = true;
+    return true;
   } catch (const DatabaseBusy&) {
     ShowError("Datenbank " + number_ + " ist belegt; eingelesen wird, sobald sie frei ist");
   } catch (const UpdateStopped& stopped) {
@@ -224,6 +257,14 @@ void Listener::Fold(LockWait wait) {
     ShowError(stopped.what());
   } catch (const std::exception& error) {
     ShowError(error.what());
+  }
+  return false;
+}
+
+// At the end: every line written, fold after fold, each within its budget,
+// until a fold fails (what is left is folded at the next start).
+void Listener::FoldWhatIsLeft() {
+  while (Fold(LockWait::kWait) && folder_.HasWork()) {
   }
 }
 
@@ -244,6 +285,7 @@ void Listener::CompressOld() {
   try {
     Ledger ledger;
     {
+      const std::lock_guard<std::mutex> use(database_use_);
       const DatabaseLock lock(database_dir_, DatabaseLock::Access::kRead, LockWait::kNoWait);
       ledger = Ledger::Read(database_dir_);
     }
@@ -257,35 +299,82 @@ void Listener::CompressOld() {
 }
 
 // Fresh, then regular: soon when players came that the site does not show
-// yet, otherwise at most `report_every_seconds` after a change.
+// yet, otherwise at most `report_every_seconds` after a change; never while
+// the last one still writes.
 bool Listener::ReportDue() const {
-  if (!changed_) return false;
+  if (!changed_ || report_.valid()) return false;
   if (!last_report_) return true;
   const Clock::duration since = Clock::now() - *last_report_;
   return (new_players_ && since >= kReportRestFactor * last_report_took_) ||
          since >= std::chrono::seconds(options_.report_every_seconds);
 }
 
-void Listener::Report(LockWait wait) {
+// Writes the site on a thread of its own: the folds go on meanwhile, except
+// while it reads the database.
+void Listener::StartReport() {
+  report_new_players_ = new_players_;
+  changed_ = false;
+  new_players_ = false;
+  report_ = std::async(std::launch::async, [this] {
+    // Below the receiving thread and the folds, and so are its page writers.
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kReportNiceness);
+    return WriteSite(LockWait::kNoWait);
+  });
+}
+
+// Takes the outcome of the report when it is done (with `wait`, once it is).
+void Listener::TakeReport(bool wait) {
+  if (!report_.valid()) return;
+  if (!wait && report_.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return;
+  Reported(report_.get(), report_new_players_);
+}
+
+// Holds the database while the report reads it and while it writes its index
+// of the site there; the pages are written without it. Safe on any thread.
+ReportOutcome Listener::WriteSite(LockWait wait) {
   const Clock::time_point start = Clock::now();
+  ReportOutcome outcome;
   try {
-    const DatabaseLock lock(database_dir_, DatabaseLock::Access::kRead, wait);
-    const fs::path site = options_.site.empty() ? DefaultSiteDir(program_dir_) : options_.site;
-    ReportRun(SiteTarget{site, wait, {}}, database_dir_,
-              ReadColourFile(program_dir_ / kColourFileName));
-    ++reports_;
-    changed_ = false;
-    new_players_ = false;
-    last_report_clock_ = WallClockNow();
+    std::unique_lock<std::mutex> use(database_use_);
+    std::optional<DatabaseLock> lock(std::in_place, database_dir_, DatabaseLock::Access::kRead,
+                                     wait);
+    SiteTarget site{options_.site.empty() ? DefaultSiteDir(program_dir_) : options_.site, wait, {}};
+    site.around_index_write = [&](const std::function<void()>& write) {
+      if (lock) return write();  // still held
+      const std::lock_guard<std::mutex> use_again(database_use_);
+      const DatabaseLock again(database_dir_, DatabaseLock::Access::kRead, LockWait::kWait);
+      write();
+    };
+    ReportRun(site, database_dir_, ReadColourFile(program_dir_ / kColourFileName),
+              std::time(nullptr), [&] {
+                lock.reset();
+                use.unlock();
+              });
   } catch (const DatabaseBusy&) {
-    return;  // a writer is at work: the next second tries again
+    outcome.end = ReportOutcome::End::kBusy;  // a writer is at work: the next second tries again
   } catch (const SiteBusy&) {
-    return;  // so is another writer of the site
+    outcome.end = ReportOutcome::End::kBusy;  // so is another writer of the site
   } catch (const std::exception& error) {
-    ShowError(error.what());  // tried again when the next report is due
+    outcome.end = ReportOutcome::End::kFailed;  // tried again when the next report is due
+    outcome.error = error.what();
+  }
+  outcome.took = Clock::now() - start;
+  return outcome;
+}
+
+// What a report run (started for `new_players`) leaves to do.
+void Listener::Reported(const ReportOutcome& outcome, bool new_players) {
+  if (outcome.end == ReportOutcome::End::kWritten) {
+    ++reports_;
+    last_report_clock_ = WallClockNow();
+  } else {
+    changed_ = true;
+    new_players_ = new_players_ || new_players;
+    if (outcome.end == ReportOutcome::End::kBusy) return;
+    ShowError(outcome.error);
   }
   last_report_ = Clock::now();
-  last_report_took_ = *last_report_ - start;
+  last_report_took_ = outcome.took;
 }
 
 void Listener::ShowError(const std::string& text) {
@@ -335,6 +424,8 @@ void Listener::ShowSummary() {
                n(counts_.wrong_date), std::string(kWrongDateFileName).c_str(), n(counts_.Dropped()),
                n(counts_.foreign), n(counts_.wrong_secret), n(counts_.malformed),
                n(counts_.unwritten), n(counts_.overflowed));
+  std::fprintf(stderr, "Datenbank %s: Einlesen %s\n", number_.c_str(),
+               fold_times_.Summary().c_str());
 }
 
 }  // namespace

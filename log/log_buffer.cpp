@@ -61,7 +61,8 @@ void LogBuffer::AppendFile(const std::filesystem::path& file, LoadMode mode) {
   logs_.back().settled = Settled(file);
 }
 
-bool LogBuffer::AppendFilePart(const std::filesystem::path& file, uint64_t from, std::string name) {
+bool LogBuffer::AppendFilePart(const std::filesystem::path& file, uint64_t from, std::string name,
+                               uint64_t most) {
   const size_t before = text_.size();
   if (!logs_.empty()) text_.append(kJoin);
   const size_t offset = text_.size();
@@ -71,9 +72,16 @@ bool LogBuffer::AppendFilePart(const std::filesystem::path& file, uint64_t from,
     text_.resize(before);
     throw;
   }
-  if (text().substr(offset).find('\n') == std::string_view::npos) {
+  const std::string_view part = text().substr(offset);
+  const size_t first_lf = part.find('\n');
+  if (first_lf == std::string_view::npos) {
     text_.resize(before);
     return false;
+  }
+  if (part.size() > most) {
+    // Cut after the last line end within `most` bytes, or after the first line.
+    const size_t last_lf = part.substr(0, most).rfind('\n');
+    text_.resize(offset + (last_lf == std::string_view::npos ? first_lf : last_lf) + 1);
   }
   FinishLog(std::move(name), offset, LoadMode::kCompleteLines);
   logs_.back().source = file;

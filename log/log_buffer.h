@@ -61,9 +61,13 @@ class LogBuffer {
 
   // Loads the complete lines of `file` from byte `from` on (a line start) as
   // one log under `name`: the part of a log that grew since it was last read.
-  // False, and the buffer unchanged, when that part holds no complete line.
-  // Throws FileError(kOpen) naming the file; the buffer is then unchanged.
-  bool AppendFilePart(const std::filesystem::path& file, uint64_t from, std::string name);
+  // Of a longer part only the lines within its first `most` bytes are taken
+  // (at least the first line), as if the file ended after them. False, and
+  // the buffer unchanged, when that part holds no complete line. Throws
+  // FileError(kOpen) naming the file; the buffer is then unchanged.
+  bool AppendFilePart(const std::filesystem::path& file, uint64_t from, std::string name,
+                      uint64_t most = kWholePart);
+  static constexpr uint64_t kWholePart = UINT64_MAX;
 
   // Empties the buffer ("Logfile reset"); the server label stays.
   void Clear();

@@ -34,7 +34,8 @@ SiteChanges ReportRun(const std::filesystem::path& program_dir,
 }
 
 SiteChanges ReportRun(const SiteTarget& target, const std::filesystem::path& database_dir,
-                      const ColourSet& colours, std::time_t now) {
+                      const ColourSet& colours, std::time_t now,
+                      const std::function<void()>& database_read) {
   SiteWriter site(target, SiteIndexFile(target.dir, database_dir), SiteFormatFingerprint());
   // Every player file is read once, before the first page is written: a file
   // that cannot be read stops the run with every page of the last run intact.
@@ -66,6 +67,7 @@ SiteChanges ReportRun(const SiteTarget& target, const std::filesystem::path& dat
              [&player](PageOutput& page) { page.text() += PlayerPage(player); });
   }
   const SiteHistory history = ReadSiteHistory(database_dir);
+  if (database_read) database_read();
   HistorySite history_site(history, now);
   history_site.AddTo(site);
   const std::string style_sheet = StyleSheetText(colours);

@@ -4,6 +4,7 @@
 
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -25,9 +26,12 @@ std::string ReportDoneStatus(std::string_view database_number);
 // cannot be read (before any page is written) or a page cannot be written
 // (the pages written before stay). Navigation of the HTML view and the
 // status text are the caller's. The history pages (HistorySite) come from
-// the database's event store and say they were written at `now`.
+// the database's event store and say they were written at `now`. Every file
+// of the database is read before `database_read` is called, and only the
+// site index (SiteTarget::around_index_write) is touched there after it.
 SiteChanges ReportRun(const SiteTarget& site, const std::filesystem::path& database_dir,
-                      const ColourSet& colours, std::time_t now = std::time(nullptr));
+                      const ColourSet& colours, std::time_t now = std::time(nullptr),
+                      const std::function<void()>& database_read = {});
 
 // The site in the program folder's own site folder (DefaultSiteDir).
 SiteChanges ReportRun(const std::filesystem::path& program_dir,

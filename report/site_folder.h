@@ -6,8 +6,8 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <initializer_list>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -33,6 +33,9 @@ struct SiteTarget {
   std::filesystem::path dir;
   LockWait wait = LockWait::kWait;
   std::function<void()> on_wait;  // called once before waiting
+  // Runs each write of the site index, which is kept in the database folder:
+  // the caller's chance to hold the database meanwhile (empty: runs it as is).
+  std::function<void(const std::function<void()>&)> around_index_write = {};
 };
 
 // The site folder is held by another writer and the caller would not wait.

@@ -78,7 +78,10 @@ bool IsSitePageName(std::string_view name) {
 
 SiteWriter::SiteWriter(const SiteTarget& target, std::filesystem::path index_file,
                        const Fingerprint& format)
-    : folder_(target), index_file_(std::move(index_file)), format_(format) {
+    : folder_(target),
+      around_index_write_(target.around_index_write),
+      index_file_(std::move(index_file)),
+      format_(format) {
   folder_.Remove(std::string(kServedSiteIndexName));
   folder_.RemoveLeftoverTemporaries(
       {kSiteSubfolders[0], kSiteSubfolders[1], kSiteSubfolders[2], kSiteSubfolders[3]});
@@ -129,7 +132,11 @@ void SiteWriter::WriteIndex(const SiteIndex& index) {
   // A database that does not exist keeps no index: its next run keeps no
   // page and removes none.
   if (bytes == index_bytes_ || !IsFolder(index_file_.parent_path())) return;
-  WriteFileAtomic(index_file_, bytes);
+  const auto write = [&] { WriteFileAtomic(index_file_, bytes); };
+  if (around_index_write_)
+    around_index_write_(write);
+  else
+    write();
   index_bytes_ = std::move(bytes);
 }
 

@@ -86,6 +86,7 @@ class SiteWriter {
   void MakeSubfolders(const std::string& folder);
 
   SiteFolder folder_;
+  std::function<void(const std::function<void()>&)> around_index_write_;
   std::filesystem::path index_file_;
   Fingerprint format_;
   std::string index_bytes_;  // the index as read, to leave it alone when nothing changed

@@ -6,14 +6,19 @@
 // and the listener's CPU share and memory over the run.
 //
 //   bench-listen [SECONDS [LINES_PER_SECOND [SERVERS [DATES]]]]   (default 60 50000 100 0)
-//   bench-listen --hostile [OTHER_CLI]
+//   bench-listen --hostile [OTHER_CLI [--other-keeps-claimed-dates]]
 //
 // With DATES, the lines claim that many different dates between them (a
 // sender that makes up its dates); without, they are dated today. --hostile
-// runs the two hard cases for 10 seconds at 50 000 lines per second each,
-// 100 000 dates from one sender and today's date from 1 000 senders, and
-// with OTHER_CLI (another build of varnokel-cli) the same cases on it first,
-// with the ratios of the two.
+// runs three cases for 10 seconds at 50 000 lines per second each: 100 000
+// dates from one sender; 1 000 senders of 20 players each, all new to the
+// database (20 000 player files made in those 10 seconds, one new player
+// every 25 lines: the hard case); and the same 1 000 senders with their
+// players known from an earlier log (what a real server sends: the same
+// few players for hours). With OTHER_CLI (another build of varnokel-cli)
+// the same cases run on it first, with the ratios of the two. The
+// listener's own summary of its folds (how many, the longest, the 99th
+// percentile) is shown beside the figures measured here.
 //
 // The program folder is a fresh folder below the system's temporary folder
 // (TMPDIR), on disk as a real installation would be.
@@ -51,6 +56,9 @@ constexpr auto kMaxDrain = 60s;             // after the last line, waited for a
 constexpr auto kMaxClosing = 60s;           // for the closing fold after SIGTERM
 constexpr int kDaysPerYear = 372;           // 12 months of 31 days, invalid ones included
 constexpr int kFirstMadeUpYear = 1700;
+constexpr size_t kKnownLines = 2000;      // per server, enough for each of its players to come
+constexpr uint64_t kKnownSeed = 1000000;  // the earlier log's seeds, apart from the stream's
+constexpr std::string_view kFoldsLabel = "Einlesen ";
 
 struct Case {
   int seconds = 60;
@@ -58,7 +66,8 @@ struct Case {
   int servers = 100;
   int dates = 0;  // made-up dates the lines claim; 0: today
   std::string cli = VARNOKEL_CLI;
-  bool calendar = true;  // the listener keeps lines of other days apart
+  bool calendar = true;        // the listener keeps lines of other days apart
+  bool players_known = false;  // the players folded from an earlier log before the stream
 };
 
 // What one run measured.
@@ -70,6 +79,7 @@ struct Outcome {
   double drain_seconds = 0;  // from the last line sent to every line on disk
   long peak_mb = 0;
   int status = 0;
+  std::string folds;  // the listener's summary of its folds
 };
 
 // One server: its lines, the day file and end offset of each in it, and
@@ -178,6 +188,38 @@ std::string Destination(const std::string& folder, const std::string& line, bool
   return folder + "/" + DayFileName(line);
 }
 
+// An earlier log of each server, with the same players, folded by --update.
+bool FoldKnownPlayers(const Case& c, const fs::path& program) {
+  std::string log;
+  for (int k = 0; k < c.servers; ++k) {
+    loggen::LogGenOptions options;
+    options.lines = kKnownLines;
+    options.seed = kKnownSeed + static_cast<uint64_t>(k);
+    options.players = kPlayersPerServer;
+    options.first_player = k * kPlayersPerServer;
+    DateToday(options);
+    log += loggen::GenerateLog(options);
+  }
+  const fs::path file = program / "known.log";
+  std::ofstream(file, std::ios::binary) << log;
+  const std::string command = "'" + c.cli + "' --program-dir '" + program.string() + "' --load '" +
+                              file.string() + "' --update >/dev/null 2>&1";
+  const auto start = Clock::now();
+  const bool folded = std::system(command.c_str()) == 0;
+  std::printf("players known: %zu lines folded in %.1f s\n", kKnownLines * c.servers,
+              std::chrono::duration<double>(Clock::now() - start).count());
+  fs::remove(file);
+  return folded;
+}
+
+// The listener's line on its folds, without its label.
+std::string FoldsOf(const std::string& err) {
+  const size_t at = err.find(kFoldsLabel);
+  if (at == std::string::npos) return "-";
+  const size_t end = err.find('\n', at);
+  return err.substr(at + kFoldsLabel.size(), end - at - kFoldsLabel.size());
+}
+
 Outcome Run(const Case& c) {
   const int seconds = c.seconds, rate = c.rate, servers = c.servers;
   const int64_t today = LocalDayNumber(std::time(nullptr));
@@ -217,13 +259,17 @@ Outcome Run(const Case& c) {
     s.sent_ns = std::make_unique<std::atomic<int64_t>[]>(s.datagrams.size());
   }
 
+  if (c.players_known && !FoldKnownPlayers(c, program)) {
+    std::fprintf(stderr, "the earlier log could not be folded\n");
+    return Outcome{.status = -1, .folds = "-"};
+  }
   testing::ListenerProcess listener(
       {c.cli, "--program-dir", program.string(), "--listen", "127.0.0.1:0"},
       program / "listener.err", program / "listener.out");
   const std::optional<Endpoint> at = listener.WaitReady(30s);
   if (!at) {
     std::fprintf(stderr, "listener did not start:\n%s", listener.Stderr().c_str());
-    return Outcome{.status = -1};
+    return Outcome{.status = -1, .folds = "-"};
   }
   std::printf("%s", listener.Stderr().c_str());
 
@@ -318,6 +364,8 @@ Outcome Run(const Case& c) {
               100.0 * static_cast<double>(run_ticks) / ticks_per_second / run_seconds, run_seconds);
   std::printf("listener memory:        peak %ld MB\n", peak_kb / 1024);
   std::printf("listener exit status:   %d\n", status);
+  const std::string folds = FoldsOf(listener.Stderr());  // before the folder goes
+  std::printf("listener folds:         %s\n", folds.c_str());
   std::error_code ignored;
   fs::remove_all(program, ignored);
   Outcome outcome;
@@ -332,6 +380,7 @@ Outcome Run(const Case& c) {
                               : std::chrono::duration<double>(drained - end_of_sending).count();
   outcome.peak_mb = peak_kb / 1024;
   outcome.status = status;
+  outcome.folds = folds;
   return outcome;
 }
 
@@ -351,7 +400,9 @@ void PrintComparison(const std::string& name, const Outcome& before, const Outco
       "delay max (s)    %12.3f %12.3f %10.1f\n"
       "busiest second   %11.0f%% %11.0f%% %10.1f   (CPU of one core)\n"
       "peak memory (MB) %12ld %12ld\n"
-      "exit status      %12d %12d\n",
+      "exit status      %12d %12d\n"
+      "folds before:    %s\n"
+      "folds after:     %s\n",
       name.c_str(), before.folded, after.folded,
       static_cast<unsigned long long>(before.sent - before.folded),
       static_cast<unsigned long long>(after.sent - after.folded), before.drain_seconds,
@@ -359,15 +410,20 @@ void PrintComparison(const std::string& name, const Outcome& before, const Outco
       after.p99_delay, ratio(before.p99_delay, after.p99_delay), before.max_delay, after.max_delay,
       ratio(before.max_delay, after.max_delay), 100 * before.max_cpu_share,
       100 * after.max_cpu_share, ratio(before.max_cpu_share, after.max_cpu_share), before.peak_mb,
-      after.peak_mb, before.status, after.status);
+      after.peak_mb, before.status, after.status, before.folds.c_str(), after.folds.c_str());
 }
 
-// The two hard cases, on `other_cli` first when given.
-int RunHostile(const std::string& other_cli) {
+// The hostile cases, on `other_cli` first when given (`other_follows_calendar`
+// false: it puts every line in the day file of the date the line claims, as
+// the listener did before it followed its own calendar).
+int RunHostile(const std::string& other_cli, bool other_follows_calendar) {
   constexpr int kSeconds = 10, kManyDates = 100000, kManySenders = 1000;
+  Case known{kSeconds, 50000, kManySenders, 0};
+  known.players_known = true;
   const std::vector<std::pair<std::string, Case>> cases = {
       {"100 000 dates from one sender", {kSeconds, 50000, 1, kManyDates}},
-      {"1 000 senders, dated today", {kSeconds, 50000, kManySenders, 0}}};
+      {"1 000 senders, dated today, every player new", {kSeconds, 50000, kManySenders, 0}},
+      {"1 000 senders, dated today, players known", known}};
   bool complete = true;
   for (const auto& [name, after_case] : cases) {
     std::printf("\n=== %s\n", name.c_str());
@@ -375,7 +431,7 @@ int RunHostile(const std::string& other_cli) {
     if (!other_cli.empty()) {
       Case before_case = after_case;
       before_case.cli = other_cli;
-      before_case.calendar = false;
+      before_case.calendar = other_follows_calendar;
       std::printf("--- before (%s)\n", other_cli.c_str());
       before = Run(before_case);
     }
@@ -401,7 +457,9 @@ void RaiseOpenFileLimit() {
 int main(int argc, char** argv) {
   varnokel::RaiseOpenFileLimit();
   if (argc > 1 && std::string_view(argv[1]) == "--hostile")
-    return varnokel::RunHostile(argc > 2 ? argv[2] : "");
+    return varnokel::RunHostile(
+        argc > 2 ? argv[2] : "",
+        !(argc > 3 && std::string_view(argv[3]) == "--other-keeps-claimed-dates"));
   varnokel::Case c;
   c.seconds = argc > 1 ? std::atoi(argv[1]) : 60;
   c.rate = argc > 2 ? std::atoi(argv[2]) : 50000;
@@ -410,7 +468,7 @@ int main(int argc, char** argv) {
   if (c.seconds < 1 || c.rate < 1 || c.servers < 1 || c.dates < 0) {
     std::fprintf(stderr,
                  "usage: bench-listen [SECONDS [LINES_PER_SECOND [SERVERS [DATES]]]]\n"
-                 "       bench-listen --hostile [OTHER_CLI]\n");
+                 "       bench-listen --hostile [OTHER_CLI [--other-keeps-claimed-dates]]\n");
     return 2;
   }
   return varnokel::Complete(varnokel::Run(c)) ? 0 : 1;

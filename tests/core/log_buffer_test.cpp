@@ -156,6 +156,13 @@ TEST(LogBuffer, PartsOfAGrowingFileAreItsCompleteLinesFromAnOffset) {
   EXPECT_EQ(buffer.text(), std::string("b\r\nc\r\na\nb\0c", 11));
   EXPECT_THROW(buffer.AppendFilePart(dir / "missing.log", 0, "m"), FileError);
   EXPECT_EQ(buffer.file_count(), 2u);
+  // Bounded: the lines within the first bytes, at least the first line.
+  WriteBytes(dir / "b.log", "aa\nbb\ncc\n");
+  LogBuffer bounded;
+  EXPECT_TRUE(bounded.AppendFilePart(dir / "b.log", 0, "b", 7));
+  EXPECT_TRUE(bounded.AppendFilePart(dir / "b.log", 3, "b", 1));
+  EXPECT_EQ(bounded.text(), "aa\nbb\r\nbb");
+  EXPECT_EQ(bounded.logs()[1].line_end, "\n");
 }
 
 TEST(LogBuffer, LinesAndMiddleLine) {

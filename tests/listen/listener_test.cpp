@@ -15,12 +15,14 @@
 
 #include "base/content_hash.h"
 #include "base/gzip.h"
+#include "db/database_lock.h"
 #include "db/ledger.h"
 #include "db/player_file.h"
 #include "db/player_record.h"
 #include "db/update_run.h"
 #include "listen/day_files.h"
 #include "listen/drop_notices.h"
+#include "listen/fold_budget.h"
 #include "log/line_count.h"
 #include "log/log_buffer.h"
 #include "log/log_line_layout.h"
@@ -393,6 +395,39 @@ TEST_F(Listen, HostileSendersMakeNoFilesBeyondTheirDaysAndNoMemoryBeyondTheirCou
             (std::vector<std::string>{DayFileName(lines[0]), std::string(kWrongDateFileName)}));
   EXPECT_EQ(ReadBytes(SenderDir(server) / DayFileName(lines[0])), today_lines);
   EXPECT_EQ(ReadBytes(SenderDir(server) / kWrongDateFileName), other_lines);
+  ExpectLedgerHoldsEachDayFileWhole(Db(1), server);
+}
+
+TEST_F(Listen, ABurstOfNewPlayersIsFoldedInBoundedFoldsEveryLineOnce) {
+  loggen::LogGenOptions options = TodaysLog(0);  // today and tomorrow: day files only
+  options.lines = 60000;
+  options.players = 4000;
+  options.max_online = 400;
+  const std::string log = loggen::GenerateLog(options);
+  const std::vector<std::string> lines = LinesOf(log);
+  const std::map<std::string, std::string> expected = LoadedAndUpdated(log);
+  ASSERT_GT(expected.size(), FoldBudget::kFirstNewPlayers + 1);
+  // The database held by another writer while every line comes: the first
+  // fold finds more new players than it may create.
+  std::optional<DatabaseLock> busy(std::in_place, Db(1), DatabaseLock::Access::kWrite);
+  std::unique_ptr<ListenerProcess> listener = Start({"--listen", "127.0.0.1:0", "--once"});
+  const std::optional<Endpoint> at = listener->WaitReady(kReady);
+  ASSERT_TRUE(at) << listener->Stderr();
+  Sender server("127.0.0.1");
+  SendLines(server, *at, lines, 0, lines.size());
+  WaitForDayFiles(server, Joined(lines, lines.size()).size());
+  busy.reset();
+  ASSERT_EQ(listener->Wait(kEnd), 0) << listener->Stderr();
+
+  const std::string err = listener->Stderr();
+  const std::string n = std::to_string(lines.size());
+  EXPECT_NE(err.find(n + " Zeilen in Tagesdateien, " + n + " eingelesen"), std::string::npos)
+      << err;
+  // Every line was there for the first fold; more than one took them on.
+  const size_t folds = err.find("Einlesen ");
+  ASSERT_NE(folds, std::string::npos) << err;
+  EXPECT_GE(std::atoi(err.c_str() + folds + 9), 2) << err;
+  ExpectSameStatistics(Db(1), expected);
   ExpectLedgerHoldsEachDayFileWhole(Db(1), server);
 }
 

@@ -209,10 +209,23 @@ std::string ReadFileText(const std::filesystem::path& file, bool follow_links) {
 }
 
 AtomicFileWriter::AtomicFileWriter(std::filesystem::path file,
-                                   std::optional<std::filesystem::perms> fixed_mode)
+                                   std::optional<std::filesystem::perms> fixed_mode,
+                                   NewFile new_file)
     : file_(std::move(file)) {
   if (int injected = NextWriteOperation())
     throw FileError(FileError::Kind::kCreate, file_, DescribeErrno(injected));
+  if (new_file == NewFile::kInPlace) {
+    fd_ =
+        file_calls::Open(file_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd_ < 0 && errno != EEXIST)
+      throw FileError(FileError::Kind::kCreate, file_, DescribeErrno(errno));
+    if (fd_ >= 0) {
+      temp_ = file_;
+      in_place_ = true;
+      if (fixed_mode && ::fchmod(fd_, static_cast<mode_t>(*fixed_mode)) != 0) Fail(errno);
+      return;
+    }
+  }
   const std::filesystem::path dir = file_.parent_path().empty() ? "." : file_.parent_path();
   static thread_local std::mt19937_64 random{std::random_device{}()};
   for (int attempt = 0; attempt < kTemporaryNameAttempts && fd_ < 0; ++attempt) {
@@ -261,6 +274,16 @@ void AtomicFileWriter::Write(std::string_view bytes) {
 
 ReplacedFile AtomicFileWriter::Commit() {
   if (fd_ < 0) Fail(EBADF);
+  if (in_place_) {
+    const int fd = fd_;
+    fd_ = -1;
+    if (file_calls::Close(fd) != 0) {
+      const int err = errno;
+      file_calls::Unlink(temp_.c_str());
+      throw FileError(FileError::Kind::kCreate, file_, DescribeErrno(err));
+    }
+    return ReplacedFile();
+  }
   // When the rename replaces a file, ext4 places the new file's blocks and
   // frees the old file's (waiting for the disk to discard them) inside the
   // rename, holding the folder's lock, so that every other writer in the

@@ -67,11 +67,22 @@ ReplacedFile WriteFileAtomic(const std::filesystem::path& file, std::string_view
 // the hidden temporary file, and Commit renames it over the target. A writer
 // dropped without Commit removes its temporary file and leaves the target as
 // it was. Throws FileError(kCreate) naming the target.
+//
+// With NewFile::kInPlace, a target that does not exist yet is made straight
+// under its own name instead (no temporary file, no rename: a new file in a
+// large folder costs half the folder changes): its bytes show while they are
+// written, a writer dropped without Commit removes it again, and a crash
+// leaves it part-written. Only for callers that keep the name marked as
+// unfinished elsewhere until Commit (the site index does). A target that
+// exists is replaced atomically as always.
 class AtomicFileWriter {
  public:
+  enum class NewFile { kTemporary, kInPlace };
+
   // The new file gets the mode 0644 less the umask, or exactly `fixed_mode`.
   explicit AtomicFileWriter(std::filesystem::path file,
-                            std::optional<std::filesystem::perms> fixed_mode = std::nullopt);
+                            std::optional<std::filesystem::perms> fixed_mode = std::nullopt,
+                            NewFile new_file = NewFile::kTemporary);
   AtomicFileWriter(AtomicFileWriter&& other) noexcept;
   AtomicFileWriter& operator=(AtomicFileWriter&& other) = delete;
   AtomicFileWriter(const AtomicFileWriter&) = delete;
@@ -87,8 +98,9 @@ class AtomicFileWriter {
   void Fail(int err);  // removes the temporary file and throws
 
   std::filesystem::path file_;
-  std::filesystem::path temp_;
+  std::filesystem::path temp_;  // the file written to: the target itself when in place
   int fd_ = -1;
+  bool in_place_ = false;
 };
 
 // True for the name of a temporary file WriteFileAtomic makes ("." + name +

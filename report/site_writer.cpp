@@ -182,7 +182,9 @@ SiteChanges SiteWriter::Commit() {
   BuildAndWritePages(
       builds,
       [&](size_t j) {
-        return AtomicFileWriter(folder_.path() / planned_[to_write[j]].name, kPublishedFileMode);
+        // A new page is made in place: the index names it as unfinished until the run's end.
+        return AtomicFileWriter(folder_.path() / planned_[to_write[j]].name, kPublishedFileMode,
+                                AtomicFileWriter::NewFile::kInPlace);
       },
       [&](size_t j, AtomicFileWriter& file) {
         const PlannedPage& page = planned_[to_write[j]];

@@ -63,5 +63,29 @@ TEST(AtomicFileWriter, PiecesAppearAtCommitAndNothingWhenGivenUp) {
   EXPECT_EQ(testing::FolderContents(dir.path()).size(), 1u);
 }
 
+// A new file made in place shows its bytes as they come, and is gone again
+// when given up; a file already there is still replaced only at Commit.
+TEST(AtomicFileWriter, NewFileInPlaceIsRemovedWhenGivenUpAndAnOldOneStaysAtomic) {
+  testing::TempDir dir;
+  const std::filesystem::path page = dir / "page.htm";
+  constexpr auto kInPlace = AtomicFileWriter::NewFile::kInPlace;
+  {
+    AtomicFileWriter half(page, std::nullopt, kInPlace);
+    half.Write("new, but ");
+    EXPECT_EQ(ReadFileBytes(page), "new, but ");
+  }
+  EXPECT_FALSE(std::filesystem::exists(page));
+  AtomicFileWriter first(page, std::filesystem::perms(0640), kInPlace);
+  first.Write("first");
+  EXPECT_FALSE(first.Commit().open());
+  EXPECT_EQ(std::filesystem::status(page).permissions(), std::filesystem::perms(0640));
+  AtomicFileWriter second(page, std::nullopt, kInPlace);
+  second.Write("second");
+  EXPECT_EQ(ReadFileBytes(page), "first");
+  EXPECT_TRUE(second.Commit().open());
+  EXPECT_EQ(ReadFileBytes(page), "second");
+  EXPECT_EQ(testing::FolderContents(dir.path()).size(), 1u);
+}
+
 }  // namespace
 }  // namespace varnokel

@@ -41,7 +41,8 @@ void HistorySite::AddTo(SiteWriter& site) {
   AddBuilt(site, "index.html", OverviewPage(view_));
   AddBuilt(site, "karten.htm", MapsPage(view_));
   AddBuilt(site, "verlauf.htm", HistoryPageText(view_));
-  AddBuilt(site, "suche.htm", SearchPage());
+  SearchIndex search = BuildSearchIndex(view_, kSearchFullListLimit);
+  AddBuilt(site, "suche.htm", SearchPage(search.files));
   const std::vector<MapTotals> maps = SumMaps(h);
   for (uint32_t m = 0; m < h.maps.size(); ++m)
     if (maps[m].played) AddBuilt(site, MapPageName(h.maps[m]), MapPage(view_, m));
@@ -49,10 +50,8 @@ void HistorySite::AddTo(SiteWriter& site) {
     if (!IsBotId(h.players[p]))
       site.Add(PlayerHistoryPageName(h.players[p]), PlayerInput(p),
                [this, p](PageOutput& page) { page.text() += PlayerHistoryPage(view_, p); });
-  const std::vector<std::vector<uint32_t>> shards = SearchShards(view_);
-  for (uint32_t s = 0; s < kSearchShards; ++s)
-    if (!shards[s].empty())
-      AddBuilt(site, SearchShardName(s), SearchShardText(view_, s, shards[s]));
+  for (uint32_t f = 0; f < search.files; ++f)
+    if (!search.texts[f].empty()) AddBuilt(site, SearchFileName(f), std::move(search.texts[f]));
   AddBuilt(site, std::string(kDataFolder) + "/spieler.json", PlayersJson(view_));
   AddBuilt(site, std::string(kDataFolder) + "/karten.json", MapsJson(view_));
   AddBuilt(site, std::string(kDataFolder) + "/tage.json", DaysJson(view_));

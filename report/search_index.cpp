@@ -23,17 +23,28 @@ char FoldLetter(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-using Characters = std::vector<std::string>;  // UTF-8 characters, letters folded
+// A text a player is found by: valid UTF-8, letters folded, with where each
+// character begins (and, last, where the text ends).
+struct SearchText {
+  uint32_t player = 0;
+  std::string bytes;
+  std::vector<uint32_t> starts;
 
-Characters FoldedCharacters(std::string_view text) {
-  Characters characters;
-  for (char c : ValidUtf8(text)) {
-    if ((static_cast<unsigned char>(c) & 0xC0) == 0x80 && !characters.empty())
-      characters.back() += c;
-    else
-      characters.emplace_back(1, FoldLetter(c));
+  size_t characters() const { return starts.size() - 1; }
+  std::string_view Run(size_t from, size_t count) const {
+    return std::string_view(bytes).substr(starts[from], starts[from + count] - starts[from]);
   }
-  return characters;
+};
+
+SearchText FoldedText(uint32_t player, std::string_view text) {
+  SearchText folded{player, ValidUtf8(text), {}};
+  for (uint32_t k = 0; k < folded.bytes.size(); ++k) {
+    char& c = folded.bytes[k];
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) folded.starts.push_back(k);
+    c = FoldLetter(c);
+  }
+  folded.starts.push_back(static_cast<uint32_t>(folded.bytes.size()));
+  return folded;
 }
 
 std::string IdSearchPart(std::string_view id) {
@@ -43,18 +54,11 @@ std::string IdSearchPart(std::string_view id) {
   return std::string(part);
 }
 
-std::string Joined(const Characters& text, size_t from, size_t count) {
-  std::string key;
-  for (size_t k = from; k < from + count; ++k) key += text[k];
-  return key;
-}
-
-// The players holding each key, ascending.
-using KeyPlayers = std::unordered_map<std::string, std::vector<uint32_t>>;
-
-void AddPlayer(std::vector<uint32_t>& players, uint32_t player) {
-  if (players.empty() || players.back() != player) players.push_back(player);
-}
+// Where a key begins in a text.
+struct Place {
+  uint32_t text;
+  uint32_t from;  // character
+};
 
 class IndexBuilder {
  public:
@@ -62,28 +66,31 @@ class IndexBuilder {
   SearchIndex Build();
 
  private:
-  void AddEntry(uint32_t player);
-  // The keys one character longer than `key` that `players` hold.
-  void Extend(const std::string& key, size_t length, const std::vector<uint32_t>& players,
-              KeyPlayers& longer) const;
+  struct KeyList {
+    bool cut = false;
+    std::vector<uint32_t> players;  // ascending
+    std::vector<Place> places;      // while the key's length is the one looked at
+  };
+
+  void AddPlayer(uint32_t p);
+  // Lists the keys of `length` characters at `places` (in the order of their
+  // players); returns the places of the keys one character longer below
+  // those cut short.
+  std::vector<Place> AddKeys(const std::vector<Place>& places, size_t length);
   uint32_t FileCount() const;
-  std::string FileText(uint32_t file, std::vector<const std::string*>& keys) const;
+  std::string FileText(uint32_t file, std::vector<std::string_view>& keys) const;
 
   const HistoryView& view_;
   size_t full_list_limit_;
-  std::vector<std::vector<Characters>> texts_;  // by player: id part and every name
-  std::vector<std::string> entries_;            // by player: [id, name, other names...]
-  // Every key with its players, cut short (true) or whole.
-  std::unordered_map<std::string, std::pair<bool, std::vector<uint32_t>>> keys_;
+  std::vector<SearchText> texts_;                       // every player's, by player
+  std::vector<std::string> entries_;                    // by player: [id, name, other names...]
+  std::unordered_map<std::string_view, KeyList> keys_;  // views into texts_
 };
 
 IndexBuilder::IndexBuilder(const HistoryView& view, size_t full_list_limit)
-    : view_(view),
-      full_list_limit_(full_list_limit),
-      texts_(view.history.players.size()),
-      entries_(view.history.players.size()) {}
+    : view_(view), full_list_limit_(full_list_limit), entries_(view.history.players.size()) {}
 
-void IndexBuilder::AddEntry(uint32_t p) {
+void IndexBuilder::AddPlayer(uint32_t p) {
   std::string& out = entries_[p];
   out += '[';
   AppendJsonString(out, view_.history.players[p]);
@@ -95,39 +102,61 @@ void IndexBuilder::AddEntry(uint32_t p) {
     AppendJsonString(out, view_.history.names[n].name);
   }
   out += ']';
+  texts_.push_back(FoldedText(p, IdSearchPart(view_.history.players[p])));
+  texts_.push_back(FoldedText(p, view_.names[p]));
+  for (uint32_t n : view_.player_names[p])
+    texts_.push_back(FoldedText(p, view_.history.names[n].name));
 }
 
-void IndexBuilder::Extend(const std::string& key, size_t length,
-                          const std::vector<uint32_t>& players, KeyPlayers& longer) const {
-  for (uint32_t p : players) {
-    for (const Characters& text : texts_[p]) {
-      for (size_t k = 0; k + length < text.size(); ++k)
-        if (Joined(text, k, length) == key) AddPlayer(longer[key + text[k + length]], p);
-    }
+std::vector<Place> IndexBuilder::AddKeys(const std::vector<Place>& places, size_t length) {
+  std::vector<std::string_view> new_keys;
+  for (const Place& place : places) {
+    const SearchText& text = texts_[place.text];
+    const std::string_view key = text.Run(place.from, length);
+    KeyList& list = keys_[key];
+    if (list.players.empty()) new_keys.push_back(key);
+    if (list.players.empty() || list.players.back() != text.player)
+      list.players.push_back(text.player);
+    if (place.from + length < text.characters()) list.places.push_back(place);
   }
+  std::vector<Place> longer;
+  for (std::string_view key : new_keys) {
+    KeyList& list = keys_[key];
+    list.cut = list.players.size() > full_list_limit_;
+    if (list.cut) {
+      list.players.resize(kSearchHits);
+      longer.insert(longer.end(), list.places.begin(), list.places.end());
+    }
+    list.places = {};
+  }
+  // The players in order again, so that each longer key lists them ascending.
+  std::sort(longer.begin(), longer.end(), [&](const Place& a, const Place& b) {
+    return texts_[a.text].player < texts_[b.text].player ||
+           (texts_[a.text].player == texts_[b.text].player && a.text < b.text);
+  });
+  return longer;
 }
 
 uint32_t IndexBuilder::FileCount() const {
   size_t bytes = 0;
   for (const auto& [key, list] : keys_)
-    for (uint32_t p : list.second) bytes += entries_[p].size() + 1;
+    for (uint32_t p : list.players) bytes += entries_[p].size() + 1;
   uint32_t files = kFewestFiles;
   while (files < kMostFiles && files * kFileBytes < bytes) files *= 2;
   return files;
 }
 
-std::string IndexBuilder::FileText(uint32_t file, std::vector<const std::string*>& keys) const {
-  std::sort(keys.begin(), keys.end(),
-            [](const std::string* a, const std::string* b) { return *a < *b; });
+std::string IndexBuilder::FileText(uint32_t file, std::vector<std::string_view>& keys) const {
+  std::sort(keys.begin(), keys.end());
   std::string out = "varnokelSuche(" + std::to_string(file) + ",{";
   for (size_t k = 0; k < keys.size(); ++k) {
-    const auto& [cut, players] = keys_.at(*keys[k]);
+    const KeyList& list = keys_.at(keys[k]);
     out += k == 0 ? "" : ",\n";
-    AppendJsonString(out, *keys[k]);
-    out += cut ? ":[1,[" : ":[0,[";
-    for (size_t j = 0; j < players.size(); ++j) {
+    AppendJsonString(out, keys[k]);
+    out += list.cut ? ":[1,[" : ":[0,[";
+    for (size_t j = 0; j < list.players.size(); ++j) {
       if (j > 0) out += ",\n";
-      out += entries_[players[j]];
+      out += entries_[list.players[j]];
     }
     out += "]]";
   }
@@ -136,34 +165,18 @@ std::string IndexBuilder::FileText(uint32_t file, std::vector<const std::string*
 }
 
 SearchIndex IndexBuilder::Build() {
-  KeyPlayers level;
-  for (uint32_t p = 0; p < view_.history.players.size(); ++p) {
-    if (IsBotId(view_.history.players[p])) continue;
-    AddEntry(p);
-    texts_[p].push_back(FoldedCharacters(IdSearchPart(view_.history.players[p])));
-    texts_[p].push_back(FoldedCharacters(view_.names[p]));
-    for (uint32_t n : view_.player_names[p])
-      texts_[p].push_back(FoldedCharacters(view_.history.names[n].name));
-    for (const Characters& text : texts_[p])
-      for (size_t k = 0; k + kFirstKeyLength <= text.size(); ++k)
-        AddPlayer(level[Joined(text, k, kFirstKeyLength)], p);
-  }
-  for (size_t length = kFirstKeyLength; !level.empty(); ++length) {
-    KeyPlayers longer;
-    for (auto& [key, players] : level) {
-      const bool cut = players.size() > full_list_limit_;
-      if (cut) {
-        Extend(key, length, players, longer);
-        players.resize(kSearchHits);
-      }
-      keys_.emplace(key, std::make_pair(cut, std::move(players)));
-    }
-    level = std::move(longer);
-  }
+  for (uint32_t p = 0; p < view_.history.players.size(); ++p)
+    if (!IsBotId(view_.history.players[p])) AddPlayer(p);
+  std::vector<Place> places;
+  for (uint32_t t = 0; t < texts_.size(); ++t)
+    for (uint32_t k = 0; k + kFirstKeyLength <= texts_[t].characters(); ++k)
+      places.push_back({t, k});
+  for (size_t length = kFirstKeyLength; !places.empty(); ++length) places = AddKeys(places, length);
+
   SearchIndex index;
   index.files = FileCount();
-  std::vector<std::vector<const std::string*>> by_file(index.files);
-  for (const auto& [key, list] : keys_) by_file[SearchFileOf(key, index.files)].push_back(&key);
+  std::vector<std::vector<std::string_view>> by_file(index.files);
+  for (const auto& [key, list] : keys_) by_file[SearchFileOf(key, index.files)].push_back(key);
   index.texts.resize(index.files);
   for (uint32_t f = 0; f < index.files; ++f)
     if (!by_file[f].empty()) index.texts[f] = FileText(f, by_file[f]);

@@ -1,7 +1,6 @@
 #include "report/history_stats.h"
 
 #include <algorithm>
-#include <set>
 
 #include "db/player_file.h"
 
@@ -69,14 +68,19 @@ int64_t HeadshotPercent(int64_t headshots, int64_t kills) {
 
 std::vector<MapTotals> SumMaps(const SiteHistory& h) {
   std::vector<MapTotals> maps(h.maps.size());
-  std::set<std::pair<uint32_t, uint32_t>> players;
+  std::vector<uint64_t> map_players;  // map << 32 | player, for every row of a player
+  map_players.reserve(h.days.size());
   for (const PlayerDayRow& row : h.days) {
     MapTotals& m = maps[row.map];
     m.played = true;
     m.kills += row.kills;
     m.headshots += row.headshots;
-    if (!IsBotId(h.players[row.player]) && players.emplace(row.map, row.player).second) ++m.players;
+    if (!IsBotId(h.players[row.player]))
+      map_players.push_back(uint64_t{row.map} << 32 | row.player);
   }
+  std::sort(map_players.begin(), map_players.end());
+  for (size_t k = 0; k < map_players.size(); ++k)
+    if (k == 0 || map_players[k] != map_players[k - 1]) ++maps[map_players[k] >> 32].players;
   for (const MapDayRow& row : h.map_days) {
     maps[row.map].played = true;
     maps[row.map].minutes += row.minutes;

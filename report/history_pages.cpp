@@ -38,15 +38,15 @@ Chart DailyChart(const HistoryView& view, DayRange range, const uint32_t* map, s
               {},
               {"Kills", std::vector<int64_t>(days)},
               {"Spieler", std::vector<int64_t>(days)}};
-  std::set<std::pair<DayNumber, uint32_t>> active;
+  PlayersPerGroup active(days);
   for (const PlayerDayRow& row : view.history.days) {
     if (!range.Holds(row.day) || (map && row.map != *map) ||
         IsBotId(view.history.players[row.player]))
       continue;
     chart.bars.values[static_cast<size_t>(row.day - range.from)] += row.kills;
-    if (active.emplace(row.day, row.player).second)
-      ++chart.line.values[static_cast<size_t>(row.day - range.from)];
+    active.Add(static_cast<size_t>(row.day - range.from), row.player);
   }
+  chart.line.values = active.Count();
   for (DayNumber d = range.from; d <= range.to; ++d)
     chart.columns.push_back(GermanDayText(d).substr(0, 6));
   return chart;
@@ -129,18 +129,19 @@ void AppendServers(std::string& out, const HistoryView& view) {
   const SiteHistory& h = view.history;
   if (h.servers.size() < 2) return;
   std::vector<int64_t> kills(h.servers.size());
-  std::vector<std::set<uint32_t>> players(h.servers.size());
+  PlayersPerGroup by_server(h.servers.size());
   for (const PlayerDayRow& row : h.days) {
     kills[row.server] += row.kills;
-    if (!IsBotId(h.players[row.player])) players[row.server].insert(row.player);
+    if (!IsBotId(h.players[row.player])) by_server.Add(row.server, row.player);
   }
+  const std::vector<int64_t> players = by_server.Count();
   AppendSectionHeading(out, "Server");
   AppendTableHead(out, {"Server", "#Kills", "#Spieler"});
   for (size_t s = 0; s < h.servers.size(); ++s) {
     out += "<tr>";
     AppendTextCell(out, HtmlEscape(h.servers[s].empty() ? "(ohne Namen)" : h.servers[s]));
     AppendNumberCell(out, kills[s]);
-    AppendNumberCell(out, static_cast<int64_t>(players[s].size()));
+    AppendNumberCell(out, players[s]);
     out += "</tr>";
   }
   out += "</table>";

@@ -66,21 +66,26 @@ int64_t HeadshotPercent(int64_t headshots, int64_t kills) {
   return kills > 0 ? headshots * 100 / kills : 0;
 }
 
+std::vector<int64_t> PlayersPerGroup::Count() {
+  std::sort(pairs_.begin(), pairs_.end());
+  std::vector<int64_t> counts(groups_);
+  for (size_t k = 0; k < pairs_.size(); ++k)
+    if (k == 0 || pairs_[k] != pairs_[k - 1]) ++counts[pairs_[k] >> 32];
+  return counts;
+}
+
 std::vector<MapTotals> SumMaps(const SiteHistory& h) {
   std::vector<MapTotals> maps(h.maps.size());
-  std::vector<uint64_t> map_players;  // map << 32 | player, for every row of a player
-  map_players.reserve(h.days.size());
+  PlayersPerGroup players(h.maps.size());
   for (const PlayerDayRow& row : h.days) {
     MapTotals& m = maps[row.map];
     m.played = true;
     m.kills += row.kills;
     m.headshots += row.headshots;
-    if (!IsBotId(h.players[row.player]))
-      map_players.push_back(uint64_t{row.map} << 32 | row.player);
+    if (!IsBotId(h.players[row.player])) players.Add(row.map, row.player);
   }
-  std::sort(map_players.begin(), map_players.end());
-  for (size_t k = 0; k < map_players.size(); ++k)
-    if (k == 0 || map_players[k] != map_players[k - 1]) ++maps[map_players[k] >> 32].players;
+  const std::vector<int64_t> counts = players.Count();
+  for (size_t m = 0; m < maps.size(); ++m) maps[m].players = static_cast<size_t>(counts[m]);
   for (const MapDayRow& row : h.map_days) {
     maps[row.map].played = true;
     maps[row.map].minutes += row.minutes;

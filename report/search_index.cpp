@@ -185,13 +185,14 @@ SearchIndex IndexBuilder::Build() {
 
 // The script of suche.htm: walks from the key of the first two characters of
 // what is typed to longer keys, loading each key's file once by a script
-// element, and shows the players of the list it ends at whose names or id
-// hold the text.
+// element (with the files of the next few longer keys at once, so that a walk
+// waits for one load, not one after the other), and shows the players of the
+// list it ends at whose names or id hold the text.
 constexpr std::string_view kSearchScriptHead = R"JS(<script>
 (function () {
   var FILES = )JS";
 constexpr std::string_view kSearchScriptHits = R"JS(, HITS = )JS";
-constexpr std::string_view kSearchScriptBody = R"JS(, files = {}, wanted = -1,
+constexpr std::string_view kSearchScriptBody = R"JS(, AHEAD = 3, files = {}, loading = {},
       input = document.getElementById('q'), list = document.getElementById('treffer'),
       note = document.getElementById('hinweis');
   function fold(s) { return s.replace(/[A-Z]/g, function (c) { return c.toLowerCase(); }); }
@@ -205,7 +206,8 @@ constexpr std::string_view kSearchScriptBody = R"JS(, files = {}, wanted = -1,
     return h % FILES;
   }
   function load(n) {
-    wanted = n; note.textContent = 'Suche ...';
+    if (loading[n]) return;
+    loading[n] = true;
     var s = document.createElement('script');
     s.src = 'daten/suche/' + n + '.js';
     s.onerror = function () { varnokelSuche(n, {}); };  // no key in that file
@@ -224,7 +226,12 @@ constexpr std::string_view kSearchScriptBody = R"JS(, files = {}, wanted = -1,
     var c = Array.from(q.indexOf(':') >= 0 ? idPart(q) : q);
     for (var length = 2; ; length++) {
       var key = c.slice(0, length).join(''), n = fileOf(key);
-      if (!files[n]) { load(n); return null; }
+      if (!files[n]) {  // this key's file, and those of the next longer keys at once
+        for (var more = length; more <= Math.min(c.length, length + AHEAD); more++)
+          load(fileOf(c.slice(0, more).join('')));
+        note.textContent = 'Suche ...';
+        return null;
+      }
       var entry = files[n][key];
       if (!entry) return [];
       if (!entry[0] || length >= c.length) return entry[1];
@@ -253,7 +260,7 @@ constexpr std::string_view kSearchScriptBody = R"JS(, files = {}, wanted = -1,
     });
     note.textContent = found ? found + (found >= HITS ? '+' : '') + ' Treffer' : 'Kein Spieler gefunden.';
   }
-  window.varnokelSuche = function (n, keys) { files[n] = keys; if (n === wanted) show(); };
+  window.varnokelSuche = function (n, keys) { files[n] = keys; show(); };
   input.addEventListener('input', show);
   var q = new URLSearchParams(location.search).get('q');
   if (q) { input.value = q; show(); }

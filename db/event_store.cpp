@@ -74,6 +74,7 @@ class Statement {
   }
   int64_t Int(int column) const { return sqlite3_column_int64(statement_, column); }
   int Columns() const { return sqlite3_column_count(statement_); }
+  StoreRow Row() const { return StoreRow(statement_); }
   std::string Text(int column) const {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement_, column));
     return text == nullptr
@@ -429,6 +430,12 @@ void EventStore::ForEachRow(std::string_view sql,
     for (size_t i = 0; i < columns.size(); ++i) columns[i] = query.Text(static_cast<int>(i));
     row(columns);
   }
+}
+
+void EventStore::ForEachStoreRow(std::string_view sql,
+                                 const std::function<void(const StoreRow&)>& row) const {
+  Statement query(db_.get(), sql, file_);
+  while (query.Step()) row(query.Row());
 }
 
 std::string EventStore::CanonicalDump() const {

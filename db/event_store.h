@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "db/store_changes.h"
+#include "db/store_rows.h"
 
 struct sqlite3;
 
@@ -63,6 +64,10 @@ class EventStore {
   // (NULL as empty text). Throws FileError naming the store.
   void ForEachRow(std::string_view sql,
                   const std::function<void(const std::vector<std::string>&)>& row) const;
+  // The same with each row's columns read in place, as they are stored.
+  void ForEachStoreRow(std::string_view sql, const std::function<void(const StoreRow&)>& row) const;
+  // The store's file, for the failures of its readers.
+  const std::filesystem::path& file() const { return file_; }
 
   // Every row of the views and the sums behind them, in a fixed order, one
   // line each: two stores with equal contents give equal dumps.

@@ -200,9 +200,10 @@ inline constexpr std::string_view kHistoryServers = "SELECT nr, name FROM server
 inline constexpr std::string_view kHistoryPlayerDays =
     "SELECT player, day, map, server, kills, deaths, headshots, seconds, "
     "bombs_planted + bombs_defused FROM player_day WHERE day >= 0";
-// Weapons through their view: one row packs a player's day.
+inline constexpr std::string_view kHistoryWeapons = "SELECT nr, name FROM weapon";
+// One row packs a player's day (see above); the reader takes it apart.
 inline constexpr std::string_view kHistoryWeaponDays =
-    "SELECT spieler, tag, waffe, kills, headshots FROM waffen_tage WHERE tag IS NOT NULL";
+    "SELECT player, day, weapons FROM weapon_day WHERE day >= 0";
 inline constexpr std::string_view kHistoryNames =
     "SELECT player, name, first_day, last_day FROM player_name WHERE first_day >= 0";
 inline constexpr std::string_view kHistorySessions =

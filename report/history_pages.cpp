@@ -38,15 +38,15 @@ Chart DailyChart(const HistoryView& view, DayRange range, const uint32_t* map, s
               {},
               {"Kills", std::vector<int64_t>(days)},
               {"Spieler", std::vector<int64_t>(days)}};
-  std::set<std::pair<DayNumber, uint32_t>> active;
+  PlayersPerGroup active(days);
   for (const PlayerDayRow& row : view.history.days) {
     if (!range.Holds(row.day) || (map && row.map != *map) ||
         IsBotId(view.history.players[row.player]))
       continue;
     chart.bars.values[static_cast<size_t>(row.day - range.from)] += row.kills;
-    if (active.emplace(row.day, row.player).second)
-      ++chart.line.values[static_cast<size_t>(row.day - range.from)];
+    active.Add(static_cast<size_t>(row.day - range.from), row.player);
   }
+  chart.line.values = active.Count();
   for (DayNumber d = range.from; d <= range.to; ++d)
     chart.columns.push_back(GermanDayText(d).substr(0, 6));
   return chart;
@@ -60,14 +60,22 @@ void AppendTile(std::string& out, std::string_view label, int64_t value) {
   out += "</b></span></div>";
 }
 
-size_t ActivePlayers(const HistoryView& view, DayRange range) {
-  return SumPlayers(view.history, range).size();
-}
-
-int64_t KillsIn(const HistoryView& view, DayRange range) {
+// The players with a row in a stretch of days and their kills, bots left out.
+struct Activity {
+  int64_t players = 0;
   int64_t kills = 0;
-  for (const PlayerTotals& p : SumPlayers(view.history, range)) kills += p.kills;
-  return kills;
+};
+
+Activity ActivityIn(const HistoryView& view, DayRange range) {
+  const SiteHistory& h = view.history;
+  Activity activity;
+  std::vector<char> seen(h.players.size(), 0);
+  for (const PlayerDayRow& row : h.days) {
+    if (!range.Holds(row.day) || IsBotId(h.players[row.player])) continue;
+    activity.kills += row.kills;
+    if (!seen[row.player]) ++activity.players, seen[row.player] = 1;
+  }
+  return activity;
 }
 
 // Map indices, most played first (minutes, then kills, then name).
@@ -121,18 +129,19 @@ void AppendServers(std::string& out, const HistoryView& view) {
   const SiteHistory& h = view.history;
   if (h.servers.size() < 2) return;
   std::vector<int64_t> kills(h.servers.size());
-  std::vector<std::set<uint32_t>> players(h.servers.size());
+  PlayersPerGroup by_server(h.servers.size());
   for (const PlayerDayRow& row : h.days) {
     kills[row.server] += row.kills;
-    if (!IsBotId(h.players[row.player])) players[row.server].insert(row.player);
+    if (!IsBotId(h.players[row.player])) by_server.Add(row.server, row.player);
   }
+  const std::vector<int64_t> players = by_server.Count();
   AppendSectionHeading(out, "Server");
   AppendTableHead(out, {"Server", "#Kills", "#Spieler"});
   for (size_t s = 0; s < h.servers.size(); ++s) {
     out += "<tr>";
     AppendTextCell(out, HtmlEscape(h.servers[s].empty() ? "(ohne Namen)" : h.servers[s]));
     AppendNumberCell(out, kills[s]);
-    AppendNumberCell(out, static_cast<int64_t>(players[s].size()));
+    AppendNumberCell(out, players[s]);
     out += "</tr>";
   }
   out += "</table>";
@@ -208,12 +217,12 @@ std::string OverviewPage(const HistoryView& view) {
   std::string out;
   AppendHistoryHead(out, "Übersicht", "", HistoryPage::kOverview);
   out += "<p>Stand: " + view.stand + "</p><div class=kacheln>";
-  AppendTile(out, "Spieler insgesamt", static_cast<int64_t>(ActivePlayers(view, kAllDays)));
-  AppendTile(out, "aktiv in 7 Tagen", static_cast<int64_t>(ActivePlayers(view, LastDays(view, 7))));
-  AppendTile(out, "aktiv in 30 Tagen",
-             static_cast<int64_t>(ActivePlayers(view, LastDays(view, 30))));
-  AppendTile(out, "Kills heute", KillsIn(view, LastDays(view, 1)));
-  AppendTile(out, "Kills in 7 Tagen", KillsIn(view, LastDays(view, 7)));
+  const Activity week_activity = ActivityIn(view, LastDays(view, 7));
+  AppendTile(out, "Spieler insgesamt", ActivityIn(view, kAllDays).players);
+  AppendTile(out, "aktiv in 7 Tagen", week_activity.players);
+  AppendTile(out, "aktiv in 30 Tagen", ActivityIn(view, LastDays(view, 30)).players);
+  AppendTile(out, "Kills heute", ActivityIn(view, LastDays(view, 1)).kills);
+  AppendTile(out, "Kills in 7 Tagen", week_activity.kills);
   out += "</div>";
   AppendSectionHeading(out, "Die letzten 90 Tage");
   AppendChartSvg(out, DailyChart(view, LastDays(view, kChartDays), nullptr,

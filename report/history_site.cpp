@@ -1,5 +1,9 @@
 #include "report/history_site.h"
 
+#include <array>
+#include <future>
+
+#include "base/parallel_stretches.h"
 #include "report/history_frame.h"
 #include "report/history_pages.h"
 #include "report/open_data.h"
@@ -38,24 +42,36 @@ Fingerprint HistorySite::PlayerInput(uint32_t player) const {
 
 void HistorySite::AddTo(SiteWriter& site) {
   const SiteHistory& h = view_.history;
+  // The search index and the open data are built on threads of their own
+  // meanwhile; the pages that sum everything and the players' inputs here.
+  std::future<SearchIndex> search = std::async(
+      std::launch::async, [this] { return BuildSearchIndex(view_, kSearchFullListLimit); });
+  std::future<std::array<std::string, 3>> data = std::async(std::launch::async, [this] {
+    return std::array<std::string, 3>{PlayersJson(view_), MapsJson(view_), DaysJson(view_)};
+  });
   AddBuilt(site, "index.html", OverviewPage(view_));
   AddBuilt(site, "karten.htm", MapsPage(view_));
   AddBuilt(site, "verlauf.htm", HistoryPageText(view_));
-  AddBuilt(site, "suche.htm", SearchPage());
+  std::vector<Fingerprint> player_inputs(h.players.size());
+  ForEachStretch(h.players.size(), [&](size_t from, size_t to) {
+    for (size_t p = from; p < to; ++p)
+      if (!IsBotId(h.players[p])) player_inputs[p] = PlayerInput(static_cast<uint32_t>(p));
+  });
+  SearchIndex index = search.get();
+  AddBuilt(site, "suche.htm", SearchPage(index.files));
   const std::vector<MapTotals> maps = SumMaps(h);
   for (uint32_t m = 0; m < h.maps.size(); ++m)
     if (maps[m].played) AddBuilt(site, MapPageName(h.maps[m]), MapPage(view_, m));
   for (uint32_t p = 0; p < h.players.size(); ++p)
     if (!IsBotId(h.players[p]))
-      site.Add(PlayerHistoryPageName(h.players[p]), PlayerInput(p),
+      site.Add(PlayerHistoryPageName(h.players[p]), player_inputs[p],
                [this, p](PageOutput& page) { page.text() += PlayerHistoryPage(view_, p); });
-  const std::vector<std::vector<uint32_t>> shards = SearchShards(view_);
-  for (uint32_t s = 0; s < kSearchShards; ++s)
-    if (!shards[s].empty())
-      AddBuilt(site, SearchShardName(s), SearchShardText(view_, s, shards[s]));
-  AddBuilt(site, std::string(kDataFolder) + "/spieler.json", PlayersJson(view_));
-  AddBuilt(site, std::string(kDataFolder) + "/karten.json", MapsJson(view_));
-  AddBuilt(site, std::string(kDataFolder) + "/tage.json", DaysJson(view_));
+  for (uint32_t f = 0; f < index.files; ++f)
+    if (!index.texts[f].empty()) AddBuilt(site, SearchFileName(f), std::move(index.texts[f]));
+  std::array<std::string, 3> open_data = data.get();
+  AddBuilt(site, std::string(kDataFolder) + "/spieler.json", std::move(open_data[0]));
+  AddBuilt(site, std::string(kDataFolder) + "/karten.json", std::move(open_data[1]));
+  AddBuilt(site, std::string(kDataFolder) + "/tage.json", std::move(open_data[2]));
 }
 
 }  // namespace varnokel

@@ -1,7 +1,6 @@
 #include "report/history_stats.h"
 
 #include <algorithm>
-#include <set>
 
 #include "db/player_file.h"
 
@@ -67,16 +66,26 @@ int64_t HeadshotPercent(int64_t headshots, int64_t kills) {
   return kills > 0 ? headshots * 100 / kills : 0;
 }
 
+std::vector<int64_t> PlayersPerGroup::Count() {
+  std::sort(pairs_.begin(), pairs_.end());
+  std::vector<int64_t> counts(groups_);
+  for (size_t k = 0; k < pairs_.size(); ++k)
+    if (k == 0 || pairs_[k] != pairs_[k - 1]) ++counts[pairs_[k] >> 32];
+  return counts;
+}
+
 std::vector<MapTotals> SumMaps(const SiteHistory& h) {
   std::vector<MapTotals> maps(h.maps.size());
-  std::set<std::pair<uint32_t, uint32_t>> players;
+  PlayersPerGroup players(h.maps.size());
   for (const PlayerDayRow& row : h.days) {
     MapTotals& m = maps[row.map];
     m.played = true;
     m.kills += row.kills;
     m.headshots += row.headshots;
-    if (!IsBotId(h.players[row.player]) && players.emplace(row.map, row.player).second) ++m.players;
+    if (!IsBotId(h.players[row.player])) players.Add(row.map, row.player);
   }
+  const std::vector<int64_t> counts = players.Count();
+  for (size_t m = 0; m < maps.size(); ++m) maps[m].players = static_cast<size_t>(counts[m]);
   for (const MapDayRow& row : h.map_days) {
     maps[row.map].played = true;
     maps[row.map].minutes += row.minutes;

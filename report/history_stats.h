@@ -51,6 +51,20 @@ void RankByKills(std::vector<PlayerTotals>& players);
 // Headshots per kill in whole percent; 0 without kills.
 int64_t HeadshotPercent(int64_t headshots, int64_t kills);
 
+// Distinct players per group (a map, a day, a server): add a pair for every
+// row, then count. Sorting pairs beats a tree of them many times over.
+class PlayersPerGroup {
+ public:
+  explicit PlayersPerGroup(size_t groups) : groups_(groups) {}
+  void Add(size_t group, uint32_t player) { pairs_.push_back(uint64_t{group} << 32 | player); }
+  // The number of distinct players of each group.
+  std::vector<int64_t> Count();
+
+ private:
+  size_t groups_;
+  std::vector<uint64_t> pairs_;
+};
+
 // What was played on each map, by map index.
 struct MapTotals {
   int64_t minutes = 0;

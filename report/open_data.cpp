@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <map>
-#include <set>
 
 #include "report/json_text.h"
 
@@ -65,21 +64,27 @@ std::string MapsJson(const HistoryView& view) {
 
 std::string DaysJson(const HistoryView& view) {
   struct DayTotals {
-    std::set<uint32_t> players;
+    size_t number = 0;  // in the order of the days
     int64_t kills = 0, headshots = 0, seconds = 0;
   };
   std::map<DayNumber, DayTotals> days;
+  for (const PlayerDayRow& row : view.history.days)
+    if (!IsBotId(view.history.players[row.player])) days[row.day];
+  size_t number = 0;
+  for (auto& [day, d] : days) d.number = number++;
+  PlayersPerGroup players(days.size());
   for (const PlayerDayRow& row : view.history.days) {
     if (IsBotId(view.history.players[row.player])) continue;
     DayTotals& d = days[row.day];
-    d.players.insert(row.player);
+    players.Add(d.number, row.player);
     d.kills += row.kills, d.headshots += row.headshots, d.seconds += row.seconds;
   }
+  const std::vector<int64_t> active = players.Count();
   std::string out = "[";
   for (const auto& [day, d] : days) {
     out += out.size() == 1 ? "\n{\"tag\":\"" : ",\n{\"tag\":\"";
     out += DayText(day) + "\"";
-    AppendField(out, "spieler", static_cast<int64_t>(d.players.size()));
+    AppendField(out, "spieler", active[d.number]);
     AppendField(out, "kills", d.kills);
     AppendField(out, "headshots", d.headshots);
     AppendField(out, "sekunden", d.seconds);

@@ -1,5 +1,7 @@
 #include "report/report_run.h"
 
+#include <future>
+
 #include "base/parallel_stretches.h"
 #include "report/history_site.h"
 #include "report/player_list.h"
@@ -37,6 +39,9 @@ SiteChanges ReportRun(const SiteTarget& target, const std::filesystem::path& dat
                       const ColourSet& colours, std::time_t now,
                       const std::function<void()>& database_read) {
   SiteWriter site(target, SiteIndexFile(target.dir, database_dir), SiteFormatFingerprint());
+  // The event store is read beside the player files, on a thread of its own.
+  std::future<SiteHistory> store =
+      std::async(std::launch::async, [&database_dir] { return ReadSiteHistory(database_dir); });
   // Every player file is read once, before the first page is written: a file
   // that cannot be read stops the run with every page of the last run intact.
   const PlayerListing listing = BuildPlayerListing(database_dir);
@@ -66,7 +71,7 @@ SiteChanges ReportRun(const SiteTarget& target, const std::filesystem::path& dat
     site.Add(PlayerPageName(player), player_inputs[k],
              [&player](PageOutput& page) { page.text() += PlayerPage(player); });
   }
-  const SiteHistory history = ReadSiteHistory(database_dir);
+  const SiteHistory history = store.get();
   if (database_read) database_read();
   HistorySite history_site(history, now);
   history_site.AddTo(site);

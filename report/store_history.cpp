@@ -1,8 +1,8 @@
 #include "report/site_history.h"
 
-#include <cstdlib>
-#include <functional>
+#include <optional>
 
+#include "base/file_io.h"
 #include "db/event_store.h"
 #include "db/store_sql.h"
 
@@ -10,25 +10,37 @@ namespace varnokel {
 
 namespace {
 
-int64_t Number(const std::string& text) {
-  return std::strtoll(text.c_str(), nullptr, 10);
-}
+constexpr int64_t kSecondsPerMinute = 60;
 
-// The store's numbers of players, maps or servers, turned into the history's indices.
-std::vector<uint32_t> Indices(const EventStore& store, std::string_view sql,
-                              const std::function<uint32_t(std::string_view)>& index_of) {
-  std::vector<uint32_t> indices;
-  store.ForEachRow(sql, [&](const std::vector<std::string>& row) {
-    const size_t nr = static_cast<size_t>(Number(row[0]));
-    if (nr >= indices.size()) indices.resize(nr + 1, 0);
-    indices[nr] = index_of(row[1]);
+// The store's numbers of players, maps, servers or weapons, turned into the
+// history's indices by `index_of`.
+template <typename IndexOf>
+auto Indices(const EventStore& store, std::string_view sql, const IndexOf& index_of) {
+  std::vector<decltype(index_of(std::string_view()))> indices;
+  store.ForEachStoreRow(sql, [&](const StoreRow& row) {
+    const int64_t nr = row.Int(0);
+    if (nr < 0) return;
+    if (static_cast<size_t>(nr) >= indices.size()) indices.resize(static_cast<size_t>(nr) + 1);
+    indices[static_cast<size_t>(nr)] = index_of(row.Text(1));
   });
   return indices;
 }
 
-uint32_t At(const std::vector<uint32_t>& indices, const std::string& nr) {
-  const size_t k = static_cast<size_t>(Number(nr));
-  return k < indices.size() ? indices[k] : 0;
+template <typename Index>
+const Index& At(const std::vector<Index>& indices, int64_t nr) {
+  static const Index kNone{};
+  return nr >= 0 && static_cast<size_t>(nr) < indices.size() ? indices[static_cast<size_t>(nr)]
+                                                             : kNone;
+}
+
+DayNumber Day(const StoreRow& row, int column) {
+  return static_cast<DayNumber>(row.Int(column));
+}
+
+FileError DamagedWeapons(const std::filesystem::path& store) {
+  return FileError(FileError::Kind::kOpen, store,
+                   "Ereignisdatenbank: besch\xC3\xA4"
+                   "digte Waffenzeile");
 }
 
 }  // namespace
@@ -44,27 +56,33 @@ SiteHistory ReadSiteHistory(const std::filesystem::path& database_dir) {
       Indices(store, store_sql::kHistoryMaps, [&](std::string_view m) { return b.Map(m); });
   const auto servers =
       Indices(store, store_sql::kHistoryServers, [&](std::string_view s) { return b.Server(s); });
+  const auto weapons = Indices(store, store_sql::kHistoryWeapons,
+                               [](std::string_view w) { return std::optional<std::string>(w); });
   SiteHistory& h = b.history();
-  store.ForEachRow(store_sql::kHistoryPlayerDays, [&](const std::vector<std::string>& r) {
-    h.days.push_back({At(players, r[0]), static_cast<DayNumber>(Number(r[1])), At(maps, r[2]),
-                      At(servers, r[3]), Number(r[4]), Number(r[5]), Number(r[6]), Number(r[7]),
-                      Number(r[8])});
+  store.ForEachStoreRow(store_sql::kHistoryPlayerDays, [&](const StoreRow& r) {
+    h.days.push_back({At(players, r.Int(0)), Day(r, 1), At(maps, r.Int(2)), At(servers, r.Int(3)),
+                      r.Int(4), r.Int(5), r.Int(6), r.Int(7), r.Int(8)});
   });
-  store.ForEachRow(store_sql::kHistoryWeaponDays, [&](const std::vector<std::string>& r) {
-    DayNumber day = 0;
-    if (ParseDay(r[1], day))
-      h.weapons.push_back({b.Player(r[0]), day, r[2], Number(r[3]), Number(r[4])});
+  std::vector<WeaponEntry> entries;
+  store.ForEachStoreRow(store_sql::kHistoryWeaponDays, [&](const StoreRow& r) {
+    entries.clear();
+    if (!ParseWeaponEntries(r.Text(2), entries)) throw DamagedWeapons(store.file());
+    const uint32_t player = At(players, r.Int(0));
+    for (const WeaponEntry& e : entries) {
+      // A number the weapon table does not hold names no weapon.
+      if (const auto& weapon = At(weapons, e.weapon))
+        h.weapons.push_back({player, Day(r, 1), *weapon, e.kills, e.headshots});
+    }
   });
-  store.ForEachRow(store_sql::kHistoryNames, [&](const std::vector<std::string>& r) {
-    h.names.push_back({At(players, r[0]), r[1], static_cast<DayNumber>(Number(r[2])),
-                       static_cast<DayNumber>(Number(r[3]))});
+  store.ForEachStoreRow(store_sql::kHistoryNames, [&](const StoreRow& r) {
+    h.names.push_back({At(players, r.Int(0)), std::string(r.Text(1)), Day(r, 2), Day(r, 3)});
   });
-  store.ForEachRow(store_sql::kHistorySessions, [&](const std::vector<std::string>& r) {
-    h.sessions.push_back({At(players, r[0]), r[1], r[2], At(maps, r[3]), At(servers, r[4])});
+  store.ForEachStoreRow(store_sql::kHistorySessions, [&](const StoreRow& r) {
+    h.sessions.push_back({At(players, r.Int(0)), std::string(r.Text(1)), std::string(r.Text(2)),
+                          At(maps, r.Int(3)), At(servers, r.Int(4))});
   });
-  store.ForEachRow(store_sql::kHistoryMapDays, [&](const std::vector<std::string>& r) {
-    h.map_days.push_back(
-        {At(maps, r[0]), static_cast<DayNumber>(Number(r[1])), Number(r[2]), Number(r[3]) / 60});
+  store.ForEachStoreRow(store_sql::kHistoryMapDays, [&](const StoreRow& r) {
+    h.map_days.push_back({At(maps, r.Int(0)), Day(r, 1), r.Int(2), r.Int(3) / kSecondsPerMinute});
   });
   return b.Take();
 }

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <set>
 
@@ -135,10 +136,68 @@ TEST(HistoryPages, ShowTheStoresNumbersAndKeepNamesAsText) {
             std::string::npos);
   EXPECT_NE(players.find("\\u003cimg"), std::string::npos);
   EXPECT_EQ(players.find("BOT"), std::string::npos);
-  const std::string shard = ReadBytes(html / SearchShardName(SearchShardOf("ik")));
-  EXPECT_NE(shard.find("\"Annika\""), std::string::npos);
-  const std::string by_id = ReadBytes(html / SearchShardName(SearchShardOf("47")));
-  EXPECT_NE(by_id.find("\"STEAM_0:1:4711\""), std::string::npos);
+  const std::string search = ReadBytes(html / "suche.htm");
+  const uint32_t files = static_cast<uint32_t>(
+      std::atoi(search.c_str() + search.find("var FILES = ") + std::strlen("var FILES = ")));
+  const std::string by_old_name = ReadBytes(html / SearchFileName(SearchFileOf("ik", files)));
+  EXPECT_NE(by_old_name.find("\"ik\":[0,[[\"STEAM_0:1:4711\",\"Ann\",\"Annika\"]]"),
+            std::string::npos);
+  const std::string by_id = ReadBytes(html / SearchFileName(SearchFileOf("47", files)));
+  EXPECT_NE(by_id.find("\"47\":[0,[[\"STEAM_0:1:4711\""), std::string::npos);
+}
+
+// The players a key of the index lists: their entries and whether the list
+// is cut short.
+struct KeyList {
+  bool cut = false;
+  std::vector<std::string> ids;
+};
+
+KeyList ListOf(const SearchIndex& index, const std::string& key) {
+  const std::string& text = index.texts[SearchFileOf(key, index.files)];
+  const std::string head = "\"" + key + "\":[";
+  const size_t at = text.find(head);
+  if (at == std::string::npos) return {};
+  KeyList list{text[at + head.size()] == '1', {}};
+  const size_t end = text.find("]]", at);
+  for (size_t entry = text.find("[\"", at); entry < end; entry = text.find("[\"", entry + 1))
+    list.ids.push_back(text.substr(entry + 2, text.find('"', entry + 2) - entry - 2));
+  return list;
+}
+
+// A key of more players than the limit lists the first hits a search shows,
+// and its longer keys take over; a key within the limit lists every player.
+TEST(SearchIndex, AKeyOfManyPlayersListsTheFirstAndLongerKeysTheRest) {
+  constexpr int kPlayers = 120;
+  constexpr size_t kLimit = 60;
+  SiteHistoryBuilder b;
+  for (int n = 0; n < kPlayers; ++n) {
+    const uint32_t p = b.Player("id" + std::to_string(n));
+    b.history().names.push_back(
+        {p, "Spieler " + std::to_string(n), Day("2026-12-07"), Day("2026-12-07")});
+  }
+  b.history().names.push_back(
+      {b.Player("BOT"), "Spieler Bot", Day("2026-12-07"), Day("2026-12-07")});
+  const SiteHistory history = b.Take();
+  const HistoryView view(history, testutil::kReportTime);
+  const SearchIndex index = BuildSearchIndex(view, kLimit);
+
+  const KeyList sp = ListOf(index, "sp");
+  EXPECT_TRUE(sp.cut);
+  ASSERT_EQ(sp.ids.size(), kSearchHits);
+  EXPECT_EQ(sp.ids.front(), "id0");
+  EXPECT_TRUE(ListOf(index, "spieler ").cut);
+  // "spieler 1": 1, 10 to 19, 100 to 119.
+  const KeyList one = ListOf(index, "spieler 1");
+  EXPECT_FALSE(one.cut);
+  EXPECT_EQ(one.ids.size(), 31u);
+  EXPECT_TRUE(ListOf(index, "spieler 12").ids.empty());  // no key below a whole list
+  const KeyList by_id = ListOf(index, "id");             // the id's last part counts too
+  EXPECT_TRUE(by_id.cut);
+  EXPECT_EQ(ListOf(index, "d7").ids,
+            std::vector<std::string>({"id7", "id70", "id71", "id72", "id73", "id74", "id75", "id76",
+                                      "id77", "id78", "id79"}));
+  for (const std::string& text : index.texts) EXPECT_EQ(text.find("BOT"), std::string::npos);
 }
 
 // The third row, with the page's own entry plain or none, exactly once.

@@ -16,8 +16,10 @@
 #include "db/event_store.h"
 #include "report/colour_settings.h"
 #include "report/history_frame.h"
+#include "report/history_site.h"
 #include "report/html_escape.h"
 #include "report/report_run.h"
+#include "report/search_index.h"
 #include "tests/report/report_test_util.h"
 
 namespace varnokel {
@@ -260,6 +262,44 @@ TEST(SiteEndToEnd, HistoryPagesFromTheStoreSearchAndNarrowScreens) {
     EXPECT_TRUE(client > 0 && scroll <= client) << page << ": " << widths;
     EXPECT_GE(std::atof(font.c_str()), 14.0) << page << ": " << widths;
     EXPECT_GE(chart_text, 14.0) << page << ": " << widths;
+  }
+}
+
+// The search of a site where one name part is shared by more players than a
+// key lists: it walks on to longer keys, loading their files, and finds the
+// same players as a look through every name would.
+TEST(SiteEndToEnd, SearchWalksOnToLongerKeysWhenAKeyListsOnlyTheFirstPlayers) {
+  const std::string chromium = FindChromium();
+  ASSERT_FALSE(chromium.empty()) << "chromium is needed (tools/install-deps.sh installs it)";
+  constexpr int kPlayers = 2 * static_cast<int>(kSearchFullListLimit);
+  testutil::TempDir dir;
+  SiteHistoryBuilder b;
+  for (int n = 0; n < kPlayers; ++n) {
+    const uint32_t p = b.Player("STEAM_0:0:" + std::to_string(n));
+    b.history().names.push_back({p, "Spieler " + std::to_string(n), 0, 0});
+  }
+  const SiteHistory history = b.Take();
+  const fs::path html = dir.path() / "html";
+  SiteWriter site(SiteTarget{html, LockWait::kWait, {}}, dir.path() / ".site-index", Fingerprint{});
+  HistorySite pages(history, testutil::kReportTime);
+  pages.AddTo(site);
+  site.Commit();
+
+  // "spieler 12": 12 and 120 to 129 (through the whole list of "spieler 1");
+  // "ieler" as long as a cut list: its first hits; "0:0:7" by the id.
+  for (const auto& [query, hits] : {std::pair<std::string, std::string>{"Spieler 12", "11 Treffer"},
+                                    {"ieler", "50+ Treffer"},
+                                    {"0:0:799", "1 Treffer"},
+                                    {"spieler 1x", "Kein Spieler gefunden."}}) {
+    std::string url = "file://";
+    AppendUrlPath(url, html / "suche.htm");
+    url += "?q=";
+    AppendPercentEncoded(url, query);
+    const std::string dom = DumpDomAfterScripts(chromium, dir.path() / "chromium", url);
+    EXPECT_NE(dom.find("<p id=\"hinweis\" aria-live=\"polite\">" + hits + "</p>"),
+              std::string::npos)
+        << query << "\n"
+        << dom;
   }
 }
 

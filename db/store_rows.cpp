@@ -1,0 +1,45 @@
+#include "db/store_rows.h"
+
+#include <sqlite3.h>
+
+#include <charconv>
+
+namespace varnokel {
+
+int64_t StoreRow::Int(int column) const {
+  return sqlite3_column_int64(statement_, column);
+}
+
+std::string_view StoreRow::Text(int column) const {
+  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement_, column));
+  if (text == nullptr) return {};
+  return {text, static_cast<size_t>(sqlite3_column_bytes(statement_, column))};
+}
+
+namespace {
+
+// Reads a number followed by ':' or ';' from the front of `text`; returns
+// that character, or 0 when there is none.
+char TakeNumber(std::string_view& text, int64_t& value) {
+  const char* end = text.data() + text.size();
+  const auto [after, error] = std::from_chars(text.data(), end, value);
+  if (error != std::errc() || after == end || (*after != ':' && *after != ';')) return 0;
+  text.remove_prefix(static_cast<size_t>(after - text.data()) + 1);
+  return *after;
+}
+
+}  // namespace
+
+bool ParseWeaponEntries(std::string_view text, std::vector<WeaponEntry>& entries) {
+  while (!text.empty()) {
+    WeaponEntry entry;
+    if (TakeNumber(text, entry.weapon) != ':') return false;
+    const char after_kills = TakeNumber(text, entry.kills);
+    if (after_kills == 0 || (after_kills == ':' && TakeNumber(text, entry.headshots) != ';'))
+      return false;
+    entries.push_back(entry);
+  }
+  return true;
+}
+
+}  // namespace varnokel

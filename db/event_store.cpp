@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <map>
 #include <optional>
 #include <utility>
@@ -13,6 +12,7 @@
 #include "base/file_io.h"
 #include "db/counted_sqlite_files.h"
 #include "db/ledger.h"
+#include "db/store_rows.h"
 #include "db/store_sql.h"
 
 namespace varnokel {
@@ -281,29 +281,14 @@ class NameNumbers {
 // The kills per weapon of one player's day: weapon number -> counts.
 using WeaponList = std::map<int64_t, WeaponDayCounts>;
 
-FileError DamagedWeapons(const fs::path& file) {
-  return StoreError(file,
-                    "besch\xC3\xA4"
-                    "digte Waffenzeile",
-                    FileError::Kind::kOpen);
-}
-
 WeaponList ParseWeapons(std::string_view text, const fs::path& file) {
+  std::vector<WeaponEntry> entries;
+  if (!ParseWeaponEntries(text, entries)) throw DamagedWeaponsError(file);
   WeaponList weapons;
-  auto number = [&](int64_t& value) {
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end == text.data() + text.size() || (*end != ':' && *end != ';'))
-      throw DamagedWeapons(file);
-    text.remove_prefix(static_cast<size_t>(end - text.data()) + 1);
-    return end[0];
-  };
-  while (!text.empty()) {
-    int64_t weapon = 0, kills = 0, headshots = 0;
-    if (number(weapon) != ':' || (number(kills) == ':' && number(headshots) != ';'))
-      throw DamagedWeapons(file);
-    WeaponDayCounts& counts = weapons[weapon];
-    counts.kills += kills;
-    counts.headshots += headshots;
+  for (const WeaponEntry& entry : entries) {
+    WeaponDayCounts& counts = weapons[entry.weapon];
+    counts.kills += entry.kills;
+    counts.headshots += entry.headshots;
   }
   return weapons;
 }

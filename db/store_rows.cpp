@@ -42,4 +42,10 @@ bool ParseWeaponEntries(std::string_view text, std::vector<WeaponEntry>& entries
   return true;
 }
 
+FileError DamagedWeaponsError(const std::filesystem::path& store) {
+  return FileError(FileError::Kind::kOpen, store,
+                   "Ereignisdatenbank: besch\xC3\xA4"
+                   "digte Waffenzeile");
+}
+
 }  // namespace varnokel

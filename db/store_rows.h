@@ -5,8 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string_view>
 #include <vector>
+
+#include "base/file_io.h"
 
 struct sqlite3_stmt;
 
@@ -36,5 +39,8 @@ struct WeaponEntry {
 // for each weapon), appended to `entries` in their order. False when the
 // text is not such a list; `entries` then holds the entries before the fault.
 bool ParseWeaponEntries(std::string_view text, std::vector<WeaponEntry>& entries);
+
+// The failure for a packed weapons text that is no such list, naming the store.
+FileError DamagedWeaponsError(const std::filesystem::path& store);
 
 }  // namespace varnokel

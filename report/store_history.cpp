@@ -37,12 +37,6 @@ DayNumber Day(const StoreRow& row, int column) {
   return static_cast<DayNumber>(row.Int(column));
 }
 
-FileError DamagedWeapons(const std::filesystem::path& store) {
-  return FileError(FileError::Kind::kOpen, store,
-                   "Ereignisdatenbank: besch\xC3\xA4"
-                   "digte Waffenzeile");
-}
-
 }  // namespace
 
 SiteHistory ReadSiteHistory(const std::filesystem::path& database_dir) {
@@ -66,7 +60,7 @@ SiteHistory ReadSiteHistory(const std::filesystem::path& database_dir) {
   std::vector<WeaponEntry> entries;
   store.ForEachStoreRow(store_sql::kHistoryWeaponDays, [&](const StoreRow& r) {
     entries.clear();
-    if (!ParseWeaponEntries(r.Text(2), entries)) throw DamagedWeapons(store.file());
+    if (!ParseWeaponEntries(r.Text(2), entries)) throw DamagedWeaponsError(store.file());
     const uint32_t player = At(players, r.Int(0));
     for (const WeaponEntry& e : entries) {
       // A number the weapon table does not hold names no weapon.

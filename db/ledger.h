@@ -48,6 +48,7 @@ inline constexpr std::string_view kLedgerFileName = ".ledger";
 struct LedgerChunk {
   uint64_t digest = 0;
   uint32_t lines = 0;
+  bool operator==(const LedgerChunk&) const = default;
 };
 
 // Chunks that follow one another in a log.
@@ -59,6 +60,7 @@ struct LedgerRun {
   std::vector<LedgerChunk> chunks;
 
   uint64_t LinesFrom(size_t first, size_t end) const;
+  bool operator==(const LedgerRun&) const = default;
 };
 
 // A log known the way ledgers knew logs before chunks.
@@ -66,6 +68,7 @@ struct PrefixEntry {
   Digest prefix{};      // SHA-256 of the first `length` bytes of the content
   uint64_t length = 0;  // never 0
   std::string name;
+  bool operator==(const PrefixEntry&) const = default;
 };
 
 // A chunk's place: run and position in it. kBeforeFirst as position stands
@@ -86,6 +89,10 @@ class Ledger {
   static Ledger Parse(std::string_view bytes, const std::filesystem::path& file);
 
   std::string Format() const;
+  // True when both hold the same runs and prefix entries (and so Format the same).
+  bool operator==(const Ledger& other) const {
+    return runs_ == other.runs_ && prefixes_ == other.prefixes_;
+  }
 
   const std::vector<LedgerRun>& runs() const { return runs_; }
   const std::vector<PrefixEntry>& prefixes() const { return prefixes_; }

@@ -258,8 +258,7 @@ void Commit(const std::filesystem::path& dir, const PlayerCache& cache, const Le
       commit.Add(entry->name, SerializeRecord(entry->record));
       ++(entry->existed ? summary.players_changed : summary.players_new);
     }
-    const std::string ledger = after.Format();
-    if (ledger != before.Format()) commit.Add(kLedgerFileName, ledger);
+    if (after != before) commit.Add(kLedgerFileName, after.Format());
     commit.Commit();
   } catch (const FileError& error) {
     summary.players_new = summary.players_changed = 0;

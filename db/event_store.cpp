@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <map>
 #include <optional>
 #include <utility>
 
@@ -139,6 +138,26 @@ void CreateStore(const fs::path& dir) {
   }
 }
 
+// weapons_added(a, b): the packed weapons texts a and b added up (see
+// store_sql.h); fails the statement when either is damaged.
+void AddWeapons(sqlite3_context* context, int, sqlite3_value** values) {
+  std::vector<WeaponEntry> entries;
+  for (sqlite3_value* value : {values[0], values[1]}) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+    const std::string_view packed(text ? text : "",
+                                  static_cast<size_t>(sqlite3_value_bytes(value)));
+    if (!ParseWeaponEntries(packed, entries)) {
+      sqlite3_result_error(context,
+                           "besch\xC3\xA4"
+                           "digte Waffenzeile",
+                           -1);
+      return;
+    }
+  }
+  const std::string sum = FormatWeaponEntries(std::move(entries));
+  sqlite3_result_text(context, sum.data(), static_cast<int>(sum.size()), SQLITE_TRANSIENT);
+}
+
 }  // namespace
 
 fs::path EventStorePath(const fs::path& database_dir) {
@@ -154,6 +173,11 @@ EventStore::EventStore(const fs::path& database_dir, Access access)
   db_.reset(
       OpenFile(file_, access == Access::kWrite ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY));
   Check();
+  if (access == Access::kWrite &&
+      sqlite3_create_function_v2(db_.get(), store_sql::kAddWeaponsFunction, 2,
+                                 SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, AddWeapons, nullptr,
+                                 nullptr, nullptr) != SQLITE_OK)
+    throw SqliteError(file_, db_.get());
 }
 
 EventStore::~EventStore() = default;
@@ -216,7 +240,13 @@ namespace {
 // Rows added kRowsPerInsert at a time (the rest one by one at the end).
 class RowsInserter {
  public:
-  using Value = std::optional<int64_t>;  // NULL when empty
+  struct Value {
+    Value(std::optional<int64_t> value) : number(value) {}  // NOLINT: rows are lists of these
+    Value(int64_t value) : number(value) {}                 // NOLINT
+    Value(std::string value) : text(std::move(value)) {}    // NOLINT
+    std::optional<int64_t> number;                          // NULL when empty and no text
+    std::optional<std::string> text;
+  };
   RowsInserter(sqlite3* db, const store_sql::RowsInsert& insert, const fs::path& file)
       : columns_(insert.columns),
         many_(db, store_sql::RowsStatement(insert, store_sql::kRowsPerInsert), file),
@@ -238,7 +268,13 @@ class RowsInserter {
 
  private:
   void Run(Statement& statement, size_t from, size_t to) {
-    for (size_t i = from; i < to; ++i) statement.Bind(static_cast<int>(i - from + 1), values_[i]);
+    for (size_t i = from; i < to; ++i) {
+      const int index = static_cast<int>(i - from + 1);
+      if (values_[i].text)
+        statement.Bind(index, std::string_view(*values_[i].text));
+      else
+        statement.Bind(index, values_[i].number);
+    }
     statement.Run();
   }
 
@@ -278,31 +314,6 @@ class NameNumbers {
   std::vector<int64_t> numbers_;
 };
 
-// The kills per weapon of one player's day: weapon number -> counts.
-using WeaponList = std::map<int64_t, WeaponDayCounts>;
-
-WeaponList ParseWeapons(std::string_view text, const fs::path& file) {
-  std::vector<WeaponEntry> entries;
-  if (!ParseWeaponEntries(text, entries)) throw DamagedWeaponsError(file);
-  WeaponList weapons;
-  for (const WeaponEntry& entry : entries) {
-    WeaponDayCounts& counts = weapons[entry.weapon];
-    counts.kills += entry.kills;
-    counts.headshots += entry.headshots;
-  }
-  return weapons;
-}
-
-std::string FormatWeapons(const WeaponList& weapons) {
-  std::string text;
-  for (const auto& [weapon, counts] : weapons) {
-    text += std::to_string(weapon) + ':' + std::to_string(counts.kills);
-    if (counts.headshots != 0) text += ':' + std::to_string(counts.headshots);
-    text += ';';
-  }
-  return text;
-}
-
 // Each sum goes in in the order of its key, so that the pages of the store
 // fill up one after the other.
 void AddPlayerDays(sqlite3* db, const StoreRecord& record, const fs::path& file,
@@ -328,21 +339,15 @@ void AddWeaponDays(sqlite3* db, const StoreRecord& record, const fs::path& file,
   for (const StoreRecord::WeaponDay& d : record.weapon_days)
     sorted.push_back({{players(d.player), d.day}, &d});
   std::sort(sorted.begin(), sorted.end());
-  Statement read(db, store_sql::kReadWeaponDay, file);
-  Statement write(db, store_sql::kWriteWeaponDay, file);
+  RowsInserter weapon_day(db, store_sql::kAddWeaponDays, file);
+  std::vector<WeaponEntry> entries;
   for (const auto& [key, d] : sorted) {
-    WeaponList list;
-    read.Bind(1, key[0]).Bind(2, key[1]);
-    if (read.Step()) list = ParseWeapons(read.Text(0), file);
-    read.Run();
-    for (const auto& [weapon, c] : d->weapons) {
-      WeaponDayCounts& counts = list[weapons(weapon)];
-      counts.kills += c.kills;
-      counts.headshots += c.headshots;
-    }
-    const std::string text = FormatWeapons(list);
-    write.Bind(1, key[0]).Bind(2, key[1]).Bind(3, text).Run();
+    entries.clear();
+    for (const auto& [weapon, c] : d->weapons)
+      entries.push_back({weapons(weapon), c.kills, c.headshots});
+    weapon_day.Add({key[0], key[1], FormatWeaponEntries(entries)});
   }
+  weapon_day.Finish();
 }
 
 void AddSums(sqlite3* db, const StoreRecord& record, const fs::path& file) {
@@ -381,23 +386,40 @@ void AddSums(sqlite3* db, const StoreRecord& record, const fs::path& file) {
 
 }  // namespace
 
-void EventStore::Apply(const StoreRecord& record) {
+bool EventStore::Stage(const StoreRecord& record) {
   Execute(store_sql::kBegin);
   try {
     if (last_commit() >= record.commit) {
       Execute(store_sql::kRollback);
-      return;
+      return false;
     }
     AddSums(db_.get(), record, file_);
     Statement(db_.get(), store_sql::kWriteLastCommit, file_)
         .Bind(1, static_cast<int64_t>(record.commit))
         .Run();
-    Execute(store_sql::kCommit);
+    return true;
   } catch (const FileError&) {
-    if (!sqlite3_get_autocommit(db_.get()))
-      sqlite3_exec(db_.get(), store_sql::kRollback, nullptr, nullptr, nullptr);
+    RollBackStaged();
     throw;
   }
+}
+
+void EventStore::CommitStaged() {
+  try {
+    Execute(store_sql::kCommit);
+  } catch (const FileError&) {
+    RollBackStaged();
+    throw;
+  }
+}
+
+void EventStore::RollBackStaged() noexcept {
+  if (!sqlite3_get_autocommit(db_.get()))
+    sqlite3_exec(db_.get(), store_sql::kRollback, nullptr, nullptr, nullptr);
+}
+
+void EventStore::Apply(const StoreRecord& record) {
+  if (Stage(record)) CommitStaged();
 }
 
 std::unordered_map<std::string, std::string> EventStore::ServerMaps() const {

@@ -56,6 +56,13 @@ class EventStore {
   // durable transaction, or nothing when the store holds that commit
   // already. Throws FileError naming the store.
   void Apply(const StoreRecord& record);
+  // Apply in two steps: Stage adds the changes in a transaction left open
+  // (false, and nothing open, when the store holds that commit already);
+  // CommitStaged makes them durable, RollBackStaged takes them out. A
+  // program that ends in between leaves the store as it was.
+  bool Stage(const StoreRecord& record);
+  void CommitStaged();
+  void RollBackStaged() noexcept;
 
   // The map running on each server (by name) at the end of the last commit.
   std::unordered_map<std::string, std::string> ServerMaps() const;

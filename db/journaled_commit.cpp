@@ -11,6 +11,7 @@
 #include "base/content_hash.h"
 #include "base/file_io.h"
 #include "db/event_store.h"
+#include "db/staged_store_changes.h"
 
 namespace varnokel {
 
@@ -83,13 +84,18 @@ std::optional<std::vector<JournalFile>> ParseJournal(std::string_view journal) {
 // and removes the journal. The event store's record holds the store's
 // changes, not its bytes: they are added in a transaction of its own that the
 // store remembers by number and that SQLite has on the disk before it
-// returns; it runs on a thread of its own while the other files are written.
-// (A future of std::async waits for its thread when it is destroyed, also
-// when a file's write throws.)
-void ApplyJournal(const fs::path& dir, const std::vector<JournalFile>& files) {
+// returns; it runs on a thread of its own while the other files are written,
+// or was staged there already (`staged`). (A future of std::async waits for
+// its thread when it is destroyed, also when a file's write throws.)
+void ApplyJournal(const fs::path& dir, const std::vector<JournalFile>& files,
+                  StagedStoreChanges* staged = nullptr) {
   std::future<void> store;
   for (const JournalFile& file : files) {
     if (file.name != kEventStoreFileName) continue;
+    if (staged) {
+      staged->StartCommit();
+      continue;
+    }
     store = std::async(std::launch::async,
                        [&dir, &file] { ApplyStoreRecord(dir, file.bytes, dir / kJournalName); });
   }
@@ -100,6 +106,7 @@ void ApplyJournal(const fs::path& dir, const std::vector<JournalFile>& files) {
   // of the folder that only the sync after it puts on the disk: a journal of
   // SQLite's back after a power cut would take the commit out of the store.
   if (store.valid()) store.get();
+  if (staged) staged->FinishCommit();
   SyncFileSystem(dir);
   RemoveFile(dir / kJournalName);
 }
@@ -124,22 +131,23 @@ void JournaledCommit::Add(std::string_view name, std::string_view bytes) {
   journal_ += ' ';
   journal_ += std::to_string(bytes.size());
   journal_ += '\n';
+  files_.push_back({journal_.size(), name.size(), journal_.size() + name.size(), bytes.size()});
   journal_ += name;
   journal_ += bytes;
-  ++files_;
 }
 
-void JournaledCommit::Commit() {
-  if (files_ == 0) return;
+void JournaledCommit::Commit(StagedStoreChanges* store) {
+  if (files_.empty()) return;
   const std::string digest = DigestHex(HashOf(journal_));
   journal_ += kEnd;
-  journal_ += std::to_string(files_);
+  journal_ += std::to_string(files_.size());
   journal_ += ' ';
   journal_ += digest;
   journal_ += '\n';
   const fs::path pending = dir_ / kPendingJournalName;
   try {
     WriteNewFile(pending, journal_, /*sync=*/true);
+    if (store) store->WaitStaged();  // a store that cannot take them stops the commit here
     RenameFile(pending, dir_ / kJournalName);
   } catch (const FileError&) {
     RemoveFile(pending);
@@ -147,7 +155,13 @@ void JournaledCommit::Commit() {
   }
   try {
     SyncFolder(dir_);  // the commit point is on the disk
-    ApplyJournal(dir_, *ParseJournal(journal_));
+    std::vector<JournalFile> files;
+    const std::string_view journal = journal_;
+    for (const Place& place : files_) {
+      files.push_back({journal.substr(place.name, place.name_size),
+                       journal.substr(place.bytes, place.bytes_size)});
+    }
+    ApplyJournal(dir_, files, store);
   } catch (const FileError& error) {
     throw CommitIncomplete(std::string(error.what()) +
                            " (die \xC3\x84nderung ist vermerkt; der n\xC3\xA4"

@@ -16,7 +16,9 @@
 //     nothing): the change is rolled forward. A journal without its whole
 //     trailer was never committed (its writing was cut before the rename
 //     reached the disk): it is dropped with a note.
-//  3. Apply. Each file is overwritten in place, or created; then one sync of
+//  3. Apply. Each file is overwritten in place, or created (the event store
+//     takes its changes in a transaction of its own, on another thread,
+//     skipped when the store holds that commit already); then one sync of
 //     the file system puts all of them on the disk (far cheaper than a sync
 //     per file), and only then the journal goes. Overwriting keeps the file's
 //     inode and blocks, so a commit of thousands of files costs a few
@@ -30,8 +32,11 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace varnokel {
+
+class StagedStoreChanges;
 
 inline constexpr std::string_view kJournalName = ".commit";
 inline constexpr std::string_view kPendingJournalName = ".commit-pending";
@@ -46,13 +51,19 @@ class JournaledCommit {
   // Writes the journal, passes the commit point and applies it. A failure
   // before the commit point leaves the database as it was and throws
   // FileError; one after it throws CommitIncomplete (the next command on the
-  // database completes it).
-  void Commit();
+  // database completes it). `store`, when given, holds the event store's
+  // changes of the journal already staged: they are committed with the
+  // journal instead of being added from its record.
+  void Commit(StagedStoreChanges* store = nullptr);
 
  private:
   std::filesystem::path dir_;
+  // Where each file's name and bytes lie in journal_, which grows.
+  struct Place {
+    size_t name, name_size, bytes, bytes_size;
+  };
   std::string journal_;
-  size_t files_ = 0;
+  std::vector<Place> files_;
 };
 
 // Thrown when the commit point was passed but not every file could be

@@ -154,60 +154,62 @@ bool StoreChanges::empty() const {
          server_maps_.empty();
 }
 
-std::string StoreChanges::Serialize(uint64_t commit) const {
+StoreRecord StoreChanges::Record(uint64_t commit) const {
+  StoreRecord record;
+  record.commit = commit;
+  record.names = names_;
+  for (uint32_t player = 0; player < days_.size(); ++player) {
+    for (const PlayerDaySums& sums : days_[player]) {
+      for (const auto& [map, server, counts] : sums.places)
+        record.player_days.push_back({player, map, server, sums.day, counts});
+    }
+  }
+  for (uint32_t player = 0; player < days_.size(); ++player) {
+    for (const PlayerDaySums& sums : days_[player]) {
+      if (!sums.weapons.empty()) record.weapon_days.push_back({player, sums.day, sums.weapons});
+    }
+  }
+  for (uint32_t player = 0; player < names_seen_.size(); ++player) {
+    for (const auto& [name, days] : names_seen_[player])
+      record.names_seen.push_back({player, name, days});
+  }
+  record.sessions = sessions_;
+  for (const auto& [key, counts] : map_days_) record.map_days.push_back({key.map, key.day, counts});
+  record.server_maps.assign(server_maps_.begin(), server_maps_.end());
+  return record;
+}
+
+std::string StoreRecord::Serialize() const {
   std::string bytes(kHeader);
   Writer out(bytes);
   auto count = [&](size_t n) { out << static_cast<int64_t>(n); };
   out << static_cast<int64_t>(commit);
-  count(names_.size());
-  for (const std::string& name : names_) out.Text(name);
-  size_t places = 0, weapon_days = 0;
-  for (const std::vector<PlayerDaySums>& days : days_) {
-    for (const PlayerDaySums& sums : days) {
-      places += sums.places.size();
-      weapon_days += sums.weapons.empty() ? 0 : 1;
-    }
+  count(names.size());
+  for (const std::string& name : names) out.Text(name);
+  count(player_days.size());
+  for (const auto& [player, map, server, day, c] : player_days) {
+    out << player << map << server << day << c.kills << c.deaths << c.headshots << c.suicides
+        << c.team_kills << c.bombs_planted << c.bombs_defused << c.hostages_rescued << c.seconds
+        << c.sessions;
   }
-  count(places);
-  for (size_t player = 0; player < days_.size(); ++player) {
-    for (const PlayerDaySums& sums : days_[player]) {
-      for (const auto& [map, server, c] : sums.places) {
-        out << player << map << server << sums.day << c.kills << c.deaths << c.headshots
-            << c.suicides << c.team_kills << c.bombs_planted << c.bombs_defused
-            << c.hostages_rescued << c.seconds << c.sessions;
-      }
-    }
+  count(weapon_days.size());
+  for (const WeaponDay& d : weapon_days) {
+    out << d.player << d.day << d.weapons.size();
+    for (const auto& [weapon, c] : d.weapons) out << weapon << c.kills << c.headshots;
   }
-  count(weapon_days);
-  for (size_t player = 0; player < days_.size(); ++player) {
-    for (const PlayerDaySums& sums : days_[player]) {
-      if (sums.weapons.empty()) continue;
-      out << player << sums.day << sums.weapons.size();
-      for (const auto& [weapon, c] : sums.weapons) out << weapon << c.kills << c.headshots;
-    }
-  }
-  size_t names_seen = 0;
-  for (const auto& names : names_seen_) names_seen += names.size();
-  count(names_seen);
-  for (size_t player = 0; player < names_seen_.size(); ++player) {
-    for (const auto& [name, days] : names_seen_[player]) {
-      out << player << name << days.first << days.last;
-    }
-  }
-  count(sessions_.size());
-  for (const Session& s : sessions_) {
+  count(names_seen.size());
+  for (const auto& [player, name, days] : names_seen)
+    out << player << name << days.first << days.last;
+  count(sessions.size());
+  for (const Session& s : sessions) {
     out << s.player << s.map << s.server;
     WriteMoment(out, s.begin);
     WriteMoment(out, s.end);
   }
-  count(map_days_.size());
-  for (const auto& [k, c] : map_days_) {
-    out << k.map << k.day << c.starts << c.seconds;
-  }
-  count(server_maps_.size());
-  for (const auto& [server, map] : server_maps_) {
-    out << server << map;
-  }
+  count(map_days.size());
+  for (const auto& [map, day, c] : map_days) out << map << day << c.starts << c.seconds;
+  count(server_maps.size());
+  for (const auto& [server, map] : server_maps) out << server << map;
   bytes += kEnd;
   return bytes;
 }

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What one update adds to the event store, summed up in memory while the
 // lines are folded: counts per player, day, map and server, kills per weapon
-// name, the names seen, the sessions and the maps run. It travels in the
-// commit's journal (Serialize, then StoreRecord::Parse) and is added to the
+// name, the names seen, the sessions and the maps run. As a StoreRecord it
+// travels in the commit's journal (Serialize, then Parse) and is added to the
 // store in one transaction (EventStore::Apply).
 #pragma once
 
@@ -66,47 +66,7 @@ struct PlayerDaySums {
   std::vector<std::pair<uint32_t, WeaponDayCounts>> weapons;  // by weapon name, a dozen or so
 };
 
-class StoreChanges {
- public:
-  // The number of a text (player id, map, server, weapon or player name),
-  // the same for the same text; numbers count up from 0.
-  uint32_t Name(std::string_view text);
-
-  PlayerDayCounts& PlayerDay(const PlayerDayKey& key);
-  WeaponDayCounts& WeaponDay(const WeaponDayKey& key);
-  void NameSeen(uint32_t player, uint32_t name, int64_t day);
-  void AddSession(const Session& session) { sessions_.push_back(session); }
-  MapDayCounts& MapDay(const MapDayKey& key) { return map_days_[key]; }
-  // The map running on `server` where its last log of the update ends.
-  void ServerMap(uint32_t server, uint32_t map) { server_maps_[server] = map; }
-
-  bool empty() const;
-
-  // The bytes of these changes for commit number `commit`.
-  std::string Serialize(uint64_t commit) const;
-
- private:
-  struct TextHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
-  };
-  struct MapDayHash {
-    size_t operator()(const MapDayKey& k) const {
-      return std::hash<uint64_t>{}((uint64_t{k.map} << 32) ^ static_cast<uint64_t>(k.day));
-    }
-  };
-  PlayerDaySums& Day(uint32_t player, int64_t day);
-
-  std::vector<std::string> names_;
-  std::unordered_map<std::string, uint32_t, TextHash, std::equal_to<>> numbers_;
-  std::vector<std::vector<PlayerDaySums>> days_;  // by player name number, in the order met
-  std::vector<std::unordered_map<uint32_t, NameDays>> names_seen_;  // by player: name -> days
-  std::vector<Session> sessions_;
-  std::unordered_map<MapDayKey, MapDayCounts, MapDayHash> map_days_;
-  std::unordered_map<uint32_t, uint32_t> server_maps_;
-};
-
-// The changes as the journal carries them, read back for the store.
+// One commit's changes of the store, as the journal carries them.
 struct StoreRecord {
   struct PlayerDay {
     uint32_t player, map, server;
@@ -137,9 +97,50 @@ struct StoreRecord {
   std::vector<MapDay> map_days;
   std::vector<std::pair<uint32_t, uint32_t>> server_maps;  // server, map
 
-  // Reads StoreChanges::Serialize's bytes. Throws FileError naming `file`
-  // (the journal) when they are damaged.
+  // The bytes the journal carries, and back. Parse throws FileError naming
+  // `file` (the journal) when they are damaged.
+  std::string Serialize() const;
   static StoreRecord Parse(std::string_view bytes, const std::filesystem::path& file);
+};
+
+class StoreChanges {
+ public:
+  // The number of a text (player id, map, server, weapon or player name),
+  // the same for the same text; numbers count up from 0.
+  uint32_t Name(std::string_view text);
+
+  PlayerDayCounts& PlayerDay(const PlayerDayKey& key);
+  WeaponDayCounts& WeaponDay(const WeaponDayKey& key);
+  void NameSeen(uint32_t player, uint32_t name, int64_t day);
+  void AddSession(const Session& session) { sessions_.push_back(session); }
+  MapDayCounts& MapDay(const MapDayKey& key) { return map_days_[key]; }
+  // The map running on `server` where its last log of the update ends.
+  void ServerMap(uint32_t server, uint32_t map) { server_maps_[server] = map; }
+
+  bool empty() const;
+
+  // These changes as commit number `commit` carries them.
+  StoreRecord Record(uint64_t commit) const;
+
+ private:
+  struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+  };
+  struct MapDayHash {
+    size_t operator()(const MapDayKey& k) const {
+      return std::hash<uint64_t>{}((uint64_t{k.map} << 32) ^ static_cast<uint64_t>(k.day));
+    }
+  };
+  PlayerDaySums& Day(uint32_t player, int64_t day);
+
+  std::vector<std::string> names_;
+  std::unordered_map<std::string, uint32_t, TextHash, std::equal_to<>> numbers_;
+  std::vector<std::vector<PlayerDaySums>> days_;  // by player name number, in the order met
+  std::vector<std::unordered_map<uint32_t, NameDays>> names_seen_;  // by player: name -> days
+  std::vector<Session> sessions_;
+  std::unordered_map<MapDayKey, MapDayCounts, MapDayHash> map_days_;
+  std::unordered_map<uint32_t, uint32_t> server_maps_;
 };
 
 }  // namespace varnokel

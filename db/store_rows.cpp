@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <charconv>
 
 namespace varnokel {
@@ -40,6 +41,28 @@ bool ParseWeaponEntries(std::string_view text, std::vector<WeaponEntry>& entries
     entries.push_back(entry);
   }
   return true;
+}
+
+std::string FormatWeaponEntries(std::vector<WeaponEntry> entries) {
+  std::sort(entries.begin(), entries.end(),
+            [](const WeaponEntry& a, const WeaponEntry& b) { return a.weapon < b.weapon; });
+  std::string text;
+  char digits[24];
+  auto append = [&](int64_t number, char separator) {
+    const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    text.append(digits, end).push_back(separator);
+  };
+  for (size_t i = 0; i < entries.size();) {
+    WeaponEntry sum = entries[i];
+    for (++i; i < entries.size() && entries[i].weapon == sum.weapon; ++i) {
+      sum.kills += entries[i].kills;
+      sum.headshots += entries[i].headshots;
+    }
+    append(sum.weapon, ':');
+    append(sum.kills, sum.headshots != 0 ? ':' : ';');
+    if (sum.headshots != 0) append(sum.headshots, ';');
+  }
+  return text;
 }
 
 FileError DamagedWeaponsError(const std::filesystem::path& store) {

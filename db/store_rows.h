@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -39,6 +40,10 @@ struct WeaponEntry {
 // for each weapon), appended to `entries` in their order. False when the
 // text is not such a list; `entries` then holds the entries before the fault.
 bool ParseWeaponEntries(std::string_view text, std::vector<WeaponEntry>& entries);
+
+// The packed weapons text of `entries`: by weapon number, the counts of a
+// weapon listed twice added up.
+std::string FormatWeaponEntries(std::vector<WeaponEntry> entries);
 
 // The failure for a packed weapons text that is no such list, naming the store.
 FileError DamagedWeaponsError(const std::filesystem::path& store);

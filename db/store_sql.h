@@ -154,10 +154,12 @@ inline std::string RowsStatement(const RowsInsert& insert, int rows) {
   return sql.append(insert.end);
 }
 
-inline constexpr std::string_view kReadWeaponDay =
-    "SELECT weapons FROM weapon_day WHERE player = ?1 AND day = ?2";
-inline constexpr std::string_view kWriteWeaponDay =
-    "INSERT OR REPLACE INTO weapon_day VALUES (?1, ?2, ?3)";
+// A day's packed weapons added to those the store holds: by the function
+// kAddWeaponsFunction, which the writing connection brings.
+inline constexpr const char* kAddWeaponsFunction = "weapons_added";
+inline constexpr RowsInsert kAddWeaponDays = {"INSERT INTO weapon_day VALUES ", "(?, ?, ?)", R"sql(
+ON CONFLICT (player, day) DO UPDATE SET weapons = weapons_added(weapons, excluded.weapons))sql",
+                                              3};
 inline constexpr std::string_view kAddName = R"sql(
 INSERT INTO player_name VALUES (?1, ?2, ?3, ?4)
 ON CONFLICT (player, name) DO UPDATE SET

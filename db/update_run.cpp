@@ -16,6 +16,7 @@
 #include "db/player_cache.h"
 #include "db/player_file.h"
 #include "db/player_record.h"
+#include "db/staged_store_changes.h"
 #include "db/store_fold.h"
 #include "log/classic_line.h"
 #include "log/log_buffer.h"
@@ -252,14 +253,19 @@ void Commit(const std::filesystem::path& dir, const PlayerCache& cache, const Le
             const Ledger& after, const StoreRun* store, UpdateSummary& summary) {
   JournaledCommit commit(dir);
   try {
-    if (store && !store->fold.changes().empty())
-      commit.Add(kEventStoreFileName, store->fold.changes().Serialize(store->commit));
+    std::optional<StoreRecord> store_record;
+    std::optional<StagedStoreChanges> staged;  // its thread adds the rows meanwhile
+    if (store && !store->fold.changes().empty()) {
+      store_record = store->fold.changes().Record(store->commit);
+      staged.emplace(dir, *store_record);
+      commit.Add(kEventStoreFileName, store_record->Serialize());
+    }
     for (const PlayerCache::Entry* entry : cache.ChangedEntries()) {
       commit.Add(entry->name, SerializeRecord(entry->record));
       ++(entry->existed ? summary.players_changed : summary.players_new);
     }
     if (after != before) commit.Add(kLedgerFileName, after.Format());
-    commit.Commit();
+    commit.Commit(staged ? &*staged : nullptr);
   } catch (const FileError& error) {
     summary.players_new = summary.players_changed = 0;
     throw FileError(error.kind(), error.file(),

@@ -80,9 +80,9 @@ void AddDay(StoreChanges& changes, uint32_t player, uint32_t name, int64_t day,
   if (name != kNoName) changes.NameSeen(player, name, day);
 }
 
-void Apply(const std::filesystem::path& database, EventStore& store, const StoreChanges& changes) {
+void Apply(const std::filesystem::path&, EventStore& store, const StoreChanges& changes) {
   const uint64_t commit = store.last_commit() + 1;
-  store.Apply(StoreRecord::Parse(changes.Serialize(commit), database));
+  store.Apply(changes.Record(commit));
 }
 
 }  // namespace

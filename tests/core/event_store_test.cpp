@@ -177,7 +177,7 @@ TEST(EventStore, ACommitIsAddedOnce) {
   changes.PlayerDay({changes.Name("4711"), changes.Name("de_dust"), changes.Name("s"), kUnknownDay})
       .seconds = int64_t{1} << 40;  // numbers of every size and sign travel whole
   const uint64_t next = EventStore(db.path(), EventStore::Access::kRead).last_commit() + 1;
-  const std::string record = changes.Serialize(next);
+  const std::string record = changes.Record(next).Serialize();
   ApplyStoreRecord(db.path(), record, db / ".commit");
   const std::string once = testing::DatabaseState(db.path()).at("statistik.sqlite");
   ApplyStoreRecord(db.path(), record, db / ".commit");
@@ -187,6 +187,44 @@ TEST(EventStore, ACommitIsAddedOnce) {
   EXPECT_NE(once.find("4711||de_dust|s|0|0|0|1099511627776|"), std::string::npos);
   EXPECT_THROW(ApplyStoreRecord(db.path(), record.substr(0, record.size() - 3), db / ".commit"),
                FileError);
+}
+
+// A log folded in several commits (as it grows) gives the store of one
+// commit: each part's sums are added to the rows the earlier parts left. A
+// day's weapons the store holds damaged stop the update, naming the store.
+TEST(EventStore, AStoreFilledInPartsEqualsOneFilledAtOnce) {
+  loggen::LogGenOptions options;
+  options.lines = 3000;
+  options.players = 6;
+  options.hour = 23;  // days change
+  const std::string log = loggen::GenerateLog(options);
+  TempDir whole, parts;
+  Fold(whole.path(), {{"s", log}});
+  for (const size_t end : {log.size() / 3, log.size() / 2, log.size()}) {
+    const size_t line_end = log.rfind('\n', end - 1) + 1;
+    Fold(parts.path(), {{"s", log.substr(0, line_end)}});
+  }
+  // Up to the minutes of maps: a map still running where a commit ends has
+  // its later minutes counted on the day the next commit meets them.
+  auto sums = [](const fs::path& db) {
+    std::string dump = EventStore(db, EventStore::Access::kRead).CanonicalDump();
+    return dump.substr(0, dump.find("SELECT m.name, d.day"));
+  };
+  EXPECT_EQ(sums(parts.path()), sums(whole.path()));
+
+  sqlite3* handle = nullptr;
+  ASSERT_EQ(sqlite3_open(EventStorePath(parts.path()).c_str(), &handle), SQLITE_OK);
+  sqlite3_exec(handle, "UPDATE weapon_day SET weapons = '1:x;'", nullptr, nullptr, nullptr);
+  sqlite3_close(handle);
+  const auto before = testing::FolderContents(parts.path());
+  try {
+    Fold(parts.path(), {{"s", log + log.substr(0, log.size() / 4)}});
+    ADD_FAILURE() << "a damaged weapons text was taken";
+  } catch (const FileError& error) {
+    EXPECT_EQ(error.file(), EventStorePath(parts.path()));
+    EXPECT_NE(std::string(error.what()).find("Waffenzeile"), std::string::npos) << error.what();
+  }
+  EXPECT_EQ(testing::FolderContents(parts.path()), before);
 }
 
 // Missing beside player files, not an SQLite file, or another version: the

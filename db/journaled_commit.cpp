@@ -1,6 +1,7 @@
 #include "db/journaled_commit.h"
 
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <future>
 #include <optional>
@@ -87,8 +88,15 @@ std::optional<std::vector<JournalFile>> ParseJournal(std::string_view journal) {
 // returns; it runs on a thread of its own while the other files are written,
 // or was staged there already (`staged`). (A future of std::async waits for
 // its thread when it is destroyed, also when a file's write throws.)
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// `sync_seconds`, when given, adds the time the file system's sync took.
 void ApplyJournal(const fs::path& dir, const std::vector<JournalFile>& files,
-                  StagedStoreChanges* staged = nullptr) {
+                  StagedStoreChanges* staged = nullptr, double* sync_seconds = nullptr) {
   std::future<void> store;
   for (const JournalFile& file : files) {
     if (file.name != kEventStoreFileName) continue;
@@ -107,7 +115,9 @@ void ApplyJournal(const fs::path& dir, const std::vector<JournalFile>& files,
   // SQLite's back after a power cut would take the commit out of the store.
   if (store.valid()) store.get();
   if (staged) staged->FinishCommit();
+  const auto sync_start = Clock::now();
   SyncFileSystem(dir);
+  if (sync_seconds) *sync_seconds += SecondsSince(sync_start);
   RemoveFile(dir / kJournalName);
 }
 
@@ -146,7 +156,9 @@ void JournaledCommit::Commit(StagedStoreChanges* store) {
   journal_ += '\n';
   const fs::path pending = dir_ / kPendingJournalName;
   try {
+    const auto write_start = Clock::now();
     WriteNewFile(pending, journal_, /*sync=*/true);
+    durable_seconds_ += SecondsSince(write_start);
     if (store) store->WaitStaged();  // a store that cannot take them stops the commit here
     RenameFile(pending, dir_ / kJournalName);
   } catch (const FileError&) {
@@ -154,14 +166,16 @@ void JournaledCommit::Commit(StagedStoreChanges* store) {
     throw;
   }
   try {
+    const auto sync_start = Clock::now();
     SyncFolder(dir_);  // the commit point is on the disk
+    durable_seconds_ += SecondsSince(sync_start);
     std::vector<JournalFile> files;
     const std::string_view journal = journal_;
     for (const Place& place : files_) {
       files.push_back({journal.substr(place.name, place.name_size),
                        journal.substr(place.bytes, place.bytes_size)});
     }
-    ApplyJournal(dir_, files, store);
+    ApplyJournal(dir_, files, store, &durable_seconds_);
   } catch (const FileError& error) {
     throw CommitIncomplete(std::string(error.what()) +
                            " (die \xC3\x84nderung ist vermerkt; der n\xC3\xA4"

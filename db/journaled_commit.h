@@ -56,6 +56,10 @@ class JournaledCommit {
   // journal instead of being added from its record.
   void Commit(StagedStoreChanges* store = nullptr);
 
+  // Seconds Commit spent making the change durable: writing and syncing the
+  // journal, syncing the folder and the file system.
+  double durable_seconds() const { return durable_seconds_; }
+
  private:
   std::filesystem::path dir_;
   // Where each file's name and bytes lie in journal_, which grows.
@@ -64,6 +68,7 @@ class JournaledCommit {
   };
   std::string journal_;
   std::vector<Place> files_;
+  double durable_seconds_ = 0;
 };
 
 // Thrown when the commit point was passed but not every file could be

@@ -266,6 +266,7 @@ void Commit(const std::filesystem::path& dir, const PlayerCache& cache, const Le
     }
     if (after != before) commit.Add(kLedgerFileName, after.Format());
     commit.Commit(staged ? &*staged : nullptr);
+    summary.durable_seconds = commit.durable_seconds();
   } catch (const FileError& error) {
     summary.players_new = summary.players_changed = 0;
     throw FileError(error.kind(), error.file(),

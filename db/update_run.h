@@ -47,6 +47,7 @@ struct UpdateSummary {
   size_t players_changed = 0;   // player files changed
   double fold_seconds = 0;      // reading player files and folding the lines
   double commit_seconds = 0;    // the journal written, committed and applied
+  double durable_seconds = 0;   // of that, what makes it durable: the journal and the syncs
   // The plan's log where a run bounded by most_new_players stopped: the logs
   // before it are folded whole, it up to a line, the ones after not at all.
   std::optional<size_t> stopped_in_log;

@@ -172,7 +172,7 @@ EventStore::EventStore(const fs::path& database_dir, Access access)
   if (!IsRegularFile(file_)) throw StoreError(file_, "fehlt", FileError::Kind::kOpen);
   db_.reset(
       OpenFile(file_, access == Access::kWrite ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY));
-  Check();
+  Check(access);
   if (access == Access::kWrite &&
       sqlite3_create_function_v2(db_.get(), store_sql::kAddWeaponsFunction, 2,
                                  SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, AddWeapons, nullptr,
@@ -197,7 +197,7 @@ EventStore EventStore::ForUpdate(const fs::path& database_dir) {
   return EventStore(database_dir, Access::kWrite);
 }
 
-void EventStore::Check() {
+void EventStore::Check(Access access) {
   int64_t application_id = 0, version = 0;
   try {
     Statement read_id(db_.get(), store_sql::kReadApplicationId, file_);
@@ -214,7 +214,10 @@ void EventStore::Check() {
   }
   if (application_id != store_sql::kApplicationId)
     throw StoreError(file_, "keine Ereignisdatenbank dieses Programms", FileError::Kind::kOpen);
-  if (version != store_sql::kSchemaVersion) {
+  if (version == store_sql::kFirstSchemaVersion) {
+    // Its readers find what they read; its first writer brings it up to date.
+    if (access == Access::kWrite) Execute(store_sql::kUpgradeFromFirstVersion);
+  } else if (version != store_sql::kSchemaVersion) {
     throw StoreError(file_,
                      "Version " + std::to_string(version) + " statt " +
                          std::to_string(store_sql::kSchemaVersion),
@@ -372,8 +375,8 @@ void AddSums(sqlite3* db, const StoreRecord& record, const fs::path& file) {
   }
   session.Finish();
   Statement server_map(db, store_sql::kWriteServerMap, file);
-  for (const auto& [server, map] : record.server_maps)
-    server_map.Bind(1, servers(server)).Bind(2, maps(map)).Run();
+  for (const auto& [server, map, last_seen] : record.server_maps)
+    server_map.Bind(1, servers(server)).Bind(2, maps(map)).Bind(3, SecondsOf(last_seen)).Run();
   Statement map_day(db, store_sql::kAddMapDay, file);
   for (const StoreRecord::MapDay& d : record.map_days) {
     map_day.Bind(1, maps(d.map))
@@ -422,10 +425,13 @@ void EventStore::Apply(const StoreRecord& record) {
   if (Stage(record)) CommitStaged();
 }
 
-std::unordered_map<std::string, std::string> EventStore::ServerMaps() const {
-  std::unordered_map<std::string, std::string> maps;
-  ForEachRow(store_sql::kReadServerMaps,
-             [&](const std::vector<std::string>& row) { maps[row[0]] = row[1]; });
+MapsByServer EventStore::ServerMaps() const {
+  MapsByServer maps;
+  ForEachStoreRow(store_sql::kReadServerMaps, [&](const StoreRow& row) {
+    ServerMapState& state = maps[std::string(row.Text(0))];
+    state.map = row.Text(1);
+    if (!row.IsNull(2)) state.last_seen = {true, row.Int(2)};
+  });
   return maps;
 }
 

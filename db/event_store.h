@@ -65,7 +65,7 @@ class EventStore {
   void RollBackStaged() noexcept;
 
   // The map running on each server (by name) at the end of the last commit.
-  std::unordered_map<std::string, std::string> ServerMaps() const;
+  MapsByServer ServerMaps() const;
 
   // Runs a query (reading only) and hands each row's columns over as text
   // (NULL as empty text). Throws FileError naming the store.
@@ -81,7 +81,7 @@ class EventStore {
   std::string CanonicalDump() const;
 
  private:
-  void Check();
+  void Check(Access access);
   void Execute(std::string_view sql) const;
 
   std::filesystem::path file_;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "db/log_digests.h"
 
+#include "db/store_event_sums.h"
+#include "log/log_line_layout.h"
 #include "log/log_lines.h"
 #include "log/match_recognisers.h"
 
@@ -23,12 +25,29 @@ std::string_view ReferenceLine(const UpdatePlan& plan) {
   return {};
 }
 
-std::string_view MapRunningAt(const PlannedLog& log, size_t begin,
-                              const MapsByServer& server_maps) {
-  const std::string_view map = LastMapBefore(log.text, begin);
-  if (!map.empty() || log.skipped == 0) return map;
+namespace {
+
+// The moment of the last line that is not empty in `text`, when it has one
+// with a date.
+Moment LastLineMoment(std::string_view text) {
+  size_t end = text.size();
+  while (end > 0 && (text[end - 1] == '\n' || text[end - 1] == '\r')) --end;
+  if (end == 0) return {};
+  const size_t lf = text.rfind('\n', end - 1);
+  const std::string_view line = text.substr(lf == std::string_view::npos ? 0 : lf + 1);
+  return MomentAt({log_line::Date(line), log_line::Time(line)});
+}
+
+}  // namespace
+
+RunningMap MapRunningAt(const PlannedLog& log, size_t begin, const MapsByServer& server_maps) {
+  const std::string_view before = log.text.substr(0, begin);
+  const std::string_view map = LastMapBefore(before, begin);
+  if (!map.empty()) return {map, LastLineMoment(before)};
+  if (log.skipped == 0) return {};
   const auto found = server_maps.find(std::string(log.server));
-  return found == server_maps.end() ? std::string_view() : std::string_view(found->second);
+  if (found == server_maps.end()) return {};
+  return {found->second.map, found->second.last_seen};
 }
 
 }  // namespace varnokel

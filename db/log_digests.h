@@ -9,12 +9,10 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "db/store_changes.h"
 #include "db/update_plan.h"
 
 namespace varnokel {
-
-// The last map each server ran at the end of the last commit, by server.
-using MapsByServer = std::unordered_map<std::string, std::string>;
 
 // The line unknown players take their first date and time from: line n / 2
 // of the text the folded ranges make when joined by CR LF, n being the LF
@@ -23,7 +21,13 @@ std::string_view ReferenceLine(const UpdatePlan& plan);
 
 // The map running at `begin` of `log` (where a folded range starts): the last
 // map line before it, or, for the part of a log read on without its
-// beginning, the map its server ran at the end of the last commit.
-std::string_view MapRunningAt(const PlannedLog& log, size_t begin, const MapsByServer& server_maps);
+// beginning, the map its server ran at the end of the last commit; and since
+// when it has run unseen: the moment of the line before `begin` (folded
+// earlier), or of the last line the last commit folded from that server.
+struct RunningMap {
+  std::string_view map;
+  Moment since;
+};
+RunningMap MapRunningAt(const PlannedLog& log, size_t begin, const MapsByServer& server_maps);
 
 }  // namespace varnokel

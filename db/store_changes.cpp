@@ -14,7 +14,10 @@ namespace {
 // high bit of a byte saying that another follows, signs folded in as
 // 2n or -2n-1 (most numbers of a commit are small counts); a text is its size
 // and its bytes (a player id may hold any byte but NUL and "/").
-constexpr std::string_view kHeader = "varnokel store changes 2\n";
+// A record of version 2 (left in a journal by an earlier program) has no
+// moment with the map of each server.
+constexpr std::string_view kHeader = "varnokel store changes 3\n";
+constexpr std::string_view kVersion2Header = "varnokel store changes 2\n";
 constexpr std::string_view kEnd = "end\n";
 constexpr int kBitsPerByte = 7;
 constexpr unsigned kMoreFollows = 0x80;
@@ -175,7 +178,8 @@ StoreRecord StoreChanges::Record(uint64_t commit) const {
   }
   record.sessions = sessions_;
   for (const auto& [key, counts] : map_days_) record.map_days.push_back({key.map, key.day, counts});
-  record.server_maps.assign(server_maps_.begin(), server_maps_.end());
+  for (const auto& [server, state] : server_maps_)
+    record.server_maps.push_back({server, state.first, state.second});
   return record;
 }
 
@@ -209,14 +213,18 @@ std::string StoreRecord::Serialize() const {
   count(map_days.size());
   for (const auto& [map, day, c] : map_days) out << map << day << c.starts << c.seconds;
   count(server_maps.size());
-  for (const auto& [server, map] : server_maps) out << server << map;
+  for (const auto& [server, map, last_seen] : server_maps) {
+    out << server << map;
+    WriteMoment(out, last_seen);
+  }
   bytes += kEnd;
   return bytes;
 }
 
 StoreRecord StoreRecord::Parse(std::string_view bytes, const std::filesystem::path& file) {
   Reader in(bytes, file);
-  in.Expect(kHeader);
+  const bool version2 = bytes.starts_with(kVersion2Header);
+  in.Expect(version2 ? kVersion2Header : kHeader);
   StoreRecord record;
   const int64_t commit = in.Number();
   if (commit < 0) throw in.Damaged();
@@ -269,8 +277,10 @@ StoreRecord StoreRecord::Parse(std::string_view bytes, const std::filesystem::pa
     d.counts.seconds = in.Number();
   }
   for (size_t n = in.Count(); n > 0; --n) {
-    const uint32_t server = in.Index(names);
-    record.server_maps.push_back({server, in.Index(names)});
+    ServerMap& server_map = record.server_maps.emplace_back();
+    server_map.server = in.Index(names);
+    server_map.map = in.Index(names);
+    if (!version2) server_map.last_seen = ReadMoment(in);
   }
   in.Expect(kEnd);
   if (!in.AtEnd()) throw in.Damaged();

@@ -66,6 +66,14 @@ struct PlayerDaySums {
   std::vector<std::pair<uint32_t, WeaponDayCounts>> weapons;  // by weapon name, a dozen or so
 };
 
+// The last map each server ran at the end of the last commit, by server,
+// and the moment of the last line folded from it.
+struct ServerMapState {
+  std::string map;
+  Moment last_seen;
+};
+using MapsByServer = std::unordered_map<std::string, ServerMapState>;
+
 // One commit's changes of the store, as the journal carries them.
 struct StoreRecord {
   struct PlayerDay {
@@ -95,7 +103,11 @@ struct StoreRecord {
   std::vector<NameSeen> names_seen;
   std::vector<Session> sessions;
   std::vector<MapDay> map_days;
-  std::vector<std::pair<uint32_t, uint32_t>> server_maps;  // server, map
+  struct ServerMap {
+    uint32_t server, map;
+    Moment last_seen;
+  };
+  std::vector<ServerMap> server_maps;
 
   // The bytes the journal carries, and back. Parse throws FileError naming
   // `file` (the journal) when they are damaged.
@@ -114,8 +126,11 @@ class StoreChanges {
   void NameSeen(uint32_t player, uint32_t name, int64_t day);
   void AddSession(const Session& session) { sessions_.push_back(session); }
   MapDayCounts& MapDay(const MapDayKey& key) { return map_days_[key]; }
-  // The map running on `server` where its last log of the update ends.
-  void ServerMap(uint32_t server, uint32_t map) { server_maps_[server] = map; }
+  // The map running on `server` where its last log of the update ends, and
+  // the moment of that log's last line.
+  void ServerMap(uint32_t server, uint32_t map, const Moment& last_seen) {
+    server_maps_[server] = {map, last_seen};
+  }
 
   bool empty() const;
 
@@ -140,7 +155,7 @@ class StoreChanges {
   std::vector<std::unordered_map<uint32_t, NameDays>> names_seen_;  // by player: name -> days
   std::vector<Session> sessions_;
   std::unordered_map<MapDayKey, MapDayCounts, MapDayHash> map_days_;
-  std::unordered_map<uint32_t, uint32_t> server_maps_;
+  std::unordered_map<uint32_t, std::pair<uint32_t, Moment>> server_maps_;
 };
 
 }  // namespace varnokel

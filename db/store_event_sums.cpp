@@ -1,5 +1,7 @@
 #include "db/store_event_sums.h"
 
+#include <algorithm>
+
 #include "db/player_record.h"
 
 namespace varnokel {
@@ -14,6 +16,12 @@ int64_t DayOfMoment(const Moment& moment) {
 }
 
 }  // namespace
+
+Moment MomentAt(const LineClock& clock) {
+  const std::optional<int64_t> day = DayNumber(clock.date);
+  if (!day) return {};
+  return Moment{true, *day * kSecondsPerDay + TimeSeconds(clock.time)};
+}
 
 int64_t StoreEventSums::Day(std::string_view date) {
   if (date != last_date_) {
@@ -41,24 +49,33 @@ uint32_t StoreEventSums::WeaponName(int weapon, std::string_view weapon_name) {
   return number;
 }
 
-void StoreEventSums::BeginLog(std::string_view server, std::string_view map,
-                              const LineClock& first) {
+// A map that ran on before the first folded line counts from the line
+// before it, so that a log folded in parts runs its maps as long as one
+// folded whole.
+void StoreEventSums::BeginLog(std::string_view server, std::string_view map, const LineClock& first,
+                              const Moment& since) {
   server_ = changes_.Name(server);
   map_ = changes_.Name(map);
   run_start_ = map.empty() ? Moment{} : MomentOf(first);
+  if (run_start_.known && since.known && since.seconds <= run_start_.seconds) run_start_ = since;
 }
 
 void StoreEventSums::EndLog(const LineClock& last) {
   CloseRun(last);
-  changes_.ServerMap(server_, map_);
+  changes_.ServerMap(server_, map_, MomentOf(last));
 }
 
-// The current map ran from run_start_ to `end`: its seconds count for the day
-// it started on.
+// The current map ran from run_start_ to `end`: its seconds count for the
+// days they fell on.
 void StoreEventSums::CloseRun(const LineClock& end) {
   const Moment stop = MomentOf(end);
-  if (run_start_.known && stop.known && stop.seconds > run_start_.seconds) {
-    changes_.MapDay({map_, DayOfMoment(run_start_)}).seconds += stop.seconds - run_start_.seconds;
+  if (run_start_.known && stop.known) {
+    for (int64_t from = run_start_.seconds; from < stop.seconds;) {
+      const int64_t day = DayOfMoment({true, from});
+      const int64_t to = std::min(stop.seconds, (day + 1) * kSecondsPerDay);
+      changes_.MapDay({map_, day}).seconds += to - from;
+      from = to;
+    }
   }
   run_start_ = {};
 }

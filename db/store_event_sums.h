@@ -22,6 +22,9 @@ struct LineClock {
   std::string_view date, time;
 };
 
+// The moment of a line's clock (unknown when its date is no MM/DD/YYYY date).
+Moment MomentAt(const LineClock& clock);
+
 class StoreEventSums {
  public:
   static constexpr uint32_t kNoName = UINT32_MAX;
@@ -33,8 +36,10 @@ class StoreEventSums {
 
   // A log begins (or goes on from where an earlier update stopped): `server`
   // wrote it, `map` runs at its first folded line (empty: none known yet),
-  // written at `first`.
-  void BeginLog(std::string_view server, std::string_view map, const LineClock& first);
+  // written at `first`; `since`, when known, is the moment of the log's line
+  // before it, folded earlier: the map has run since then.
+  void BeginLog(std::string_view server, std::string_view map, const LineClock& first,
+                const Moment& since = {});
   // The log's folded part ends with a line written at `last`.
   void EndLog(const LineClock& last);
 

@@ -45,6 +45,7 @@ class StoreFold::Summing {
     Text text, second_text;    // player id, server, map, name, weapon name
     Text date, time;           // the line's clock
     Text begin_date, begin_time;
+    Moment since;  // a log's map runs since then
   };
 
   Summing() : thread_([this] { Work(); }) {}
@@ -147,7 +148,7 @@ class StoreFold::Summing {
         player_names_[e.player] = sums_.Player(text(e.text));
         break;
       case Kind::kBeginLog:
-        sums_.BeginLog(text(e.text), text(e.second_text), clock);
+        sums_.BeginLog(text(e.text), text(e.second_text), clock, e.since);
         break;
       case Kind::kEndLog:
         sums_.EndLog(clock);
@@ -206,10 +207,12 @@ StoreFold::PlayerNumber StoreFold::Player(std::string_view id) {
   return number;
 }
 
-void StoreFold::BeginLog(std::string_view server, std::string_view map, const LineClock& first) {
+void StoreFold::BeginLog(std::string_view server, std::string_view map, const LineClock& first,
+                         const Moment& since) {
   Summing::Event& event = summing_->Add(Summing::Kind::kBeginLog, first);
   event.text = summing_->Copy(server);
   event.second_text = summing_->Copy(map);
+  event.since = since;
 }
 
 void StoreFold::EndLog(const LineClock& last) {

@@ -33,7 +33,8 @@ class StoreFold {
 
   // As StoreEventSums: a log begins or goes on, its folded part ends, and
   // the events of its lines.
-  void BeginLog(std::string_view server, std::string_view map, const LineClock& first);
+  void BeginLog(std::string_view server, std::string_view map, const LineClock& first,
+                const Moment& since = {});
   void EndLog(const LineClock& last);
   void Map(const MapLine& map, const LineClock& clock);
   // A kill of `victim` by `killer`; `teams` as TeamsOfKill found them.

@@ -11,6 +11,10 @@ int64_t StoreRow::Int(int column) const {
   return sqlite3_column_int64(statement_, column);
 }
 
+bool StoreRow::IsNull(int column) const {
+  return sqlite3_column_type(statement_, column) == SQLITE_NULL;
+}
+
 std::string_view StoreRow::Text(int column) const {
   const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement_, column));
   if (text == nullptr) return {};

@@ -22,6 +22,7 @@ class StoreRow {
   explicit StoreRow(sqlite3_stmt* statement) : statement_(statement) {}
 
   int64_t Int(int column) const;
+  bool IsNull(int column) const;
   // The column's bytes (empty for NULL), valid until the next row.
   std::string_view Text(int column) const;
 

@@ -21,8 +21,13 @@ namespace varnokel::store_sql {
 
 // PRAGMA application_id: tells the store from any other SQLite file.
 inline constexpr int kApplicationId = 0x564B5354;  // "VKST"
-// PRAGMA user_version: raised with every change of the schema below.
-inline constexpr int kSchemaVersion = 1;
+// PRAGMA user_version: raised with every change of the schema below; a
+// store of version 1 is brought up to date by its first writer.
+inline constexpr int kSchemaVersion = 2;
+inline constexpr int kFirstSchemaVersion = 1;
+inline constexpr std::string_view kUpgradeFromFirstVersion =
+    "BEGIN IMMEDIATE; ALTER TABLE server_map ADD COLUMN last_seen INTEGER; "
+    "PRAGMA user_version = 2; COMMIT;";
 
 inline constexpr std::string_view kConnectionSettings =
     "PRAGMA journal_mode = DELETE; PRAGMA synchronous = FULL; PRAGMA foreign_keys = OFF; "
@@ -60,7 +65,7 @@ CREATE TABLE session (
   player INTEGER NOT NULL, begin INTEGER, end INTEGER, map INTEGER NOT NULL,
   server INTEGER NOT NULL);
 CREATE TABLE server_map (
-  server INTEGER PRIMARY KEY, map INTEGER NOT NULL);
+  server INTEGER PRIMARY KEY, map INTEGER NOT NULL, last_seen INTEGER);
 CREATE TABLE map_day (
   map INTEGER NOT NULL, day INTEGER NOT NULL, starts INTEGER NOT NULL,
   seconds INTEGER NOT NULL,
@@ -164,13 +169,14 @@ inline constexpr std::string_view kAddName = R"sql(
 INSERT INTO player_name VALUES (?1, ?2, ?3, ?4)
 ON CONFLICT (player, name) DO UPDATE SET
   first_day = min(first_day, excluded.first_day), last_day = max(last_day, excluded.last_day))sql";
-// The map running on each server at the end of the last commit: where a log
-// read on in parts goes on, its earlier lines are not at hand.
+// The map running on each server at the end of the last commit, and the
+// moment of the last line folded from it (NULL: not known): where a log read
+// on in parts goes on, its earlier lines are not at hand.
 inline constexpr std::string_view kReadServerMaps =
-    "SELECT server.name, map.name FROM server_map JOIN server ON server.nr = server_map.server "
-    "JOIN map ON map.nr = server_map.map";
+    "SELECT server.name, map.name, server_map.last_seen FROM server_map "
+    "JOIN server ON server.nr = server_map.server JOIN map ON map.nr = server_map.map";
 inline constexpr std::string_view kWriteServerMap =
-    "INSERT OR REPLACE INTO server_map VALUES (?1, ?2)";
+    "INSERT OR REPLACE INTO server_map VALUES (?1, ?2, ?3)";
 inline constexpr std::string_view kAddMapDay = R"sql(
 INSERT INTO map_day VALUES (?1, ?2, ?3, ?4)
 ON CONFLICT (map, day) DO UPDATE SET
@@ -189,7 +195,8 @@ inline constexpr std::string_view kCanonicalDump[] = {
     "JOIN server AS s ON s.nr = d.server ORDER BY 1, 2, 3, 4",
     "SELECT m.name, d.day, d.starts, d.seconds FROM map_day AS d JOIN map AS m ON m.nr = d.map "
     "ORDER BY 1, 2",
-    "SELECT s.name, m.name FROM server_map JOIN server AS s ON s.nr = server_map.server "
+    "SELECT s.name, m.name, server_map.last_seen FROM server_map "
+    "JOIN server AS s ON s.nr = server_map.server "
     "JOIN map AS m ON m.nr = server_map.map ORDER BY 1",
     "SELECT last_commit FROM store_state",
 };

@@ -193,8 +193,8 @@ class FoldLoop {
     if (store_) {
       const PlannedLog& planned = plan_.logs[chunk.log];
       if (log_) store_->fold.EndLog(ClockOf(last_line_));
-      store_->fold.BeginLog(planned.server, MapRunningAt(planned, chunk.begin, store_->server_maps),
-                            ClockOf(chunk.first_line));
+      const RunningMap running = MapRunningAt(planned, chunk.begin, store_->server_maps);
+      store_->fold.BeginLog(planned.server, running.map, ClockOf(chunk.first_line), running.since);
     }
     log_ = chunk.log;
     last_line_ = {};

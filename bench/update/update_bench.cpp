@@ -11,10 +11,11 @@
 // the event store's changes; of it, what makes the commit durable: the
 // journal written and synced, the folder and the file system synced). The
 // same update without the event store beside it gives the store's share
-// (target: at most 1.3 x), and the store's size per player and day is printed (target: about 200
-// bytes at most), then the ledger's size against the log's. Peak memory is that of one whole load +
-// update in a fresh process (this program started again), against the
-// target of 1.2 x the log + 60 MB.
+// (target: at most 1.3 x), and the store's size per player and day is
+// printed (target: about 200 bytes at most), then the ledger's size against
+// the log's. Peak memory is that of one whole load + update in a fresh
+// process (this program started again), against the target of 1.2 x the
+// log + 60 MB.
 #include <sys/resource.h>
 #include <unistd.h>
 

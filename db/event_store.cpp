@@ -173,6 +173,7 @@ EventStore::EventStore(const fs::path& database_dir, Access access)
   db_.reset(
       OpenFile(file_, access == Access::kWrite ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY));
   Check(access);
+  if (access == Access::kWrite) sqlite3_busy_timeout(db_.get(), store_sql::kBusyWaitMilliseconds);
   if (access == Access::kWrite &&
       sqlite3_create_function_v2(db_.get(), store_sql::kAddWeaponsFunction, 2,
                                  SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, AddWeapons, nullptr,

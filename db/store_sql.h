@@ -33,6 +33,10 @@ inline constexpr std::string_view kConnectionSettings =
     "PRAGMA journal_mode = DELETE; PRAGMA synchronous = FULL; PRAGMA foreign_keys = OFF; "
     "PRAGMA cache_size = -32768;";  // 32 MB: a commit's changes touch pages all over
 
+// How long a writer waits for readers outside this program (an operator's
+// `sqlite3`) before its commit gives up on the store.
+inline constexpr int kBusyWaitMilliseconds = 10000;
+
 // A new store is built under another name and renamed into place when whole:
 // it needs no rollback journal, and one sync at its end.
 inline constexpr std::string_view kBuildSettings =

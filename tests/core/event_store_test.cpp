@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <chrono>
+#include <thread>
+
 #include "db/database_commands.h"
 #include "db/player_file.h"
 #include "db/update_run.h"
@@ -233,6 +236,27 @@ TEST(EventStore, AStoreFilledInPartsEqualsOneFilledAtOnce) {
     EXPECT_NE(std::string(error.what()).find("Waffenzeile"), std::string::npos) << error.what();
   }
   EXPECT_EQ(testing::FolderContents(parts.path()), before);
+}
+
+// An operator reading the store with sqlite3 while an update commits: the
+// update waits for the reader instead of leaving its commit incomplete.
+TEST(EventStore, AnUpdateWaitsForAReaderOfTheStore) {
+  TempDir db;
+  Fold(db.path(), {{"s", Lines({LogLine("20:00:00", kBob + " entered the game")})}});
+  sqlite3* reader = nullptr;
+  ASSERT_EQ(sqlite3_open(EventStorePath(db.path()).c_str(), &reader), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(reader, "BEGIN; SELECT count(*) FROM player", nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  std::thread release([reader] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    sqlite3_exec(reader, "COMMIT", nullptr, nullptr, nullptr);
+  });
+  EXPECT_NO_THROW(
+      Fold(db.path(), {{"s", Lines({LogLine("20:00:00", kBob + " entered the game"),
+                                    LogLine("20:05:00", kAnn + " entered the game")})}}));
+  release.join();
+  sqlite3_close(reader);
+  EXPECT_EQ(Rows(db.path(), "SELECT count(*) FROM namen"), std::vector<std::string>{"2"});
 }
 
 // Missing beside player files, not an SQLite file, or another version: the

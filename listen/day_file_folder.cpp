@@ -15,7 +15,9 @@ namespace varnokel {
 namespace fs = std::filesystem;
 
 DayFileFolder::DayFileFolder(fs::path logs_dir, fs::path database_dir)
-    : logs_dir_(std::move(logs_dir)), database_dir_(std::move(database_dir)) {}
+    : logs_dir_(std::move(logs_dir)),
+      database_dir_(std::move(database_dir)),
+      ledger_(database_dir_) {}
 
 void DayFileFolder::TakeUpUnfolded(const std::vector<std::string>& day_files) {
   Ledger ledger;
@@ -64,7 +66,6 @@ UpdateSummary DayFileFolder::Fold(LockWait wait, std::string& reference_line) {
   if (!HasWork()) return {};
   const Clock::time_point start = Clock::now();
   const DatabaseLock lock(database_dir_, DatabaseLock::Access::kWrite, wait);
-  const Ledger ledger = Ledger::Read(database_dir_);
   const std::vector<Waiting> waiting = WaitingFiles();
   std::vector<uint64_t> sizes;
   for (const Waiting& file : waiting) sizes.push_back(file.bytes);
@@ -97,13 +98,15 @@ UpdateSummary DayFileFolder::Fold(LockWait wait, std::string& reference_line) {
   }
   UpdateSummary summary;
   if (!loaded.empty()) {
-    const UpdatePlan plan = PlanUpdate(buffer, starts, ledger);
+    UpdatePlan plan = PlanUpdate(buffer, starts, ledger_.Take());
     UpdateOptions options;
     options.most_new_players = budget_.new_players();
     summary = DatabaseUpdateRun(lock, buffer, plan, reference_line, options);
     const size_t folded_whole = summary.stopped_in_log.value_or(loaded.size());
     for (size_t i = 0; i < folded_whole; ++i)
       loaded[i]->second.start = NextStart(plan.logs[i], starts[i]);
+    // A run stopped part-way commits a ledger the plan does not hold.
+    if (!summary.stopped_in_log) ledger_.Committed(std::move(plan.ledger_after));
     const bool cut = !left.empty();
     // From where the run stopped on, the ledger says how far each is folded.
     for (size_t i = folded_whole; i < loaded.size(); ++i) left.insert(loaded[i]->first);

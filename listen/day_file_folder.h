@@ -9,8 +9,9 @@
 // files that grew, and for every day
 // file it folds the folder keeps where its last incomplete chunk of lines
 // starts and how far it is folded, and reads only from there (PlanUpdate
-// over LogStart). The ledger is read afresh under the
-// lock at every fold, so a run that stopped part-way or another writer is
+// over LogStart). The ledger is kept from one fold to the next
+// (kept_ledger.h) and read again under the lock whenever its file is not as
+// the last fold left it, so a run that stopped part-way or another writer is
 // taken into account there. The ledger names each day file by its path
 // below Logs ("192.0.2.7_27015/L20030315.log").
 #pragma once
@@ -27,6 +28,7 @@
 #include "db/update_plan.h"
 #include "db/update_run.h"
 #include "listen/fold_budget.h"
+#include "listen/kept_ledger.h"
 
 namespace varnokel {
 
@@ -76,6 +78,7 @@ class DayFileFolder {
 
   std::filesystem::path logs_dir_;
   std::filesystem::path database_dir_;
+  KeptLedger ledger_;
   Files files_;
   std::set<std::string> grown_;  // of files_, to fold; ordered: sender, then date
   FoldBudget budget_;

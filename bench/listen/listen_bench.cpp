@@ -21,7 +21,8 @@
 // percentile) is shown beside the figures measured here.
 //
 // The program folder is a fresh folder below the system's temporary folder
-// (TMPDIR), on disk as a real installation would be.
+// (TMPDIR), on disk as a real installation would be; the folders of all runs
+// are removed when the benchmark ends.
 #include <algorithm>
 #include <atomic>
 #include <cinttypes>
@@ -81,6 +82,21 @@ struct Outcome {
   int status = 0;
   std::string folds;  // the listener's summary of its folds
 };
+
+// The program folders of the runs, removed when the benchmark ends: ext4
+// creates files slowly for a while after many were deleted, so a run right
+// after the removal of the last one's tree would measure that.
+std::vector<fs::path>& Leftovers() {
+  static std::vector<fs::path> folders;
+  return folders;
+}
+
+void RemoveLeftovers() {
+  for (const fs::path& folder : Leftovers()) {
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+  }
+}
 
 // One server: its lines, the day file and end offset of each in it, and
 // when each was sent.
@@ -225,9 +241,12 @@ Outcome Run(const Case& c) {
   const int64_t today = LocalDayNumber(std::time(nullptr));
   const size_t per_server =
       static_cast<size_t>(rate) * static_cast<size_t>(seconds) / static_cast<size_t>(servers);
+  static int runs = 0;
   const fs::path program =
-      fs::temp_directory_path() / ("varnokel-bench-listen-" + std::to_string(::getpid()));
+      fs::temp_directory_path() /
+      ("varnokel-bench-listen-" + std::to_string(::getpid()) + "-" + std::to_string(++runs));
   fs::create_directories(program / "Datenbanken/db1");
+  Leftovers().push_back(program);
   fs::copy_file(fs::path(VARNOKEL_PROGRAM_DIR) / "color.no", program / "color.no");
 
   std::printf("generating %d logs of %zu lines ...\n", servers, per_server);
@@ -366,8 +385,6 @@ Outcome Run(const Case& c) {
   std::printf("listener exit status:   %d\n", status);
   const std::string folds = FoldsOf(listener.Stderr());  // before the folder goes
   std::printf("listener folds:         %s\n", folds.c_str());
-  std::error_code ignored;
-  fs::remove_all(program, ignored);
   Outcome outcome;
   outcome.sent = total;
   outcome.folded = folded_lines;
@@ -456,10 +473,13 @@ void RaiseOpenFileLimit() {
 
 int main(int argc, char** argv) {
   varnokel::RaiseOpenFileLimit();
-  if (argc > 1 && std::string_view(argv[1]) == "--hostile")
-    return varnokel::RunHostile(
+  if (argc > 1 && std::string_view(argv[1]) == "--hostile") {
+    const int status = varnokel::RunHostile(
         argc > 2 ? argv[2] : "",
         !(argc > 3 && std::string_view(argv[3]) == "--other-keeps-claimed-dates"));
+    varnokel::RemoveLeftovers();
+    return status;
+  }
   varnokel::Case c;
   c.seconds = argc > 1 ? std::atoi(argv[1]) : 60;
   c.rate = argc > 2 ? std::atoi(argv[2]) : 50000;
@@ -471,5 +491,7 @@ int main(int argc, char** argv) {
                  "       bench-listen --hostile [OTHER_CLI [--other-keeps-claimed-dates]]\n");
     return 2;
   }
-  return varnokel::Complete(varnokel::Run(c)) ? 0 : 1;
+  const bool complete = varnokel::Complete(varnokel::Run(c));
+  varnokel::RemoveLeftovers();
+  return complete ? 0 : 1;
 }

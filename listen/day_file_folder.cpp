@@ -14,6 +14,15 @@ namespace varnokel {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// A fold takes what arrived over at most this long at least: it keeps up with
+// the senders, and yet a fold that took long is not followed by a longer one
+// again and again.
+constexpr auto kMostSecondsTaken = std::chrono::seconds(2);
+
+}  // namespace
+
 DayFileFolder::DayFileFolder(fs::path logs_dir, fs::path database_dir)
     : logs_dir_(std::move(logs_dir)),
       database_dir_(std::move(database_dir)),
@@ -49,12 +58,17 @@ bool DayFileFolder::HasWork() const {
   return !grown_.empty();
 }
 
-std::vector<DayFileFolder::Waiting> DayFileFolder::WaitingFiles() {
+// The grown files with what they hold beyond what is folded; `arrived` adds
+// what those looked at before grew by since.
+std::vector<DayFileFolder::Waiting> DayFileFolder::WaitingFiles(uint64_t& arrived) {
   std::vector<Waiting> waiting;
   for (const std::string& name : grown_) {
     const Files::iterator it = files_.find(name);
     std::error_code error;
     const uint64_t size = fs::file_size(logs_dir_ / name, error);
+    std::optional<uint64_t>& seen = it->second.size;
+    if (!error && seen && size > *seen) arrived += size - *seen;
+    if (!error) seen = size;
     // A file whose size cannot be seen is read below, where the error is named.
     if (error || size > it->second.start.folded)
       waiting.push_back({it, error ? 0 : size - it->second.start.folded});
@@ -62,14 +76,27 @@ std::vector<DayFileFolder::Waiting> DayFileFolder::WaitingFiles() {
   return waiting;
 }
 
+// Of the `arrived` bytes the day files grew by since the last look, what the
+// fold takes at least: all of it, or the share of the last kMostSecondsTaken
+// when looks were further apart (none at the first look).
+uint64_t DayFileFolder::ArrivedToTake(uint64_t arrived, Clock::time_point now) {
+  const std::optional<Clock::time_point> last = std::exchange(last_look_, now);
+  if (!last) return 0;
+  const double seconds = std::chrono::duration<double>(now - *last).count();
+  const double most = std::chrono::duration<double>(kMostSecondsTaken).count();
+  return seconds <= most ? arrived
+                         : static_cast<uint64_t>(static_cast<double>(arrived) * most / seconds);
+}
+
 UpdateSummary DayFileFolder::Fold(LockWait wait, std::string& reference_line) {
   if (!HasWork()) return {};
   const Clock::time_point start = Clock::now();
   const DatabaseLock lock(database_dir_, DatabaseLock::Access::kWrite, wait);
-  const std::vector<Waiting> waiting = WaitingFiles();
+  uint64_t arrived = 0;
+  const std::vector<Waiting> waiting = WaitingFiles(arrived);
   std::vector<uint64_t> sizes;
   for (const Waiting& file : waiting) sizes.push_back(file.bytes);
-  const uint64_t share = FairShare(sizes, budget_.bytes());
+  const uint64_t share = FairShare(sizes, budget_.BytesWith(ArrivedToTake(arrived, Clock::now())));
   LogBuffer buffer;
   std::vector<LogStart> starts;
   std::vector<Files::iterator> loaded;

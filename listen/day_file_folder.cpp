@@ -91,7 +91,11 @@ uint64_t DayFileFolder::ArrivedToTake(uint64_t arrived, Clock::time_point now) {
 UpdateSummary DayFileFolder::Fold(LockWait wait, std::string& reference_line) {
   if (!HasWork()) return {};
   const Clock::time_point start = Clock::now();
-  const DatabaseLock lock(database_dir_, DatabaseLock::Access::kWrite, wait);
+  const DatabaseLock lock(
+      database_dir_,
+      looked_for_leftovers_ ? DatabaseLock::Access::kWriteAgain : DatabaseLock::Access::kWrite,
+      wait);
+  looked_for_leftovers_ = true;
   uint64_t arrived = 0;
   const std::vector<Waiting> waiting = WaitingFiles(arrived);
   std::vector<uint64_t> sizes;

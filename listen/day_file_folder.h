@@ -88,6 +88,7 @@ class DayFileFolder {
   std::set<std::string> grown_;  // of files_, to fold; ordered: sender, then date
   FoldBudget budget_;
   std::optional<Clock::time_point> last_look_;  // at the grown files
+  bool looked_for_leftovers_ = false;           // of commits, at the first fold (DatabaseLock)
 };
 
 }  // namespace varnokel

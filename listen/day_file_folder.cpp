@@ -58,11 +58,16 @@ bool DayFileFolder::HasWork() const {
   return !grown_.empty();
 }
 
-// The grown files with what they hold beyond what is folded; `arrived` adds
-// what those looked at before grew by since.
+// The grown files with what they hold beyond what is folded, from the first
+// sender on; `arrived` adds what those looked at before grew by since.
 std::vector<DayFileFolder::Waiting> DayFileFolder::WaitingFiles(uint64_t& arrived) {
+  std::vector<const std::string*> names;
+  const auto first = grown_.lower_bound(first_sender_ + "/");
+  for (auto it = first; it != grown_.end(); ++it) names.push_back(&*it);
+  for (auto it = grown_.begin(); it != first; ++it) names.push_back(&*it);
   std::vector<Waiting> waiting;
-  for (const std::string& name : grown_) {
+  for (const std::string* name_of : names) {
+    const std::string& name = *name_of;
     const Files::iterator it = files_.find(name);
     std::error_code error;
     const uint64_t size = fs::file_size(logs_dir_ / name, error);
@@ -136,8 +141,13 @@ UpdateSummary DayFileFolder::Fold(LockWait wait, std::string& reference_line) {
     const size_t folded_whole = summary.stopped_in_log.value_or(loaded.size());
     for (size_t i = 0; i < folded_whole; ++i)
       loaded[i]->second.start = NextStart(plan.logs[i], starts[i]);
-    // A run stopped part-way commits a ledger the plan does not hold.
-    if (!summary.stopped_in_log) ledger_.Committed(std::move(plan.ledger_after));
+    // A run stopped part-way commits a ledger the plan does not hold; the
+    // next begins with the sender it stopped at, so that every sender's new
+    // players have their turn.
+    if (summary.stopped_in_log)
+      first_sender_ = fs::path(loaded[*summary.stopped_in_log]->first).begin()->string();
+    else
+      ledger_.Committed(std::move(plan.ledger_after));
     const bool cut = !left.empty();
     // From where the run stopped on, the ledger says how far each is folded.
     for (size_t i = folded_whole; i < loaded.size(); ++i) left.insert(loaded[i]->first);

@@ -55,7 +55,9 @@ class DayFileFolder {
   // budget (fold_budget.h) lets it take, and never fewer bytes than the files
   // grew by since the last fold (at most kMostSecondsTaken of them), shared
   // fairly among the files; what is left stays work for the next fold
-  // (HasWork). Waits for the
+  // (HasWork). A run that the bound on new players stopped makes the next
+  // begin with the sender it stopped at (the others following round), so
+  // that the new players of every sender have their turn. Waits for the
   // database as `wait` says (DatabaseBusy). Throws what DatabaseUpdateRun
   // throws, or FileError for a day file that cannot be read (after folding
   // the others); the next fold goes on from what the ledger then holds.
@@ -88,7 +90,8 @@ class DayFileFolder {
   std::set<std::string> grown_;  // of files_, to fold; ordered: sender, then date
   FoldBudget budget_;
   std::optional<Clock::time_point> last_look_;  // at the grown files
-  bool looked_for_leftovers_ = false;           // of commits, at the first fold (DatabaseLock)
+  std::string first_sender_;  // whose files a fold takes first, the others following in order
+  bool looked_for_leftovers_ = false;  // of commits, at the first fold (DatabaseLock)
 };
 
 }  // namespace varnokel

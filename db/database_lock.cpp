@@ -30,17 +30,19 @@ DatabaseBusy::DatabaseBusy(const std::filesystem::path& database_dir)
 
 DatabaseLock::DatabaseLock(std::filesystem::path database_dir, Access access, LockWait wait,
                            const std::function<void()>& on_wait)
-    : dir_(std::move(database_dir)), access_(access) {
+    : dir_(std::move(database_dir)),
+      access_(access == Access::kWriteAgain ? Access::kWrite : access) {
   RefuseLinkedFiles(dir_);
   try {
     lock_ = std::make_unique<FileLock>(dir_ / kLockFileName);
   } catch (const FileError&) {
-    if (access == Access::kWrite) throw;
+    if (access_ == Access::kWrite) throw;
     return;  // see the header: nothing to lock against
   }
-  if (access == Access::kWrite) {
+  if (access_ == Access::kWrite) {
     Take(FileLock::Mode::kExclusive, wait, on_wait);
-    if (NeedsRecovery(dir_)) RecoverDatabase(dir_);
+    const bool again = access == Access::kWriteAgain;
+    if (again ? HasInterruptedCommit(dir_) : NeedsRecovery(dir_)) RecoverDatabase(dir_);
     return;
   }
   // Recovering writes: for a moment the reader becomes a writer. Another

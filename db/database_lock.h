@@ -32,7 +32,12 @@ class DatabaseBusy : public std::runtime_error {
 
 class DatabaseLock {
  public:
-  enum class Access { kRead, kWrite };
+  // kWriteAgain: a writer that takes the lock over and over (the listener,
+  // every second) and has looked once already: an interrupted commit is
+  // completed as for kWrite, but the folder is not searched for leftover
+  // temporary files (they disturb nobody; a pass over a folder of many
+  // players costs more than many a fold). access() then says kWrite.
+  enum class Access { kRead, kWrite, kWriteAgain };
 
   // Takes the lock, waiting as `wait` says (`on_wait` is called once when it
   // has to wait), then recovers an interrupted commit. Throws DatabaseBusy,

@@ -1,6 +1,7 @@
 #include "db/update_plan.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "log/line_count.h"
 #include "log/log_buffer.h"
@@ -94,14 +95,14 @@ void FoldAll(PlannedLog& log) {
   CountLines(log, 0);
 }
 
-UpdatePlan PlanLogs(const LogBuffer& buffer, std::span<const LogStart> starts, const Ledger& ledger,
+UpdatePlan PlanLogs(const LogBuffer& buffer, std::span<const LogStart> starts, Ledger ledger,
                     bool again) {
   UpdatePlan plan;
-  plan.ledger_before = ledger;
-  plan.ledger_after = ledger;
   plan.again = again;
   plan.chunks_later = starts.empty() && buffer.logs().size() == 1 && ledger.runs().empty() &&
                       ledger.prefixes().empty();
+  plan.ledger_before = ledger;
+  plan.ledger_after = std::move(ledger);
   for (size_t i = 0; i < buffer.logs().size(); ++i) {
     const LogStart start = i < starts.size() ? starts[i] : LogStart{};
     PlannedLog log = StartPlan(buffer, buffer.logs()[i], start, again);
@@ -138,9 +139,8 @@ UpdatePlan PlanUpdate(const LogBuffer& buffer, const Ledger& ledger, bool again)
   return PlanLogs(buffer, {}, ledger, again);
 }
 
-UpdatePlan PlanUpdate(const LogBuffer& buffer, std::span<const LogStart> starts,
-                      const Ledger& ledger) {
-  return PlanLogs(buffer, starts, ledger, /*again=*/false);
+UpdatePlan PlanUpdate(const LogBuffer& buffer, std::span<const LogStart> starts, Ledger ledger) {
+  return PlanLogs(buffer, starts, std::move(ledger), /*again=*/false);
 }
 
 LogStart NextStart(const PlannedLog& log, const LogStart& start) {

@@ -87,9 +87,9 @@ struct LogStart {
 // so that the cost is that of the part, not of the whole log. What the
 // ledger holds of the part is passed over, and so is what a start says is
 // folded (a database deleted meanwhile is not filled with the log's
-// beginning).
-UpdatePlan PlanUpdate(const LogBuffer& buffer, std::span<const LogStart> starts,
-                      const Ledger& ledger);
+// beginning). The ledger is taken by value: a caller that moves it in spares
+// a copy.
+UpdatePlan PlanUpdate(const LogBuffer& buffer, std::span<const LogStart> starts, Ledger ledger);
 
 // Where to read a growing log on from once `log` (planned from `start`) is
 // folded: from its last incomplete chunk.

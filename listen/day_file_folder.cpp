@@ -14,8 +14,19 @@ namespace varnokel {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// A fold takes what arrived over at most this long at least: it keeps up with
+// the senders, and yet a fold that took long is not followed by a longer one
+// again and again.
+constexpr auto kMostSecondsTaken = std::chrono::seconds(2);
+
+}  // namespace
+
 DayFileFolder::DayFileFolder(fs::path logs_dir, fs::path database_dir)
-    : logs_dir_(std::move(logs_dir)), database_dir_(std::move(database_dir)) {}
+    : logs_dir_(std::move(logs_dir)),
+      database_dir_(std::move(database_dir)),
+      ledger_(database_dir_) {}
 
 void DayFileFolder::TakeUpUnfolded(const std::vector<std::string>& day_files) {
   Ledger ledger;
@@ -47,12 +58,22 @@ bool DayFileFolder::HasWork() const {
   return !grown_.empty();
 }
 
-std::vector<DayFileFolder::Waiting> DayFileFolder::WaitingFiles() {
+// The grown files with what they hold beyond what is folded, from the first
+// sender on; `arrived` adds what those looked at before grew by since.
+std::vector<DayFileFolder::Waiting> DayFileFolder::WaitingFiles(uint64_t& arrived) {
+  std::vector<const std::string*> names;
+  const auto first = grown_.lower_bound(first_sender_ + "/");
+  for (auto it = first; it != grown_.end(); ++it) names.push_back(&*it);
+  for (auto it = grown_.begin(); it != first; ++it) names.push_back(&*it);
   std::vector<Waiting> waiting;
-  for (const std::string& name : grown_) {
+  for (const std::string* name_of : names) {
+    const std::string& name = *name_of;
     const Files::iterator it = files_.find(name);
     std::error_code error;
     const uint64_t size = fs::file_size(logs_dir_ / name, error);
+    std::optional<uint64_t>& seen = it->second.size;
+    if (!error && seen && size > *seen) arrived += size - *seen;
+    if (!error) seen = size;
     // A file whose size cannot be seen is read below, where the error is named.
     if (error || size > it->second.start.folded)
       waiting.push_back({it, error ? 0 : size - it->second.start.folded});
@@ -60,15 +81,31 @@ std::vector<DayFileFolder::Waiting> DayFileFolder::WaitingFiles() {
   return waiting;
 }
 
+// Of the `arrived` bytes the day files grew by since the last look, what the
+// fold takes at least: all of it, or the share of the last kMostSecondsTaken
+// when looks were further apart (none at the first look).
+uint64_t DayFileFolder::ArrivedToTake(uint64_t arrived, Clock::time_point now) {
+  const std::optional<Clock::time_point> last = std::exchange(last_look_, now);
+  if (!last) return 0;
+  const double seconds = std::chrono::duration<double>(now - *last).count();
+  const double most = std::chrono::duration<double>(kMostSecondsTaken).count();
+  return seconds <= most ? arrived
+                         : static_cast<uint64_t>(static_cast<double>(arrived) * most / seconds);
+}
+
 UpdateSummary DayFileFolder::Fold(LockWait wait, std::string& reference_line) {
   if (!HasWork()) return {};
   const Clock::time_point start = Clock::now();
-  const DatabaseLock lock(database_dir_, DatabaseLock::Access::kWrite, wait);
-  const Ledger ledger = Ledger::Read(database_dir_);
-  const std::vector<Waiting> waiting = WaitingFiles();
+  const DatabaseLock lock(
+      database_dir_,
+      looked_for_leftovers_ ? DatabaseLock::Access::kWriteAgain : DatabaseLock::Access::kWrite,
+      wait);
+  looked_for_leftovers_ = true;
+  uint64_t arrived = 0;
+  const std::vector<Waiting> waiting = WaitingFiles(arrived);
   std::vector<uint64_t> sizes;
   for (const Waiting& file : waiting) sizes.push_back(file.bytes);
-  const uint64_t share = FairShare(sizes, budget_.bytes());
+  const uint64_t share = FairShare(sizes, budget_.BytesWith(ArrivedToTake(arrived, Clock::now())));
   LogBuffer buffer;
   std::vector<LogStart> starts;
   std::vector<Files::iterator> loaded;
@@ -97,13 +134,20 @@ UpdateSummary DayFileFolder::Fold(LockWait wait, std::string& reference_line) {
   }
   UpdateSummary summary;
   if (!loaded.empty()) {
-    const UpdatePlan plan = PlanUpdate(buffer, starts, ledger);
+    UpdatePlan plan = PlanUpdate(buffer, starts, ledger_.Take());
     UpdateOptions options;
     options.most_new_players = budget_.new_players();
     summary = DatabaseUpdateRun(lock, buffer, plan, reference_line, options);
     const size_t folded_whole = summary.stopped_in_log.value_or(loaded.size());
     for (size_t i = 0; i < folded_whole; ++i)
       loaded[i]->second.start = NextStart(plan.logs[i], starts[i]);
+    // A run stopped part-way commits a ledger the plan does not hold; the
+    // next begins with the sender it stopped at, so that every sender's new
+    // players have their turn.
+    if (summary.stopped_in_log)
+      first_sender_ = fs::path(loaded[*summary.stopped_in_log]->first).begin()->string();
+    else
+      ledger_.Committed(std::move(plan.ledger_after));
     const bool cut = !left.empty();
     // From where the run stopped on, the ledger says how far each is folded.
     for (size_t i = folded_whole; i < loaded.size(); ++i) left.insert(loaded[i]->first);

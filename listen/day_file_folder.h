@@ -5,20 +5,22 @@
 // process dies.
 //
 // A fold costs what was written since the last one, not the size or number
-// of the day files, and never more than its budget: it looks only at the
-// files that grew, and for every day
-// file it folds the folder keeps where its last incomplete chunk of lines
-// starts and how far it is folded, and reads only from there (PlanUpdate
-// over LogStart). The ledger is read afresh under the
-// lock at every fold, so a run that stopped part-way or another writer is
-// taken into account there. The ledger names each day file by its path
-// below Logs ("192.0.2.7_27015/L20030315.log").
+// of the day files, and never more than its budget (or what arrived): it
+// looks only at the files that grew, and for every day file it folds the
+// folder keeps where its last incomplete chunk of lines starts and how far
+// it is folded, and reads only from there (PlanUpdate over LogStart). The
+// ledger is kept from one fold to the next (kept_ledger.h) and read again
+// under the lock whenever its file is not as the last fold left it, so a run
+// that stopped part-way or another writer is taken into account there. The
+// ledger names each day file by its path below Logs
+// ("192.0.2.7_27015/L20030315.log").
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -27,6 +29,7 @@
 #include "db/update_plan.h"
 #include "db/update_run.h"
 #include "listen/fold_budget.h"
+#include "listen/kept_ledger.h"
 
 namespace varnokel {
 
@@ -49,8 +52,12 @@ class DayFileFolder {
 
   // Folds the complete lines the grown day files hold beyond what is folded,
   // in one update run, in the order of sender and date: as many as the fold
-  // budget (fold_budget.h) lets it take, shared fairly among the files; what
-  // is left stays work for the next fold (HasWork). Waits for the
+  // budget (fold_budget.h) lets it take, and never fewer bytes than the files
+  // grew by since the last fold (at most kMostSecondsTaken of them), shared
+  // fairly among the files; what is left stays work for the next fold
+  // (HasWork). A run that the bound on new players stopped makes the next
+  // begin with the sender it stopped at (the others following round), so
+  // that the new players of every sender have their turn. Waits for the
   // database as `wait` says (DatabaseBusy). Throws what DatabaseUpdateRun
   // throws, or FileError for a day file that cannot be read (after folding
   // the others); the next fold goes on from what the ledger then holds.
@@ -64,6 +71,7 @@ class DayFileFolder {
   struct DayFileState {
     LogStart start;  // where to read on from
     Clock::time_point last_grown = Clock::now();
+    std::optional<uint64_t> size;  // when last looked at
   };
   using Files = std::map<std::string, DayFileState>;
   // A grown day file and the bytes it holds beyond what is folded.
@@ -72,13 +80,18 @@ class DayFileFolder {
     uint64_t bytes = 0;
   };
 
-  std::vector<Waiting> WaitingFiles();
+  std::vector<Waiting> WaitingFiles(uint64_t& arrived);
+  uint64_t ArrivedToTake(uint64_t arrived, Clock::time_point now);
 
   std::filesystem::path logs_dir_;
   std::filesystem::path database_dir_;
+  KeptLedger ledger_;
   Files files_;
   std::set<std::string> grown_;  // of files_, to fold; ordered: sender, then date
   FoldBudget budget_;
+  std::optional<Clock::time_point> last_look_;  // at the grown files
+  std::string first_sender_;  // whose files a fold takes first, the others following in order
+  bool looked_for_leftovers_ = false;  // of commits, at the first fold (DatabaseLock)
 };
 
 }  // namespace varnokel

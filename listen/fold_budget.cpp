@@ -35,6 +35,10 @@ void FoldBudget::Measured(const Measure& fold) {
   }
 }
 
+uint64_t FoldBudget::BytesWith(uint64_t arrived) const {
+  return std::max(bytes_, std::min(arrived, kMostBytes));
+}
+
 uint64_t FairShare(std::vector<uint64_t> waiting, uint64_t budget) {
   if (std::accumulate(waiting.begin(), waiting.end(), uint64_t{0}) <= budget)
     return LogBuffer::kWholePart;

@@ -45,6 +45,12 @@ class FoldBudget {
   };
 
   uint64_t bytes() const { return bytes_; }
+  // The bound on bytes for a fold after `arrived` bytes came since the last
+  // one: at least those, since a bound below what arrives leaves a backlog
+  // that grows without end, and every line's delay with it (a fold costs
+  // more by the player files its lines touch than by their bytes, and those
+  // are hardly fewer when the bytes are cut).
+  uint64_t BytesWith(uint64_t arrived) const;
   size_t new_players() const { return new_players_; }
 
   void Measured(const Measure& fold);

@@ -7,6 +7,7 @@
 //
 //   bench-listen [SECONDS [LINES_PER_SECOND [SERVERS [DATES]]]]   (default 60 50000 100 0)
 //   bench-listen --hostile [OTHER_CLI [--other-keeps-claimed-dates]]
+//   bench-listen --hostile-case TEXT [OTHER_CLI [--other-keeps-claimed-dates]]
 //
 // With DATES, the lines claim that many different dates between them (a
 // sender that makes up its dates); without, they are dated today. --hostile
@@ -18,10 +19,12 @@
 // few players for hours). With OTHER_CLI (another build of varnokel-cli)
 // the same cases run on it first, with the ratios of the two. The
 // listener's own summary of its folds (how many, the longest, the 99th
-// percentile) is shown beside the figures measured here.
+// percentile) is shown beside the figures measured here. --hostile-case
+// runs only the cases whose name holds TEXT ("dates", "new", "known").
 //
 // The program folder is a fresh folder below the system's temporary folder
-// (TMPDIR), on disk as a real installation would be.
+// (TMPDIR), on disk as a real installation would be; the folders of all runs
+// are removed when the benchmark ends.
 #include <algorithm>
 #include <atomic>
 #include <cinttypes>
@@ -81,6 +84,21 @@ struct Outcome {
   int status = 0;
   std::string folds;  // the listener's summary of its folds
 };
+
+// The program folders of the runs, removed when the benchmark ends: ext4
+// creates files slowly for a while after many were deleted, so a run right
+// after the removal of the last one's tree would measure that.
+std::vector<fs::path>& Leftovers() {
+  static std::vector<fs::path> folders;
+  return folders;
+}
+
+void RemoveLeftovers() {
+  for (const fs::path& folder : Leftovers()) {
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+  }
+}
 
 // One server: its lines, the day file and end offset of each in it, and
 // when each was sent.
@@ -225,9 +243,12 @@ Outcome Run(const Case& c) {
   const int64_t today = LocalDayNumber(std::time(nullptr));
   const size_t per_server =
       static_cast<size_t>(rate) * static_cast<size_t>(seconds) / static_cast<size_t>(servers);
+  static int runs = 0;
   const fs::path program =
-      fs::temp_directory_path() / ("varnokel-bench-listen-" + std::to_string(::getpid()));
+      fs::temp_directory_path() /
+      ("varnokel-bench-listen-" + std::to_string(::getpid()) + "-" + std::to_string(++runs));
   fs::create_directories(program / "Datenbanken/db1");
+  Leftovers().push_back(program);
   fs::copy_file(fs::path(VARNOKEL_PROGRAM_DIR) / "color.no", program / "color.no");
 
   std::printf("generating %d logs of %zu lines ...\n", servers, per_server);
@@ -366,8 +387,6 @@ Outcome Run(const Case& c) {
   std::printf("listener exit status:   %d\n", status);
   const std::string folds = FoldsOf(listener.Stderr());  // before the folder goes
   std::printf("listener folds:         %s\n", folds.c_str());
-  std::error_code ignored;
-  fs::remove_all(program, ignored);
   Outcome outcome;
   outcome.sent = total;
   outcome.folded = folded_lines;
@@ -416,7 +435,7 @@ void PrintComparison(const std::string& name, const Outcome& before, const Outco
 // The hostile cases, on `other_cli` first when given (`other_follows_calendar`
 // false: it puts every line in the day file of the date the line claims, as
 // the listener did before it followed its own calendar).
-int RunHostile(const std::string& other_cli, bool other_follows_calendar) {
+int RunHostile(const std::string& other_cli, bool other_follows_calendar, std::string_view only) {
   constexpr int kSeconds = 10, kManyDates = 100000, kManySenders = 1000;
   Case known{kSeconds, 50000, kManySenders, 0};
   known.players_known = true;
@@ -426,6 +445,7 @@ int RunHostile(const std::string& other_cli, bool other_follows_calendar) {
       {"1 000 senders, dated today, players known", known}};
   bool complete = true;
   for (const auto& [name, after_case] : cases) {
+    if (name.find(only) == std::string::npos) continue;
     std::printf("\n=== %s\n", name.c_str());
     Outcome before;
     if (!other_cli.empty()) {
@@ -456,10 +476,16 @@ void RaiseOpenFileLimit() {
 
 int main(int argc, char** argv) {
   varnokel::RaiseOpenFileLimit();
-  if (argc > 1 && std::string_view(argv[1]) == "--hostile")
-    return varnokel::RunHostile(
-        argc > 2 ? argv[2] : "",
-        !(argc > 3 && std::string_view(argv[3]) == "--other-keeps-claimed-dates"));
+  const bool one_case = argc > 2 && std::string_view(argv[1]) == "--hostile-case";
+  if (one_case || (argc > 1 && std::string_view(argv[1]) == "--hostile")) {
+    const int other = one_case ? 3 : 2;  // where OTHER_CLI would be
+    const int status = varnokel::RunHostile(
+        argc > other ? argv[other] : "",
+        !(argc > other + 1 && std::string_view(argv[other + 1]) == "--other-keeps-claimed-dates"),
+        one_case ? argv[2] : "");
+    varnokel::RemoveLeftovers();
+    return status;
+  }
   varnokel::Case c;
   c.seconds = argc > 1 ? std::atoi(argv[1]) : 60;
   c.rate = argc > 2 ? std::atoi(argv[2]) : 50000;
@@ -468,8 +494,12 @@ int main(int argc, char** argv) {
   if (c.seconds < 1 || c.rate < 1 || c.servers < 1 || c.dates < 0) {
     std::fprintf(stderr,
                  "usage: bench-listen [SECONDS [LINES_PER_SECOND [SERVERS [DATES]]]]\n"
-                 "       bench-listen --hostile [OTHER_CLI [--other-keeps-claimed-dates]]\n");
+                 "       bench-listen --hostile [OTHER_CLI [--other-keeps-claimed-dates]]\n"
+                 "       bench-listen --hostile-case TEXT [OTHER_CLI "
+                 "[--other-keeps-claimed-dates]]\n");
     return 2;
   }
-  return varnokel::Complete(varnokel::Run(c)) ? 0 : 1;
+  const bool complete = varnokel::Complete(varnokel::Run(c));
+  varnokel::RemoveLeftovers();
+  return complete ? 0 : 1;
 }

@@ -6,6 +6,7 @@
 #include "base/file_io.h"
 #include "db/database.h"
 #include "db/database_lock.h"
+#include "db/journaled_commit.h"
 #include "db/player_file.h"
 #include "db/player_record.h"
 #include "tests/core/test_support.h"
@@ -95,7 +96,8 @@ TEST(DatabaseCommands, DeletionKeepsFoldersAndHiddenFiles) {
 }
 
 // A crash in an atomic write leaves a hidden temporary file: readers pass it
-// by without a look through the whole folder, the next writer removes it.
+// by without a look through the whole folder, the next writer removes it; a
+// writer that looked before passes it by too, but no interrupted commit.
 TEST(DatabaseLock, LeftoverTemporaryGoesWithTheNextWriter) {
   TempDir db;
   WriteBytes(db / "a.db", "x");
@@ -107,6 +109,17 @@ TEST(DatabaseLock, LeftoverTemporaryGoesWithTheNextWriter) {
   { const DatabaseLock writer(db.path(), DatabaseLock::Access::kWrite); }
   EXPECT_FALSE(fs::exists(leftover));
   EXPECT_TRUE(fs::exists(db / "a.db"));
+
+  WriteBytes(leftover, "half");
+  {
+    const DatabaseLock again(db.path(), DatabaseLock::Access::kWriteAgain);
+    EXPECT_EQ(again.access(), DatabaseLock::Access::kWrite);
+  }
+  EXPECT_TRUE(fs::exists(leftover));
+  const fs::path pending = db / std::string(kPendingJournalName);
+  WriteBytes(pending, "cut short");
+  { const DatabaseLock again(db.path(), DatabaseLock::Access::kWriteAgain); }
+  EXPECT_FALSE(fs::exists(pending));
 }
 
 }  // namespace

@@ -18,9 +18,10 @@ constexpr size_t kPagesAheadPerThread = 4;  // how far past the first unfinished
 }  // namespace
 
 void BuildAndWritePages(std::span<const PageBuild* const> builds, const PageOpen& open,
-                        const PageDone& done) {
+                        const PageDone& done, size_t max_threads) {
   const size_t threads = std::min<size_t>(
-      {std::max(1u, std::thread::hardware_concurrency()), kMaxThreads, builds.size()});
+      {std::max(1u, std::thread::hardware_concurrency()), kMaxThreads, builds.size(), max_threads});
+  if (threads == 0) return;
   const size_t ahead = threads * kPagesAheadPerThread;
 
   std::mutex mutex;

@@ -30,7 +30,9 @@ using PageDone = std::function<void(size_t k, AtomicFileWriter& file)>;
 // way are finished, and the failure of the lowest page number is rethrown:
 // every page before it is done, and of the pages after it only some of those
 // few.
+// The pages are built on min(`max_threads`, the cores, 4, pages) threads,
+// the caller's the first.
 void BuildAndWritePages(std::span<const PageBuild* const> builds, const PageOpen& open,
-                        const PageDone& done);
+                        const PageDone& done, size_t max_threads);
 
 }  // namespace varnokel

@@ -7,7 +7,10 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <exception>
+#include <future>
 #include <iterator>
+#include <thread>
 #include <unordered_map>
 
 #include "base/file_io.h"
@@ -74,6 +77,19 @@ bool IsSitePageName(std::string_view name) {
          IsSubfolderPageName(name.substr(slash + 1));
 }
 
+// True for a subfolder holding none of the others: one that can be written
+// whole into a hidden folder and renamed into place.
+bool IsLeafSubfolder(std::string_view folder) {
+  return std::none_of(kSiteSubfolders.begin(), kSiteSubfolders.end(), [&](std::string_view other) {
+    return other.size() > folder.size() && other.starts_with(folder) && other[folder.size()] == '/';
+  });
+}
+
+bool Exists(const std::filesystem::path& path) {
+  struct stat status {};
+  return ::lstat(path.c_str(), &status) == 0 || errno != ENOENT;
+}
+
 }  // namespace
 
 SiteWriter::SiteWriter(const SiteTarget& target, std::filesystem::path index_file,
@@ -85,6 +101,11 @@ SiteWriter::SiteWriter(const SiteTarget& target, std::filesystem::path index_fil
   folder_.Remove(std::string(kServedSiteIndexName));
   folder_.RemoveLeftoverTemporaries(
       {kSiteSubfolders[0], kSiteSubfolders[1], kSiteSubfolders[2], kSiteSubfolders[3]});
+  // A subfolder that is not there yet (the first run) is written whole into
+  // a hidden folder and renamed into place: a rename per folder, not per page.
+  for (std::string_view folder : kSiteSubfolders)
+    if (IsLeafSubfolder(folder) && !Exists(folder_.path() / folder))
+      unpublished_.emplace(std::string(folder), std::string());
   try {
     AppendFileBytes(index_bytes_, index_file_, /*follow_links=*/false);
     last_ = ParseSiteIndex(index_bytes_);
@@ -104,6 +125,7 @@ void SiteWriter::Add(std::string name, const Fingerprint& input, PageBuilder bui
 void SiteWriter::MakeSubfolders(const std::string& folder) {
   if (!made_folders_.insert(folder).second) return;
   for (size_t slash = folder.find('/');; slash = folder.find('/', slash + 1)) {
+    if (unpublished_.contains(folder.substr(0, slash))) break;  // made hidden when written
     const std::filesystem::path path = folder_.path() / folder.substr(0, slash);
     if (::mkdir(path.c_str(), 0700) == 0) {
       // Readable by the web server whatever the umask, as the site folder.
@@ -187,25 +209,129 @@ SiteWriter::NextIndex SiteWriter::PlanNextIndex() const {
   return next;
 }
 
-void SiteWriter::WritePages(NextIndex& next) {
+std::string SiteWriter::WrittenName(const std::string& name) const {
+  const size_t slash = name.rfind('/');
+  if (slash == std::string::npos) return name;
+  const auto found = unpublished_.find(name.substr(0, slash));
+  if (found == unpublished_.end() || found->second.empty()) return name;
+  return found->second + name.substr(slash);
+}
+
+void SiteWriter::MakeUnpublishedFolders(const NextIndex& next) {
+  for (size_t k : next.to_write) {
+    const std::string& name = planned_[k].name;
+    const size_t slash = name.rfind('/');
+    if (slash == std::string::npos) continue;
+    const auto found = unpublished_.find(name.substr(0, slash));
+    if (found != unpublished_.end() && found->second.empty())
+      found->second = folder_.MakeUnpublishedFolder(found->first);
+  }
+}
+
+void SiteWriter::PublishFolders() {
+  for (auto& [folder, unpublished] : unpublished_) {
+    if (unpublished.empty()) continue;
+    folder_.Publish(unpublished, folder);
+    unpublished.clear();
+  }
+}
+
+void SiteWriter::DropUnpublishedFolders() {
+  for (auto& [folder, unpublished] : unpublished_) {
+    if (unpublished.empty()) continue;
+    folder_.RemoveUnpublished(unpublished);
+    unpublished.clear();
+  }
+}
+
+FileError SiteWriter::PublishedNameError(const FileError& error) const {
+  const std::string file = error.file().string();
+  for (const auto& [folder, unpublished] : unpublished_) {
+    const std::string hidden = (folder_.path() / unpublished).string() + "/";
+    if (!unpublished.empty() && file.starts_with(hidden))
+      return FileError(error.kind(), folder_.path() / folder / file.substr(hidden.size()),
+                       error.detail());
+  }
+  return error;
+}
+
+void SiteWriter::WriteGroup(NextIndex& next, const std::vector<size_t>& group, size_t threads,
+                            ReplacedFileCloser& replaced_pages) {
   std::vector<const PageBuilder*> builds;
-  for (size_t k : next.to_write) builds.push_back(&planned_[k].build);
-  // Frees the replaced pages meanwhile; waits for the last of them when the
-  // pages are written.
-  ReplacedFileCloser replaced_pages;
+  builds.reserve(group.size());
+  for (size_t j : group) builds.push_back(&planned_[next.to_write[j]].build);
   BuildAndWritePages(
       builds,
-      [&](size_t j) {
-        return AtomicFileWriter(folder_.path() / planned_[next.to_write[j]].name,
-                                kPublishedFileMode);
+      [&](size_t g) {
+        const std::string& name = planned_[next.to_write[group[g]]].name;
+        const std::string written = WrittenName(name);
+        if (written != name)
+          return AtomicFileWriter::InUnpublishedFolder(folder_.path() / written,
+                                                       kPublishedFileMode);
+        return AtomicFileWriter(folder_.path() / name, kPublishedFileMode);
       },
-      [&](size_t j, AtomicFileWriter& file) {
-        const PlannedPage& page = planned_[next.to_write[j]];
+      [&](size_t g, AtomicFileWriter& file) {
+        const size_t k = next.to_write[group[g]];
         replaced_pages.Close(file.Commit());
-        SiteIndexEntry& entry = next.index.pages[next.to_write[j]].second;  // this thread's alone
-        entry.file = folder_.Identity(page.name);
-        if (entry.file) entry.input = page.input;
-      });
+        SiteIndexEntry& entry = next.index.pages[k].second;  // this thread's alone
+        entry.file = folder_.Identity(WrittenName(planned_[k].name));
+        if (entry.file) entry.input = planned_[k].input;
+      },
+      threads);
+}
+
+void SiteWriter::WritePages(NextIndex& next) {
+  // The pages of the site folder and those of its subfolders (the players'
+  // history, the maps, the data) are written side by side, each share on
+  // cores of its own: a folder takes one new file at a time.
+  std::vector<size_t> in_site, in_subfolders;  // by number in next.to_write
+  for (size_t j = 0; j < next.to_write.size(); ++j)
+    (planned_[next.to_write[j]].name.find('/') == std::string::npos ? in_site : in_subfolders)
+        .push_back(j);
+  const size_t cores = std::max(1u, std::thread::hardware_concurrency());
+  const size_t share =
+      in_site.empty() || in_subfolders.empty() ? cores : std::max<size_t>(1, cores / 2);
+  std::exception_ptr failure;
+  const auto keep_first_failure = [&] {
+    if (failure) return;
+    try {
+      throw;
+    } catch (const FileError& error) {
+      failure = std::make_exception_ptr(PublishedNameError(error));
+    } catch (...) {
+      failure = std::current_exception();
+    }
+  };
+  {
+    // Frees the replaced pages meanwhile; waits for the last of them when the
+    // pages are written.
+    ReplacedFileCloser replaced_pages;
+    try {
+      MakeUnpublishedFolders(next);
+    } catch (...) {
+      DropUnpublishedFolders();
+      throw;
+    }
+    std::future<void> subfolders;
+    if (!in_subfolders.empty())
+      subfolders = std::async(std::launch::async,
+                              [&] { WriteGroup(next, in_subfolders, share, replaced_pages); });
+    try {
+      WriteGroup(next, in_site, share, replaced_pages);
+    } catch (...) {
+      keep_first_failure();
+    }
+    try {
+      if (subfolders.valid()) subfolders.get();
+    } catch (...) {
+      keep_first_failure();
+    }
+  }
+  if (failure) {
+    DropUnpublishedFolders();
+    std::rethrow_exception(failure);
+  }
+  PublishFolders();
 }
 
 size_t SiteWriter::RemoveUnplanned(NextIndex& next) {

@@ -9,11 +9,13 @@
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "base/replaced_file.h"
 #include "report/page_input.h"
 #include "report/page_workers.h"
 #include "report/site_folder.h"
@@ -84,6 +86,17 @@ class SiteWriter {
   bool StillOwn(const std::string& name, const SiteIndexEntry& entry) const;
   void WriteIndex(const SiteIndex& index);
   void MakeSubfolders(const std::string& folder);
+  // Writes the pages `group` (by number in next.to_write) on up to `threads` threads.
+  void WriteGroup(NextIndex& next, const std::vector<size_t>& group, size_t threads,
+                  ReplacedFileCloser& replaced_pages);
+  // Where page `name` is written: in the hidden folder of its subfolder when
+  // that is written whole.
+  std::string WrittenName(const std::string& name) const;
+  void MakeUnpublishedFolders(const NextIndex& next);
+  void PublishFolders();
+  void DropUnpublishedFolders();
+  // `error` naming the page by its published name.
+  FileError PublishedNameError(const FileError& error) const;
 
   SiteFolder folder_;
   std::function<void(const std::function<void()>&)> around_index_write_;
@@ -93,6 +106,9 @@ class SiteWriter {
   std::optional<SiteIndex> last_;
   std::vector<PlannedPage> planned_;
   std::set<std::string> made_folders_;
+  // The subfolders missing when the run began, each with the hidden folder
+  // its pages are written into (empty until made), renamed into place whole.
+  std::map<std::string, std::string> unpublished_;
 };
 
 }  // namespace varnokel

@@ -320,14 +320,14 @@ std::string HistoryPageText(const HistoryView& view) {
   return out;
 }
 
-std::string PlayerHistoryPage(const HistoryView& view, uint32_t player) {
+void AppendPlayerHistoryPage(std::string& out, const HistoryView& view, uint32_t player) {
   const SiteHistory& h = view.history;
-  std::string out;
   AppendHistoryHead(out, "Spieler " + view.names[player], "../", HistoryPage::kNone);
   out += "<p>Id: ";
   AppendHtmlEscaped(out, h.players[player]);
-  out += " &middot; <a href=\"../" + PercentEncode(ClassicPageStem(h.players[player])) +
-         ".htm\">Gesamtstatistik</a></p>";
+  out += " &middot; <a href=\"../";
+  AppendPercentEncoded(out, ClassicPageStem(h.players[player]));
+  out += ".htm\">Gesamtstatistik</a></p>";
   // Per week, from the week of his first day to that of his last.
   std::map<DayNumber, std::array<int64_t, 3>> weeks;  // Monday -> kills, deaths, seconds
   std::map<std::string, PlayerTotals> maps;
@@ -369,8 +369,9 @@ std::string PlayerHistoryPage(const HistoryView& view, uint32_t player) {
     AppendNumberCell(out, m.kills);
     AppendNumberCell(out, m.deaths);
     AppendNumberCell(out, HeadshotPercent(m.headshots, m.kills));
-    out += "<td class=\"color3 zahl\"><span class=text>" + DurationText(m.seconds) +
-           "</span></td></tr>";
+    out += "<td class=\"color3 zahl\"><span class=text>";
+    out += DurationText(m.seconds);
+    out += "</span></td></tr>";
   }
   out += "</table>";
   AppendSectionHeading(out, "Waffen");
@@ -386,7 +387,7 @@ std::string PlayerHistoryPage(const HistoryView& view, uint32_t player) {
   AppendTableHead(out, {"Waffe", "#Kills", "#Headshots", "#HS %"});
   for (const auto& [weapon, counts] : by_kills) {
     out += "<tr>";
-    AppendTextCell(out, HtmlEscape(weapon));
+    AppendEscapedTextCell(out, weapon);
     AppendNumberCell(out, counts.first);
     AppendNumberCell(out, counts.second);
     AppendNumberCell(out, HeadshotPercent(counts.second, counts.first));
@@ -397,7 +398,7 @@ std::string PlayerHistoryPage(const HistoryView& view, uint32_t player) {
   AppendTableHead(out, {"Name", "zuerst", "zuletzt"});
   for (uint32_t k : view.player_names[player]) {
     out += "<tr>";
-    AppendTextCell(out, HtmlEscape(h.names[k].name));
+    AppendEscapedTextCell(out, h.names[k].name);
     AppendTextCell(out, GermanDayText(h.names[k].first));
     AppendTextCell(out, GermanDayText(h.names[k].last));
     out += "</tr>";
@@ -406,7 +407,6 @@ std::string PlayerHistoryPage(const HistoryView& view, uint32_t player) {
   AppendSectionHeading(out, "Letzte Sitzungen");
   AppendSessionTable(out, view, view.player_sessions[player], kPlayerSessions, "../");
   AppendHistoryFooter(out);
-  return out;
 }
 
 }  // namespace varnokel

@@ -162,7 +162,8 @@ void SiteWriter::WriteIndex(const SiteIndex& index) {
   index_bytes_ = std::move(bytes);
 }
 
-std::vector<const SiteIndexEntry*> SiteWriter::LastEntries(SiteIndex& next) const {
+std::vector<const SiteIndexEntry*> SiteWriter::LastEntries(SiteIndex& next,
+                                                           bool keep_inputs) const {
   std::unordered_map<std::string_view, const SiteIndexEntry*> last_pages;
   if (last_) {
     last_pages.reserve(last_->pages.size());
@@ -178,29 +179,31 @@ std::vector<const SiteIndexEntry*> SiteWriter::LastEntries(SiteIndex& next) cons
   if (last_) {
     for (const auto& [name, entry] : last_->pages)
       if (last_pages.contains(name) && IsSitePageName(name))
-        next.pages.emplace_back(name, SiteIndexEntry{std::nullopt, entry.file});
+        next.pages.emplace_back(name, keep_inputs && last_->format == format_
+                                          ? entry
+                                          : SiteIndexEntry{std::nullopt, entry.file});
   }
   return last_entries;
 }
 
-std::vector<char> SiteWriter::UnchangedPages(
-    const std::vector<const SiteIndexEntry*>& last_entries) const {
+std::vector<char> SiteWriter::UnchangedPages(const std::vector<const SiteIndexEntry*>& last_entries,
+                                             size_t first) const {
   // A look at the file of every page the last run left, shared by the cores.
   std::vector<char> unchanged(planned_.size(), 0);
-  ForEachStretch(planned_.size(), [&](size_t from, size_t to) {
-    for (size_t k = from; k < to; ++k)
+  ForEachStretch(planned_.size() - first, [&](size_t from, size_t to) {
+    for (size_t k = first + from; k < first + to; ++k)
       unchanged[k] = last_entries[k] != nullptr && Unchanged(planned_[k], *last_entries[k]);
   });
   return unchanged;
 }
 
-SiteWriter::NextIndex SiteWriter::PlanNextIndex() const {
-  NextIndex next{{format_, {}}, {}, planned_.size()};
+SiteWriter::NextIndex SiteWriter::PlanNextIndex(size_t first, bool keep_unplanned) const {
+  NextIndex next{{format_, {}}, {}, first, planned_.size() - first};
   SiteIndex unplanned;
-  const std::vector<const SiteIndexEntry*> last_entries = LastEntries(unplanned);
-  const std::vector<char> unchanged = UnchangedPages(last_entries);
-  next.index.pages.reserve(planned_.size() + unplanned.pages.size());
-  for (size_t k = 0; k < planned_.size(); ++k) {
+  const std::vector<const SiteIndexEntry*> last_entries = LastEntries(unplanned, keep_unplanned);
+  const std::vector<char> unchanged = UnchangedPages(last_entries, first);
+  next.index.pages.reserve(next.planned_count + unplanned.pages.size());
+  for (size_t k = first; k < planned_.size(); ++k) {
     const SiteIndexEntry entry = unchanged[k] ? *last_entries[k] : SiteIndexEntry{};
     if (!entry.input) next.to_write.push_back(k);
     next.index.pages.emplace_back(planned_[k].name, entry);
@@ -255,15 +258,26 @@ FileError SiteWriter::PublishedNameError(const FileError& error) const {
   return error;
 }
 
-void SiteWriter::WriteGroup(NextIndex& next, const std::vector<size_t>& group, size_t threads,
-                            ReplacedFileCloser& replaced_pages) {
+SiteWriter::PageGroup SiteWriter::GroupOf(NextIndex& next, bool in_subfolders) const {
+  PageGroup group;
+  for (size_t k : next.to_write) {
+    const PlannedPage& page = planned_[k];
+    if ((page.name.find('/') != std::string::npos) != in_subfolders) continue;
+    group.pages.push_back(&page);
+    group.entries.push_back(&next.index.pages[k - next.first].second);
+  }
+  return group;
+}
+
+void SiteWriter::WriteGroup(const PageGroup& group, size_t threads,
+                            ReplacedFileCloser& replaced_pages) const {
   std::vector<const PageBuilder*> builds;
-  builds.reserve(group.size());
-  for (size_t j : group) builds.push_back(&planned_[next.to_write[j]].build);
+  builds.reserve(group.pages.size());
+  for (const PlannedPage* page : group.pages) builds.push_back(&page->build);
   BuildAndWritePages(
       builds,
       [&](size_t g) {
-        const std::string& name = planned_[next.to_write[group[g]]].name;
+        const std::string& name = group.pages[g]->name;
         const std::string written = WrittenName(name);
         if (written != name)
           return AtomicFileWriter::InUnpublishedFolder(folder_.path() / written,
@@ -271,67 +285,47 @@ void SiteWriter::WriteGroup(NextIndex& next, const std::vector<size_t>& group, s
         return AtomicFileWriter(folder_.path() / name, kPublishedFileMode);
       },
       [&](size_t g, AtomicFileWriter& file) {
-        const size_t k = next.to_write[group[g]];
         replaced_pages.Close(file.Commit());
-        SiteIndexEntry& entry = next.index.pages[k].second;  // this thread's alone
-        entry.file = folder_.Identity(WrittenName(planned_[k].name));
-        if (entry.file) entry.input = planned_[k].input;
+        SiteIndexEntry& entry = *group.entries[g];  // this thread's alone
+        entry.file = folder_.Identity(WrittenName(group.pages[g]->name));
+        if (entry.file) entry.input = group.pages[g]->input;
       },
-      threads);
+      threads, any_failed_);
 }
 
-void SiteWriter::WritePages(NextIndex& next) {
+std::exception_ptr SiteWriter::FailureOf(std::exception_ptr failure) const {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const FileError& error) {
+    return std::make_exception_ptr(PublishedNameError(error));
+  } catch (...) {
+    return std::current_exception();
+  }
+}
+
+std::exception_ptr SiteWriter::WritePages(const PageGroup& in_site, const PageGroup& in_subfolders,
+                                          size_t cores, ReplacedFileCloser& replaced_pages) const {
   // The pages of the site folder and those of its subfolders (the players'
   // history, the maps, the data) are written side by side, each share on
   // cores of its own: a folder takes one new file at a time.
-  std::vector<size_t> in_site, in_subfolders;  // by number in next.to_write
-  for (size_t j = 0; j < next.to_write.size(); ++j)
-    (planned_[next.to_write[j]].name.find('/') == std::string::npos ? in_site : in_subfolders)
-        .push_back(j);
-  const size_t cores = std::max(1u, std::thread::hardware_concurrency());
   const size_t share =
-      in_site.empty() || in_subfolders.empty() ? cores : std::max<size_t>(1, cores / 2);
+      in_site.pages.empty() || in_subfolders.pages.empty() ? cores : std::max<size_t>(1, cores / 2);
   std::exception_ptr failure;
-  const auto keep_first_failure = [&] {
-    if (failure) return;
-    try {
-      throw;
-    } catch (const FileError& error) {
-      failure = std::make_exception_ptr(PublishedNameError(error));
-    } catch (...) {
-      failure = std::current_exception();
-    }
-  };
-  {
-    // Frees the replaced pages meanwhile; waits for the last of them when the
-    // pages are written.
-    ReplacedFileCloser replaced_pages;
-    try {
-      MakeUnpublishedFolders(next);
-    } catch (...) {
-      DropUnpublishedFolders();
-      throw;
-    }
-    std::future<void> subfolders;
-    if (!in_subfolders.empty())
-      subfolders = std::async(std::launch::async,
-                              [&] { WriteGroup(next, in_subfolders, share, replaced_pages); });
-    try {
-      WriteGroup(next, in_site, share, replaced_pages);
-    } catch (...) {
-      keep_first_failure();
-    }
-    try {
-      if (subfolders.valid()) subfolders.get();
-    } catch (...) {
-      keep_first_failure();
-    }
+  std::future<void> subfolders;
+  if (!in_subfolders.pages.empty())
+    subfolders =
+        std::async(std::launch::async, [&] { WriteGroup(in_subfolders, share, replaced_pages); });
+  try {
+    WriteGroup(in_site, share, replaced_pages);
+  } catch (...) {
+    failure = FailureOf(std::current_exception());
   }
-  if (failure) {
-    DropUnpublishedFolders();
-    std::rethrow_exception(failure);
+  try {
+    if (subfolders.valid()) subfolders.get();
+  } catch (...) {
+    if (!failure) failure = FailureOf(std::current_exception());
   }
-  PublishFolders();
+  return failure;
 }
 
 size_t SiteWriter::RemoveUnplanned(NextIndex& next) {
@@ -347,19 +341,81 @@ size_t SiteWriter::RemoveUnplanned(NextIndex& next) {
   return removed;
 }
 
-SiteChanges SiteWriter::Commit() {
+bool SiteWriter::Changes(const NextIndex& next) {
+  return !next.to_write.empty() || next.index.pages.size() > next.planned_count;
+}
+
+SiteChanges SiteWriter::Commit(const std::function<void()>& add_more) {
   // The index as it stands after the run: the planned pages in order, those
   // to write without an input until they are written, then the pages of the
   // last runs that this run does not write, in the index until they are gone.
-  NextIndex next = PlanNextIndex();
+  // The pages added so far are written first, while `add_more` adds the rest.
+  // While more pages are to come, the pages of the last runs not planned yet
+  // keep their entries: they are not touched before the rest is planned.
+  NextIndex ahead = PlanNextIndex(0, /*keep_unplanned=*/static_cast<bool>(add_more));
+  if (add_more ? !ahead.to_write.empty() : Changes(ahead)) WriteIndex(ahead.index);
+  const size_t cores = std::max(1u, std::thread::hardware_concurrency());
+  std::exception_ptr failure;
+  std::optional<NextIndex> rest;
+  {
+    // Frees the replaced pages meanwhile; waits for the last of them when the
+    // pages are written.
+    ReplacedFileCloser replaced_pages;
+    try {
+      MakeUnpublishedFolders(ahead);
+      if (!add_more) {
+        failure = WritePages(GroupOf(ahead, false), GroupOf(ahead, true), cores, replaced_pages);
+      } else {
+        // Until the index names the pages to come, it holds the planned ones
+        // as they stood before they were written.
+        const std::vector<std::pair<std::string, SiteIndexEntry>> ahead_planned(
+            ahead.index.pages.begin(),
+            ahead.index.pages.begin() + static_cast<std::ptrdiff_t>(ahead.planned_count));
+        // Made here: Add changes planned_ meanwhile.
+        const PageGroup ahead_in_site = GroupOf(ahead, false);
+        const PageGroup ahead_in_subfolders = GroupOf(ahead, true);
+        std::future<std::exception_ptr> ahead_written =
+            std::async(std::launch::async, [&, share = std::max<size_t>(1, cores / 2)] {
+              return WritePages(ahead_in_site, ahead_in_subfolders, share, replaced_pages);
+            });
+        try {
+          add_more();
+          rest = PlanNextIndex(ahead.planned_count, /*keep_unplanned=*/false);
+          // After a failure of a page written ahead, no page is begun.
+          if (any_failed_) rest->to_write.clear();
+          SiteIndex before_rest{format_, ahead_planned};
+          before_rest.pages.insert(before_rest.pages.end(), rest->index.pages.begin(),
+                                   rest->index.pages.end());
+          if (Changes(*rest)) WriteIndex(before_rest);
+          MakeUnpublishedFolders(*rest);
+          failure = WritePages(GroupOf(*rest, false), GroupOf(*rest, true), cores, replaced_pages);
+        } catch (...) {
+          failure = std::current_exception();
+        }
+        if (std::exception_ptr first = ahead_written.get()) failure = first;
+      }
+    } catch (...) {
+      failure = std::current_exception();
+    }
+  }
+  if (failure) {
+    DropUnpublishedFolders();
+    std::rethrow_exception(failure);
+  }
+  PublishFolders();
   SiteChanges changes;
-  changes.kept = planned_.size() - next.to_write.size();
-  if (!next.to_write.empty() || next.index.pages.size() > next.planned_count)
-    WriteIndex(next.index);
-  WritePages(next);
-  changes.written = next.to_write.size();
-  changes.removed = RemoveUnplanned(next);
-  WriteIndex(next.index);
+  if (rest) {
+    // The pages written ahead, then the rest and the pages of the last runs to remove.
+    ahead.index.pages.resize(ahead.planned_count);
+    ahead.index.pages.insert(ahead.index.pages.end(), rest->index.pages.begin(),
+                             rest->index.pages.end());
+    ahead.to_write.insert(ahead.to_write.end(), rest->to_write.begin(), rest->to_write.end());
+    ahead.planned_count += rest->planned_count;
+  }
+  changes.written = ahead.to_write.size();
+  changes.kept = ahead.planned_count - changes.written;
+  changes.removed = RemoveUnplanned(ahead);
+  WriteIndex(ahead.index);
   return changes;
 }
 

@@ -291,8 +291,8 @@ TEST(SiteWriter, SubfolderOfAFirstRunAppearsWholeOrNotAtAll) {
     return site.Commit();
   };
   EXPECT_THROW(write(), FileError);
-  EXPECT_FALSE(fs::exists(dir.path() / "spieler"));
-  EXPECT_EQ(ListEntryNames(dir.path()), std::vector<std::string>{"a.htm"});
+  for (const std::string& name : ListEntryNames(dir.path()))  // nothing of the folder, nor hidden
+    EXPECT_EQ(name, "a.htm");
 
   // What a killed run leaves: its hidden folder, half written.
   fs::create_directory(dir.path() / ".spieler.tmp77");

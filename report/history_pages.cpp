@@ -330,7 +330,7 @@ void AppendPlayerHistoryPage(std::string& out, const HistoryView& view, uint32_t
   out += ".htm\">Gesamtstatistik</a></p>";
   // Per week, from the week of his first day to that of his last.
   std::map<DayNumber, std::array<int64_t, 3>> weeks;  // Monday -> kills, deaths, seconds
-  std::map<std::string, PlayerTotals> maps;
+  std::map<std::string_view, PlayerTotals> maps;      // the names are the history's
   for (uint32_t k : view.player_days[player]) {
     const PlayerDayRow& row = h.days[k];
     // 1970-01-01 was a Thursday: day + 3 counts from a Monday.
@@ -375,13 +375,13 @@ void AppendPlayerHistoryPage(std::string& out, const HistoryView& view, uint32_t
   }
   out += "</table>";
   AppendSectionHeading(out, "Waffen");
-  std::map<std::string, std::pair<int64_t, int64_t>> weapons;
+  std::map<std::string_view, std::pair<int64_t, int64_t>> weapons;
   for (uint32_t k : view.player_weapons[player]) {
     auto& w = weapons[h.weapons[k].weapon];
     w.first += h.weapons[k].kills, w.second += h.weapons[k].headshots;
   }
-  std::vector<std::pair<std::string, std::pair<int64_t, int64_t>>> by_kills(weapons.begin(),
-                                                                            weapons.end());
+  std::vector<std::pair<std::string_view, std::pair<int64_t, int64_t>>> by_kills(weapons.begin(),
+                                                                                 weapons.end());
   std::stable_sort(by_kills.begin(), by_kills.end(),
                    [](const auto& a, const auto& b) { return a.second.first > b.second.first; });
   AppendTableHead(out, {"Waffe", "#Kills", "#Headshots", "#HS %"});

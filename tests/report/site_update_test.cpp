@@ -305,5 +305,31 @@ TEST(SiteWriter, SubfolderOfAFirstRunAppearsWholeOrNotAtAll) {
   EXPECT_EQ(write().kept, 3u);
 }
 
+TEST(SiteWriter, PagesAddedWhileTheFirstAreWrittenKeepTheirEntriesWhenTheRunFails) {
+  testutil::TempDir dir;
+  testutil::TempDir database;
+  const fs::path index = database.path() / ".site";
+  const Fingerprint x = PageInput("page").Text("x").Value();
+  const Fingerprint y = PageInput("page").Text("y").Value();
+  const auto run = [&](const Fingerprint& first_input, bool fail) {
+    SiteWriter site(SiteTarget{dir.path(), LockWait::kWait, {}}, index, x);
+    site.Add("a.htm", first_input, [](PageOutput& out) { out.text() += "a"; });
+    return site.Commit([&] {
+      if (fail) throw FileError(FileError::Kind::kOpen, "store", "kaputt");
+      site.Add("b.htm", x, [](PageOutput& out) { out.text() += "b"; });
+      site.Add("spieler/c.htm", x, [](PageOutput& out) { out.text() += "c"; });
+    });
+  };
+  EXPECT_EQ(run(x, false).written, 3u);
+  EXPECT_EQ(run(x, false).kept, 3u);
+  // a.htm is written while the run fails before the others are added: they
+  // stay, and so do their entries.
+  EXPECT_THROW(run(y, true), FileError);
+  EXPECT_EQ(ReadBytes(dir.path() / "spieler" / "c.htm"), "c");
+  const SiteChanges again = run(x, false);
+  EXPECT_EQ(again.written, 1u);
+  EXPECT_EQ(again.kept, 2u);
+}
+
 }  // namespace
 }  // namespace varnokel

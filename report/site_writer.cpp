@@ -308,15 +308,20 @@ std::exception_ptr SiteWriter::WritePages(const PageGroup& in_site, const PageGr
   // The pages of the site folder and those of its subfolders (the players'
   // history, the maps, the data) are written side by side, each share on
   // cores of its own: a folder takes one new file at a time.
-  const size_t share =
-      in_site.pages.empty() || in_subfolders.pages.empty() ? cores : std::max<size_t>(1, cores / 2);
+  // The cores shared by the number of pages, at least one each.
+  const size_t pages = in_site.pages.size() + in_subfolders.pages.size();
+  const auto share = [&](const PageGroup& group) {
+    return pages == 0 ? cores
+                      : std::max<size_t>(1, (cores * group.pages.size() + pages / 2) / pages);
+  };
   std::exception_ptr failure;
   std::future<void> subfolders;
   if (!in_subfolders.pages.empty())
-    subfolders =
-        std::async(std::launch::async, [&] { WriteGroup(in_subfolders, share, replaced_pages); });
+    subfolders = std::async(std::launch::async, [&] {
+      WriteGroup(in_subfolders, share(in_subfolders), replaced_pages);
+    });
   try {
-    WriteGroup(in_site, share, replaced_pages);
+    WriteGroup(in_site, share(in_site), replaced_pages);
   } catch (...) {
     failure = FailureOf(std::current_exception());
   }

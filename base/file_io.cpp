@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <random>
+#include <utility>
 
 #include "base/file_calls.h"
 #include "base/parallel_stretches.h"
@@ -226,6 +227,23 @@ AtomicFileWriter::AtomicFileWriter(std::filesystem::path file,
     if (fd_ < 0 && errno != EEXIST) break;
   }
   if (fd_ < 0) throw FileError(FileError::Kind::kCreate, file_, DescribeErrno(errno));
+  SetMode(fixed_mode);
+}
+
+AtomicFileWriter AtomicFileWriter::InUnpublishedFolder(
+    std::filesystem::path file, std::optional<std::filesystem::perms> fixed_mode) {
+  if (int injected = NextWriteOperation())
+    throw FileError(FileError::Kind::kCreate, file, DescribeErrno(injected));
+  AtomicFileWriter writer;
+  writer.fd_ = file_calls::Open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (writer.fd_ < 0) throw FileError(FileError::Kind::kCreate, file, DescribeErrno(errno));
+  writer.file_ = std::move(file);
+  writer.temp_ = writer.file_;
+  writer.SetMode(fixed_mode);
+  return writer;
+}
+
+void AtomicFileWriter::SetMode(std::optional<std::filesystem::perms> fixed_mode) {
   if (fixed_mode && ::fchmod(fd_, static_cast<mode_t>(*fixed_mode)) != 0) Fail(errno);
 }
 
@@ -257,6 +275,15 @@ void AtomicFileWriter::Write(std::string_view bytes) {
 
 ReplacedFile AtomicFileWriter::Commit() {
   if (fd_ < 0) Fail(EBADF);
+  if (Unpublished()) {
+    const int fd = std::exchange(fd_, -1);
+    if (file_calls::Close(fd) != 0) {
+      const int err = errno;
+      file_calls::Unlink(file_.c_str());
+      throw FileError(FileError::Kind::kCreate, file_, DescribeErrno(err));
+    }
+    return ReplacedFile();
+  }
   // When the rename replaces a file, ext4 places the new file's blocks and
   // frees the old file's (waiting for the disk to discard them) inside the
   // rename, holding the folder's lock, so that every other writer in the

@@ -80,6 +80,13 @@ class AtomicFileWriter {
   // The new file gets the mode 0644 less the umask, or exactly `fixed_mode`.
   explicit AtomicFileWriter(std::filesystem::path file,
                             std::optional<std::filesystem::perms> fixed_mode = std::nullopt);
+  // Writes `file` under its own name, which must be free, in a folder that
+  // nobody reads before it is renamed into place whole (a fresh hidden one):
+  // the folder's rename is what makes the file appear, so it needs no
+  // temporary name. Commit only closes it; dropped before Commit, it is
+  // removed.
+  static AtomicFileWriter InUnpublishedFolder(
+      std::filesystem::path file, std::optional<std::filesystem::perms> fixed_mode = std::nullopt);
   AtomicFileWriter(AtomicFileWriter&& other) noexcept;
   AtomicFileWriter& operator=(AtomicFileWriter&& other) = delete;
   AtomicFileWriter(const AtomicFileWriter&) = delete;
@@ -92,7 +99,10 @@ class AtomicFileWriter {
   ReplacedFile Commit();
 
  private:
+  AtomicFileWriter() = default;
   void Fail(int err);  // removes the temporary file and throws
+  void SetMode(std::optional<std::filesystem::perms> fixed_mode);
+  bool Unpublished() const { return temp_ == file_; }
 
   std::filesystem::path file_;
   std::filesystem::path temp_;

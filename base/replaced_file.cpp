@@ -47,6 +47,7 @@ ReplacedFileCloser::~ReplacedFileCloser() {
 }
 
 void ReplacedFileCloser::Close(ReplacedFile file) {
+  if (!file.open()) return;  // nothing replaced: no thread to wake
   {
     const std::lock_guard lock(mutex_);
     waiting_.push_back(std::move(file));

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 
+#include "base/hex_text.h"
 #include "report/html_escape.h"
 #include "report/page_frame.h"
 
@@ -15,6 +16,8 @@ struct NavigationEntry {
   std::string_view target;
   std::string_view label;
 };
+
+constexpr std::string_view kPageSuffix = ".htm";
 
 constexpr std::array<NavigationEntry, 4> kThirdRow = {{
     {HistoryPage::kOverview, "index.html", "übersicht"},
@@ -113,27 +116,49 @@ void AppendSectionHeading(std::string& out, std::string_view heading) {
   out += "</h2>";
 }
 
-std::string SafeFileStem(std::string_view text) {
-  std::string stem;
+void AppendSafeFileStem(std::string& out, std::string_view text) {
+  if (text.empty()) out += '~';
   for (unsigned char c : text) {
     if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
         c == '_') {
-      stem += static_cast<char>(c);
+      out += static_cast<char>(c);
     } else {
-      char hex[4];
-      std::snprintf(hex, sizeof hex, "~%02X", c);
-      stem += hex;
+      out += '~';
+      AppendHexByte(out, c, HexLetters::kUpper);
     }
   }
-  return stem.empty() ? std::string("~") : stem;
+}
+
+std::string SafeFileStem(std::string_view text) {
+  std::string stem;
+  AppendSafeFileStem(stem, text);
+  return stem;
+}
+
+void AppendMapPageName(std::string& out, std::string_view map) {
+  out += kMapFolder;
+  out += '/';
+  AppendSafeFileStem(out, map);
+  out += kPageSuffix;
+}
+
+void AppendPlayerHistoryPageName(std::string& out, std::string_view id) {
+  out += kPlayerFolder;
+  out += '/';
+  AppendSafeFileStem(out, id);
+  out += kPageSuffix;
 }
 
 std::string MapPageName(std::string_view map) {
-  return std::string(kMapFolder) + "/" + SafeFileStem(map) + ".htm";
+  std::string name;
+  AppendMapPageName(name, map);
+  return name;
 }
 
 std::string PlayerHistoryPageName(std::string_view id) {
-  return std::string(kPlayerFolder) + "/" + SafeFileStem(id) + ".htm";
+  std::string name;
+  AppendPlayerHistoryPageName(name, id);
+  return name;
 }
 
 std::string ClassicPageStem(std::string_view id) {

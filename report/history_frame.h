@@ -33,6 +33,7 @@ void AppendSectionHeading(std::string& out, std::string_view heading);
 // the name never leaves its folder, never begins with a dot and needs no
 // encoding in a link.
 std::string SafeFileStem(std::string_view text);
+void AppendSafeFileStem(std::string& out, std::string_view text);
 
 inline constexpr std::string_view kMapFolder = "karten";
 inline constexpr std::string_view kPlayerFolder = "spieler";
@@ -41,6 +42,8 @@ inline constexpr std::string_view kDataFolder = "daten";
 // The page of a map and of a player's history, relative to the site folder.
 std::string MapPageName(std::string_view map);
 std::string PlayerHistoryPageName(std::string_view id);
+void AppendMapPageName(std::string& out, std::string_view map);
+void AppendPlayerHistoryPageName(std::string& out, std::string_view id);
 
 // The stem of a player's page among the seed's tables (his file's name
 // without ".db"), for links from his history page.

@@ -320,17 +320,17 @@ std::string HistoryPageText(const HistoryView& view) {
   return out;
 }
 
-std::string PlayerHistoryPage(const HistoryView& view, uint32_t player) {
+void AppendPlayerHistoryPage(std::string& out, const HistoryView& view, uint32_t player) {
   const SiteHistory& h = view.history;
-  std::string out;
   AppendHistoryHead(out, "Spieler " + view.names[player], "../", HistoryPage::kNone);
   out += "<p>Id: ";
   AppendHtmlEscaped(out, h.players[player]);
-  out += " &middot; <a href=\"../" + PercentEncode(ClassicPageStem(h.players[player])) +
-         ".htm\">Gesamtstatistik</a></p>";
+  out += " &middot; <a href=\"../";
+  AppendPercentEncoded(out, ClassicPageStem(h.players[player]));
+  out += ".htm\">Gesamtstatistik</a></p>";
   // Per week, from the week of his first day to that of his last.
   std::map<DayNumber, std::array<int64_t, 3>> weeks;  // Monday -> kills, deaths, seconds
-  std::map<std::string, PlayerTotals> maps;
+  std::map<std::string_view, PlayerTotals> maps;      // the names are the history's
   for (uint32_t k : view.player_days[player]) {
     const PlayerDayRow& row = h.days[k];
     // 1970-01-01 was a Thursday: day + 3 counts from a Monday.
@@ -369,24 +369,25 @@ std::string PlayerHistoryPage(const HistoryView& view, uint32_t player) {
     AppendNumberCell(out, m.kills);
     AppendNumberCell(out, m.deaths);
     AppendNumberCell(out, HeadshotPercent(m.headshots, m.kills));
-    out += "<td class=\"color3 zahl\"><span class=text>" + DurationText(m.seconds) +
-           "</span></td></tr>";
+    out += "<td class=\"color3 zahl\"><span class=text>";
+    out += DurationText(m.seconds);
+    out += "</span></td></tr>";
   }
   out += "</table>";
   AppendSectionHeading(out, "Waffen");
-  std::map<std::string, std::pair<int64_t, int64_t>> weapons;
+  std::map<std::string_view, std::pair<int64_t, int64_t>> weapons;
   for (uint32_t k : view.player_weapons[player]) {
     auto& w = weapons[h.weapons[k].weapon];
     w.first += h.weapons[k].kills, w.second += h.weapons[k].headshots;
   }
-  std::vector<std::pair<std::string, std::pair<int64_t, int64_t>>> by_kills(weapons.begin(),
-                                                                            weapons.end());
+  std::vector<std::pair<std::string_view, std::pair<int64_t, int64_t>>> by_kills(weapons.begin(),
+                                                                                 weapons.end());
   std::stable_sort(by_kills.begin(), by_kills.end(),
                    [](const auto& a, const auto& b) { return a.second.first > b.second.first; });
   AppendTableHead(out, {"Waffe", "#Kills", "#Headshots", "#HS %"});
   for (const auto& [weapon, counts] : by_kills) {
     out += "<tr>";
-    AppendTextCell(out, HtmlEscape(weapon));
+    AppendEscapedTextCell(out, weapon);
     AppendNumberCell(out, counts.first);
     AppendNumberCell(out, counts.second);
     AppendNumberCell(out, HeadshotPercent(counts.second, counts.first));
@@ -397,7 +398,7 @@ std::string PlayerHistoryPage(const HistoryView& view, uint32_t player) {
   AppendTableHead(out, {"Name", "zuerst", "zuletzt"});
   for (uint32_t k : view.player_names[player]) {
     out += "<tr>";
-    AppendTextCell(out, HtmlEscape(h.names[k].name));
+    AppendEscapedTextCell(out, h.names[k].name);
     AppendTextCell(out, GermanDayText(h.names[k].first));
     AppendTextCell(out, GermanDayText(h.names[k].last));
     out += "</tr>";
@@ -406,7 +407,6 @@ std::string PlayerHistoryPage(const HistoryView& view, uint32_t player) {
   AppendSectionHeading(out, "Letzte Sitzungen");
   AppendSessionTable(out, view, view.player_sessions[player], kPlayerSessions, "../");
   AppendHistoryFooter(out);
-  return out;
 }
 
 }  // namespace varnokel

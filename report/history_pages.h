@@ -16,6 +16,7 @@ std::string OverviewPage(const HistoryView& view);
 std::string MapsPage(const HistoryView& view);
 std::string MapPage(const HistoryView& view, uint32_t map);
 std::string HistoryPageText(const HistoryView& view);
-std::string PlayerHistoryPage(const HistoryView& view, uint32_t player);
+// Appends the page of `player` to `out`.
+void AppendPlayerHistoryPage(std::string& out, const HistoryView& view, uint32_t player);
 
 }  // namespace varnokel

@@ -65,7 +65,7 @@ void HistorySite::AddTo(SiteWriter& site) {
   for (uint32_t p = 0; p < h.players.size(); ++p)
     if (!IsBotId(h.players[p]))
       site.Add(PlayerHistoryPageName(h.players[p]), player_inputs[p],
-               [this, p](PageOutput& page) { page.text() += PlayerHistoryPage(view_, p); });
+               [this, p](PageOutput& page) { AppendPlayerHistoryPage(page.text(), view_, p); });
   for (uint32_t f = 0; f < index.files; ++f)
     if (!index.texts[f].empty()) AddBuilt(site, SearchFileName(f), std::move(index.texts[f]));
   std::array<std::string, 3> open_data = data.get();

@@ -4,10 +4,16 @@
 
 #include "report/history_frame.h"
 #include "report/html_escape.h"
+#include "report/number_text.h"
 
 namespace varnokel {
 
 namespace {
+
+constexpr std::string_view kNoMapLabel = "(ohne Karte)";
+constexpr std::string_view kTextCell = "<td class=color3><span class=text>";
+constexpr std::string_view kWideTextCell = "<td class=\"color3 breit\"><span class=text>";
+constexpr std::string_view kCellEnd = "</span></td>";
 
 DayNumber LocalDay(std::time_t now, std::string& stand) {
   std::tm local{};
@@ -44,22 +50,25 @@ void AppendPlayerLink(std::string& out, const HistoryView& view, uint32_t player
                       std::string_view up) {
   out += "<a href=\"";
   out += up;
-  out += PlayerHistoryPageName(view.history.players[player]);
+  AppendPlayerHistoryPageName(out, view.history.players[player]);
   out += "\">";
   AppendHtmlEscaped(out, view.names[player]);
   out += "</a>";
 }
 
 std::string MapLabel(std::string_view map) {
-  return map.empty() ? "(ohne Karte)" : std::string(map);
+  return map.empty() ? std::string(kNoMapLabel) : std::string(map);
 }
 
 void AppendMapLink(std::string& out, std::string_view map, std::string_view up) {
   out += "<a href=\"";
   out += up;
-  out += MapPageName(map);
+  AppendMapPageName(out, map);
   out += "\">";
-  AppendHtmlEscaped(out, MapLabel(map));
+  if (map.empty())
+    out += kNoMapLabel;
+  else
+    AppendHtmlEscaped(out, map);
   out += "</a>";
 }
 
@@ -78,15 +87,20 @@ void AppendTableHead(std::string& out, std::initializer_list<std::string_view> l
 
 void AppendNumberCell(std::string& out, int64_t value) {
   out += "<td class=\"color3 zahl\"><span class=text>";
-  out += std::to_string(value);
-  out += "</span></td>";
+  AppendNumber(out, value);
+  out += kCellEnd;
 }
 
 void AppendTextCell(std::string& out, std::string_view escaped_html, bool wide_only) {
-  out += wide_only ? "<td class=\"color3 breit\"><span class=text>"
-                   : "<td class=color3><span class=text>";
+  out += wide_only ? kWideTextCell : kTextCell;
   out += escaped_html;
-  out += "</span></td>";
+  out += kCellEnd;
+}
+
+void AppendEscapedTextCell(std::string& out, std::string_view text, bool wide_only) {
+  out += wide_only ? kWideTextCell : kTextCell;
+  AppendHtmlEscaped(out, text);
+  out += kCellEnd;
 }
 
 void AppendSkillRanking(std::string& out, const HistoryView& view,
@@ -100,9 +114,9 @@ void AppendSkillRanking(std::string& out, const HistoryView& view,
     const PlayerTotals& p = ranked[k];
     out += "<tr>";
     AppendNumberCell(out, static_cast<int64_t>(k + 1));
-    std::string link;
-    AppendPlayerLink(link, view, p.player, up);
-    AppendTextCell(out, link);
+    out += kTextCell;
+    AppendPlayerLink(out, view, p.player, up);
+    out += kCellEnd;
     AppendNumberCell(out, PeriodSkill(p));
     AppendNumberCell(out, p.kills);
     AppendNumberCell(out, p.deaths);
@@ -125,14 +139,14 @@ void AppendSessionTable(std::string& out, const HistoryView& view,
     if (IsBotId(view.history.players[s.player])) continue;
     ++shown;
     out += "<tr>";
-    std::string cell;
-    AppendPlayerLink(cell, view, s.player, up);
-    AppendTextCell(out, cell);
-    AppendTextCell(out, HtmlEscape(s.begin));
-    AppendTextCell(out, HtmlEscape(s.end), true);
-    cell.clear();
-    AppendMapLink(cell, view.history.maps[s.map], up);
-    AppendTextCell(out, cell);
+    out += kTextCell;
+    AppendPlayerLink(out, view, s.player, up);
+    out += kCellEnd;
+    AppendEscapedTextCell(out, s.begin);
+    AppendEscapedTextCell(out, s.end, true);
+    out += kTextCell;
+    AppendMapLink(out, view.history.maps[s.map], up);
+    out += kCellEnd;
     out += "</tr>";
   }
   out += "</table>";

@@ -41,6 +41,8 @@ std::string MapLabel(std::string_view map);
 void AppendTableHead(std::string& out, std::initializer_list<std::string_view> labels);
 void AppendNumberCell(std::string& out, int64_t value);
 void AppendTextCell(std::string& out, std::string_view escaped_html, bool wide_only = false);
+// A cell of `text` (escaped here).
+void AppendEscapedTextCell(std::string& out, std::string_view text, bool wide_only = false);
 
 // The ranking table of the players' totals (place, player, skill, kills,
 // deaths, headshot share), at most `rows` of them.

@@ -5,8 +5,12 @@
 namespace varnokel {
 
 void AppendHtmlEscaped(std::string& out, std::string_view text) {
-  for (char c : text) {
-    switch (c) {
+  constexpr std::string_view kMarkup = "&<>\"'";
+  for (;;) {
+    const size_t special = text.find_first_of(kMarkup);
+    out.append(text.substr(0, special));
+    if (special == std::string_view::npos) return;
+    switch (text[special]) {
       case '&':
         out += "&amp;";
         break;
@@ -19,12 +23,10 @@ void AppendHtmlEscaped(std::string& out, std::string_view text) {
       case '"':
         out += "&quot;";
         break;
-      case '\'':
-        out += "&#39;";
-        break;
       default:
-        out += c;
+        out += "&#39;";
     }
+    text.remove_prefix(special + 1);
   }
 }
 

@@ -18,9 +18,10 @@ constexpr size_t kPagesAheadPerThread = 4;  // how far past the first unfinished
 }  // namespace
 
 void BuildAndWritePages(std::span<const PageBuild* const> builds, const PageOpen& open,
-                        const PageDone& done) {
+                        const PageDone& done, size_t max_threads, std::atomic<bool>& any_failed) {
   const size_t threads = std::min<size_t>(
-      {std::max(1u, std::thread::hardware_concurrency()), kMaxThreads, builds.size()});
+      {std::max(1u, std::thread::hardware_concurrency()), kMaxThreads, builds.size(), max_threads});
+  if (threads == 0) return;
   const size_t ahead = threads * kPagesAheadPerThread;
 
   std::mutex mutex;
@@ -41,7 +42,7 @@ void BuildAndWritePages(std::span<const PageBuild* const> builds, const PageOpen
         changed.wait(lock, [&] {
           return failed || next == builds.size() || next < first_unfinished + ahead;
         });
-        if (failed || next == builds.size()) return;
+        if (failed || any_failed || next == builds.size()) return;
         k = next++;
       }
       try {
@@ -58,6 +59,7 @@ void BuildAndWritePages(std::span<const PageBuild* const> builds, const PageOpen
           error_page = k;
         }
         failed = true;
+        any_failed = true;
         changed.notify_all();
         return;
       }

@@ -4,6 +4,7 @@
 // of all, into writing them (the kernel's), and both spread over the cores.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <functional>
 #include <span>
@@ -30,7 +31,10 @@ using PageDone = std::function<void(size_t k, AtomicFileWriter& file)>;
 // way are finished, and the failure of the lowest page number is rethrown:
 // every page before it is done, and of the pages after it only some of those
 // few.
+// The pages are built on min(`max_threads`, the cores, 4, pages) threads,
+// the caller's the first. `any_failed` is shared with the writers of other pages
+// at the same time: set when a page fails, here or there, no page is begun.
 void BuildAndWritePages(std::span<const PageBuild* const> builds, const PageOpen& open,
-                        const PageDone& done);
+                        const PageDone& done, size_t max_threads, std::atomic<bool>& any_failed);
 
 }  // namespace varnokel

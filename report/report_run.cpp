@@ -71,14 +71,16 @@ SiteChanges ReportRun(const SiteTarget& target, const std::filesystem::path& dat
     site.Add(PlayerPageName(player), player_inputs[k],
              [&player](PageOutput& page) { page.text() += PlayerPage(player); });
   }
-  const SiteHistory history = store.get();
-  if (database_read) database_read();
-  HistorySite history_site(history, now);
-  history_site.AddTo(site);
   const std::string style_sheet = StyleSheetText(colours);
   site.Add("style.css", PageInput("style sheet").Text(style_sheet).Value(),
            [&](PageOutput& page) { page.text() += style_sheet; });
-  return site.Commit();
+  // Nothing is written before the store is read: a store that cannot be
+  // read stops the run with every page as it was.
+  const SiteHistory history = store.get();
+  if (database_read) database_read();
+  HistorySite history_site(history, now);
+  // The history pages are made and added while the pages above are written.
+  return site.Commit([&] { history_site.AddTo(site); });
 }
 
 }  // namespace varnokel

@@ -8,7 +8,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <random>
+#include <string>
 #include <system_error>
+#include <vector>
 
 #include "base/file_io.h"
 #include "base/system_error_text.h"
@@ -18,6 +21,11 @@ namespace varnokel {
 namespace {
 
 constexpr int64_t kNanosecondsPerSecond = 1'000'000'000;
+// A hidden folder is named "." + the subfolder's name + ".tmp" + a random
+// number, as the temporary files of page writes are.
+constexpr uint64_t kUnpublishedNameNumbers = 100000000;
+constexpr int kUnpublishedNameAttempts = 16;
+constexpr mode_t kUnpublishedFolderMode = 0700;
 
 // Makes `dir` and its missing parents, each with the published mode.
 void MakePublishedFolder(std::filesystem::path dir) {
@@ -85,14 +93,64 @@ size_t SiteFolder::RemoveLeftoverTemporaries(
       ::close(fd);
       return;
     }
+    std::vector<std::string> folders;
     while (const dirent* entry = ::readdir(entries)) {
-      if (IsAtomicWriteTemporary(entry->d_name) && ::unlinkat(fd, entry->d_name, 0) == 0) ++removed;
+      if (!IsAtomicWriteTemporary(entry->d_name)) continue;
+      if (::unlinkat(fd, entry->d_name, 0) == 0)
+        ++removed;
+      else if (errno == EISDIR)
+        folders.push_back(folder + "/" + entry->d_name);
     }
     ::closedir(entries);
+    for (const std::string& unpublished : folders) {
+      RemoveUnpublished(unpublished);
+      ++removed;
+    }
   };
   sweep(".");
   for (std::string_view folder : subfolders) sweep(std::string(folder));
   return removed;
+}
+
+std::string SiteFolder::MakeUnpublishedFolder(const std::string& folder) const {
+  const size_t slash = folder.rfind('/');
+  const std::string parent = slash == std::string::npos ? "" : folder.substr(0, slash + 1);
+  const std::string leaf = folder.substr(parent.size());
+  static thread_local std::mt19937_64 random{std::random_device{}()};
+  for (int attempt = 0; attempt < kUnpublishedNameAttempts; ++attempt) {
+    std::string name =
+        parent + "." + leaf + ".tmp" + std::to_string(random() % kUnpublishedNameNumbers);
+    if (::mkdirat(fd_, name.c_str(), kUnpublishedFolderMode) == 0) {
+      // Readable by the web server whatever the umask, once it is in place.
+      if (::fchmodat(fd_, name.c_str(), static_cast<mode_t>(kPublishedFolderMode), 0) != 0) {
+        const int error = errno;
+        ::unlinkat(fd_, name.c_str(), AT_REMOVEDIR);
+        throw FileError(FileError::Kind::kCreate, dir_ / folder, DescribeError(error));
+      }
+      return name;
+    }
+    if (errno != EEXIST) break;
+  }
+  throw FileError(FileError::Kind::kCreate, dir_ / folder, DescribeError(errno));
+}
+
+void SiteFolder::Publish(const std::string& unpublished, const std::string& folder) const {
+  if (::renameat(fd_, unpublished.c_str(), fd_, folder.c_str()) != 0)
+    throw FileError(FileError::Kind::kCreate, dir_ / folder, DescribeError(errno));
+}
+
+void SiteFolder::RemoveUnpublished(const std::string& unpublished) const {
+  const int fd =
+      ::openat(fd_, unpublished.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd >= 0) {
+    if (DIR* entries = ::fdopendir(fd)) {
+      while (const dirent* entry = ::readdir(entries)) ::unlinkat(fd, entry->d_name, 0);
+      ::closedir(entries);
+    } else {
+      ::close(fd);
+    }
+  }
+  ::unlinkat(fd_, unpublished.c_str(), AT_REMOVEDIR);
 }
 
 void SiteFolder::Remove(const std::string& name) const {

@@ -67,11 +67,23 @@ class SiteFolder {
   // no such file or it is something else (a folder, a symbolic link).
   std::optional<FileIdentity> Identity(const std::string& name) const;
 
-  // Removes the temporary files of page writes that a killed or failed run
-  // left in the folder or in `subfolders` (its own ones): while this folder
-  // is held no other run writes into it, so every such file is left over.
-  // Returns how many went.
+  // Removes the temporary files of page writes, and the hidden folders of
+  // subfolders written whole, that a killed or failed run left in the folder
+  // or in `subfolders` (its own ones): while this folder is held no other
+  // run writes into it, so every such file is left over. Returns how many
+  // went.
   size_t RemoveLeftoverTemporaries(std::initializer_list<std::string_view> subfolders) const;
+
+  // Makes a fresh hidden folder beside the subfolder `folder` (which is
+  // missing), to be renamed into its place whole once written; returns its
+  // name in the site folder. Throws FileError(kCreate) naming `folder`.
+  std::string MakeUnpublishedFolder(const std::string& folder) const;
+  // Renames the hidden folder `unpublished` to `folder`. Throws
+  // FileError(kCreate) naming `folder`.
+  void Publish(const std::string& unpublished, const std::string& folder) const;
+  // Removes the hidden folder `unpublished` and the files in it, as far as
+  // it can.
+  void RemoveUnpublished(const std::string& unpublished) const;
 
   // Removes the file `name`; a file that is already gone is fine. Throws
   // FileError(kCreate) naming it when it stays.

@@ -31,17 +31,39 @@ bool ParseDay(std::string_view text, DayNumber& day) {
   return true;
 }
 
+namespace {
+
+// Writes `value` as `width` decimal digits, zeros in front, ending at `end`.
+void PutDigits(char* end, unsigned value, int width) {
+  for (int k = 0; k < width; ++k, value /= 10) *--end = static_cast<char>('0' + value % 10);
+}
+
+constexpr int kLargestYear = 9999;
+
+}  // namespace
+
 std::string DayText(DayNumber day) {
   const std::chrono::year_month_day date{std::chrono::sys_days(std::chrono::days(day))};
-  char text[16];
-  std::snprintf(text, sizeof text, "%04d-%02u-%02u", static_cast<int>(date.year()),
-                static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()));
+  const int year = static_cast<int>(date.year());
+  if (year < 0 || year > kLargestYear) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02u", year, static_cast<unsigned>(date.month()),
+                  static_cast<unsigned>(date.day()));
+    return text;
+  }
+  std::string text = "0000-00-00";
+  PutDigits(text.data() + 4, static_cast<unsigned>(year), 4);
+  PutDigits(text.data() + 7, static_cast<unsigned>(date.month()), 2);
+  PutDigits(text.data() + 10, static_cast<unsigned>(date.day()), 2);
   return text;
 }
 
 std::string GermanDayText(DayNumber day) {
   const std::string text = DayText(day);
-  return text.substr(8, 2) + "." + text.substr(5, 2) + "." + text.substr(0, 4);
+  std::string german;
+  german.reserve(text.size());
+  german.append(text, 8, 2).append(1, '.').append(text, 5, 2).append(1, '.').append(text, 0, 4);
+  return german;
 }
 
 uint32_t SiteHistoryBuilder::IndexOf(std::vector<std::string>& texts, Numbers& numbers,

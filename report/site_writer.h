@@ -6,14 +6,19 @@
 // other file of the folder is touched.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
+#include <deque>
+#include <exception>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "base/replaced_file.h"
 #include "report/page_input.h"
 #include "report/page_workers.h"
 #include "report/site_folder.h"
@@ -47,12 +52,15 @@ class SiteWriter {
   // them when the page has to be written and must stay callable until Commit.
   void Add(std::string name, const Fingerprint& input, PageBuilder build);
 
-  // Writes the changed pages in the order they were added, several at once
-  // (each replaced atomically), then removes the pages of the last runs not
-  // added, then writes the index. Throws FileError naming the page or index
-  // that cannot be written; the pages before it are written, and the index
-  // then names every page this run may have changed as one to write again.
-  SiteChanges Commit();
+  // Writes the changed pages, several at once (each replaced atomically),
+  // then removes the pages of the last runs not added, then writes the index.
+  // With `add_more`, the pages added so far are written on threads of their
+  // own while `add_more` (on the calling thread) adds the rest, which are
+  // written once it returns. Throws FileError naming the page or index that
+  // cannot be written, or what `add_more` throws, once every page under way
+  // is done; the index then names every page this run may have changed as
+  // one to write again.
+  SiteChanges Commit(const std::function<void()>& add_more = {});
 
  private:
   struct PlannedPage {
@@ -61,29 +69,55 @@ class SiteWriter {
     PageBuilder build;
   };
 
-  // The index as it stands after the run: the planned pages first, then the
-  // pages of the last runs to remove; and the planned pages to write.
+  // The index as it stands after the run: the planned pages from number
+  // `first` on, then the pages of the last runs to remove; and the planned
+  // pages to write.
   struct NextIndex {
     SiteIndex index;
     std::vector<size_t> to_write;  // by number in planned_
+    size_t first = 0;              // the number in planned_ of the index's first page
     size_t planned_count = 0;      // the index's planned pages; the rest are to remove
   };
 
+  // Pages to write in one folder or another, and their entries in a NextIndex.
+  struct PageGroup {
+    std::vector<const PlannedPage*> pages;
+    std::vector<SiteIndexEntry*> entries;
+  };
+
   // The last run's entry of each planned page (null for none); the pages of
-  // the last runs not planned go to `unplanned`, without an input.
-  std::vector<const SiteIndexEntry*> LastEntries(SiteIndex& unplanned) const;
-  // Nonzero for each planned page whose file is as the last run left it.
-  std::vector<char> UnchangedPages(const std::vector<const SiteIndexEntry*>& last_entries) const;
-  NextIndex PlanNextIndex() const;
-  // Builds and writes the pages to write, several at once, each entry given
-  // its file and input once written.
-  void WritePages(NextIndex& next);
+  // the last runs not planned go to `unplanned`, without an input unless
+  // `keep_inputs` and the last run's format is this one's.
+  std::vector<const SiteIndexEntry*> LastEntries(SiteIndex& unplanned, bool keep_inputs) const;
+  // Nonzero for each planned page from number `first` on whose file is as
+  // the last run left it.
+  std::vector<char> UnchangedPages(const std::vector<const SiteIndexEntry*>& last_entries,
+                                   size_t first) const;
+  NextIndex PlanNextIndex(size_t first, bool keep_unplanned) const;
+  static bool Changes(const NextIndex& next);
+  // The pages of `next` to write in the site folder, or in its subfolders.
+  PageGroup GroupOf(NextIndex& next, bool in_subfolders) const;
+  // Builds and writes the pages of both groups on up to `cores` threads,
+  // each entry given its file and input once written; returns the first
+  // failure (the site folder's first), naming the page by its published name.
+  std::exception_ptr WritePages(const PageGroup& in_site, const PageGroup& in_subfolders,
+                                size_t cores, ReplacedFileCloser& replaced_pages) const;
+  void WriteGroup(const PageGroup& group, size_t threads, ReplacedFileCloser& replaced_pages) const;
+  std::exception_ptr FailureOf(std::exception_ptr failure) const;
   // Removes the pages of the last runs still ours; drops them from the index.
   size_t RemoveUnplanned(NextIndex& next);
   bool Unchanged(const PlannedPage& page, const SiteIndexEntry& entry) const;
   bool StillOwn(const std::string& name, const SiteIndexEntry& entry) const;
   void WriteIndex(const SiteIndex& index);
   void MakeSubfolders(const std::string& folder);
+  // Where page `name` is written: in the hidden folder of its subfolder when
+  // that is written whole.
+  std::string WrittenName(const std::string& name) const;
+  void MakeUnpublishedFolders(const NextIndex& next);
+  void PublishFolders();
+  void DropUnpublishedFolders();
+  // `error` naming the page by its published name.
+  FileError PublishedNameError(const FileError& error) const;
 
   SiteFolder folder_;
   std::function<void(const std::function<void()>&)> around_index_write_;
@@ -91,8 +125,12 @@ class SiteWriter {
   Fingerprint format_;
   std::string index_bytes_;  // the index as read, to leave it alone when nothing changed
   std::optional<SiteIndex> last_;
-  std::vector<PlannedPage> planned_;
+  std::deque<PlannedPage> planned_;  // a page keeps its place while more are added
   std::set<std::string> made_folders_;
+  // The subfolders missing when the run began, each with the hidden folder
+  // its pages are written into (empty until made), renamed into place whole.
+  std::map<std::string, std::string> unpublished_;
+  mutable std::atomic<bool> any_failed_ = false;  // a page failed: no more are begun
 };
 
 }  // namespace varnokel

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "report/html_escape.h"
+#include "report/number_text.h"
 
 namespace varnokel {
 
@@ -27,8 +28,18 @@ int64_t Largest(const std::vector<int64_t>& values) {
   return most;
 }
 
-std::string Num(double value) {
-  return std::to_string(static_cast<int64_t>(value * 10 + (value < 0 ? -0.5 : 0.5)) / 10);
+// A coordinate: rounded to a tenth, then cut to the whole unit.
+void AppendNum(std::string& out, double value) {
+  AppendNumber(out, static_cast<int64_t>(value * 10 + (value < 0 ? -0.5 : 0.5)) / 10);
+}
+
+// ` name="value"`, the value a coordinate.
+void AppendAttribute(std::string& out, std::string_view name, double value) {
+  out += ' ';
+  out += name;
+  out += "=\"";
+  AppendNum(out, value);
+  out += '"';
 }
 
 void AppendText(std::string& out, double x, double y, std::string_view anchor,
@@ -38,7 +49,9 @@ void AppendText(std::string& out, double x, double y, std::string_view anchor,
     out += " class=";
     out += css_class;
   }
-  out += " x=\"" + Num(x) + "\" y=\"" + Num(y) + "\" text-anchor=\"";
+  AppendAttribute(out, "x", x);
+  AppendAttribute(out, "y", y);
+  out += " text-anchor=\"";
   out += anchor;
   out += "\" font-size=\"12\" fill=\"currentColor\">";
   AppendHtmlEscaped(out, text);
@@ -76,8 +89,12 @@ void AppendChartSvg(std::string& out, const Chart& chart) {
   out += "</title><desc>";
   AppendHtmlEscaped(out, Description(chart));
   out += "</desc><g class=text>";
-  out += "<line x1=\"" + Num(kLeft) + "\" y1=\"" + Num(base) + "\" x2=\"" + Num(kWidth - kRight) +
-         "\" y2=\"" + Num(base) + "\" stroke=\"currentColor\"/>";
+  out += "<line";
+  AppendAttribute(out, "x1", kLeft);
+  AppendAttribute(out, "y1", base);
+  AppendAttribute(out, "x2", kWidth - kRight);
+  AppendAttribute(out, "y2", base);
+  out += " stroke=\"currentColor\"/>";
   AppendText(out, kLeft - 4, kTop + 10, "end", std::to_string(bar_top));
   AppendText(out, kLeft - 4, base, "end", "0");
   AppendText(out, 2, kHeight - 4, "start", chart.bars.label);
@@ -95,9 +112,12 @@ void AppendChartSvg(std::string& out, const Chart& chart) {
     const double height = plot_height *
                           static_cast<double>(std::max<int64_t>(chart.bars.values[k], 0)) /
                           static_cast<double>(bar_top);
-    out += "<rect x=\"" + Num(kLeft + step * static_cast<double>(k) + step * 0.1) + "\" y=\"" +
-           Num(base - height) + "\" width=\"" + Num(step * 0.8) + "\" height=\"" + Num(height) +
-           "\"/>";
+    out += "<rect";
+    AppendAttribute(out, "x", kLeft + step * static_cast<double>(k) + step * 0.1);
+    AppendAttribute(out, "y", base - height);
+    AppendAttribute(out, "width", step * 0.8);
+    AppendAttribute(out, "height", height);
+    out += "/>";
   }
   out += "</g>";
   if (!chart.line.values.empty()) {
@@ -106,7 +126,10 @@ void AppendChartSvg(std::string& out, const Chart& chart) {
       const double y = base - plot_height *
                                   static_cast<double>(std::max<int64_t>(chart.line.values[k], 0)) /
                                   static_cast<double>(line_top);
-      out += Num(kLeft + step * (static_cast<double>(k) + 0.5)) + "," + Num(y) + " ";
+      AppendNum(out, kLeft + step * (static_cast<double>(k) + 0.5));
+      out += ',';
+      AppendNum(out, y);
+      out += ' ';
     }
     out += "\"/></a>";
   }

@@ -272,5 +272,64 @@ TEST_F(SiteUpdate, TemporariesOfAKilledRunGoWithTheNextRun) {
   EXPECT_TRUE(fs::exists(site.html() / ".notes.tmp"));
 }
 
+TEST(SiteWriter, SubfolderOfAFirstRunAppearsWholeOrNotAtAll) {
+  testutil::TempDir dir;
+  testutil::TempDir database;
+  const fs::path index = database.path() / ".site";
+  const Fingerprint input = PageInput("page").Text("x").Value();
+  bool fail = true;
+  const auto write = [&] {
+    SiteWriter site(SiteTarget{dir.path(), LockWait::kWait, {}}, index, input);
+    site.Add("a.htm", input, [](PageOutput& out) { out.text() += "a"; });
+    site.Add("spieler/x.htm", input, [](PageOutput& out) { out.text() += "x"; });
+    site.Add("spieler/y.htm", input, [&](PageOutput& out) {
+      // No page of the folder shows before the last of them is written.
+      EXPECT_FALSE(fs::exists(dir.path() / "spieler"));
+      if (fail) throw FileError(FileError::Kind::kCreate, "y", "voll");
+      out.text() += "y";
+    });
+    return site.Commit();
+  };
+  EXPECT_THROW(write(), FileError);
+  for (const std::string& name : ListEntryNames(dir.path()))  // nothing of the folder, nor hidden
+    EXPECT_EQ(name, "a.htm");
+
+  // What a killed run leaves: its hidden folder, half written.
+  fs::create_directory(dir.path() / ".spieler.tmp77");
+  WriteFileAtomic(dir.path() / ".spieler.tmp77" / "x.htm", "half");
+  fail = false;
+  EXPECT_EQ(write().written, 3u);
+  EXPECT_EQ(ListEntryNames(dir.path()), (std::vector<std::string>{"a.htm", "spieler"}));
+  EXPECT_EQ(ReadBytes(dir.path() / "spieler" / "y.htm"), "y");
+  EXPECT_EQ(fs::status(dir.path() / "spieler").permissions(), kPublishedFolderMode);
+  EXPECT_EQ(write().kept, 3u);
+}
+
+TEST(SiteWriter, PagesAddedWhileTheFirstAreWrittenKeepTheirEntriesWhenTheRunFails) {
+  testutil::TempDir dir;
+  testutil::TempDir database;
+  const fs::path index = database.path() / ".site";
+  const Fingerprint x = PageInput("page").Text("x").Value();
+  const Fingerprint y = PageInput("page").Text("y").Value();
+  const auto run = [&](const Fingerprint& first_input, bool fail) {
+    SiteWriter site(SiteTarget{dir.path(), LockWait::kWait, {}}, index, x);
+    site.Add("a.htm", first_input, [](PageOutput& out) { out.text() += "a"; });
+    return site.Commit([&] {
+      if (fail) throw FileError(FileError::Kind::kOpen, "store", "kaputt");
+      site.Add("b.htm", x, [](PageOutput& out) { out.text() += "b"; });
+      site.Add("spieler/c.htm", x, [](PageOutput& out) { out.text() += "c"; });
+    });
+  };
+  EXPECT_EQ(run(x, false).written, 3u);
+  EXPECT_EQ(run(x, false).kept, 3u);
+  // a.htm is written while the run fails before the others are added: they
+  // stay, and so do their entries.
+  EXPECT_THROW(run(y, true), FileError);
+  EXPECT_EQ(ReadBytes(dir.path() / "spieler" / "c.htm"), "c");
+  const SiteChanges again = run(x, false);
+  EXPECT_EQ(again.written, 1u);
+  EXPECT_EQ(again.kept, 2u);
+}
+
 }  // namespace
 }  // namespace varnokel

@@ -79,7 +79,13 @@ SiteChanges ReportRun(const SiteTarget& target, const std::filesystem::path& dat
   const SiteHistory history = store.get();
   if (database_read) database_read();
   HistorySite history_site(history, now);
-  // The history pages are made and added while the pages above are written.
+  // The history pages are made and added while the pages above are written;
+  // a history with no player makes only a few pages, which are added first so
+  // that every core writes the pages above.
+  if (history.players.empty()) {
+    history_site.AddTo(site);
+    return site.Commit();
+  }
   return site.Commit([&] { history_site.AddTo(site); });
 }
 

@@ -24,12 +24,12 @@ constexpr int kMaxWeaponsPerMap = 4;
 constexpr int kServers = 2;
 
 constexpr std::array<std::string_view, 16> kMaps = {
-    "de_dust2", "de_inferno", "de_nuke",   "de_train",   "cs_office", "cs_italy",
-    "de_aztec", "de_cbble",   "cs_assault", "de_prodigy", "cs_militia", "de_vertigo",
-    "de_piranesi", "cs_havana", "de_chateau", "de_survivor"};
+    "de_dust2",    "de_inferno", "de_nuke",    "de_train",   "cs_office",  "cs_italy",
+    "de_aztec",    "de_cbble",   "cs_assault", "de_prodigy", "cs_militia", "de_vertigo",
+    "de_piranesi", "cs_havana",  "de_chateau", "de_survivor"};
 constexpr std::array<std::string_view, 24> kSyllables = {
-    "ka", "ro", "mi", "zu", "ne", "tor", "bel", "fi",  "xx", "dra", "gon", "lex",
-    "sch", "wolf", "na", "ster", "ek", "vi", "pa", "qu", "ice", "jo", "har", "ti"};
+    "ka",  "ro",   "mi", "zu",   "ne", "tor", "bel", "fi", "xx",  "dra", "gon", "lex",
+    "sch", "wolf", "na", "ster", "ek", "vi",  "pa",  "qu", "ice", "jo",  "har", "ti"};
 
 std::string NameOf(std::mt19937& random) {
   std::string name;

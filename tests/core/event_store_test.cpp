@@ -194,23 +194,23 @@ TEST(EventStore, ACommitIsAddedOnce) {
 
 // A log folded in many commits (as it grows, a store of the first version
 // among them) gives the store of one commit: each part's sums are added to
-// the rows the earlier parts left, and a map runs on across the parts. A
+// the rows the earlier commits left, and a map runs on across them. A
 // day's weapons the store holds damaged stop the update, naming the store.
-TEST(EventStore, AStoreFilledInPartsEqualsOneFilledAtOnce) {
+TEST(EventStore, AStoreFilledInManyCommitsEqualsOneFilledAtOnce) {
   loggen::LogGenOptions options;
   options.lines = 3000;
   options.players = 6;
   options.hour = 23;  // days change
   const std::string log = loggen::GenerateLog(options);
-  TempDir whole, parts;
+  TempDir whole, grown;
   Fold(whole.path(), {{"s", log}});
-  constexpr size_t kParts = 40;
-  for (size_t part = 1; part <= kParts; ++part) {
-    const size_t line_end = log.rfind('\n', log.size() * part / kParts - 1) + 1;
-    Fold(parts.path(), {{"s", log.substr(0, line_end)}});
-    if (part != kParts / 2) continue;
+  constexpr size_t kCommits = 40;
+  for (size_t commit = 1; commit <= kCommits; ++commit) {
+    const size_t line_end = log.rfind('\n', log.size() * commit / kCommits - 1) + 1;
+    Fold(grown.path(), {{"s", log.substr(0, line_end)}});
+    if (commit != kCommits / 2) continue;
     sqlite3* handle = nullptr;  // back to the first version, as an earlier program left it
-    ASSERT_EQ(sqlite3_open(EventStorePath(parts.path()).c_str(), &handle), SQLITE_OK);
+    ASSERT_EQ(sqlite3_open(EventStorePath(grown.path()).c_str(), &handle), SQLITE_OK);
     EXPECT_EQ(sqlite3_exec(handle,
                            "ALTER TABLE server_map DROP COLUMN last_seen; PRAGMA user_version = 1",
                            nullptr, nullptr, nullptr),
@@ -221,21 +221,21 @@ TEST(EventStore, AStoreFilledInPartsEqualsOneFilledAtOnce) {
     std::string dump = EventStore(db, EventStore::Access::kRead).CanonicalDump();
     return dump.substr(0, dump.rfind("SELECT last_commit"));  // the commits' count differs
   };
-  EXPECT_EQ(sums(parts.path()), sums(whole.path()));
+  EXPECT_EQ(sums(grown.path()), sums(whole.path()));
 
   sqlite3* handle = nullptr;
-  ASSERT_EQ(sqlite3_open(EventStorePath(parts.path()).c_str(), &handle), SQLITE_OK);
+  ASSERT_EQ(sqlite3_open(EventStorePath(grown.path()).c_str(), &handle), SQLITE_OK);
   sqlite3_exec(handle, "UPDATE weapon_day SET weapons = '1:x;'", nullptr, nullptr, nullptr);
   sqlite3_close(handle);
-  const auto before = testing::FolderContents(parts.path());
+  const auto before = testing::FolderContents(grown.path());
   try {
-    Fold(parts.path(), {{"s", log + log.substr(0, log.size() / 4)}});
+    Fold(grown.path(), {{"s", log + log.substr(0, log.size() / 4)}});
     ADD_FAILURE() << "a damaged weapons text was taken";
   } catch (const FileError& error) {
-    EXPECT_EQ(error.file(), EventStorePath(parts.path()));
+    EXPECT_EQ(error.file(), EventStorePath(grown.path()));
     EXPECT_NE(std::string(error.what()).find("Waffenzeile"), std::string::npos) << error.what();
   }
-  EXPECT_EQ(testing::FolderContents(parts.path()), before);
+  EXPECT_EQ(testing::FolderContents(grown.path()), before);
 }
 
 // An operator reading the store with sqlite3 while an update commits: the

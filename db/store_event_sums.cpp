@@ -15,12 +15,16 @@ int64_t DayOfMoment(const Moment& moment) {
                              : (moment.seconds - kSecondsPerDay + 1) / kSecondsPerDay;
 }
 
+// The moment `time` of day number `day` (none on an unknown day).
+Moment MomentOn(int64_t day, std::string_view time) {
+  if (day == kUnknownDay) return {};
+  return Moment{true, day * kSecondsPerDay + TimeSeconds(time)};
+}
+
 }  // namespace
 
 Moment MomentAt(const LineClock& clock) {
-  const std::optional<int64_t> day = DayNumber(clock.date);
-  if (!day) return {};
-  return Moment{true, *day * kSecondsPerDay + TimeSeconds(clock.time)};
+  return MomentOn(DayNumber(clock.date).value_or(kUnknownDay), clock.time);
 }
 
 int64_t StoreEventSums::Day(std::string_view date) {
@@ -32,9 +36,7 @@ int64_t StoreEventSums::Day(std::string_view date) {
 }
 
 Moment StoreEventSums::MomentOf(const LineClock& clock) {
-  const int64_t day = Day(clock.date);
-  if (day == kUnknownDay) return {};
-  return Moment{true, day * kSecondsPerDay + TimeSeconds(clock.time)};
+  return MomentOn(Day(clock.date), clock.time);
 }
 
 PlayerDayCounts& StoreEventSums::Counts(PlayerNumber player, std::string_view date) {

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "base/file_io.h"
+#include "db/journal_retirement.h"
 #include "db/journaled_commit.h"
 #include "db/ledger.h"
 
@@ -29,7 +30,8 @@ DatabaseBusy::DatabaseBusy(const std::filesystem::path& database_dir)
       database_dir_(database_dir) {}
 
 DatabaseLock::DatabaseLock(std::filesystem::path database_dir, Access access, LockWait wait,
-                           const std::function<void()>& on_wait)
+                           const std::function<void()>& on_wait,
+                           const JournalRetirement* own_journal)
     : dir_(std::move(database_dir)),
       access_(access == Access::kWriteAgain ? Access::kWrite : access) {
   RefuseLinkedFiles(dir_);
@@ -42,7 +44,10 @@ DatabaseLock::DatabaseLock(std::filesystem::path database_dir, Access access, Lo
   if (access_ == Access::kWrite) {
     Take(FileLock::Mode::kExclusive, wait, on_wait);
     const bool again = access == Access::kWriteAgain;
-    if (again ? HasInterruptedCommit(dir_) : NeedsRecovery(dir_)) RecoverDatabase(dir_);
+    const bool interrupted =
+        again ? HasInterruptedCommit(dir_) && !(own_journal && own_journal->Holds(dir_))
+              : NeedsRecovery(dir_);
+    if (interrupted) RecoverDatabase(dir_);
     return;
   }
   // Recovering writes: for a moment the reader becomes a writer. Another

@@ -20,6 +20,8 @@ inline constexpr std::string_view kLockFileName = ".lock";
 
 enum class LockWait { kWait, kNoWait };
 
+class JournalRetirement;
+
 // The database is locked by another process and the caller would not wait.
 class DatabaseBusy : public std::runtime_error {
  public:
@@ -45,8 +47,11 @@ class DatabaseLock {
   // the lock file, journal or ledger when it is a symbolic link. A
   // reader of a folder that does not exist or cannot hold a lock file reads
   // unlocked: nobody can write there either.
+  // A kWriteAgain writer that left its last journal to `own_journal` finds
+  // it there and leaves it to that (it is no interrupted commit).
   DatabaseLock(std::filesystem::path database_dir, Access access, LockWait wait = LockWait::kWait,
-               const std::function<void()>& on_wait = {});
+               const std::function<void()>& on_wait = {},
+               const JournalRetirement* own_journal = nullptr);
   ~DatabaseLock();
 
   const std::filesystem::path& database_dir() const { return dir_; }

@@ -12,6 +12,7 @@
 #include "base/content_hash.h"
 #include "base/file_io.h"
 #include "db/event_store.h"
+#include "db/journal_retirement.h"
 #include "db/staged_store_changes.h"
 
 namespace varnokel {
@@ -94,9 +95,16 @@ double SecondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// `sync_seconds`, when given, adds the time the file system's sync took.
+// `sync_seconds`, when given, adds the time the file system's sync took. With
+// `later` the sync and the journal's removal are left to it: the journal
+// ends in `trailer`.
+struct Retiring {
+  JournalRetirement* later = nullptr;
+  std::string_view trailer;
+};
 void ApplyJournal(const fs::path& dir, const std::vector<JournalFile>& files,
-                  StagedStoreChanges* staged = nullptr, double* sync_seconds = nullptr) {
+                  StagedStoreChanges* staged = nullptr, double* sync_seconds = nullptr,
+                  Retiring retiring = {}) {
   std::future<void> store;
   for (const JournalFile& file : files) {
     if (file.name != kEventStoreFileName) continue;
@@ -115,6 +123,7 @@ void ApplyJournal(const fs::path& dir, const std::vector<JournalFile>& files,
   // SQLite's back after a power cut would take the commit out of the store.
   if (store.valid()) store.get();
   if (staged) staged->FinishCommit();
+  if (retiring.later) return retiring.later->Start(dir, std::string(retiring.trailer));
   const auto sync_start = Clock::now();
   SyncFileSystem(dir);
   if (sync_seconds) *sync_seconds += SecondsSince(sync_start);
@@ -146,8 +155,9 @@ void JournaledCommit::Add(std::string_view name, std::string_view bytes) {
   journal_ += bytes;
 }
 
-void JournaledCommit::Commit(StagedStoreChanges* store) {
+void JournaledCommit::Commit(StagedStoreChanges* store, JournalRetirement* later) {
   if (files_.empty()) return;
+  const size_t body_size = journal_.size();
   const std::string digest = DigestHex(HashOf(journal_));
   journal_ += kEnd;
   journal_ += std::to_string(files_.size());
@@ -156,6 +166,7 @@ void JournaledCommit::Commit(StagedStoreChanges* store) {
   journal_ += '\n';
   const fs::path pending = dir_ / kPendingJournalName;
   try {
+    if (later) later->Retire(dir_);  // the last commit's journal, before this one takes its name
     const auto write_start = Clock::now();
     WriteNewFile(pending, journal_, /*sync=*/true);
     durable_seconds_ += SecondsSince(write_start);
@@ -175,7 +186,8 @@ void JournaledCommit::Commit(StagedStoreChanges* store) {
       files.push_back({journal.substr(place.name, place.name_size),
                        journal.substr(place.bytes, place.bytes_size)});
     }
-    ApplyJournal(dir_, files, store, &durable_seconds_);
+    ApplyJournal(dir_, files, store, &durable_seconds_,
+                 {later, std::string_view(journal_).substr(body_size)});
   } catch (const FileError& error) {
     throw CommitIncomplete(std::string(error.what()) +
                            " (die \xC3\x84nderung ist vermerkt; der n\xC3\xA4"

@@ -23,7 +23,8 @@
 //     per file), and only then the journal goes. Overwriting keeps the file's
 //     inode and blocks, so a commit of thousands of files costs a few
 //     milliseconds where replacing each file by a new one costs seconds on
-//     some disks.
+//     some disks. A writer that commits every second leaves the sync and the
+//     journal's removal to a thread of its own (JournalRetirement).
 // Every command that touches a database first calls RecoverDatabase under the
 // exclusive lock (DatabaseLock), so no reader ever sees a change half applied.
 #pragma once
@@ -36,6 +37,7 @@
 
 namespace varnokel {
 
+class JournalRetirement;
 class StagedStoreChanges;
 
 inline constexpr std::string_view kJournalName = ".commit";
@@ -53,8 +55,9 @@ class JournaledCommit {
   // FileError; one after it throws CommitIncomplete (the next command on the
   // database completes it). `store`, when given, holds the event store's
   // changes of the journal already staged: they are committed with the
-  // journal instead of being added from its record.
-  void Commit(StagedStoreChanges* store = nullptr);
+  // journal instead of being added from its record. `later`, when given,
+  // syncs the file system and removes the journal after Commit returns.
+  void Commit(StagedStoreChanges* store = nullptr, JournalRetirement* later = nullptr);
 
   // Seconds Commit spent making the change durable: writing and syncing the
   // journal, syncing the folder and the file system.

@@ -250,7 +250,8 @@ class FoldLoop {
 // Writes the changed player files, the ledger and the store's changes in one
 // commit.
 void Commit(const std::filesystem::path& dir, const PlayerCache& cache, const Ledger& before,
-            const Ledger& after, const StoreRun* store, UpdateSummary& summary) {
+            const Ledger& after, const StoreRun* store, UpdateSummary& summary,
+            JournalRetirement* later) {
   JournaledCommit commit(dir);
   try {
     std::optional<StoreRecord> store_record;
@@ -265,7 +266,7 @@ void Commit(const std::filesystem::path& dir, const PlayerCache& cache, const Le
       ++(entry->existed ? summary.players_changed : summary.players_new);
     }
     if (after != before) commit.Add(kLedgerFileName, after.Format());
-    commit.Commit(staged ? &*staged : nullptr);
+    commit.Commit(staged ? &*staged : nullptr, later);
     summary.durable_seconds = commit.durable_seconds();
   } catch (const FileError& error) {
     summary.players_new = summary.players_changed = 0;
@@ -284,9 +285,11 @@ double SecondsSince(Clock::time_point start) {
 // UpdateStopped; one that made as many player files as it may returns.
 void CommitUpToStop(const std::filesystem::path& dir, const PlayerCache& cache,
                     const UpdatePlan& plan, const FoldLoop& fold, const StoreRun* store,
-                    UpdateSummary& summary, Clock::time_point commit_start) {
+                    UpdateSummary& summary, Clock::time_point commit_start,
+                    JournalRetirement* later) {
   const StopPoint& stop = *fold.stop();
-  Commit(dir, cache, plan.ledger_before, LedgerAfter(plan, stop.log, stop.offset), store, summary);
+  Commit(dir, cache, plan.ledger_before, LedgerAfter(plan, stop.log, stop.offset), store, summary,
+         later);
   summary.commit_seconds = SecondsSince(commit_start);
   summary.stopped_in_log = stop.log;
   if (!fold.cause()) return;
@@ -332,11 +335,12 @@ UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer&
   summary.fold_seconds = std::chrono::duration<double>(commit_start - fold_start).count();
 
   if (fold.stop()) {
-    CommitUpToStop(dir, cache, plan, fold, store_run, summary, commit_start);
+    CommitUpToStop(dir, cache, plan, fold, store_run, summary, commit_start,
+                   options.journal_retirement);
     return summary;
   }
   Commit(dir, cache, plan.ledger_before, plan.chunks_later ? ledger_after.get() : plan.ledger_after,
-         store_run, summary);
+         store_run, summary, options.journal_retirement);
   summary.commit_seconds = SecondsSince(commit_start);
   if (options.progress) options.progress(plan.LinesToFold(), plan.LinesToFold());
   return summary;

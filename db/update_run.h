@@ -18,6 +18,7 @@
 namespace varnokel {
 
 class DatabaseLock;
+class JournalRetirement;
 class LogBuffer;
 
 // " Datenbank " + number + " fertig...", appended to the status line.
@@ -35,6 +36,9 @@ struct UpdateOptions {
   // files cost far more than changed ones, so this bounds a run's time.
   size_t most_new_players = SIZE_MAX;
   UpdateProgress progress;
+  // When given, the commit leaves the file system's sync and the journal's
+  // removal to it (a writer that commits every second).
+  JournalRetirement* journal_retirement = nullptr;
 };
 
 struct UpdateSummary {

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "base/file_io.h"
+#include "base/file_lock.h"
 #include "db/ledger.h"
 #include "db/update_plan.h"
 #include "listen/fold_budget.h"
@@ -99,7 +100,7 @@ UpdateSummary DayFileFolder::Fold(LockWait wait, std::string& reference_line) {
   const DatabaseLock lock(
       database_dir_,
       looked_for_leftovers_ ? DatabaseLock::Access::kWriteAgain : DatabaseLock::Access::kWrite,
-      wait);
+      wait, {}, &retirement_);
   looked_for_leftovers_ = true;
   uint64_t arrived = 0;
   const std::vector<Waiting> waiting = WaitingFiles(arrived);
@@ -137,6 +138,7 @@ UpdateSummary DayFileFolder::Fold(LockWait wait, std::string& reference_line) {
     UpdatePlan plan = PlanUpdate(buffer, starts, ledger_.Take());
     UpdateOptions options;
     options.most_new_players = budget_.new_players();
+    options.journal_retirement = &retirement_;
     summary = DatabaseUpdateRun(lock, buffer, plan, reference_line, options);
     const size_t folded_whole = summary.stopped_in_log.value_or(loaded.size());
     for (size_t i = 0; i < folded_whole; ++i)
@@ -161,6 +163,12 @@ UpdateSummary DayFileFolder::Fold(LockWait wait, std::string& reference_line) {
   grown_ = std::move(left);
   if (unreadable) throw *unreadable;
   return summary;
+}
+
+void DayFileFolder::SettleJournal() {
+  if (!retirement_.Waiting()) return;
+  FileLock lock(database_dir_ / kLockFileName);
+  if (lock.TryLock(FileLock::Mode::kExclusive)) retirement_.Retire(database_dir_);
 }
 
 void DayFileFolder::ForgetIdle(Clock::time_point idle_since) {

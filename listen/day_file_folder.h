@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "db/database_lock.h"
+#include "db/journal_retirement.h"
 #include "db/update_plan.h"
 #include "db/update_run.h"
 #include "listen/fold_budget.h"
@@ -63,6 +64,13 @@ class DayFileFolder {
   // the others); the next fold goes on from what the ledger then holds.
   UpdateSummary Fold(LockWait wait, std::string& reference_line);
 
+  // Removes the journal the last fold left to the file system's sync, once
+  // that is done (waiting for it), unless another program holds the
+  // database: a reader that took the lock before would complete that commit
+  // a second time. Throws FileError naming the folder when the sync failed
+  // (the journal stays for the next command).
+  void SettleJournal();
+
   // Forgets the day files folded whole that have not grown since `idle_since`
   // (a day file that grows again is taken up anew).
   void ForgetIdle(Clock::time_point idle_since);
@@ -92,6 +100,7 @@ class DayFileFolder {
   std::optional<Clock::time_point> last_look_;  // at the grown files
   std::string first_sender_;  // whose files a fold takes first, the others following in order
   bool looked_for_leftovers_ = false;  // of commits, at the first fold (DatabaseLock)
+  JournalRetirement retirement_;       // of the last fold's journal
 };
 
 }  // namespace varnokel

@@ -138,6 +138,7 @@ class Listener {
  private:
   bool Fold(LockWait wait);
   void FoldWhatIsLeft();
+  void SettleJournal();
   void Tidy();
   void CompressOld();
   bool ReportDue() const;
@@ -239,7 +240,10 @@ bool Listener::Fold(LockWait wait) {
   const std::string write_error = receiver_->TakeWriteError();
   if (!write_error.empty()) ShowError(write_error);
   folder_.Grown(day_files_.TakeGrown());
-  if (!folder_.HasWork()) return true;
+  if (!folder_.HasWork()) {
+    SettleJournal();  // a quiet second: the last fold's journal goes
+    return true;
+  }
   const Clock::time_point start = Clock::now();
   try {
     const std::lock_guard<std::mutex> use(database_use_);
@@ -266,6 +270,16 @@ bool Listener::Fold(LockWait wait) {
 void Listener::FoldWhatIsLeft() {
   while (Fold(LockWait::kWait) && folder_.HasWork()) {
   }
+  SettleJournal();
+}
+
+void Listener::SettleJournal() {
+  try {
+    const std::lock_guard<std::mutex> use(database_use_);
+    folder_.SettleJournal();
+  } catch (const std::exception& error) {
+    ShowError(error.what());
+  }
 }
 
 // What is done now and then, not every second: forgetting day files that
@@ -286,6 +300,7 @@ void Listener::CompressOld() {
     Ledger ledger;
     {
       const std::lock_guard<std::mutex> use(database_use_);
+      folder_.SettleJournal();
       const DatabaseLock lock(database_dir_, DatabaseLock::Access::kRead, LockWait::kNoWait);
       ledger = Ledger::Read(database_dir_);
     }
@@ -336,12 +351,14 @@ ReportOutcome Listener::WriteSite(LockWait wait) {
   ReportOutcome outcome;
   try {
     std::unique_lock<std::mutex> use(database_use_);
+    folder_.SettleJournal();
     std::optional<DatabaseLock> lock(std::in_place, database_dir_, DatabaseLock::Access::kRead,
                                      wait);
     SiteTarget site{options_.site.empty() ? DefaultSiteDir(program_dir_) : options_.site, wait, {}};
     site.around_index_write = [&](const std::function<void()>& write) {
       if (lock) return write();  // still held
       const std::lock_guard<std::mutex> use_again(database_use_);
+      folder_.SettleJournal();
       const DatabaseLock again(database_dir_, DatabaseLock::Access::kRead, LockWait::kWait);
       write();
     };

@@ -206,7 +206,9 @@ std::string Destination(const std::string& folder, const std::string& line, bool
   return folder + "/" + DayFileName(line);
 }
 
-// An earlier log of each server, with the same players, folded by --update.
+// An earlier log of each server, with the same players, folded by --update
+// and the site written from it: what a listener that has run a while finds,
+// so that its first site writes only what changed.
 bool FoldKnownPlayers(const Case& c, const fs::path& program) {
   std::string log;
   for (int k = 0; k < c.servers; ++k) {
@@ -221,7 +223,7 @@ bool FoldKnownPlayers(const Case& c, const fs::path& program) {
   const fs::path file = program / "known.log";
   std::ofstream(file, std::ios::binary) << log;
   const std::string command = "'" + c.cli + "' --program-dir '" + program.string() + "' --load '" +
-                              file.string() + "' --update >/dev/null 2>&1";
+                              file.string() + "' --update --report >/dev/null 2>&1";
   const auto start = Clock::now();
   const bool folded = std::system(command.c_str()) == 0;
   std::printf("players known: %zu lines folded in %.1f s\n", kKnownLines * c.servers,

@@ -5,7 +5,12 @@
 #include <gtest/gtest.h>
 
 #include "base/file_calls_testing.h"
+#include "base/file_lock.h"
 #include "db/database_lock.h"
+#include "db/journal_retirement.h"
+#include "db/journaled_commit.h"
+#include "db/ledger.h"
+#include "db/update_plan.h"
 #include "db/update_run.h"
 #include "log/log_buffer.h"
 #include "tests/core/test_support.h"
@@ -38,11 +43,15 @@ class PowerLoss : public ::testing::Test {
       WriteBytes(logs_ / name, loggen::GenerateLog(options));
     }
   }
-  void Fold(const fs::path& db, const std::string& log) {
+  void Fold(const fs::path& db, const std::string& log, JournalRetirement* later = nullptr) {
     LogBuffer buffer;
     LoadLogFile(buffer, logs_ / log);
     std::string reference_line;
-    DatabaseUpdateRun(buffer, db, reference_line);
+    UpdateOptions options;
+    options.journal_retirement = later;
+    const DatabaseLock lock(db, DatabaseLock::Access::kWrite);
+    DatabaseUpdateRun(lock, buffer, PlanUpdate(buffer, Ledger::Read(db), false), reference_line,
+                      options);
   }
   // The database as the next command sees it (the lock file aside).
   static Folder Recovered(const fs::path& db) {
@@ -96,6 +105,51 @@ TEST_F(PowerLoss, EveryStepOfACommitLeavesTheDatabaseBeforeOrAfterIt) {
       }
     }
   }
+}
+
+// The listener's commits return before the file system is synced: the
+// journal, on the disk by then, stays until the sync is done and the next
+// holder of the lock in that process removes it, so a power cut at any
+// moment after the return finds the update whole. Only that journal goes,
+// and meanwhile the lock's holder leaves it alone.
+TEST_F(PowerLoss, AJournalRetiredLaterKeepsTheUpdateAndOnlyItself) {
+  Fold(db_.path(), "l1.log");
+  const Folder before = Recovered(db_.path());
+  Fold(db_.path(), "l2.log");
+  const Folder after = Recovered(db_.path());
+  const fs::path journal = db_.path() / std::string(kJournalName);
+
+  for (const Leftover leftover :
+       {Leftover::kSyncedOnly, Leftover::kUnsyncedBytes, Leftover::kUnsyncedNames}) {
+    SCOPED_TRACE("leftover " + std::to_string(static_cast<int>(leftover)));
+    Restore(db_.path(), before);
+    power_loss::Watch(db_.path());
+    JournalRetirement later;
+    Fold(db_.path(), "l2.log", &later);
+    const Folder returned = power_loss::FolderAfter(leftover);  // synced or not yet
+    {
+      const DatabaseLock again(db_.path(), DatabaseLock::Access::kWriteAgain, LockWait::kWait, {},
+                               &later);
+      EXPECT_TRUE(fs::exists(journal));
+      later.Retire(db_.path());
+    }
+    const Folder retired = power_loss::FolderAfter(leftover);
+    power_loss::Stop();
+    Folder now = FolderContents(db_.path());
+    now.erase(".lock");
+    EXPECT_EQ(now, after);
+    for (const Folder& on_disk : {returned, retired}) {
+      Restore(db_.path(), on_disk);
+      EXPECT_EQ(Recovered(db_.path()), after);
+    }
+  }
+
+  JournalRetirement later;
+  WriteBytes(journal, "varnokel journal 2\nend 0 theirs\n");
+  later.Start(db_.path(), "end 0 ours\n");
+  EXPECT_FALSE(later.Holds(db_.path()));
+  later.Retire(db_.path());
+  EXPECT_TRUE(fs::exists(journal));
 }
 
 }  // namespace

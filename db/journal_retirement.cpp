@@ -34,7 +34,7 @@ JournalRetirement::~JournalRetirement() {
 
 void JournalRetirement::Start(const fs::path& database_dir, std::string trailer) {
   trailer_ = std::move(trailer);
-  synced_ = std::async(std::launch::async, [dir = database_dir] { SyncFileSystem(dir); });
+  synced_ = std::async(std::launch::async, [dir = database_dir] { SyncFileSystem(dir); }).share();
 }
 
 bool JournalRetirement::Holds(const fs::path& database_dir) const {
@@ -45,7 +45,8 @@ bool JournalRetirement::Holds(const fs::path& database_dir) const {
 void JournalRetirement::Retire(const fs::path& database_dir) {
   if (!trailer_) return;
   const std::string trailer = *std::exchange(trailer_, std::nullopt);
-  synced_.get();  // throws what the sync threw
+  const std::shared_future<void> synced = std::exchange(synced_, {});
+  synced.get();  // throws what the sync threw
   const fs::path journal = database_dir / kJournalName;
   if (EndsIn(journal, trailer)) RemoveFile(journal);
 }

@@ -39,6 +39,10 @@ class JournalRetirement {
   // True when a journal waits to be retired.
   bool Waiting() const { return trailer_.has_value(); }
 
+  // The sync of the journal waiting (none without one): a copy that another
+  // thread may wait for without holding what guards this object.
+  std::shared_future<void> Synced() const { return synced_; }
+
   // True when the journal of `database_dir` is the one waiting here.
   bool Holds(const std::filesystem::path& database_dir) const;
 
@@ -49,7 +53,7 @@ class JournalRetirement {
 
  private:
   std::optional<std::string> trailer_;  // of the journal waiting
-  std::future<void> synced_;
+  std::shared_future<void> synced_;
 };
 
 }  // namespace varnokel

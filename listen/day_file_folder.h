@@ -70,6 +70,8 @@ class DayFileFolder {
   // a second time. Throws FileError naming the folder when the sync failed
   // (the journal stays for the next command).
   void SettleJournal();
+  // What SettleJournal waits for, to wait for without the database.
+  std::shared_future<void> JournalSynced() const { return retirement_.Synced(); }
 
   // Forgets the day files folded whole that have not grown since `idle_since`
   // (a day file that grows again is taken up anew).

@@ -139,6 +139,7 @@ class Listener {
   bool Fold(LockWait wait);
   void FoldWhatIsLeft();
   void SettleJournal();
+  void AwaitJournalSync();
   void Tidy();
   void CompressOld();
   bool ReportDue() const;
@@ -273,6 +274,17 @@ void Listener::FoldWhatIsLeft() {
   SettleJournal();
 }
 
+// Waits for the sync of the last fold's journal without holding the
+// database: the folds go on meanwhile.
+void Listener::AwaitJournalSync() {
+  std::shared_future<void> synced;
+  {
+    const std::lock_guard<std::mutex> use(database_use_);
+    synced = folder_.JournalSynced();
+  }
+  if (synced.valid()) synced.wait();
+}
+
 void Listener::SettleJournal() {
   try {
     const std::lock_guard<std::mutex> use(database_use_);
@@ -350,6 +362,7 @@ ReportOutcome Listener::WriteSite(LockWait wait) {
   const Clock::time_point start = Clock::now();
   ReportOutcome outcome;
   try {
+    AwaitJournalSync();
     std::unique_lock<std::mutex> use(database_use_);
     folder_.SettleJournal();
     std::optional<DatabaseLock> lock(std::in_place, database_dir_, DatabaseLock::Access::kRead,

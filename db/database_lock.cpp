@@ -44,10 +44,7 @@ DatabaseLock::DatabaseLock(std::filesystem::path database_dir, Access access, Lo
   if (access_ == Access::kWrite) {
     Take(FileLock::Mode::kExclusive, wait, on_wait);
     const bool again = access == Access::kWriteAgain;
-    const bool interrupted =
-        again ? HasInterruptedCommit(dir_) && !(own_journal && own_journal->Holds(dir_))
-              : NeedsRecovery(dir_);
-    if (interrupted) RecoverDatabase(dir_);
+    if (again ? Interrupted(own_journal) : NeedsRecovery(dir_)) RecoverDatabase(dir_);
     return;
   }
   // Recovering writes: for a moment the reader becomes a writer. Another
@@ -56,7 +53,7 @@ DatabaseLock::DatabaseLock(std::filesystem::path database_dir, Access access, Lo
   // removes them.
   for (;;) {
     Take(FileLock::Mode::kShared, wait, on_wait);
-    if (!HasInterruptedCommit(dir_)) return;
+    if (!Interrupted(own_journal)) return;
     lock_->Unlock();
     Take(FileLock::Mode::kExclusive, wait, on_wait);
     if (NeedsRecovery(dir_)) RecoverDatabase(dir_);
@@ -65,6 +62,11 @@ DatabaseLock::DatabaseLock(std::filesystem::path database_dir, Access access, Lo
 }
 
 DatabaseLock::~DatabaseLock() = default;
+
+// A journal left to `own_journal` is whole and applied, only not yet synced.
+bool DatabaseLock::Interrupted(const JournalRetirement* own_journal) const {
+  return HasInterruptedCommit(dir_) && !(own_journal && own_journal->Holds(dir_));
+}
 
 void DatabaseLock::Take(FileLock::Mode mode, LockWait wait, const std::function<void()>& on_wait) {
   if (lock_->TryLock(mode)) return;

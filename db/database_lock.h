@@ -47,8 +47,9 @@ class DatabaseLock {
   // the lock file, journal or ledger when it is a symbolic link. A
   // reader of a folder that does not exist or cannot hold a lock file reads
   // unlocked: nobody can write there either.
-  // A kWriteAgain writer that left its last journal to `own_journal` finds
-  // it there and leaves it to that (it is no interrupted commit).
+  // A kWriteAgain writer, or a reader, of the process that left its last
+  // journal to `own_journal` finds it there and leaves it to that: it is no
+  // interrupted commit, its files are written whole (only not yet synced).
   DatabaseLock(std::filesystem::path database_dir, Access access, LockWait wait = LockWait::kWait,
                const std::function<void()>& on_wait = {},
                const JournalRetirement* own_journal = nullptr);
@@ -59,6 +60,7 @@ class DatabaseLock {
 
  private:
   void Take(FileLock::Mode mode, LockWait wait, const std::function<void()>& on_wait);
+  bool Interrupted(const JournalRetirement* own_journal) const;
 
   std::filesystem::path dir_;
   Access access_;

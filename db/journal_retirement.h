@@ -4,10 +4,11 @@
 // thread of its own syncs the file system; the commit returns without
 // waiting for that sync, which takes the longer the more anything else on
 // the machine wrote (the site's pages), and the journal still repairs every
-// file it wrote if the power goes before. The next commit, or whoever holds
-// the lock next in this process, waits for the sync and removes the journal;
-// the lock's holder meanwhile leaves it alone (Holds) instead of completing
-// it again.
+// file it wrote if the power goes before. The next commit, or the process
+// when it rests, waits for the sync and removes the journal; meanwhile the
+// process's own holders of the lock leave it alone (Holds) instead of
+// completing it again, while any other program completes it (writing the
+// same bytes once more).
 //
 // Only the journal this commit wrote is removed (its trailer, which holds
 // the digest of all the rest, is compared); when the sync fails or the
@@ -38,10 +39,6 @@ class JournalRetirement {
 
   // True when a journal waits to be retired.
   bool Waiting() const { return trailer_.has_value(); }
-
-  // The sync of the journal waiting (none without one): a copy that another
-  // thread may wait for without holding what guards this object.
-  std::shared_future<void> Synced() const { return synced_; }
 
   // True when the journal of `database_dir` is the one waiting here.
   bool Holds(const std::filesystem::path& database_dir) const;

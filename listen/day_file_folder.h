@@ -66,12 +66,13 @@ class DayFileFolder {
 
   // Removes the journal the last fold left to the file system's sync, once
   // that is done (waiting for it), unless another program holds the
-  // database: a reader that took the lock before would complete that commit
+  // database: another program that took the lock would complete that commit
   // a second time. Throws FileError naming the folder when the sync failed
   // (the journal stays for the next command).
   void SettleJournal();
-  // What SettleJournal waits for, to wait for without the database.
-  std::shared_future<void> JournalSynced() const { return retirement_.Synced(); }
+  // The last fold's journal while it waits for the sync: for the lock of a
+  // reader in this process, which need not wait (DatabaseLock).
+  const JournalRetirement* OwnJournal() const { return &retirement_; }
 
   // Forgets the day files folded whole that have not grown since `idle_since`
   // (a day file that grows again is taken up anew).

@@ -139,7 +139,6 @@ class Listener {
   bool Fold(LockWait wait);
   void FoldWhatIsLeft();
   void SettleJournal();
-  void AwaitJournalSync();
   void Tidy();
   void CompressOld();
   bool ReportDue() const;
@@ -274,17 +273,6 @@ void Listener::FoldWhatIsLeft() {
   SettleJournal();
 }
 
-// Waits for the sync of the last fold's journal without holding the
-// database: the folds go on meanwhile.
-void Listener::AwaitJournalSync() {
-  std::shared_future<void> synced;
-  {
-    const std::lock_guard<std::mutex> use(database_use_);
-    synced = folder_.JournalSynced();
-  }
-  if (synced.valid()) synced.wait();
-}
-
 void Listener::SettleJournal() {
   try {
     const std::lock_guard<std::mutex> use(database_use_);
@@ -312,8 +300,8 @@ void Listener::CompressOld() {
     Ledger ledger;
     {
       const std::lock_guard<std::mutex> use(database_use_);
-      folder_.SettleJournal();
-      const DatabaseLock lock(database_dir_, DatabaseLock::Access::kRead, LockWait::kNoWait);
+      const DatabaseLock lock(database_dir_, DatabaseLock::Access::kRead, LockWait::kNoWait, {},
+                              folder_.OwnJournal());
       ledger = Ledger::Read(database_dir_);
     }
     CompressOldDayFiles(logs_dir_, AcceptedDayFiles(logs_dir_, filter_), ledger, Today(),
@@ -362,17 +350,15 @@ ReportOutcome Listener::WriteSite(LockWait wait) {
   const Clock::time_point start = Clock::now();
   ReportOutcome outcome;
   try {
-    AwaitJournalSync();
     std::unique_lock<std::mutex> use(database_use_);
-    folder_.SettleJournal();
     std::optional<DatabaseLock> lock(std::in_place, database_dir_, DatabaseLock::Access::kRead,
-                                     wait);
+                                     wait, std::function<void()>(), folder_.OwnJournal());
     SiteTarget site{options_.site.empty() ? DefaultSiteDir(program_dir_) : options_.site, wait, {}};
     site.around_index_write = [&](const std::function<void()>& write) {
       if (lock) return write();  // still held
       const std::lock_guard<std::mutex> use_again(database_use_);
-      folder_.SettleJournal();
-      const DatabaseLock again(database_dir_, DatabaseLock::Access::kRead, LockWait::kWait);
+      const DatabaseLock again(database_dir_, DatabaseLock::Access::kRead, LockWait::kWait, {},
+                               folder_.OwnJournal());
       write();
     };
     ReportRun(site, database_dir_, ReadColourFile(program_dir_ / kColourFileName),

@@ -128,6 +128,11 @@ TEST_F(PowerLoss, AJournalRetiredLaterKeepsTheUpdateAndOnlyItself) {
     Fold(db_.path(), "l2.log", &later);
     const Folder returned = power_loss::FolderAfter(leftover);  // synced or not yet
     {
+      const DatabaseLock reader(db_.path(), DatabaseLock::Access::kRead, LockWait::kWait, {},
+                                &later);
+      EXPECT_TRUE(fs::exists(journal));
+    }
+    {
       const DatabaseLock again(db_.path(), DatabaseLock::Access::kWriteAgain, LockWait::kWait, {},
                                &later);
       EXPECT_TRUE(fs::exists(journal));

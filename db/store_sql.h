@@ -219,9 +219,10 @@ inline constexpr std::string_view kHistoryWeaponDays =
     "SELECT player, day, weapons FROM weapon_day WHERE day >= 0";
 inline constexpr std::string_view kHistoryNames =
     "SELECT player, name, first_day, last_day FROM player_name WHERE first_day >= 0";
+// Sessions in the order they were added; the reader sorts them by begin and end.
 inline constexpr std::string_view kHistorySessions =
-    "SELECT player, datetime(begin, 'unixepoch'), datetime(end, 'unixepoch'), map, server "
-    "FROM session WHERE begin IS NOT NULL AND end IS NOT NULL ORDER BY begin, end";
+    "SELECT player, begin, end, map, server FROM session "
+    "WHERE begin IS NOT NULL AND end IS NOT NULL";
 inline constexpr std::string_view kHistoryMapDays =
     "SELECT map, day, starts, seconds FROM map_day WHERE day >= 0";
 

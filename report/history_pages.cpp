@@ -156,21 +156,13 @@ std::vector<uint32_t> AllSessions(const HistoryView& view) {
 // Seconds played in each hour of the day, from the sessions' begin and end.
 std::vector<int64_t> SecondsByHour(const HistoryView& view) {
   std::vector<int64_t> hours(kHoursPerDay);
-  const auto clock = [](const std::string& text) -> int64_t {
-    // "YYYY-MM-DD HH:MM:SS": seconds since the day began, -1 for none.
-    if (text.size() != 19) return -1;
-    DayNumber day = 0;
-    if (!ParseDay(text.substr(0, 10), day)) return -1;
-    const int64_t h = std::atoi(text.substr(11, 2).c_str()),
-                  m = std::atoi(text.substr(14, 2).c_str()),
-                  s = std::atoi(text.substr(17, 2).c_str());
-    return int64_t{day} * kHoursPerDay * kSecondsPerHour + h * kSecondsPerHour + m * 60 + s;
-  };
   for (const SessionRow& s : view.history.sessions) {
     if (IsBotId(view.history.players[s.player])) continue;
-    int64_t from = clock(s.begin);
-    const int64_t to = clock(s.end);
-    if (from < 0 || to < from || to - from > kHoursPerDay * kSecondsPerHour) continue;
+    int64_t from = s.begin;
+    const int64_t to = s.end;
+    // Before 1970 or after 9999 no hour is counted, as for a day too long.
+    if (from < 0 || !IsShownMoment(to) || to < from || to - from > kHoursPerDay * kSecondsPerHour)
+      continue;
     while (from < to) {
       const int64_t hour_end = (from / kSecondsPerHour + 1) * kSecondsPerHour;
       const int64_t until = std::min(to, hour_end);

@@ -35,7 +35,7 @@ Fingerprint HistorySite::PlayerInput(uint32_t player) const {
     input.Text(h.names[k].name).Number(h.names[k].first).Number(h.names[k].last);
   for (uint32_t k : view_.player_sessions[player]) {
     const SessionRow& s = h.sessions[k];
-    input.Text(s.begin).Text(s.end).Text(h.maps[s.map]);
+    input.Number(s.begin).Number(s.end).Text(h.maps[s.map]);
   }
   return input.Value();
 }

@@ -142,8 +142,8 @@ void AppendSessionTable(std::string& out, const HistoryView& view,
     out += kTextCell;
     AppendPlayerLink(out, view, s.player, up);
     out += kCellEnd;
-    AppendEscapedTextCell(out, s.begin);
-    AppendEscapedTextCell(out, s.end, true);
+    AppendEscapedTextCell(out, MomentText(s.begin));
+    AppendEscapedTextCell(out, MomentText(s.end), true);
     out += kTextCell;
     AppendMapLink(out, view.history.maps[s.map], up);
     out += kCellEnd;

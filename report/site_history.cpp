@@ -58,6 +58,30 @@ std::string DayText(DayNumber day) {
   return text;
 }
 
+namespace {
+
+constexpr int64_t kSecondsPerDay = 86400;
+// 0000-01-01 00:00:00 and 9999-12-31 23:59:59 in seconds since 1970.
+constexpr int64_t kFirstShownMoment = -62167219200;
+constexpr int64_t kLastShownMoment = 253402300799;
+
+}  // namespace
+
+bool IsShownMoment(int64_t moment) {
+  return moment >= kFirstShownMoment && moment <= kLastShownMoment;
+}
+
+std::string MomentText(int64_t moment) {
+  if (!IsShownMoment(moment)) return {};
+  const int64_t day = (moment >= 0 ? moment : moment - (kSecondsPerDay - 1)) / kSecondsPerDay;
+  const auto second = static_cast<unsigned>(moment - day * kSecondsPerDay);
+  std::string text = DayText(static_cast<DayNumber>(day)) + " 00:00:00";
+  PutDigits(text.data() + 13, second / 3600, 2);
+  PutDigits(text.data() + 16, second / 60 % 60, 2);
+  PutDigits(text.data() + 19, second % 60, 2);
+  return text;
+}
+
 std::string GermanDayText(DayNumber day) {
   const std::string text = DayText(day);
   std::string german;

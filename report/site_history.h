@@ -53,14 +53,21 @@ struct NameRow {
   DayNumber last = 0;
 };
 
-// One session: "YYYY-MM-DD HH:MM:SS" texts as the log wrote them.
+// One session, begun and ended at moments of the log's clock: seconds since
+// 1970-01-01 00:00:00 as the log wrote the date and time.
 struct SessionRow {
   uint32_t player = 0;
-  std::string begin;
-  std::string end;
+  int64_t begin = 0;
+  int64_t end = 0;
   uint32_t map = 0;
   uint32_t server = 0;
 };
+
+// True for moments of the years 0000 to 9999, which a page can show.
+bool IsShownMoment(int64_t moment);
+// "YYYY-MM-DD HH:MM:SS" of a moment (as the store's views show it), "" when
+// it is not IsShownMoment.
+std::string MomentText(int64_t moment);
 
 // How often a map was started on one day and the minutes it ran.
 struct MapDayRow {
@@ -77,7 +84,7 @@ struct SiteHistory {
   std::vector<PlayerDayRow> days;
   std::vector<WeaponDayRow> weapons;
   std::vector<NameRow> names;
-  std::vector<SessionRow> sessions;  // oldest first
+  std::vector<SessionRow> sessions;  // by begin, then end: oldest first
   std::vector<MapDayRow> map_days;
 };
 

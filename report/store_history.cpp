@@ -1,5 +1,6 @@
 #include "report/site_history.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "base/file_io.h"
@@ -72,9 +73,15 @@ SiteHistory ReadSiteHistory(const std::filesystem::path& database_dir) {
     h.names.push_back({At(players, r.Int(0)), std::string(r.Text(1)), Day(r, 2), Day(r, 3)});
   });
   store.ForEachStoreRow(store_sql::kHistorySessions, [&](const StoreRow& r) {
-    h.sessions.push_back({At(players, r.Int(0)), std::string(r.Text(1)), std::string(r.Text(2)),
-                          At(maps, r.Int(3)), At(servers, r.Int(4))});
+    h.sessions.push_back(
+        {At(players, r.Int(0)), r.Int(1), r.Int(2), At(maps, r.Int(3)), At(servers, r.Int(4))});
   });
+  // Sorted here, not by the store: the moments sort as numbers, and equal
+  // ones keep the order the store holds them in.
+  std::stable_sort(h.sessions.begin(), h.sessions.end(),
+                   [](const SessionRow& a, const SessionRow& b) {
+                     return a.begin != b.begin ? a.begin < b.begin : a.end < b.end;
+                   });
   store.ForEachStoreRow(store_sql::kHistoryMapDays, [&](const StoreRow& r) {
     h.map_days.push_back({At(maps, r.Int(0)), Day(r, 1), r.Int(2), r.Int(3) / kSecondsPerMinute});
   });

@@ -32,6 +32,13 @@ DayNumber Day(std::string_view text) {
   return day;
 }
 
+// The moment of "YYYY-MM-DD HH:MM".
+int64_t Moment(std::string_view text) {
+  return int64_t{Day(text.substr(0, 10))} * 86400 +
+         std::stoi(std::string(text.substr(11, 2))) * 3600 +
+         std::stoi(std::string(text.substr(14, 2))) * 60;
+}
+
 // Ann plays two maps on two servers this week, renamed from "Annika"; the
 // hostile player only last month; the bot now and then.
 SiteHistory KnownHistory(int64_t ann_kills_today = 5) {
@@ -51,9 +58,9 @@ SiteHistory KnownHistory(int64_t ann_kills_today = 5) {
              {ann, "Ann", Day("2026-12-07"), Day("2026-12-07")},
              {evil, std::string(kHostileName), Day("2026-11-12"), Day("2026-11-12")},
              {bot, "Bot Bob", Day("2026-12-07"), Day("2026-12-07")}};
-  h.sessions = {{evil, "2026-11-12 20:00:00", "2026-11-12 20:05:00", dust, one},
-                {ann, "2026-12-03 23:55:00", "2026-12-04 00:05:00", bad, two},
-                {ann, "2026-12-07 17:00:00", "2026-12-07 17:30:00", dust, one}};
+  h.sessions = {{evil, Moment("2026-11-12 20:00"), Moment("2026-11-12 20:05"), dust, one},
+                {ann, Moment("2026-12-03 23:55"), Moment("2026-12-04 00:05"), bad, two},
+                {ann, Moment("2026-12-07 17:00"), Moment("2026-12-07 17:30"), dust, one}};
   h.map_days = {{dust, Day("2026-12-07"), 2, 45}, {bad, Day("2026-12-03"), 1, 10}};
   return b.Take();
 }
@@ -123,9 +130,11 @@ TEST(HistoryPages, ShowTheStoresNumbersAndKeepNamesAsText) {
   const std::string evil_page = ReadBytes(html / PlayerHistoryPageName("666"));
   EXPECT_NE(evil_page.find("&lt;img src=x onerror=alert(1)&gt;"), std::string::npos);
 
-  // Ann's page: both names, every weapon with headshots, the link to her table page.
+  // Ann's page: both names, every weapon with headshots, the link to her table page, her
+  // sessions.
   const std::string ann = ReadBytes(html / PlayerHistoryPageName("STEAM_0:1:4711"));
-  for (const char* part : {"Annika", "galil", "ak47", "../STEAM_0%3A1%3A4711.htm", "03.12.2026"})
+  for (const char* part : {"Annika", "galil", "ak47", "../STEAM_0%3A1%3A4711.htm", "03.12.2026",
+                           ">2026-12-07 17:00:00<", ">2026-12-04 00:05:00<"})
     EXPECT_NE(ann.find(part), std::string::npos) << part;
   EXPECT_FALSE(fs::exists(html / PlayerHistoryPageName("BOT")));
 

@@ -5,6 +5,7 @@
 #include <functional>
 #include <utility>
 
+#include "base/file_io.h"
 #include "db/player_file.h"
 
 namespace varnokel {
@@ -64,6 +65,20 @@ std::vector<const PlayerCache::Entry*> PlayerCache::ChangedEntries() const {
   std::sort(changed.begin(), changed.end(),
             [](const Entry* a, const Entry* b) { return a->name < b->name; });
   return changed;
+}
+
+void PlayerCache::StartRun() {
+  created_ = 0;
+  for (Entry& entry : entries_) entry.store_number = StoreFold::kNoName;
+}
+
+void PlayerCache::Committed() {
+  for (Entry& entry : entries_) {
+    if (!entry.changed) continue;
+    entry.record = RecordFromFields(SplitFields(CutAtNul(SerializeRecord(entry.record))));
+    entry.existed = entry.exists = true;
+    entry.changed = false;
+  }
 }
 
 void PlayerCache::Changed(Entry& entry) {

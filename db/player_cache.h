@@ -56,6 +56,15 @@ class PlayerCache {
   // Player files the run creates.
   size_t created() const { return created_; }
 
+  // For a cache kept from one run to the next (the listener's folds, every
+  // second, which then read a player's file once rather than every second):
+  // a run starts on the entries of the last, whose changes were committed,
+  // and after its own commit each changed entry holds exactly what a fresh
+  // read of its file gives.
+  void StartRun();
+  void Committed();
+  size_t size() const { return entries_.size(); }
+
  private:
   void Changed(Entry& entry);
   // Twice as many slots, every entry placed anew.

@@ -326,7 +326,10 @@ UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer&
   std::future<Ledger> ledger_after = LearnChunksMeanwhile(plan);
   std::optional<LineAnalysis> analysis(std::in_place, plan);
   reference_line = ClassicLineText(ReferenceLine(plan));  // while the analysis starts
-  PlayerCache cache(dir, reference_line);
+  std::optional<PlayerCache> own_cache;
+  PlayerCache& cache =
+      options.kept_players ? *options.kept_players : own_cache.emplace(dir, reference_line);
+  cache.StartRun();
   FoldLoop fold(plan, cache, store_run, summary, options.most_new_players);
   fold.Run(*analysis, options.progress);
   analysis.reset();  // stops what is left of the analysis
@@ -341,6 +344,7 @@ UpdateSummary DatabaseUpdateRun(const DatabaseLock& write_lock, const LogBuffer&
   }
   Commit(dir, cache, plan.ledger_before, plan.chunks_later ? ledger_after.get() : plan.ledger_after,
          store_run, summary, options.journal_retirement);
+  if (options.kept_players) cache.Committed();
   summary.commit_seconds = SecondsSince(commit_start);
   if (options.progress) options.progress(plan.LinesToFold(), plan.LinesToFold());
   return summary;

@@ -19,6 +19,7 @@ namespace varnokel {
 
 class DatabaseLock;
 class JournalRetirement;
+class PlayerCache;
 class LogBuffer;
 
 // " Datenbank " + number + " fertig...", appended to the status line.
@@ -39,6 +40,12 @@ struct UpdateOptions {
   // When given, the commit leaves the file system's sync and the journal's
   // removal to it (a writer that commits every second).
   JournalRetirement* journal_retirement = nullptr;
+  // When given, the run reads and keeps player files in it instead of a
+  // cache of its own (PlayerCache::StartRun); it must have been made with
+  // the database folder and the `reference_line` of every run given it, and
+  // holds what the run committed when the run returns without a stop. After
+  // a stop or a failure it must go.
+  PlayerCache* kept_players = nullptr;
 };
 
 struct UpdateSummary {

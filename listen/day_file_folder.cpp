@@ -22,6 +22,10 @@ namespace {
 // again and again.
 constexpr auto kMostSecondsTaken = std::chrono::seconds(2);
 
+// The most player files kept from one fold to the next (a few kilobytes
+// each in memory): a fleet's players for hours, not a whole large database.
+constexpr size_t kMostKeptPlayers = 32768;
+
 }  // namespace
 
 DayFileFolder::DayFileFolder(fs::path logs_dir, fs::path database_dir)
@@ -102,6 +106,7 @@ UpdateSummary DayFileFolder::Fold(LockWait wait, std::string& reference_line) {
       looked_for_leftovers_ ? DatabaseLock::Access::kWriteAgain : DatabaseLock::Access::kWrite,
       wait, {}, &retirement_);
   looked_for_leftovers_ = true;
+  if (FileStamp::Of(database_dir_) != players_stamp_) players_.reset();
   uint64_t arrived = 0;
   const std::vector<Waiting> waiting = WaitingFiles(arrived);
   std::vector<uint64_t> sizes;
@@ -139,7 +144,15 @@ UpdateSummary DayFileFolder::Fold(LockWait wait, std::string& reference_line) {
     UpdateOptions options;
     options.most_new_players = budget_.new_players();
     options.journal_retirement = &retirement_;
-    summary = DatabaseUpdateRun(lock, buffer, plan, reference_line, options);
+    if (!players_) players_.emplace(database_dir_, reference_line);
+    options.kept_players = &*players_;
+    try {
+      summary = DatabaseUpdateRun(lock, buffer, plan, reference_line, options);
+    } catch (...) {
+      players_.reset();  // they hold what was not committed
+      throw;
+    }
+    KeepPlayers(!summary.stopped_in_log);
     const size_t folded_whole = summary.stopped_in_log.value_or(loaded.size());
     for (size_t i = 0; i < folded_whole; ++i)
       loaded[i]->second.start = NextStart(plan.logs[i], starts[i]);
@@ -168,7 +181,20 @@ UpdateSummary DayFileFolder::Fold(LockWait wait, std::string& reference_line) {
 void DayFileFolder::SettleJournal() {
   if (!retirement_.Waiting()) return;
   FileLock lock(database_dir_ / kLockFileName);
-  if (lock.TryLock(FileLock::Mode::kExclusive)) retirement_.Retire(database_dir_);
+  if (!lock.TryLock(FileLock::Mode::kExclusive)) return;
+  const bool unchanged = FileStamp::Of(database_dir_) == players_stamp_;
+  retirement_.Retire(database_dir_);
+  if (unchanged) players_stamp_ = FileStamp::Of(database_dir_);
+}
+
+// After a fold, under the database's lock: keeps the player files for the
+// next when its run committed all it folded.
+void DayFileFolder::KeepPlayers(bool all_committed) {
+  if (all_committed && players_->size() <= kMostKeptPlayers) {
+    players_stamp_ = FileStamp::Of(database_dir_);
+  } else {
+    players_.reset();
+  }
 }
 
 void DayFileFolder::ForgetIdle(Clock::time_point idle_since) {

@@ -25,8 +25,10 @@
 #include <string>
 #include <vector>
 
+#include "base/file_stamp.h"
 #include "db/database_lock.h"
 #include "db/journal_retirement.h"
+#include "db/player_cache.h"
 #include "db/update_plan.h"
 #include "db/update_run.h"
 #include "listen/fold_budget.h"
@@ -93,6 +95,7 @@ class DayFileFolder {
 
   std::vector<Waiting> WaitingFiles(uint64_t& arrived);
   uint64_t ArrivedToTake(uint64_t arrived, Clock::time_point now);
+  void KeepPlayers(bool all_committed);
 
   std::filesystem::path logs_dir_;
   std::filesystem::path database_dir_;
@@ -103,7 +106,12 @@ class DayFileFolder {
   std::optional<Clock::time_point> last_look_;  // at the grown files
   std::string first_sender_;  // whose files a fold takes first, the others following in order
   bool looked_for_leftovers_ = false;  // of commits, at the first fold (DatabaseLock)
-  JournalRetirement retirement_;       // of the last fold's journal
+  // The player files as the last fold left them, kept while nobody else
+  // changed anything in the database folder (its stamp after that fold) and
+  // while they are few enough to hold.
+  std::optional<PlayerCache> players_;
+  FileStamp players_stamp_;
+  JournalRetirement retirement_;  // of the last fold's journal
 };
 
 }  // namespace varnokel

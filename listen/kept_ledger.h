@@ -9,13 +9,11 @@
 // same size.
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstdint>
-#include <ctime>
 #include <filesystem>
 #include <optional>
 
+#include "base/file_stamp.h"
 #include "db/ledger.h"
 
 namespace varnokel {
@@ -35,20 +33,11 @@ class KeptLedger {
   void Committed(Ledger ledger);
 
  private:
-  // What the ledger file looked like: a missing file has inode 0.
-  struct Stamp {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    timespec modified{};
-    timespec changed{};
-    bool operator==(const Stamp& other) const;
-  };
-  Stamp StampNow() const;
+  FileStamp StampNow() const;
 
   std::filesystem::path database_dir_;
   std::optional<Ledger> ledger_;
-  Stamp stamp_;
+  FileStamp stamp_;
 };
 
 }  // namespace varnokel

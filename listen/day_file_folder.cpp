@@ -187,6 +187,12 @@ void DayFileFolder::SettleJournal() {
   if (unchanged) players_stamp_ = FileStamp::Of(database_dir_);
 }
 
+void DayFileFolder::WriteOwnFile(const std::function<void()>& write) {
+  const bool unchanged = players_ && FileStamp::Of(database_dir_) == players_stamp_;
+  write();
+  if (unchanged) players_stamp_ = FileStamp::Of(database_dir_);
+}
+
 // After a fold, under the database's lock: keeps the player files for the
 // next when its run committed all it folded.
 void DayFileFolder::KeepPlayers(bool all_committed) {

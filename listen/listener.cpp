@@ -355,11 +355,11 @@ ReportOutcome Listener::WriteSite(LockWait wait) {
                                      wait, std::function<void()>(), folder_.OwnJournal());
     SiteTarget site{options_.site.empty() ? DefaultSiteDir(program_dir_) : options_.site, wait, {}};
     site.around_index_write = [&](const std::function<void()>& write) {
-      if (lock) return write();  // still held
+      if (lock) return folder_.WriteOwnFile(write);  // still held
       const std::lock_guard<std::mutex> use_again(database_use_);
       const DatabaseLock again(database_dir_, DatabaseLock::Access::kRead, LockWait::kWait, {},
                                folder_.OwnJournal());
-      write();
+      folder_.WriteOwnFile(write);
     };
     ReportRun(site, database_dir_, ReadColourFile(program_dir_ / kColourFileName),
               std::time(nullptr), [&] {

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
@@ -177,6 +178,16 @@ class PowerLossDisk {
 std::mutex g_disk_mutex;
 std::optional<PowerLossDisk> g_disk;
 
+// Syncs of the whole file system held back (HoldSyncs).
+std::mutex g_hold_mutex;
+std::condition_variable g_hold_released;
+bool g_holding = false;
+
+void WaitWhileHeld() {
+  std::unique_lock<std::mutex> lock(g_hold_mutex);
+  g_hold_released.wait(lock, [] { return !g_holding; });
+}
+
 int PowerOff() {
   errno = EIO;
   return -1;
@@ -230,8 +241,22 @@ std::map<std::string, std::string> FolderAfter(Leftover leftover) {
 }
 
 void Stop() {
+  ReleaseSyncs();
   std::lock_guard<std::mutex> lock(g_disk_mutex);
   g_disk.reset();
+}
+
+void HoldSyncs() {
+  std::lock_guard<std::mutex> lock(g_hold_mutex);
+  g_holding = true;
+}
+
+void ReleaseSyncs() {
+  {
+    std::lock_guard<std::mutex> lock(g_hold_mutex);
+    g_holding = false;
+  }
+  g_hold_released.notify_all();
 }
 
 }  // namespace power_loss
@@ -287,6 +312,7 @@ int SyncFolder(int fd) {
 }
 
 int SyncFileSystem(int fd) {
+  WaitWhileHeld();
   std::lock_guard<std::mutex> lock(g_disk_mutex);
   const int result = AsStep(g_disk.has_value(), [&] { return ::syncfs(fd); });
   if (g_disk && result == 0) g_disk->SyncedAll();

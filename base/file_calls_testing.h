@@ -41,7 +41,11 @@ long StepsSoFar();
 // the synced bytes (a new file that was never synced is empty).
 enum class Leftover { kSyncedOnly, kUnsyncedBytes, kUnsyncedNames };
 std::map<std::string, std::string> FolderAfter(Leftover leftover);
-void Stop();  // the power is back; nothing is watched
+void Stop();  // the power is back; nothing is watched, no sync held
+// A disk slow to write back what others wrote: every sync of the whole file
+// system waits until ReleaseSyncs (or Stop).
+void HoldSyncs();
+void ReleaseSyncs();
 
 }  // namespace power_loss
 }  // namespace varnokel

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <future>
 #include <optional>
+#include <set>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -95,25 +96,25 @@ double SecondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// `sync_seconds`, when given, adds the time the file system's sync took. With
-// `later` the sync and the journal's removal are left to it: the journal
-// ends in `trailer`.
-struct Retiring {
-  JournalRetirement* later = nullptr;
-  std::string_view trailer;
-};
+// `sync_seconds`, when given, adds the time the file system's sync took.
+// With `sync_later` the sync and the journal's removal are left to the
+// caller (JournalRetirement). A journal that carries the files of earlier
+// ones holds a store record of each: they are added in order, each once.
 void ApplyJournal(const fs::path& dir, const std::vector<JournalFile>& files,
                   StagedStoreChanges* staged = nullptr, double* sync_seconds = nullptr,
-                  Retiring retiring = {}) {
-  std::future<void> store;
+                  bool sync_later = false) {
+  std::vector<std::string_view> records;
   for (const JournalFile& file : files) {
-    if (file.name != kEventStoreFileName) continue;
-    if (staged) {
-      staged->StartCommit();
-      continue;
-    }
-    store = std::async(std::launch::async,
-                       [&dir, &file] { ApplyStoreRecord(dir, file.bytes, dir / kJournalName); });
+    if (file.name == kEventStoreFileName) records.push_back(file.bytes);
+  }
+  std::future<void> store;
+  if (staged && !records.empty()) {
+    staged->StartCommit();
+  } else if (!records.empty()) {
+    store = std::async(std::launch::async, [&dir, &records] {
+      for (const std::string_view record : records)
+        ApplyStoreRecord(dir, record, dir / kJournalName);
+    });
   }
   for (const JournalFile& file : files) {
     if (file.name != kEventStoreFileName) OverwriteFile(dir / file.name, file.bytes);
@@ -123,7 +124,7 @@ void ApplyJournal(const fs::path& dir, const std::vector<JournalFile>& files,
   // SQLite's back after a power cut would take the commit out of the store.
   if (store.valid()) store.get();
   if (staged) staged->FinishCommit();
-  if (retiring.later) return retiring.later->Start(dir, std::string(retiring.trailer));
+  if (sync_later) return;
   const auto sync_start = Clock::now();
   SyncFileSystem(dir);
   if (sync_seconds) *sync_seconds += SecondsSince(sync_start);
@@ -145,28 +146,73 @@ void DropUncommittedJournal(const fs::path& journal) {
 JournaledCommit::JournaledCommit(fs::path database_dir)
     : dir_(std::move(database_dir)), journal_(kHeader) {}
 
+JournaledCommit::Place JournaledCommit::AppendEntry(std::string& journal, std::string_view name,
+                                                    std::string_view bytes) {
+  journal += std::to_string(name.size());
+  journal += ' ';
+  journal += std::to_string(bytes.size());
+  journal += '\n';
+  const Place place{journal.size(), name.size(), journal.size() + name.size(), bytes.size()};
+  journal += name;
+  journal += bytes;
+  return place;
+}
+
 void JournaledCommit::Add(std::string_view name, std::string_view bytes) {
-  journal_ += std::to_string(name.size());
+  files_.push_back(AppendEntry(journal_, name, bytes));
+}
+
+// Puts the files of `unsynced`, the last commit's journal whose files may not
+// be on the disk yet, before this commit's own: all but those written again
+// now, and its store records.
+void JournaledCommit::Carry(std::string_view unsynced) {
+  const std::optional<std::vector<JournalFile>> files = ParseJournal(unsynced);
+  if (!files) {
+    throw FileError(FileError::Kind::kCreate, dir_ / kJournalName,
+                    "das letzte Journal ist nicht mehr lesbar");
+  }
+  std::set<std::string_view> own;
+  for (const Place& place : files_)
+    own.insert(std::string_view(journal_).substr(place.name, place.name_size));
+  std::string journal(kHeader);
+  for (const JournalFile& file : *files) {
+    if (file.name == kEventStoreFileName || !own.contains(file.name)) {
+      AppendEntry(journal, file.name, file.bytes);
+      ++carried_;
+    }
+  }
+  const size_t shift = journal.size() - kHeader.size();
+  journal.append(journal_, kHeader.size());
+  journal_ = std::move(journal);
+  for (Place& place : files_) {
+    place.name += shift;
+    place.bytes += shift;
+  }
+}
+
+// Ends the journal with its trailer; returns the trailer's size.
+size_t JournaledCommit::EndJournal() {
+  const size_t body_size = journal_.size();
+  const std::string digest = DigestHex(HashOf(journal_));
+  journal_ += kEnd;
+  journal_ += std::to_string(carried_ + files_.size());
   journal_ += ' ';
-  journal_ += std::to_string(bytes.size());
+  journal_ += digest;
   journal_ += '\n';
-  files_.push_back({journal_.size(), name.size(), journal_.size() + name.size(), bytes.size()});
-  journal_ += name;
-  journal_ += bytes;
+  return journal_.size() - body_size;
 }
 
 void JournaledCommit::Commit(StagedStoreChanges* store, JournalRetirement* later) {
   if (files_.empty()) return;
-  const size_t body_size = journal_.size();
-  const std::string digest = DigestHex(HashOf(journal_));
-  journal_ += kEnd;
-  journal_ += std::to_string(files_.size());
-  journal_ += ' ';
-  journal_ += digest;
-  journal_ += '\n';
   const fs::path pending = dir_ / kPendingJournalName;
+  size_t trailer_size = 0;
   try {
-    if (later) later->Retire(dir_);  // the last commit's journal, before this one takes its name
+    // The last commit's journal: retired before this one takes its name, or
+    // carried in this one when its sync still runs.
+    if (later) {
+      if (const std::optional<std::string> unsynced = later->TakeUnsynced(dir_)) Carry(*unsynced);
+    }
+    trailer_size = EndJournal();
     const auto write_start = Clock::now();
     WriteNewFile(pending, journal_, /*sync=*/true);
     durable_seconds_ += SecondsSince(write_start);
@@ -186,14 +232,14 @@ void JournaledCommit::Commit(StagedStoreChanges* store, JournalRetirement* later
       files.push_back({journal.substr(place.name, place.name_size),
                        journal.substr(place.bytes, place.bytes_size)});
     }
-    ApplyJournal(dir_, files, store, &durable_seconds_,
-                 {later, std::string_view(journal_).substr(body_size)});
+    ApplyJournal(dir_, files, store, &durable_seconds_, /*sync_later=*/later != nullptr);
   } catch (const FileError& error) {
     throw CommitIncomplete(std::string(error.what()) +
                            " (die \xC3\x84nderung ist vermerkt; der n\xC3\xA4"
                            "chste Befehl auf dieser "
                            "Datenbank vollendet sie)");
   }
+  if (later) later->Start(dir_, std::move(journal_), trailer_size);
 }
 
 bool HasInterruptedCommit(const fs::path& database_dir) {

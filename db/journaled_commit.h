@@ -24,7 +24,9 @@
 //     inode and blocks, so a commit of thousands of files costs a few
 //     milliseconds where replacing each file by a new one costs seconds on
 //     some disks. A writer that commits every second leaves the sync and the
-//     journal's removal to a thread of its own (JournalRetirement).
+//     journal's removal to a thread of its own (JournalRetirement); its next
+//     journal, when that sync still runs, carries the files of the last one
+//     too, so that its rename over the last one loses nothing.
 // Every command that touches a database first calls RecoverDatabase under the
 // exclusive lock (DatabaseLock), so no reader ever sees a change half applied.
 #pragma once
@@ -56,7 +58,8 @@ class JournaledCommit {
   // database completes it). `store`, when given, holds the event store's
   // changes of the journal already staged: they are committed with the
   // journal instead of being added from its record. `later`, when given,
-  // syncs the file system and removes the journal after Commit returns.
+  // syncs the file system and removes the journal after Commit returns; a
+  // journal of it still waiting for its sync is carried in this one.
   void Commit(StagedStoreChanges* store = nullptr, JournalRetirement* later = nullptr);
 
   // Seconds Commit spent making the change durable: writing and syncing the
@@ -64,13 +67,18 @@ class JournaledCommit {
   double durable_seconds() const { return durable_seconds_; }
 
  private:
-  std::filesystem::path dir_;
-  // Where each file's name and bytes lie in journal_, which grows.
+  // Where a file's name and bytes lie in journal_, which grows.
   struct Place {
     size_t name, name_size, bytes, bytes_size;
   };
+  static Place AppendEntry(std::string& journal, std::string_view name, std::string_view bytes);
+  void Carry(std::string_view unsynced);
+  size_t EndJournal();
+
+  std::filesystem::path dir_;
   std::string journal_;
-  std::vector<Place> files_;
+  std::vector<Place> files_;  // this commit's own
+  size_t carried_ = 0;        // files carried from the last commit's journal before them
   double durable_seconds_ = 0;
 };
 

@@ -49,7 +49,12 @@ class PowerLoss : public ::testing::Test {
     std::string reference_line;
     UpdateOptions options;
     options.journal_retirement = later;
-    const DatabaseLock lock(db, DatabaseLock::Access::kWrite);
+    // As the listener after its first fold: its own journal waiting for the
+    // sync is left alone.
+    const bool again = later && later->Waiting();
+    const DatabaseLock lock(
+        db, again ? DatabaseLock::Access::kWriteAgain : DatabaseLock::Access::kWrite,
+        LockWait::kWait, {}, later);
     DatabaseUpdateRun(lock, buffer, PlanUpdate(buffer, Ledger::Read(db), false), reference_line,
                       options);
   }
@@ -151,10 +156,65 @@ TEST_F(PowerLoss, AJournalRetiredLaterKeepsTheUpdateAndOnlyItself) {
 
   JournalRetirement later;
   WriteBytes(journal, "varnokel journal 2\nend 0 theirs\n");
-  later.Start(db_.path(), "end 0 ours\n");
+  later.Start(db_.path(), "varnokel journal 2\nend 0 ours\n", 11);
   EXPECT_FALSE(later.Holds(db_.path()));
   later.Retire(db_.path());
   EXPECT_TRUE(fs::exists(journal));
+}
+
+// A commit that comes while the last one's sync still runs carries that
+// journal's files in its own instead of waiting: the disk may have kept none
+// of the last commit's files, and a power cut at any step of this one finds
+// the database as the last commit or this one left it.
+TEST_F(PowerLoss, ACommitBeforeTheLastSyncCarriesItsJournal) {
+  loggen::LogGenOptions options;
+  options.seed = 3;
+  options.lines = 300;
+  options.players = 9;
+  WriteBytes(logs_ / "l3.log", loggen::GenerateLog(options));
+  Fold(db_.path(), "l1.log");
+  const Folder before = Recovered(db_.path());
+  Fold(db_.path(), "l2.log");
+  const Folder first = Recovered(db_.path());
+  Fold(db_.path(), "l3.log");
+  const Folder both = Recovered(db_.path());
+  long first_steps = 0, steps = 0;
+
+  auto fold_both = [&](long cut, Leftover leftover) {
+    Restore(db_.path(), before);
+    power_loss::Watch(db_.path());
+    power_loss::HoldSyncs();
+    power_loss::CutAfter(cut);
+    JournalRetirement later;
+    Fold(db_.path(), "l2.log", &later);
+    first_steps = power_loss::StepsSoFar();
+    try {
+      Fold(db_.path(), "l3.log", &later);
+    } catch (const std::exception&) {
+      // the machine is off
+    }
+    steps = power_loss::StepsSoFar();
+    const Folder on_disk = power_loss::FolderAfter(leftover);
+    power_loss::Stop();
+    Restore(db_.path(), on_disk);
+    return Recovered(db_.path());
+  };
+  EXPECT_EQ(fold_both(0, Leftover::kSyncedOnly), both);
+  ASSERT_GT(steps, first_steps + 3);
+  const long last = steps;
+  for (long step = first_steps + 1; step <= last; ++step) {
+    for (const Leftover leftover :
+         {Leftover::kSyncedOnly, Leftover::kUnsyncedBytes, Leftover::kUnsyncedNames}) {
+      SCOPED_TRACE("power cut after step " + std::to_string(step) + ", leftover " +
+                   std::to_string(static_cast<int>(leftover)));
+      const Folder recovered = fold_both(step, leftover);
+      if (step == last) {
+        EXPECT_EQ(recovered, both);
+      } else {
+        EXPECT_TRUE(recovered == first || recovered == both);
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -60,7 +60,7 @@ std::string_view LastLineOf(std::string_view text, const LineChunk& chunk) {
 // beginning of (an older copy of a log folded further since; checked at its
 // first line).
 uint64_t FrontHeld(const Ledger& ledger, std::string_view text, std::span<const LineChunk> chunks,
-                   UnmatchedStretch& stretch, ChunkRef after) {
+                   UnmatchedStretch& stretch, ChunkRef after, const ContentStart& start) {
   const LedgerRun& run = ledger.runs()[after.run];
   const size_t next = after.Next();
   if (next >= run.chunks.size()) return 0;
@@ -73,7 +73,7 @@ uint64_t FrontHeld(const Ledger& ledger, std::string_view text, std::span<const 
   }
   // Only after a chunk held as such: a first line alone does not tell a log
   // (servers that start their logs in the same second write the same one).
-  if (after.pos == ChunkRef::kBeforeFirst) return 0;
+  if (after.pos == ChunkRef::kBeforeFirst || start.own_lines) return 0;
   const LineChunk& first = chunks[stretch.first];
   const bool text_ends_inside =
       stretch.end == chunks.size() && stretch.end == stretch.first + 1 && !first.complete;
@@ -98,7 +98,7 @@ uint64_t BackHeld(const Ledger& ledger, std::string_view text, std::span<const L
     const size_t from = LineStartAfter(text, chunks[stretch.first].begin, lines - head.lines);
     if (LinesDigest(text, from, head.lines) == head.digest) return head.lines;
   }
-  const bool log_begins_inside = stretch.first == 0 && start.log_start;
+  const bool log_begins_inside = stretch.first == 0 && start.log_start && !start.own_lines;
   return log_begins_inside && lines <= run.LinesFrom(0, before.pos) &&
                  LastLineBits(run.chunks[before.pos - 1].digest) ==
                      LineBits(LastLineOf(text, chunks[stretch.end - 1]))
@@ -144,7 +144,7 @@ void MatchStretch(ChunkMatch& match, const Ledger& ledger, std::string_view text
   uint64_t front = 0;
   const std::vector<ChunkRef> places = PlacesBefore(ledger, text, stretch.first, held, start);
   for (const ChunkRef& place : places) {
-    front = FrontHeld(ledger, text, chunks, stretch, place);
+    front = FrontHeld(ledger, text, chunks, stretch, place, start);
     if (front > 0) {
       stretch.after = place;
       break;
@@ -155,7 +155,7 @@ void MatchStretch(ChunkMatch& match, const Ledger& ledger, std::string_view text
   if (stretch.end < chunks.size()) {
     const ChunkRef before = *held[stretch.end];
     if (front < lines) back = BackHeld(ledger, text, chunks, stretch, before, front, start);
-    if (stretch.first > 0 &&
+    if (stretch.first > 0 && !start.own_lines &&
         EditedInPlace(ledger, text, chunks, stretch, *held[stretch.first - 1], before))
       front = lines;
   }

@@ -20,6 +20,11 @@ struct ContentStart {
   bool log_start = true;           // the text is the log from its beginning
   std::optional<uint64_t> anchor;  // else: the digest of the chunk before it, when known
   uint64_t known = 0;              // bytes at its beginning folded already (a line start)
+  // The text is a day file its sender writes (the listener's): its lines are
+  // that server's own, never a copy or an edit of another log, so only what
+  // the ledger holds line for line (a chunk, a grown open end, a log's first
+  // chunk) counts as folded, not what a first or last line suggests.
+  bool own_lines = false;
 };
 
 // What the ledger holds of one chunk.

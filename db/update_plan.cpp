@@ -106,6 +106,7 @@ UpdatePlan PlanLogs(const LogBuffer& buffer, std::span<const LogStart> starts, L
   for (size_t i = 0; i < buffer.logs().size(); ++i) {
     const LogStart start = i < starts.size() ? starts[i] : LogStart{};
     PlannedLog log = StartPlan(buffer, buffer.logs()[i], start, again);
+    log.start.own_lines = !starts.empty();  // the listener's day files
     if (plan.chunks_later) {
       FoldAll(log);
     } else {

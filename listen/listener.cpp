@@ -144,7 +144,7 @@ class Listener {
   bool ReportDue() const;
   void StartReport();
   void TakeReport(bool wait);
-  ReportOutcome WriteSite(LockWait wait);
+  ReportOutcome WriteSite(LockWait wait, bool below_folds = false);
   void Reported(const ReportOutcome& outcome, bool new_players);
   void ShowNotices();
   void ShowError(const std::string& text);
@@ -330,11 +330,8 @@ void Listener::StartReport() {
   report_new_players_ = new_players_;
   changed_ = false;
   new_players_ = false;
-  report_ = std::async(std::launch::async, [this] {
-    // Below the receiving thread and the folds, and so are its page writers.
-    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kReportNiceness);
-    return WriteSite(LockWait::kNoWait);
-  });
+  report_ = std::async(std::launch::async,
+                       [this] { return WriteSite(LockWait::kNoWait, /*below_folds=*/true); });
 }
 
 // Takes the outcome of the report when it is done (with `wait`, once it is).
@@ -346,7 +343,7 @@ void Listener::TakeReport(bool wait) {
 
 // Holds the database while the report reads it and while it writes its index
 // of the site there; the pages are written without it. Safe on any thread.
-ReportOutcome Listener::WriteSite(LockWait wait) {
+ReportOutcome Listener::WriteSite(LockWait wait, bool below_folds) {
   const Clock::time_point start = Clock::now();
   ReportOutcome outcome;
   try {
@@ -365,6 +362,12 @@ ReportOutcome Listener::WriteSite(LockWait wait) {
               std::time(nullptr), [&] {
                 lock.reset();
                 use.unlock();
+                // The pages are written below the receiving thread and the
+                // folds, and so are the page writers started from here on;
+                // the database was read at the folds' own priority, since
+                // they wait for that.
+                if (below_folds)
+                  ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kReportNiceness);
               });
   } catch (const DatabaseBusy&) {
     outcome.end = ReportOutcome::End::kBusy;  // a writer is at work: the next second tries again

@@ -45,6 +45,11 @@ SiteChanges ReportRun(const SiteTarget& target, const std::filesystem::path& dat
   // Every player file is read once, before the first page is written: a file
   // that cannot be read stops the run with every page of the last run intact.
   const PlayerListing listing = BuildPlayerListing(database_dir);
+  // Nothing is written before the store is read: a store that cannot be
+  // read stops the run with every page as it was. What follows needs the
+  // database no more.
+  const SiteHistory history = store.get();
+  if (database_read) database_read();
 
   const Fingerprint names = ListedNamesInput(listing);
   const ListedTexts texts(listing);
@@ -74,10 +79,6 @@ SiteChanges ReportRun(const SiteTarget& target, const std::filesystem::path& dat
   const std::string style_sheet = StyleSheetText(colours);
   site.Add("style.css", PageInput("style sheet").Text(style_sheet).Value(),
            [&](PageOutput& page) { page.text() += style_sheet; });
-  // Nothing is written before the store is read: a store that cannot be
-  // read stops the run with every page as it was.
-  const SiteHistory history = store.get();
-  if (database_read) database_read();
   HistorySite history_site(history, now);
   // The history pages are made and added while the pages above are written;
   // a history with no player makes only a few pages, which are added first so

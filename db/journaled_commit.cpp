@@ -58,11 +58,13 @@ bool TrailerMatches(std::string_view trailer, std::string_view body) {
          ParseDigestHex(trailer.substr(0, trailer.size() - 1), digest) && digest == HashOf(body);
 }
 
-// The files of a whole journal, or none when it is not whole.
-std::optional<std::vector<JournalFile>> ParseJournal(std::string_view journal) {
-  const bool first_version = journal.starts_with(kFirstVersionHeader);
-  if (!journal.starts_with(kHeader) && !first_version) return std::nullopt;
-  std::string_view rest = journal.substr(kHeader.size());
+// The files of a journal up to its trailer, which `rest` is left at ("end
+// ..."), or none when they are not readable.
+std::optional<std::vector<JournalFile>> JournalEntries(std::string_view journal,
+                                                       std::string_view& rest) {
+  if (!journal.starts_with(kHeader) && !journal.starts_with(kFirstVersionHeader))
+    return std::nullopt;
+  rest = journal.substr(kHeader.size());
   std::vector<JournalFile> files;
   while (!rest.starts_with(kEnd)) {
     size_t name_size = 0, data_size = 0;
@@ -74,12 +76,21 @@ std::optional<std::vector<JournalFile>> ParseJournal(std::string_view journal) {
     files.push_back({name, rest.substr(name_size, data_size)});
     rest.remove_prefix(name_size + data_size);
   }
+  return files;
+}
+
+// The files of a whole journal, or none when it is not whole.
+std::optional<std::vector<JournalFile>> ParseJournal(std::string_view journal) {
+  const bool first_version = journal.starts_with(kFirstVersionHeader);
+  std::string_view rest;
+  std::optional<std::vector<JournalFile>> files = JournalEntries(journal, rest);
+  if (!files) return std::nullopt;
   const std::string_view body = journal.substr(0, journal.size() - rest.size());
   rest.remove_prefix(kEnd.size());
   size_t count = 0;
   const bool whole = first_version ? TakeNumber(rest, '\n', count) && rest.empty()
                                    : TakeNumber(rest, ' ', count) && TrailerMatches(rest, body);
-  if (!whole || count != files.size()) return std::nullopt;
+  if (!whole || count != files->size()) return std::nullopt;
   return files;
 }
 
@@ -164,9 +175,11 @@ void JournaledCommit::Add(std::string_view name, std::string_view bytes) {
 
 // Puts the files of `unsynced`, the last commit's journal whose files may not
 // be on the disk yet, before this commit's own: all but those written again
-// now, and its store records.
+// now, and its store records. (This process wrote it: its digest is not
+// checked again.)
 void JournaledCommit::Carry(std::string_view unsynced) {
-  const std::optional<std::vector<JournalFile>> files = ParseJournal(unsynced);
+  std::string_view trailer;
+  const std::optional<std::vector<JournalFile>> files = JournalEntries(unsynced, trailer);
   if (!files) {
     throw FileError(FileError::Kind::kCreate, dir_ / kJournalName,
                     "das letzte Journal ist nicht mehr lesbar");

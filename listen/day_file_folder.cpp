@@ -181,10 +181,8 @@ UpdateSummary DayFileFolder::Fold(LockWait wait, std::string& reference_line) {
 void DayFileFolder::SettleJournal() {
   if (!retirement_.Waiting()) return;
   FileLock lock(database_dir_ / kLockFileName);
-  if (!lock.TryLock(FileLock::Mode::kExclusive)) return;
-  const bool unchanged = FileStamp::Of(database_dir_) == players_stamp_;
-  retirement_.Retire(database_dir_);
-  if (unchanged) players_stamp_ = FileStamp::Of(database_dir_);
+  if (lock.TryLock(FileLock::Mode::kExclusive))
+    WriteOwnFile([&] { retirement_.Retire(database_dir_); });
 }
 
 void DayFileFolder::WriteOwnFile(const std::function<void()>& write) {

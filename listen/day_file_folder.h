@@ -76,9 +76,10 @@ class DayFileFolder {
   // The last fold's journal while it waits for the sync: for the lock of a
   // reader in this process, which need not wait (DatabaseLock).
   const JournalRetirement* OwnJournal() const { return &retirement_; }
-  // Runs `write`, which writes a file of this process into the database
-  // folder (the site's index) while a lock of this process keeps every other
-  // writer out: the player files kept for the next fold stay kept.
+  // Runs `write`, which writes or removes a file of this process in the
+  // database folder (the site's index, the last journal) while a lock of this
+  // process keeps every other writer out: the player files kept for the next
+  // fold stay kept.
   void WriteOwnFile(const std::function<void()>& write);
 
   // Forgets the day files folded whole that have not grown since `idle_since`

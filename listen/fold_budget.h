@@ -28,8 +28,10 @@ class FoldBudget {
   static constexpr uint64_t kLeastBytes = uint64_t{4} << 20;
   static constexpr uint64_t kMostBytes = uint64_t{256} << 20;
   // Low bounds cost more than they save: every fold also costs what does not
-  // shrink with it, so the least keep a crowd of new players coming in.
-  static constexpr size_t kFirstNewPlayers = 2000;
+  // shrink with it, so the least keep a crowd of new players coming in. The
+  // first fold knows nothing of the disk yet: it starts where a slow one
+  // (a new file costing half a millisecond) still stays within kLimit.
+  static constexpr size_t kFirstNewPlayers = 1000;
   static constexpr size_t kLeastNewPlayers = 500;
   static constexpr size_t kMostNewPlayers = 1000000;
   // A bound changes by at most this factor from one fold to the next.

@@ -213,17 +213,23 @@ size_t Listener::Run() {
     if (signals_.Wait(static_cast<int>(std::max<int64_t>(wait.count(), 0)))) break;
     if (Clock::now() < next) continue;
     TakeReport(false);
-    Fold(LockWait::kNoWait);
+    // Lines the fold's budget left for later are folded at once, not a
+    // second later: a burst drains as fast as the disk allows while each
+    // fold stays short.
+    const bool left_for_later = Fold(LockWait::kNoWait) && folder_.HasWork();
     if (ReportDue()) StartReport();
     Tidy();
     ShowNotices();
     ShowStatus();
-    const uint64_t datagrams = counts_.datagrams;
-    if (options_.once && datagrams == datagrams_before) break;
-    datagrams_before = datagrams;
+    // A second without a datagram (hurried folds look at no second of their own).
+    if (!left_for_later) {
+      const uint64_t datagrams = counts_.datagrams;
+      if (options_.once && datagrams == datagrams_before) break;
+      datagrams_before = datagrams;
+    }
     // Every second from the last start: a fold that took long is followed
     // by the next at once.
-    next = std::max(next + kFoldEvery, Clock::now());
+    next = left_for_later ? Clock::now() : std::max(next + kFoldEvery, Clock::now());
   }
   receiver_->Stop();
   TakeReport(true);

@@ -14,7 +14,8 @@ namespace varnokel {
 // Receives the log stream on options.listen until SIGINT or SIGTERM (with
 // `once`, until the first second without a datagram). Every accepted line is
 // kept in its day file below <program_dir>/Logs first; the day files are
-// folded into database `database_number` every second while they grow, and
+// folded into database `database_number` every second while they grow (at
+// once again when a fold's budget left lines for later), and
 // the site is written soon after a fold brought new players, otherwise at
 // most `report_every_seconds` after the database changed. Day files older
 // than `compress_after_days` are compressed. At the end whatever is left is

@@ -57,8 +57,10 @@ std::string_view LastLineOf(std::string_view text, const LineChunk& chunk) {
 // Lines at the stretch's beginning vouched for by what follows `after` in its
 // run: its grown open end (checked line by line), or, for a text that ends
 // inside the stretch's only chunk after a held chunk, the chunk it may be the
-// beginning of (an older copy of a log folded further since; checked at its
-// first line).
+// beginning of (an older copy of a log folded further since; checked line by
+// line by the chunk's marks where the ledger has them, else at its first
+// line). Another server's log that began with the same lines and ended soon
+// after passes the first line but not the marks.
 uint64_t FrontHeld(const Ledger& ledger, std::string_view text, std::span<const LineChunk> chunks,
                    UnmatchedStretch& stretch, ChunkRef after, const ContentStart& start) {
   const LedgerRun& run = ledger.runs()[after.run];
@@ -77,10 +79,11 @@ uint64_t FrontHeld(const Ledger& ledger, std::string_view text, std::span<const 
   const LineChunk& first = chunks[stretch.first];
   const bool text_ends_inside =
       stretch.end == chunks.size() && stretch.end == stretch.first + 1 && !first.complete;
-  return text_ends_inside && lines <= following.lines &&
-                 FirstLineBits(following.digest) == LineBits(FirstLineOf(text, first))
-             ? lines
-             : 0;
+  if (!text_ends_inside || lines > following.lines ||
+      FirstLineBits(following.digest) != LineBits(FirstLineOf(text, first)))
+    return 0;
+  const std::string_view marks = run.MarksOf(next);
+  return marks.empty() || MarksAgree(marks, first.marks, lines) ? lines : 0;
 }
 
 // Lines at the stretch's end vouched for by what comes before `before` in
@@ -208,10 +211,12 @@ void RecordChunks(Ledger& ledger, std::string_view text, std::span<const LineChu
   for (const UnmatchedStretch& stretch : match.stretches) {
     bool learnt = false;  // a line of it folded now, or held only by the start or a prefix entry
     std::vector<LedgerChunk> learnt_chunks;
+    std::string marks;  // none for the listener's day files
     for (size_t i = stretch.first; i < stretch.end; ++i) {
       const ChunkCover& cover = match.covers[i];
       learnt = learnt || cover.known > 0 || cover.front + cover.back < chunks[i].lines;
       learnt_chunks.push_back(LedgerChunk{chunks[i].digest, chunks[i].lines});
+      if (!start.own_lines) marks += chunks[i].marks;
     }
     if (!learnt) continue;
     const bool open = !chunks[stretch.end - 1].complete;
@@ -219,7 +224,8 @@ void RecordChunks(Ledger& ledger, std::string_view text, std::span<const LineChu
       const LedgerRun& run = ledger.runs()[stretch.after->run];
       const bool run_ends_there = stretch.after->Next() == run.chunks.size() && !run.open;
       if (stretch.ends_open_end || run_ends_there) {
-        ledger.Extend(stretch.after->run, stretch.ends_open_end, learnt_chunks, open, size, name);
+        ledger.Extend(stretch.after->run, stretch.ends_open_end, learnt_chunks, marks, open, size,
+                      name);
         continue;
       }
     }
@@ -229,6 +235,7 @@ void RecordChunks(Ledger& ledger, std::string_view text, std::span<const LineChu
     run.size = size;
     run.name = std::string(name);
     run.chunks = std::move(learnt_chunks);
+    run.marks = std::move(marks);
     ledger.AddRun(std::move(run));
   }
   ledger.DropPrefixes(match.prefixes);

@@ -1,17 +1,19 @@
 #include "db/ledger.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 
 #include "base/file_io.h"
 #include "base/hex_text.h"
+#include "db/line_chunks.h"
 
 namespace varnokel {
 
 namespace {
 
 constexpr std::string_view kHeader =
-    "# Lines folded into this database: runs of chunks (digest, lines) of the logs\n";
+    "# Lines folded into this database: runs of chunks (digest, lines, marks) of the logs\n";
 constexpr char kRunMark = '>';
 constexpr char kPrefixMark = '=';
 constexpr std::string_view kBase64 =
@@ -62,12 +64,27 @@ std::string DigestText(uint64_t digest) {
   return out;
 }
 
+// The value of each base64url character; kNotBase64 for any other byte.
+constexpr int kNotBase64 = -1;
+constexpr std::array<int, 256> kBase64Values = [] {
+  std::array<int, 256> values{};
+  values.fill(kNotBase64);
+  for (size_t i = 0; i < kBase64.size(); ++i)
+    values[static_cast<unsigned char>(kBase64[i])] = static_cast<int>(i);
+  return values;
+}();
+
+int Base64Value(char c) {
+  return kBase64Values[static_cast<unsigned char>(c)];
+}
+
 bool ParseDigestText(std::string_view text, uint64_t& digest) {
   if (text.size() != kDigestChars) return false;
   digest = 0;
   for (size_t i = 0; i < kDigestChars; ++i) {
-    const size_t value = kBase64.find(text[i]);
-    if (value == std::string_view::npos) return false;
+    const int found = Base64Value(text[i]);
+    if (found == kNotBase64) return false;
+    const auto value = static_cast<uint64_t>(found);
     if (i + 1 < kDigestChars) {
       digest = digest << 6 | value;
     } else {
@@ -121,10 +138,21 @@ bool ParseRun(std::string_view line, LedgerRun& run) {
   return true;
 }
 
-bool ParseChunk(std::string_view line, LedgerChunk& chunk) {
-  const std::vector<std::string_view> f = Fields(line, 2);
-  return f.size() == 2 && ParseDigestText(f[0], chunk.digest) && ParseNumber(f[1], chunk.lines) &&
-         chunk.lines > 0;
+// A chunk's line; its marks, when it has them, are appended to `marks`.
+bool ParseChunk(std::string_view line, LedgerChunk& chunk, std::string& marks, bool& has_marks) {
+  const std::vector<std::string_view> f = Fields(line, 3);
+  if (f.size() < 2 || !ParseDigestText(f[0], chunk.digest) || !ParseNumber(f[1], chunk.lines) ||
+      chunk.lines == 0)
+    return false;
+  has_marks = f.size() == 3;
+  if (!has_marks) return true;
+  if (f[2].size() != MarkBytes(chunk.lines)) return false;
+  for (const char c : f[2]) {
+    const int value = Base64Value(c);
+    if (value == kNotBase64) return false;
+    marks += static_cast<char>(value);
+  }
+  return true;
 }
 
 std::string KeyText(uint64_t key) {
@@ -139,6 +167,13 @@ uint64_t LedgerRun::LinesFrom(size_t first, size_t end) const {
   return lines;
 }
 
+std::string_view LedgerRun::MarksOf(size_t pos) const {
+  if (marks.empty() || pos >= chunks.size()) return {};
+  size_t at = 0;
+  for (size_t i = 0; i < pos; ++i) at += MarkBytes(chunks[i].lines);
+  return std::string_view(marks).substr(at, MarkBytes(chunks[pos].lines));
+}
+
 Ledger Ledger::Read(const std::filesystem::path& database_dir) {
   const std::filesystem::path file = database_dir / kLedgerFileName;
   if (!std::filesystem::exists(std::filesystem::symlink_status(file))) return Ledger();
@@ -151,6 +186,7 @@ Ledger Ledger::Parse(std::string_view bytes, const std::filesystem::path& file) 
   Ledger ledger;
   ledger.places_.reserve(bytes.size() / kShortestChunkLine);
   size_t line_number = 0;
+  bool run_marked = false;  // every chunk of the last run so far came with marks
   while (!bytes.empty()) {
     const size_t lf = bytes.find('\n');
     const std::string_view line = bytes.substr(0, lf);
@@ -172,10 +208,14 @@ Ledger Ledger::Parse(std::string_view bytes, const std::filesystem::path& file) 
       if (good) ledger.prefixes_.push_back(std::move(entry));
     } else {
       LedgerChunk chunk;
-      good = !ledger.runs_.empty() && ParseChunk(line, chunk);
+      bool has_marks = false;
+      good = !ledger.runs_.empty() && ParseChunk(line, chunk, ledger.runs_.back().marks, has_marks);
       if (good) {
-        ledger.runs_.back().chunks.push_back(chunk);
-        ledger.Index(ledger.runs_.size() - 1, ledger.runs_.back().chunks.size() - 1);
+        LedgerRun& run = ledger.runs_.back();
+        run_marked = (run.chunks.empty() || run_marked) && has_marks;
+        if (!run_marked) run.marks.clear();
+        run.chunks.push_back(chunk);
+        ledger.Index(ledger.runs_.size() - 1, run.chunks.size() - 1);
       }
     }
     if (!good) {
@@ -199,10 +239,16 @@ std::string Ledger::Format() const {
     out += ' ';
     out += EscapeName(run.name);
     out += '\n';
+    size_t mark = 0;
     for (const LedgerChunk& chunk : run.chunks) {
       out += DigestText(chunk.digest);
       out += ' ';
       out += std::to_string(chunk.lines);
+      if (!run.marks.empty()) {
+        out += ' ';
+        for (const size_t end = mark + MarkBytes(chunk.lines); mark < end; ++mark)
+          out += kBase64[static_cast<unsigned char>(run.marks[mark]) & kMostMark];
+      }
       out += '\n';
     }
   }
@@ -241,19 +287,25 @@ size_t Ledger::AddRun(LedgerRun run) {
 }
 
 void Ledger::Extend(size_t run, bool replace_open_end, std::span<const LedgerChunk> chunks,
-                    bool open, uint64_t size, std::string_view name) {
+                    std::string_view marks, bool open, uint64_t size, std::string_view name) {
   LedgerRun& target = runs_[run];
+  const bool marked = !target.marks.empty() && !marks.empty();
   if (replace_open_end && target.open && !target.chunks.empty()) {
     std::vector<ChunkRef>& places = places_[target.chunks.back().digest];
     std::erase_if(places, [&](const ChunkRef& ref) {
       return ref.run == run && ref.pos == target.chunks.size() - 1;
     });
+    if (marked) target.marks.resize(target.marks.size() - MarkBytes(target.chunks.back().lines));
     target.chunks.pop_back();
   }
   for (const LedgerChunk& chunk : chunks) {
     target.chunks.push_back(chunk);
     Index(run, target.chunks.size() - 1);
   }
+  if (marked)
+    target.marks += marks;
+  else
+    target.marks.clear();
   target.open = open;
   target.size = size;
   target.name = std::string(name);

@@ -21,7 +21,12 @@
 // and bytes and (percent-escaped) file name telling people which log the run
 // was last folded from. Then one line per chunk:
 //
-//   <digest: 11 characters, 64 bits in base64url> <lines>
+//   <digest: 11 characters, 64 bits in base64url> <lines> [<marks>]
+//
+// the marks (db/line_chunks.h) one base64url character per byte, kept for
+// the chunks of logs read from files (a copy may end inside any of them) and
+// left out for the listener's day files, whose lines are their sender's own;
+// a run keeps them for all its chunks or for none.
 //
 // Ledgers written before chunks knew a log by the SHA-256 of its first bytes,
 // one line per log: "<SHA-256, 64 hex digits> <bytes> <file name>". Such
@@ -58,8 +63,11 @@ struct LedgerRun {
   uint64_t size = 0;                   // bytes of the log it was last folded from
   std::string name;                    // that log's file name
   std::vector<LedgerChunk> chunks;
+  std::string marks;  // the marks of each chunk in turn; empty when not known
 
   uint64_t LinesFrom(size_t first, size_t end) const;
+  // The marks of the chunk at `pos`; empty when not known.
+  std::string_view MarksOf(size_t pos) const;
   bool operator==(const LedgerRun&) const = default;
 };
 
@@ -104,10 +112,11 @@ class Ledger {
 
   // Adds a run; returns its index.
   size_t AddRun(LedgerRun run);
-  // Appends `chunks` to run `run`, first taking its open end off when
-  // `replace_open_end`; names the log it was folded from.
-  void Extend(size_t run, bool replace_open_end, std::span<const LedgerChunk> chunks, bool open,
-              uint64_t size, std::string_view name);
+  // Appends `chunks` with their `marks` (empty when not known) to run `run`,
+  // first taking its open end off when `replace_open_end`; names the log it
+  // was folded from.
+  void Extend(size_t run, bool replace_open_end, std::span<const LedgerChunk> chunks,
+              std::string_view marks, bool open, uint64_t size, std::string_view name);
   void AddPrefix(PrefixEntry entry) { prefixes_.push_back(std::move(entry)); }
   // Forgets the prefix entries of these indices.
   void DropPrefixes(std::vector<size_t> indices);

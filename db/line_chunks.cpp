@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <utility>
 
 #include "base/parallel_stretches.h"
 
@@ -12,6 +14,9 @@ namespace {
 constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
 constexpr uint64_t kChainSeed = 0x243F6A8885A308D3ull;
 constexpr size_t kBlockBytes = size_t{1} << 20;  // text scanned on one thread at least
+constexpr unsigned kMarkBits = 3;
+constexpr unsigned kMarkShift = 48;  // below the top eight bits, which its chunk's edges keep
+constexpr unsigned kMarkMask = (1u << kMarkBits) - 1;
 
 // The line without its line end.
 std::string_view Bare(std::string_view line) {
@@ -75,15 +80,20 @@ struct OpenChunk {
   ChunkDigest digest;
 
   void Add(uint64_t line_hash, size_t line_end) {
-    ++chunk.lines;
+    const auto mark = static_cast<char>(line_hash >> kMarkShift & kMarkMask);
+    if (chunk.lines++ % 2 == 0)
+      chunk.marks += mark;
+    else
+      chunk.marks.back() = static_cast<char>(chunk.marks.back() | mark << kMarkBits);
     chunk.end = line_end;
     digest.Add(line_hash);
   }
   LineChunk Close(bool complete) {
     chunk.complete = complete;
     chunk.digest = digest.Value();
-    const LineChunk closed = chunk;
-    *this = OpenChunk{LineChunk{closed.end, closed.end}, ChunkDigest()};
+    LineChunk closed = std::move(chunk);
+    *this = OpenChunk();
+    chunk.begin = chunk.end = closed.end;
     return closed;
   }
 };
@@ -145,8 +155,9 @@ std::vector<LineChunk> ChunkLines(std::string_view text, bool last_is_line) {
     for (const uint64_t hash : cut.lead) open.Add(hash, cut.lead_end);
     if (!cut.lead_closes) continue;  // no boundary line: the whole stretch goes on the open chunk
     chunks.push_back(open.Close(true));
-    chunks.insert(chunks.end(), cut.chunks.begin(), cut.chunks.end());
-    open = cut.rest;
+    chunks.insert(chunks.end(), std::make_move_iterator(cut.chunks.begin()),
+                  std::make_move_iterator(cut.chunks.end()));
+    open = std::move(cut.rest);
   }
   if (open.chunk.lines > 0) chunks.push_back(open.Close(false));
   return chunks;
@@ -160,6 +171,16 @@ uint64_t LinesDigest(std::string_view text, size_t begin, size_t lines) {
     start = next;
   }
   return digest.Value();
+}
+
+bool MarksAgree(std::string_view a, std::string_view b, size_t lines) {
+  for (size_t i = 0; i < lines; ++i) {
+    const unsigned shift = i % 2 == 0 ? 0 : kMarkBits;
+    if ((static_cast<unsigned char>(a[i / 2]) >> shift & kMarkMask) !=
+        (static_cast<unsigned char>(b[i / 2]) >> shift & kMarkMask))
+      return false;
+  }
+  return true;
 }
 
 size_t LineStartAfter(std::string_view text, size_t begin, size_t n) {

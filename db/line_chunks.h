@@ -14,11 +14,14 @@
 // A chunk's digest is 64 bits: 48 of a hash chained over the 64-bit hashes
 // of its lines (each without its line end), then the top 8 bits of the hash
 // of its first line and 8 of its last, so that a part of a chunk can be
-// checked against the chunk at its edges.
+// checked against the chunk at its edges. Its marks are three more bits of
+// each line's hash, so that a beginning of a chunk can be checked line by
+// line: two lines to a byte (values 0 to 63, the first line's bits low).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -32,7 +35,18 @@ struct LineChunk {
   uint32_t lines = 0;
   uint64_t digest = 0;    // LinesDigest of its lines
   bool complete = false;  // it ends with a boundary line
+  std::string marks;      // MarkBytes(lines) bytes
 };
+
+// The bytes of the marks of `lines` lines, and the largest value of one.
+inline size_t MarkBytes(size_t lines) {
+  return (lines + 1) / 2;
+}
+inline constexpr unsigned char kMostMark = 63;
+
+// True when the first `lines` lines of two chunks agree by their marks
+// (each holds at least that many).
+bool MarksAgree(std::string_view a, std::string_view b, size_t lines);
 
 // The lines of `text` cut into chunks. With `last_is_line` false the text is
 // empty or ends with LF and nothing after its last LF counts; otherwise the

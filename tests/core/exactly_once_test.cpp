@@ -166,10 +166,17 @@ TEST_F(ExactlyOnce, DamagedLedgerStopsTheRunNamingIt) {
     EXPECT_NE(std::string(error.what()).find("Zeile 2"), std::string::npos);
   }
   EXPECT_TRUE(DatabaseContents(db_.path()).empty());
-  // Names with blanks, line ends and "%" survive the ledger.
+  // Names with blanks, line ends and "%" survive the ledger, and so do the
+  // marks of a run's chunks; marks that do not fit their chunk are damage.
   Ledger ledger;
-  ledger.AddRun(LedgerRun{{}, false, 1, "a b\n%c.log", {{7, 1}}});
-  EXPECT_EQ(Ledger::Parse(ledger.Format(), "l").runs().front().name, "a b\n%c.log");
+  ledger.AddRun(LedgerRun{{}, false, 1, "a b\n%c.log", {{7, 1}, {8, 3}}, {1, 63, 2}});
+  ledger.AddRun(LedgerRun{{}, false, 1, "-", {{9, 2}}, {}});
+  const std::string text = ledger.Format();
+  const Ledger read = Ledger::Parse(text, "l");
+  EXPECT_EQ(read.runs().front().name, "a b\n%c.log");
+  EXPECT_EQ(read.runs().front().MarksOf(1), std::string({63, 2}));
+  EXPECT_TRUE(read.runs().back().marks.empty());
+  EXPECT_THROW(Ledger::Parse(text.substr(0, text.find(" _C")) + " _\n", "l"), FileError);
 }
 
 // The n-th write or rename fails, for every n a run has: the database is

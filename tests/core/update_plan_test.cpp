@@ -43,6 +43,22 @@ struct GrowingLog {
   }
 };
 
+// A ledger's text without its chunks' marks (a growing log read on from
+// where it was folded keeps none, as the listener's day files).
+std::string WithoutMarks(const std::string& ledger) {
+  std::string out;
+  for (size_t at = 0; at < ledger.size();) {
+    const size_t end = ledger.find('\n', at) + 1;
+    std::string_view line(ledger.data() + at, end - at - 1);
+    const size_t second_blank = line.find(' ', line.find(' ') + 1);
+    if (line[0] != '#' && line[0] != '>' && second_blank != std::string_view::npos)
+      line = line.substr(0, second_blank);
+    out.append(line).append("\n");
+    at = end;
+  }
+  return out;
+}
+
 // Folds the file whole, as --load and --update do.
 void FoldWhole(const fs::path& file, const fs::path& db) {
   LogBuffer buffer;
@@ -70,7 +86,7 @@ TEST(GrowingLog, FoldedInPartsAsIfWhole) {
   WriteBytes(dir / "g.log", log);
   FoldWhole(dir / "g.log", whole.path());
   EXPECT_EQ(DatabaseContents(parts.path()), DatabaseContents(whole.path()));
-  EXPECT_EQ(ReadBytes(parts / ".ledger"), ReadBytes(whole / ".ledger"));
+  EXPECT_EQ(ReadBytes(parts / ".ledger"), WithoutMarks(ReadBytes(whole / ".ledger")));
   // The event store gives each line its map, though a part holds no map line
   // before its first.
   const char* const kByMap = "SELECT * FROM spieler_tage ORDER BY 1, 2, 3, 4";

@@ -167,11 +167,19 @@ uint64_t LedgerRun::LinesFrom(size_t first, size_t end) const {
   return lines;
 }
 
+size_t LedgerRun::MarkBytesOfAll() const {
+  size_t bytes = 0;
+  for (const LedgerChunk& chunk : chunks) bytes += MarkBytes(chunk.lines);
+  return bytes;
+}
+
 std::string_view LedgerRun::MarksOf(size_t pos) const {
   if (marks.empty() || pos >= chunks.size()) return {};
   size_t at = 0;
   for (size_t i = 0; i < pos; ++i) at += MarkBytes(chunks[i].lines);
-  return std::string_view(marks).substr(at, MarkBytes(chunks[pos].lines));
+  const size_t bytes = MarkBytes(chunks[pos].lines);
+  return at + bytes <= marks.size() ? std::string_view(marks).substr(at, bytes)
+                                    : std::string_view();
 }
 
 Ledger Ledger::Read(const std::filesystem::path& database_dir) {
@@ -240,11 +248,12 @@ std::string Ledger::Format() const {
     out += EscapeName(run.name);
     out += '\n';
     size_t mark = 0;
+    const bool marked = !run.marks.empty() && run.marks.size() == run.MarkBytesOfAll();
     for (const LedgerChunk& chunk : run.chunks) {
       out += DigestText(chunk.digest);
       out += ' ';
       out += std::to_string(chunk.lines);
-      if (!run.marks.empty()) {
+      if (marked) {
         out += ' ';
         for (const size_t end = mark + MarkBytes(chunk.lines); mark < end; ++mark)
           out += kBase64[static_cast<unsigned char>(run.marks[mark]) & kMostMark];

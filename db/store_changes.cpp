@@ -72,6 +72,7 @@ class Reader {
   size_t Count() { return Index(rest_.size() + 1); }  // no part has more records than bytes
   std::string_view Text() {
     const size_t size = Count();
+    if (size > rest_.size()) throw Damaged();  // the count itself took bytes
     const std::string_view text = rest_.substr(0, size);
     rest_.remove_prefix(size);
     return text;

@@ -190,6 +190,11 @@ TEST(EventStore, ACommitIsAddedOnce) {
   EXPECT_NE(once.find("4711||de_dust|s|0|0|0|1099511627776|"), std::string::npos);
   EXPECT_THROW(ApplyStoreRecord(db.path(), record.substr(0, record.size() - 3), db / ".commit"),
                FileError);
+  // A name whose size runs past the record's end: damage, not a read beyond it.
+  EXPECT_THROW(StoreRecord::Parse("varnokel store changes 3\n\x06\x02\x06"
+                                  "ab",
+                                  db / ".commit"),
+               FileError);
 }
 
 // A log folded in many commits (as it grows, a store of the first version

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <limits>
 
 namespace varnokel {
 
@@ -23,14 +24,22 @@ std::string_view StoreRow::Text(int column) const {
 
 namespace {
 
-// Reads a number followed by ':' or ';' from the front of `text`; returns
-// that character, or 0 when there is none.
+// Reads a number (no count is below 0) followed by ':' or ';' from the front
+// of `text`; returns that character, or 0 when there is none.
 char TakeNumber(std::string_view& text, int64_t& value) {
   const char* end = text.data() + text.size();
   const auto [after, error] = std::from_chars(text.data(), end, value);
-  if (error != std::errc() || after == end || (*after != ':' && *after != ';')) return 0;
+  if (error != std::errc() || value < 0 || after == end || (*after != ':' && *after != ';'))
+    return 0;
   text.remove_prefix(static_cast<size_t>(after - text.data()) + 1);
   return *after;
+}
+
+// A sum of two counts, at most the largest 64-bit number: only a store
+// edited by hand holds counts that large.
+int64_t SumOfCounts(int64_t a, int64_t b) {
+  int64_t sum = 0;
+  return __builtin_add_overflow(a, b, &sum) ? std::numeric_limits<int64_t>::max() : sum;
 }
 
 }  // namespace
@@ -59,8 +68,8 @@ std::string FormatWeaponEntries(std::vector<WeaponEntry> entries) {
   for (size_t i = 0; i < entries.size();) {
     WeaponEntry sum = entries[i];
     for (++i; i < entries.size() && entries[i].weapon == sum.weapon; ++i) {
-      sum.kills += entries[i].kills;
-      sum.headshots += entries[i].headshots;
+      sum.kills = SumOfCounts(sum.kills, entries[i].kills);
+      sum.headshots = SumOfCounts(sum.headshots, entries[i].headshots);
     }
     append(sum.weapon, ':');
     append(sum.kills, sum.headshots != 0 ? ':' : ';');

@@ -39,11 +39,12 @@ struct WeaponEntry {
 
 // The entries of a packed weapons text ("<weapon>:<kills>[:<headshots>];"
 // for each weapon), appended to `entries` in their order. False when the
-// text is not such a list; `entries` then holds the entries before the fault.
+// text is not such a list (a number below 0 included); `entries` then holds
+// the entries before the fault.
 bool ParseWeaponEntries(std::string_view text, std::vector<WeaponEntry>& entries);
 
 // The packed weapons text of `entries`: by weapon number, the counts of a
-// weapon listed twice added up.
+// weapon listed twice added up (a sum beyond 64 bits stays at the largest).
 std::string FormatWeaponEntries(std::vector<WeaponEntry> entries);
 
 // The failure for a packed weapons text that is no such list, naming the store.

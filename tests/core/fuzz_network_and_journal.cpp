@@ -2,18 +2,21 @@
 // libFuzzer target: what reaches the program from outside or from a damaged
 // disk. A datagram of the log stream (anyone may send one) is refused or
 // gives a line as its reader promises, and that line's analysis runs; the
-// ledger and the journal's store record either refuse the bytes with a
-// FileError or read them into something that writes itself back unchanged.
+// ledger, the journal's store record and a day's packed weapons (an operator
+// may edit the store) either refuse the bytes or read them into something
+// that writes itself back unchanged.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/file_io.h"
 #include "db/ledger.h"
 #include "db/store_changes.h"
+#include "db/store_rows.h"
 #include "log/line_events.h"
 #include "log/log_datagram.h"
 
@@ -79,6 +82,15 @@ void StoreRecord(std::string_view bytes) {
   }
 }
 
+void PackedWeapons(std::string_view bytes) {
+  std::vector<varnokel::WeaponEntry> entries;
+  if (!varnokel::ParseWeaponEntries(bytes, entries)) return;
+  const std::string text = varnokel::FormatWeaponEntries(entries);
+  entries.clear();
+  Check(varnokel::ParseWeaponEntries(text, entries));
+  Check(varnokel::FormatWeaponEntries(entries) == text);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -86,5 +98,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Datagram(bytes);
   Ledger(bytes);
   StoreRecord(bytes);
+  PackedWeapons(bytes);
   return 0;
 }

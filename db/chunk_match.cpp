@@ -56,11 +56,11 @@ std::string_view LastLineOf(std::string_view text, const LineChunk& chunk) {
 
 // Lines at the stretch's beginning vouched for by what follows `after` in its
 // run: its grown open end (checked line by line), or, for a text that ends
-// inside the stretch's only chunk after a held chunk, the chunk it may be the
-// beginning of (an older copy of a log folded further since; checked line by
-// line by the chunk's marks where the ledger has them, else at its first
-// line). Another server's log that began with the same lines and ended soon
-// after passes the first line but not the marks.
+// inside the stretch's only chunk, the chunk it may be the beginning of (an
+// older copy of a log folded further since; checked line by line by the
+// chunk's marks where the ledger has them, else at its first line after a
+// held chunk). Another server's log that began with the same lines and ended
+// soon after passes the first line but not the marks.
 uint64_t FrontHeld(const Ledger& ledger, std::string_view text, std::span<const LineChunk> chunks,
                    UnmatchedStretch& stretch, ChunkRef after, const ContentStart& start) {
   const LedgerRun& run = ledger.runs()[after.run];
@@ -73,17 +73,19 @@ uint64_t FrontHeld(const Ledger& ledger, std::string_view text, std::span<const 
     stretch.ends_open_end = true;
     return following.lines;
   }
-  // Only after a chunk held as such: a first line alone does not tell a log
-  // (servers that start their logs in the same second write the same one).
-  if (after.pos == ChunkRef::kBeforeFirst || start.own_lines) return 0;
+  if (start.own_lines) return 0;
   const LineChunk& first = chunks[stretch.first];
   const bool text_ends_inside =
       stretch.end == chunks.size() && stretch.end == stretch.first + 1 && !first.complete;
   if (!text_ends_inside || lines > following.lines ||
       FirstLineBits(following.digest) != LineBits(FirstLineOf(text, first)))
     return 0;
+  // A text that ends inside a log's first chunk is held only by the chunk's
+  // marks: its first line alone does not tell a log (servers that start
+  // their logs in the same second write the same one).
   const std::string_view marks = run.MarksOf(next);
-  return marks.empty() || MarksAgree(marks, first.marks, lines) ? lines : 0;
+  if (marks.empty()) return after.pos == ChunkRef::kBeforeFirst ? 0 : lines;
+  return MarksAgree(marks, first.marks, lines) ? lines : 0;
 }
 
 // Lines at the stretch's end vouched for by what comes before `before` in
@@ -208,17 +210,16 @@ ChunkMatch MatchChunks(const Ledger& ledger, std::string_view text, std::string_
 void RecordChunks(Ledger& ledger, std::string_view text, std::span<const LineChunk> chunks,
                   const ChunkMatch& match, const ContentStart& start, uint64_t size,
                   std::string_view name) {
+  // Every stretch is learnt, also one held whole by a guess: the same text
+  // planned again is then held by its chunks, whatever other runs the ledger
+  // has learnt meanwhile, and its lines are never folded a second time.
   for (const UnmatchedStretch& stretch : match.stretches) {
-    bool learnt = false;  // a line of it folded now, or held only by the start or a prefix entry
     std::vector<LedgerChunk> learnt_chunks;
     std::string marks;  // none for the listener's day files
     for (size_t i = stretch.first; i < stretch.end; ++i) {
-      const ChunkCover& cover = match.covers[i];
-      learnt = learnt || cover.known > 0 || cover.front + cover.back < chunks[i].lines;
       learnt_chunks.push_back(LedgerChunk{chunks[i].digest, chunks[i].lines});
       if (!start.own_lines) marks += chunks[i].marks;
     }
-    if (!learnt) continue;
     const bool open = !chunks[stretch.end - 1].complete;
     if (stretch.after) {
       const LedgerRun& run = ledger.runs()[stretch.after->run];

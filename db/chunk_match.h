@@ -60,9 +60,9 @@ struct ChunkMatch {
 ChunkMatch MatchChunks(const Ledger& ledger, std::string_view text, std::string_view line_end,
                        std::span<const LineChunk> chunks, const ContentStart& start);
 
-// The ledger after the lines of `text` are folded as `match` says: the
-// stretches with a line folded (or held by a prefix entry or the start) go on
-// from their run, or start one; the prefix entries give way to the chunks.
+// The ledger after the lines of `text` are folded as `match` says: each
+// stretch (also one that a guess held whole) goes on from its run, or starts
+// one; the prefix entries give way to the chunks.
 // `size` and `name` tell which log the runs were folded from.
 void RecordChunks(Ledger& ledger, std::string_view text, std::span<const LineChunk> chunks,
                   const ChunkMatch& match, const ContentStart& start, uint64_t size,

@@ -176,6 +176,16 @@ TEST_F(CopiedLogs, AShortLogBeginningWithAnothersLinesKeepsItsOwn) {
     EXPECT_EQ(Fold(mine, db.path()), shared - chunks[0].lines + own) << own;
     EXPECT_EQ(Fold(Lines(log, 0, shared + own), db.path()), 0u) << own;
   }
+  // The same within the first chunk: an older copy adds nothing, a log with
+  // lines of its own keeps them and the shared ones count again; once the
+  // older copy is learnt, they do not.
+  const size_t few = chunks[0].lines / 2;
+  const std::string also_mine = Lines(log, 0, few) + Lines(other, 100, 103);
+  TempDir second;
+  EXPECT_EQ(Fold(log, second.path()), kLines);
+  EXPECT_EQ(Fold(also_mine, second.path()), few + 3);
+  EXPECT_EQ(Fold(Lines(log, 0, few), db.path()), 0u);
+  EXPECT_EQ(Fold(also_mine, db.path()), 3u);
 }
 
 // A ledger written before chunks keeps its logs folded, and gives way to

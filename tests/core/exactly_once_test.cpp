@@ -134,7 +134,8 @@ TEST_F(ExactlyOnce, AGrownLogFoldsOnlyItsNewLines) {
 
 // Two scheduled runs at once: the first loads the server's current log, the
 // second loads it a little later (longer) and folds it first. The first then
-// holds an older state of a log folded further: nothing of it is new.
+// holds an older state of a log folded further: nothing of it is new (the
+// ledger only learns where that state ended).
 TEST_F(ExactlyOnce, AnOlderStateLoadedBeforeALaterFoldAddsNothing) {
   const std::string log = Generated(7, 400);
   const size_t cut = log.find('\n', log.size() / 2) + 1;
@@ -147,7 +148,11 @@ TEST_F(ExactlyOnce, AnOlderStateLoadedBeforeALaterFoldAddsNothing) {
   std::string reference_line;
   const UpdateSummary late = DatabaseUpdateRun(early, db_.path(), reference_line);
   EXPECT_EQ(late.lines_folded, 0u);
-  EXPECT_EQ(Everything(db_.path()), folded);
+  auto without_ledger = [](std::map<std::string, std::string> files) {
+    files.erase(".ledger");
+    return files;
+  };
+  EXPECT_EQ(without_ledger(Everything(db_.path())), without_ledger(folded));
   // A different log that only shares the name is folded as usual.
   WriteBytes(logs_ / "current.log", Generated(8, 50));
   LogBuffer other;

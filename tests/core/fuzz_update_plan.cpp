@@ -1,0 +1,85 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// libFuzzer target: an update's plan for any logs against any ledger (a
+// damaged one is refused, as the update refuses it). The input is a ledger,
+// then up to three logs, each part after a line "#--". No line of a log is
+// both in the database already and folded, the ledger after the plan writes
+// itself back unchanged, and a log planned alone again against the ledger
+// it left folds nothing (several logs at once may hold each other's lines
+// by guesses that a second plan guesses otherwise).
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/file_io.h"
+#include "db/ledger.h"
+#include "db/update_plan.h"
+#include "log/log_buffer.h"
+
+namespace {
+
+constexpr std::string_view kPartMark = "\n#--\n";
+constexpr size_t kMostLogs = 3;
+
+void Check(bool ok) {
+  if (!ok) std::abort();
+}
+
+std::vector<std::string_view> Parts(std::string_view bytes) {
+  std::vector<std::string_view> parts;
+  for (size_t at; parts.size() < kMostLogs && (at = bytes.find(kPartMark)) != bytes.npos;) {
+    parts.push_back(bytes.substr(0, at));
+    bytes.remove_prefix(at + kPartMark.size());
+  }
+  parts.push_back(bytes);
+  return parts;
+}
+
+// The logs in a buffer of their own and the plan for them (which points into it).
+struct Planned {
+  std::unique_ptr<varnokel::LogBuffer> buffer = std::make_unique<varnokel::LogBuffer>();
+  varnokel::UpdatePlan plan;
+};
+
+Planned Plan(const std::vector<std::string_view>& logs, const varnokel::Ledger& ledger) {
+  Planned planned;
+  for (std::string_view log : logs) planned.buffer->Append(varnokel::LogContribution(log));
+  planned.plan = varnokel::PlanUpdate(*planned.buffer, ledger, /*again=*/false);
+  return planned;
+}
+
+// The plan, the ledger it leaves, and that ledger written and read back.
+varnokel::Ledger PlanAndLearn(const std::vector<std::string_view>& logs,
+                              const varnokel::Ledger& ledger) {
+  const Planned planned = Plan(logs, ledger);
+  const varnokel::UpdatePlan& plan = planned.plan;
+  for (const varnokel::PlannedLog& log : plan.logs)
+    Check(log.lines_already + log.lines_to_fold <= log.lines);
+  const varnokel::Ledger after = plan.chunks_later
+                                     ? varnokel::LedgerAfterCut(plan)
+                                     : varnokel::LedgerAfter(plan, plan.logs.size(), 0);
+  const std::string text = after.Format();
+  Check(varnokel::Ledger::Parse(text, ".ledger").Format() == text);
+  return after;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::vector<std::string_view> parts = Parts({reinterpret_cast<const char*>(data), size});
+  varnokel::Ledger ledger;
+  try {
+    ledger = varnokel::Ledger::Parse(parts[0], ".ledger");
+  } catch (const varnokel::FileError&) {
+    return 0;
+  }
+  const std::vector<std::string_view> logs(parts.begin() + 1, parts.end());
+  PlanAndLearn(logs, ledger);
+  if (logs.empty()) return 0;
+  const std::vector<std::string_view> first(logs.begin(), logs.begin() + 1);
+  Check(Plan(first, PlanAndLearn(first, ledger)).plan.LinesToFold() == 0);
+  return 0;
+}

@@ -14,12 +14,14 @@ cmake -S "$root" -B "$root/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
 cmake --build "$root/build-asan" -j "$jobs"
 (cd "$root/build-asan" && ctest --output-on-failure -j "$jobs")
 
-# The log line recognisers and the BMP reader under libFuzzer for a bounded
-# time (a clang build of those two targets).
+# Under libFuzzer for a bounded time (a clang build of these targets): the
+# log line recognisers, the BMP reader, the log stream's datagrams with the
+# ledger and the journal's store record, and the update's plan.
 cmake -S "$root" -B "$root/build-fuzz" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_CXX_COMPILER=clang++ -DVARNOKEL_FUZZ=ON -DVARNOKEL_GUI=OFF -DVARNOKEL_BENCH=OFF \
   -DVARNOKEL_WERROR=ON
-cmake --build "$root/build-fuzz" -j "$jobs" --target fuzz_recognisers fuzz_bmp_read
+cmake --build "$root/build-fuzz" -j "$jobs" --target fuzz_recognisers fuzz_bmp_read \
+  fuzz_network_and_journal fuzz_update_plan
 (cd "$root/build-fuzz" && ctest --output-on-failure -R '^fuzz_')
 
 cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNOKEL_WERROR=ON

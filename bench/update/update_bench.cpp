@@ -211,8 +211,12 @@ int main(int argc, char** argv) {
               all.Median() / series["wc -l"].Median());
   std::printf("update / read and split:         %6.2f\n",
               all.Median() / series["read and split"].Median());
-  std::printf("commit share of the update:      %5.1f %% (its journal and syncs: %.1f %%)\n",
+  // What makes a commit durable is held to its target; the commit as a
+  // whole also writes the player files and the store's rows.
+  std::printf("commit share of the update:      %5.1f %% (without the event store: %.1f %%)\n",
               100 * series["update: commit"].Median() / all.Median(),
+              100 * series["no store: commit"].Median() / series["no store in all"].Median());
+  std::printf("of it, journal and syncs:        %5.1f %% (target at most 10 %%)\n",
               100 * series["update: durable"].Median() / all.Median());
   std::printf("with / without the event store:  %6.2f (medians; target at most 1.3)\n",
               all.Median() / series["no store in all"].Median());

@@ -64,20 +64,13 @@ void Datagram(std::string_view bytes) {
   }
 }
 
-void Ledger(std::string_view bytes) {
+// Bytes that `read` takes (it throws FileError otherwise) are written back
+// by `write` into bytes that read and write again to the same.
+template <typename Read, typename Write>
+void ReadsBackTheSame(std::string_view bytes, const Read& read, const Write& write) {
   try {
-    const varnokel::Ledger ledger = varnokel::Ledger::Parse(bytes, ".ledger");
-    const std::string text = ledger.Format();
-    Check(varnokel::Ledger::Parse(text, ".ledger").Format() == text);
-  } catch (const varnokel::FileError&) {
-  }
-}
-
-void StoreRecord(std::string_view bytes) {
-  try {
-    const varnokel::StoreRecord record = varnokel::StoreRecord::Parse(bytes, ".commit");
-    const std::string text = record.Serialize();
-    Check(varnokel::StoreRecord::Parse(text, ".commit").Serialize() == text);
+    const std::string text = write(read(bytes));
+    Check(write(read(text)) == text);
   } catch (const varnokel::FileError&) {
   }
 }
@@ -96,8 +89,12 @@ void PackedWeapons(std::string_view bytes) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   Datagram(bytes);
-  Ledger(bytes);
-  StoreRecord(bytes);
+  ReadsBackTheSame(
+      bytes, [](std::string_view b) { return varnokel::Ledger::Parse(b, ".ledger"); },
+      [](const varnokel::Ledger& ledger) { return ledger.Format(); });
+  ReadsBackTheSame(
+      bytes, [](std::string_view b) { return varnokel::StoreRecord::Parse(b, ".commit"); },
+      [](const varnokel::StoreRecord& record) { return record.Serialize(); });
   PackedWeapons(bytes);
   return 0;
 }

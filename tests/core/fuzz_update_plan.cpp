@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: an update's plan for any logs against any ledger (a
 // damaged one is refused, as the update refuses it). The input is a ledger,
-// then up to three logs, each part after a line "#--". No line of a log is
+// then up to three logs, each after a line "#--". No line of a log is
 // both in the database already and folded, the ledger after the plan writes
 // itself back unchanged, and a log planned alone again against the ledger
 // it left folds nothing (several logs at once may hold each other's lines
@@ -21,21 +21,21 @@
 
 namespace {
 
-constexpr std::string_view kPartMark = "\n#--\n";
+constexpr std::string_view kSeparator = "\n#--\n";
 constexpr size_t kMostLogs = 3;
 
 void Check(bool ok) {
   if (!ok) std::abort();
 }
 
-std::vector<std::string_view> Parts(std::string_view bytes) {
-  std::vector<std::string_view> parts;
-  for (size_t at; parts.size() < kMostLogs && (at = bytes.find(kPartMark)) != bytes.npos;) {
-    parts.push_back(bytes.substr(0, at));
-    bytes.remove_prefix(at + kPartMark.size());
+std::vector<std::string_view> SplitInput(std::string_view bytes) {
+  std::vector<std::string_view> pieces;
+  for (size_t at; pieces.size() < kMostLogs && (at = bytes.find(kSeparator)) != bytes.npos;) {
+    pieces.push_back(bytes.substr(0, at));
+    bytes.remove_prefix(at + kSeparator.size());
   }
-  parts.push_back(bytes);
-  return parts;
+  pieces.push_back(bytes);
+  return pieces;
 }
 
 // The logs in a buffer of their own and the plan for them (which points into it).
@@ -69,14 +69,15 @@ varnokel::Ledger PlanAndLearn(const std::vector<std::string_view>& logs,
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::vector<std::string_view> parts = Parts({reinterpret_cast<const char*>(data), size});
+  const std::vector<std::string_view> pieces =
+      SplitInput({reinterpret_cast<const char*>(data), size});
   varnokel::Ledger ledger;
   try {
-    ledger = varnokel::Ledger::Parse(parts[0], ".ledger");
+    ledger = varnokel::Ledger::Parse(pieces[0], ".ledger");
   } catch (const varnokel::FileError&) {
     return 0;
   }
-  const std::vector<std::string_view> logs(parts.begin() + 1, parts.end());
+  const std::vector<std::string_view> logs(pieces.begin() + 1, pieces.end());
   PlanAndLearn(logs, ledger);
   if (logs.empty()) return 0;
   const std::vector<std::string_view> first(logs.begin(), logs.begin() + 1);

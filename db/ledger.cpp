@@ -167,16 +167,15 @@ uint64_t LedgerRun::LinesFrom(size_t first, size_t end) const {
   return lines;
 }
 
-size_t LedgerRun::MarkBytesOfAll() const {
+size_t LedgerRun::MarkBytesBefore(size_t pos) const {
   size_t bytes = 0;
-  for (const LedgerChunk& chunk : chunks) bytes += MarkBytes(chunk.lines);
+  for (size_t i = 0; i < pos && i < chunks.size(); ++i) bytes += MarkBytes(chunks[i].lines);
   return bytes;
 }
 
 std::string_view LedgerRun::MarksOf(size_t pos) const {
   if (marks.empty() || pos >= chunks.size()) return {};
-  size_t at = 0;
-  for (size_t i = 0; i < pos; ++i) at += MarkBytes(chunks[i].lines);
+  const size_t at = MarkBytesBefore(pos);
   const size_t bytes = MarkBytes(chunks[pos].lines);
   return at + bytes <= marks.size() ? std::string_view(marks).substr(at, bytes)
                                     : std::string_view();
@@ -248,7 +247,8 @@ std::string Ledger::Format() const {
     out += EscapeName(run.name);
     out += '\n';
     size_t mark = 0;
-    const bool marked = !run.marks.empty() && run.marks.size() == run.MarkBytesOfAll();
+    const bool marked =
+        !run.marks.empty() && run.marks.size() == run.MarkBytesBefore(run.chunks.size());
     for (const LedgerChunk& chunk : run.chunks) {
       out += DigestText(chunk.digest);
       out += ' ';

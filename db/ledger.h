@@ -68,8 +68,8 @@ struct LedgerRun {
   uint64_t LinesFrom(size_t first, size_t end) const;
   // The marks of the chunk at `pos`; empty when not known.
   std::string_view MarksOf(size_t pos) const;
-  // The bytes the marks of all its chunks take.
-  size_t MarkBytesOfAll() const;
+  // The bytes the marks of the chunks before `pos` take (of all: pos = chunks.size()).
+  size_t MarkBytesBefore(size_t pos) const;
   bool operator==(const LedgerRun&) const = default;
 };
 

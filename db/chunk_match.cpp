@@ -168,6 +168,49 @@ void MatchStretch(ChunkMatch& match, const Ledger& ledger, std::string_view text
   match.stretches.push_back(stretch);
 }
 
+// True when the chunk at `place` follows the text's chunk before chunk `i`
+// (or the text's beginning) in its run: the text goes on there.
+bool FollowsInItsRun(const Ledger& ledger, const std::vector<std::optional<ChunkRef>>& held,
+                     size_t i, ChunkRef place, const ContentStart& start) {
+  if (i > 0)
+    return held[i - 1] && held[i - 1]->run == place.run && held[i - 1]->pos + 1 == place.pos;
+  if (place.pos == 0) return start.log_start;
+  if (!start.anchor) return false;
+  for (const ChunkRef& anchor : ledger.Find(*start.anchor))
+    if (anchor.run == place.run && anchor.pos + 1 == place.pos) return true;
+  return false;
+}
+
+// True when chunk `i`, held by the ledger, is held only as the open end of
+// runs it does not go on in: a copy of a log's unfinished end after other
+// lines. Once that log grows, its open end gives way to the longer chunk and
+// the ledger would forget these lines, so the text learns the chunk as its own.
+bool HeldOnlyByAnotherOpenEnd(const Ledger& ledger, std::span<const LineChunk> chunks,
+                              const std::vector<std::optional<ChunkRef>>& held, size_t i,
+                              const ContentStart& start) {
+  for (const ChunkRef& place : ledger.Find(chunks[i].digest)) {
+    const LedgerRun& run = ledger.runs()[place.run];
+    const bool can_grow = run.open && place.pos + 1 == run.chunks.size() &&
+                          (place.pos > 0 || run.first_line.has_value());
+    if (!can_grow || FollowsInItsRun(ledger, held, i, place, start)) return false;
+  }
+  return true;
+}
+
+// Adds held chunk `i` to the chunks the text learns: to the stretch just
+// before it, or as a stretch of its own after the chunk before it.
+void LearnHeldChunk(ChunkMatch& match, const std::vector<std::optional<ChunkRef>>& held, size_t i) {
+  if (!match.stretches.empty() && match.stretches.back().end == i) {
+    match.stretches.back().end = i + 1;
+    return;
+  }
+  UnmatchedStretch stretch;
+  stretch.first = i;
+  stretch.end = i + 1;
+  if (i > 0) stretch.after = held[i - 1];
+  match.stretches.push_back(stretch);
+}
+
 }  // namespace
 
 ChunkMatch MatchChunks(const Ledger& ledger, std::string_view text, std::string_view line_end,
@@ -195,6 +238,7 @@ ChunkMatch MatchChunks(const Ledger& ledger, std::string_view text, std::string_
     match.covers[i].known = LinesStartingBefore(text, chunks[i], known);
   for (size_t i = 0; i < chunks.size();) {
     if (match.covers[i].matched) {
+      if (HeldOnlyByAnotherOpenEnd(ledger, chunks, held, i, start)) LearnHeldChunk(match, held, i);
       ++i;
       continue;
     }

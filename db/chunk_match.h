@@ -35,8 +35,9 @@ struct ChunkCover {
   uint32_t known = 0;    // lines at its beginning held by a prefix entry or the start
 };
 
-// A stretch of chunks the ledger does not hold as such, and the place in the
-// ledger it goes on from.
+// A stretch of chunks the ledger does not hold as such (at its end perhaps
+// one it holds only as another log's open end), and the place in the ledger
+// it goes on from.
 struct UnmatchedStretch {
   size_t first = 0;
   size_t end = 0;                 // chunk indices [first, end)
@@ -55,8 +56,10 @@ struct ChunkMatch {
 // others, the lines it can vouch for by the chunks around it: the grown open
 // end of a run, the first chunk of a log that the stretch ends with, a copy
 // of a log that ends (or begins) inside a chunk folded since, a stretch
-// edited in place between two held chunks of one run. `line_end` is the line
-// end taken off the text's end (for prefix entries).
+// edited in place between two held chunks of one run. A chunk held only as
+// the open end of runs the text does not go on in is learnt with the
+// stretches, so that those runs growing does not take it from the text.
+// `line_end` is the line end taken off the text's end (for prefix entries).
 ChunkMatch MatchChunks(const Ledger& ledger, std::string_view text, std::string_view line_end,
                        std::span<const LineChunk> chunks, const ContentStart& start);
 

@@ -80,6 +80,14 @@ TEST_F(CopiedLogs, EachLineFoldsOnceWhateverIsCopied) {
   auto cut = [&](size_t bytes) { return log.substr(0, bytes); };  // mostly inside a line
   std::string edited = log;
   edited[1000] = edited[1000] == '7' ? '8' : '7';
+  // An older state of the log, ending inside a chunk, and a copy of it edited
+  // in the chunk before that one.
+  const std::vector<LineChunk> chunks = ChunkLines(log, /*last_is_line=*/false);
+  const LineChunk& open_end = chunks[chunks.size() / 2];
+  const std::string older = cut(open_end.begin + (open_end.end - open_end.begin) / 2);
+  std::string older_edited = older;
+  const size_t in_chunk_before = chunks[chunks.size() / 2 - 1].begin + 100;
+  older_edited[in_chunk_before] = older_edited[in_chunk_before] == '7' ? '8' : '7';
   const struct {
     const char* what;
     std::vector<std::string> folds;
@@ -95,6 +103,7 @@ TEST_F(CopiedLogs, EachLineFoldsOnceWhateverIsCopied) {
        {Lines(log, 0, 1500), Lines(log, 1500, kLines),
         Lines(log, 0, 1500) + Lines(log, 1500, kLines)}},
       {"the later part first", {Lines(log, 1700, kLines), log}, false},
+      {"an edited copy loaded again after the log grew", {older, older_edited, log, older_edited}},
   };
   const auto once = FoldedOnce(log);
   for (const auto& c : cases) {

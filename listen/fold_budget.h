@@ -30,8 +30,9 @@ class FoldBudget {
   // Low bounds cost more than they save: every fold also costs what does not
   // shrink with it, so the least keep a crowd of new players coming in. The
   // first fold knows nothing of the disk yet: it starts where a slow one
-  // (a new file costing half a millisecond) still stays within kLimit.
-  static constexpr size_t kFirstNewPlayers = 1000;
+  // still stays within kLimit (ext4 right after many files were deleted
+  // creates one in about a millisecond and more, 1.1 ms measured).
+  static constexpr size_t kFirstNewPlayers = 500;
   static constexpr size_t kLeastNewPlayers = 500;
   static constexpr size_t kMostNewPlayers = 1000000;
   // A bound changes by at most this factor from one fold to the next.

@@ -188,12 +188,16 @@ bool FollowsInItsRun(const Ledger& ledger, const std::vector<std::optional<Chunk
 bool HeldOnlyByAnotherOpenEnd(const Ledger& ledger, std::span<const LineChunk> chunks,
                               const std::vector<std::optional<ChunkRef>>& held, size_t i,
                               const ContentStart& start) {
-  for (const ChunkRef& place : ledger.Find(chunks[i].digest)) {
+  // True when the chunk at `place` is an open end that a longer chunk may replace.
+  auto can_grow = [&](ChunkRef place) {
     const LedgerRun& run = ledger.runs()[place.run];
-    const bool can_grow = run.open && place.pos + 1 == run.chunks.size() &&
-                          (place.pos > 0 || run.first_line.has_value());
-    if (!can_grow || FollowsInItsRun(ledger, held, i, place, start)) return false;
-  }
+    return run.open && place.pos + 1 == run.chunks.size() &&
+           (place.pos > 0 || run.first_line.has_value());
+  };
+  // Most chunks are held where they stay: the other places need no look-up.
+  if (!can_grow(*held[i])) return false;
+  for (const ChunkRef& place : ledger.Find(chunks[i].digest))
+    if (!can_grow(place) || FollowsInItsRun(ledger, held, i, place, start)) return false;
   return true;
 }
 

@@ -32,8 +32,8 @@ class FoldBudget {
   // first fold knows nothing of the disk yet: it starts where a slow one
   // still stays within kLimit (ext4 right after many files were deleted
   // creates one in about a millisecond and more, 1.1 ms measured).
-  static constexpr size_t kFirstNewPlayers = 500;
   static constexpr size_t kLeastNewPlayers = 500;
+  static constexpr size_t kFirstNewPlayers = kLeastNewPlayers;
   static constexpr size_t kMostNewPlayers = 1000000;
   // A bound changes by at most this factor from one fold to the next.
   static constexpr double kMostChange = 4;

@@ -66,12 +66,13 @@ inline std::map<std::string, std::string> FolderContents(const std::filesystem::
 // files, and whatever else was put there.
 inline std::map<std::string, std::string> DatabaseContents(const std::filesystem::path& dir) {
   // Left out by name before anything is read: a listener at work may remove
-  // its journals in between.
+  // its journals, and rename its site index's temporary, in between.
   const auto bookkeeping = [](const std::string& name) {
     for (const char* own : {".ledger", ".lock", ".commit", ".commit-pending", "statistik.sqlite",
                             "statistik.sqlite-journal"})
       if (name == own) return true;
-    return name.starts_with(".site-");
+    return name.starts_with(".site-") ||
+           (name.starts_with("..site-") && IsAtomicWriteTemporary(name));
   };
   std::map<std::string, std::string> contents;
   for (const std::string& name : ListEntryNames(dir)) {
